@@ -1,0 +1,69 @@
+#include "core/collect/LocalPage.h"
+
+#include "core/common/Text.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+bool IsLocalAddress(const QString &address)
+{
+    return address.startsWith(u"file:///"_s);
+}
+
+QString LocalPathOf(const QString &address)
+{
+    return address.mid(7);
+}
+
+QString LocalAddressOf(const QString &path)
+{
+    return u"file://"_s + path;
+}
+
+QString DecodeLocalFile(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) {
+        text = decodeWindows1252(bytes);
+    }
+    return normaliseLineEnds(text);
+}
+
+PageText ReadLocalPage(const QString &address)
+{
+    PageText page;
+    const QString path = LocalPathOf(address);
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        page.error = u"\"%1\" is a folder, not a file"_s.arg(path);
+        return page;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        page.error = u"Cannot open file \"%1\". %2"_s.arg(path, file.errorString());
+        return page;
+    }
+    if (file.size() > kPageMaxBytes) {
+        page.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(kPageMaxBytes / (1024 * 1024));
+        return page;
+    }
+    const QByteArray bytes = file.read(kPageMaxBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        page.error = u"Cannot read file \"%1\". %2"_s.arg(path, file.errorString());
+        return page;
+    }
+    if (bytes.size() > kPageMaxBytes) {
+        page.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(kPageMaxBytes / (1024 * 1024));
+        return page;
+    }
+    page.text = DecodeLocalFile(bytes);
+    return page;
+}
+
+} // namespace quorvel

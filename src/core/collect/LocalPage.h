@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace quorvel {
+
+// The most page text a run takes in, from a file or a server (bytes after decompression).
+constexpr qint64 kPageMaxBytes = 64LL * 1024 * 1024;
+
+// The text of a page, or the reason it could not be had (error empty on success).
+struct PageText
+{
+    QString text;
+    QString error;
+};
+
+// True when the address names a local file: it begins with "file:///" (case-sensitive).
+bool IsLocalAddress(const QString &address);
+
+// The file a "file:///" address names: the absolute path after "file://" ("file:///home/u/a.html"
+// names /home/u/a.html). This is also the run's base.
+QString LocalPathOf(const QString &address);
+
+// The URL-box form of a local path: "file://" followed by the absolute path.
+QString LocalAddressOf(const QString &path);
+
+// UTF-8 (a byte-order mark skipped), else windows-1252; lines ended by CR LF.
+QString DecodeLocalFile(const QByteArray &bytes);
+
+// Reads the file a "file:///" address names. A missing, unreadable or oversized file, or a folder,
+// gives an error.
+PageText ReadLocalPage(const QString &address);
+
+} // namespace quorvel

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/collect/LocalPage.h"
+
+#include <QString>
+
+#include <atomic>
+
+namespace quorvel {
+
+constexpr int kPageConnectTimeoutMs = 30'000;
+constexpr int kPageIdleTimeoutMs = 60'000;
+
+struct FetchOptions
+{
+    QString userAgent;
+    const std::atomic<bool> *cancel = nullptr;
+    int connectTimeoutMs = kPageConnectTimeoutMs;
+    int idleTimeoutMs = kPageIdleTimeoutMs;
+    qint64 maxBytes = kPageMaxBytes;
+};
+
+// A fetched page: its text (CR LF line ends) or the error; a redirect answer's body is the page and
+// its Location is reported, never followed.
+struct FetchedPage
+{
+    QString text;
+    QString error;            // empty on success
+    QString redirectLocation; // the Location of a 3xx answer as sent, else empty
+    int statusCode = -1;
+};
+
+// One GET of an http or https address; any other address fails with "Unknown Protocol".
+FetchedPage FetchPage(const QString &address, const FetchOptions &options);
+
+} // namespace quorvel

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace quorvel {
+
+constexpr int kIconNone = -1;
+constexpr int kIconCollected = 10; // html
+constexpr int kIconOk = 50;        // check-icon: answered 200
+constexpr int kIconRedirect = 51;  // redirection: redirect row, or answered 300-399
+constexpr int kIconBroken = 52;    // exclamation: answered 400-599
+
+// One row of the results list: the link and exactly five text cells, plus an icon index.
+struct LinkRow
+{
+    QString link;
+    QString follow;
+    QString type;
+    QString anchorText;
+    QString response;
+    QString responseTime;
+    int icon = kIconCollected;
+
+    static constexpr int kColumnCount = 6;
+
+    // Column 0 is the link, columns 1 to 5 the cells in order.
+    const QString &cell(int column) const;
+
+    // The row added when the page address answers with a redirect.
+    static LinkRow redirectRow(const QString &address);
+
+    friend bool operator==(const LinkRow &, const LinkRow &) = default;
+};
+
+using LinkRows = QList<LinkRow>;
+
+} // namespace quorvel

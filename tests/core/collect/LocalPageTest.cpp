@@ -1,0 +1,77 @@
+#include "core/collect/LocalPage.h"
+
+#include "support/Fixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel::test {
+
+TEST(LocalPage, AddressNamesTheAbsolutePath)
+{
+    EXPECT_TRUE(IsLocalAddress(u"file:///home/u/a.html"_s));
+    EXPECT_FALSE(IsLocalAddress(u"FILE:///home/u/a.html"_s));
+    EXPECT_FALSE(IsLocalAddress(u"file://home/u/a.html"_s));
+    EXPECT_EQ(LocalPathOf(u"file:///home/u/a b.html"_s), u"/home/u/a b.html"_s);
+    EXPECT_EQ(LocalAddressOf(u"/home/u/a.html"_s), u"file:///home/u/a.html"_s);
+}
+
+TEST(LocalPage, DecodingFallsBackToWindows1252)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        QString text;
+    };
+    const std::vector<Case> cases = {
+        {"utf-8 with its byte-order mark skipped", "\xEF\xBB\xBF<p>\xC3\xA9</p>", u"<p>\u00E9</p>\r\n"_s},
+        {"utf-8 without a mark", "a\xE2\x82\xAC\nb", u"a\u20AC\r\nb\r\n"_s},
+        {"invalid utf-8 read as windows-1252", "caf\xE9\r\n\x80", u"caf\u00E9\r\n\u20AC\r\n"_s},
+        {"NUL bytes kept", QByteArray("a\0b", 3), u"a\u0000b\r\n"_s},
+        {"empty file", "", u""_s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DecodeLocalFile(c.bytes), c.text);
+    }
+}
+
+TEST(LocalPage, ReadFailuresAreReportedNotRaised)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(u"page.html"_s);
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<a href=\"x\">x</a>\n");
+    }
+    const PageText ok = ReadLocalPage(LocalAddressOf(file));
+    EXPECT_TRUE(ok.error.isEmpty());
+    EXPECT_EQ(ok.text, u"<a href=\"x\">x</a>\r\n"_s);
+
+    const PageText missing = ReadLocalPage(LocalAddressOf(dir.filePath(u"none.html"_s)));
+    EXPECT_TRUE(missing.text.isEmpty());
+    EXPECT_TRUE(missing.error.contains(u"none.html"_s)) << missing.error.toStdString();
+
+    const PageText folder = ReadLocalPage(LocalAddressOf(dir.path()));
+    EXPECT_TRUE(folder.text.isEmpty());
+    EXPECT_FALSE(folder.error.isEmpty());
+
+    if (::geteuid() != 0) { // root reads files whatever their mode
+        QFile::setPermissions(file, QFileDevice::WriteOwner);
+        EXPECT_FALSE(ReadLocalPage(LocalAddressOf(file)).error.isEmpty());
+    }
+}
+
+} // namespace quorvel::test
