@@ -1,1 +1,254 @@
+#include "support/Fixtures.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel::test {
+
+namespace {
+
+struct CliRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun runCli(const QStringList &args)
+{
+    QProcess process;
+    process.start(QStringLiteral(QUORVEL_CLI_PATH), args);
+    process.waitForFinished(60'000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+struct Row
+{
+    QString link;
+    QString follow;
+    QString type;
+    QString anchor;
+    friend bool operator==(const Row &, const Row &) = default;
+};
+
+void PrintTo(const Row &r, std::ostream *os)
+{
+    *os << "{" << r.link.toStdString() << " | " << r.follow.toStdString() << " | " << r.type.toStdString() << " | "
+        << r.anchor.toStdString() << "}";
+}
+
+std::vector<Row> parseRows(const QByteArray &json)
+{
+    std::vector<Row> rows;
+    const QJsonArray array = QJsonDocument::fromJson(json).array();
+    for (const QJsonValue &v : array) {
+        const QJsonObject o = v.toObject();
+        EXPECT_EQ(o.value(u"response"_s).toString(), QString());
+        EXPECT_EQ(o.value(u"time"_s).toString(), QString());
+        EXPECT_EQ(o.value(u"icon"_s).toInt(), 10);
+        rows.push_back({o.value(u"link"_s).toString(), o.value(u"follow"_s).toString(),
+                        o.value(u"type"_s).toString(), o.value(u"anchor"_s).toString()});
+    }
+    return rows;
+}
+
+QString edgeCasesAddress()
+{
+    return u"file://"_s + dataPath(u"edge-cases.html"_s);
+}
+
+const QString kPage = u"http://www.example.com/a/b/c.html"_s;
+
+} // namespace
+
+// Every edge case of the scanner and the resolver in one page, collected as a web page would be.
+TEST(Cli, CollectGivesTheRowOfEveryEdgeCase)
+{
+    const CliRun run = runCli({u"collect"_s, edgeCasesAddress(), u"--page-url"_s, kPage, u"--format"_s, u"json"_s});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString in = u"Internal"_s;
+    const QString ex = u"External"_s;
+    const QString df = u"dofollow"_s;
+    const std::vector<Row> expected = {
+        {u"http://www.example.com/Caps/Path.HTML"_s, df, in, u"Capital Anchor"_s},
+        {u"http://www.example.com/a/b/x1.html"_s, u"NOFOLLOW"_s, in, u"nf"_s},
+        {u"http://www.example.com/a/b/x2.html"_s, u"NOFOLLOW"_s, in, u"sp"_s},
+        {u"http://www.example.com/a/b/x3.html"_s, u"UGC"_s, in, u"ugc"_s},
+        {u"http://www.example.com/a/b/x4.html"_s, df, in, u"no"_s},
+        {u"http://www.example.com/a/b/x5.html"_s, df, in, u"mixed quotes"_s},
+        {u"http://www.example.com/a/b/m1.html"_s, df, in, u"first<a href=\"m2.html\">second"_s},
+        {u"http://www.example.com/a/b/m2.html"_s, df, in, u"second"_s},
+        {u"http://www.example.com/a/b/img.html"_s, df, in, u"<img src=\"p.png\" alt=\"Alt\">"_s},
+        {u"http://www.example.com/a/b/e.html"_s, df, in, u"Tom & Jerry&nbsp;AAA"_s},
+        {u"http://www.example.com/a/b/c.html"_s, df, in, u"in comment"_s},
+        {u"http://www.example.com/a/b/s.html"_s, df, in, u"in script"_s},
+        {u"http://www.example.com/a/b/g1.html"_s, df, in, u"<a href=\"g2.html\">g2"_s},
+        {u"http://www.example.com/a/b/"_s, df, in, u"empty"_s},
+        {u"MAILTO:Someone@Example.com"_s, df, ex, u"mail"_s},
+        {u"http://www.example.com/a/b/ml.html"_s, df, in, u"line one line two"_s},
+        {u"http://cdn.example.org/x"_s, df, ex, u"scheme relative"_s},
+        {u"http://www.example.com//"_s, df, in, u"slashes"_s},
+        {u"http://www.example.com/a/x.html"_s, df, in, u"up one"_s},
+        {u"http://www.example.com/y.html"_s, df, in, u"up too far"_s},
+        {u"http://www.example.com/a/"_s, df, in, u"dot dot"_s},
+        {u"http://www.example.com/a/b/"_s, df, in, u"dot"_s},
+        {u"http://www.example.com/a/b/./z.html"_s, df, in, u"dot slash"_s},
+        {u"http://www.example.com/a/b/?q=1"_s, df, in, u"query"_s},
+        {u"http://www.example.com/a/b/"_s, df, in, u"fragment"_s},
+        {u"http://www.example.com/a/b/JavaScript:void(0)"_s, df, in, u"JS"_s},
+        {u"http://www.example.com/a/b/tel:+123"_s, df, in, u"tel"_s},
+        {u"http://www.example.com/a/b/ftp://ftp.example.com/f"_s, df, in, u"ftp"_s},
+        {u"http://www.example.com/a/b/DOC.PDF"_s, df, in, u"PDF"_s},
+        {u"http://www.example.com/a/b/doc.pdf?x=1"_s, df, in, u"pdf query"_s},
+        {u"http://www.example.com/a/b/doc.pdf"_s, df, in, u"pdf fragment"_s},
+        {u"http://www.example.com/a/b/x1.html"_s, df, in, u"again"_s},
+        {u"http://WWW.Example.com/q"_s, df, ex, u"case"_s},
+        {u"http://192.168.0.1/r"_s, df, ex, u"ip"_s},
+        {u"https://sub.other.co.uk/p"_s, df, ex, u"other"_s},
+        {u"http://blog.example.com/"_s, df, in, u"blog"_s},
+    };
+    const std::vector<Row> rows = parseRows(run.out);
+    ASSERT_EQ(rows.size(), expected.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[i], expected[i]);
+    }
+}
+
+TEST(Cli, ModeAnchorsAndIgnoreListChangeTheRows)
+{
+    QTemporaryDir dir;
+    const QString ignore = dir.filePath(u"ignore.txt"_s);
+    {
+        QFile f(ignore);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\r\nhttp://www.example.com/a/b/x\nhttp://WWW\r\n\r\n");
+    }
+    const QString page = u"file://"_s + dir.filePath(u"p.html"_s);
+    {
+        QFile f(dir.filePath(u"p.html"_s));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<a href=\"x1.html\">a</a>\n<a href=\"#f\">b</a>\n<a href=\"http://blog.example.com/\">c</a>\n"
+                "<a href=\"http://WWW.example.com/\">d</a>\n<a href=\"s.pdf\">e</a>\n");
+    }
+    struct Case
+    {
+        const char *name;
+        QStringList args;
+        std::vector<QString> links;
+        std::vector<QString> types;
+    };
+    const std::vector<Case> cases = {
+        {"subdomain mode types by host",
+         {u"--mode"_s, u"subdomain"_s},
+         {u"http://www.example.com/a/b/x1.html"_s, u"http://www.example.com/a/b/"_s, u"http://blog.example.com/"_s,
+          u"http://WWW.example.com/"_s},
+         {u"Internal"_s, u"Internal"_s, u"External"_s, u"External"_s}},
+        {"no mode gives no rows", {u"--mode"_s, u"none"_s}, {}, {}},
+        {"keep anchors, no ignored extensions",
+         {u"--keep-anchors"_s, u"--ignore-ext"_s, u""_s},
+         {u"http://www.example.com/a/b/x1.html"_s, u"http://www.example.com/a/b/#f"_s, u"http://blog.example.com/"_s,
+          u"http://WWW.example.com/"_s, u"http://www.example.com/a/b/s.pdf"_s},
+         {u"Internal"_s, u"Internal"_s, u"Internal"_s, u"Internal"_s, u"Internal"_s}},
+        {"ignored prefixes compare with letter case",
+         {u"--ignore-urls"_s, ignore},
+         {u"http://www.example.com/a/b/"_s, u"http://blog.example.com/"_s},
+         {u"Internal"_s, u"Internal"_s}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = runCli(QStringList{u"collect"_s, page, u"--page-url"_s, kPage} + c.args);
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const std::vector<Row> rows = parseRows(run.out);
+        ASSERT_EQ(rows.size(), c.links.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(rows[i].link, c.links[i]);
+            EXPECT_EQ(rows[i].type, c.types[i]);
+        }
+    }
+}
+
+TEST(Cli, FormatsAndExportFile)
+{
+    QTemporaryDir dir;
+    const QString page = dir.filePath(u"p.html"_s);
+    {
+        QFile f(page);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<a href=\"http://h.com/x\" rel=\"ugc\">a, \"b\"</a>\r\n<a href=\"/y\">\xC3\xA9</a>\r\n");
+    }
+    const QStringList base = {u"collect"_s, u"file://"_s + page, u"--page-url"_s, u"http://h.com/"_s};
+
+    CliRun run = runCli(base + QStringList{u"--format"_s, u"csv"_s, u"--separator"_s, u";"_s});
+    ASSERT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, QByteArray("http://h.com/x;UGC;Internal;\"a, \"\"b\"\"\";\nhttp://h.com/y;dofollow;Internal;"
+                                  "\xC3\xA9;\n"));
+    run = runCli(base + QStringList{u"--format"_s, u"txt"_s});
+    EXPECT_EQ(run.out, QByteArray("http://h.com/x\nhttp://h.com/y\n"));
+
+    const QString csv = dir.filePath(u"out.CSV"_s);
+    run = runCli(base + QStringList{u"--output"_s, csv, u"--separator"_s, u","_s});
+    ASSERT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.isEmpty());
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("\xEF\xBB\xBFhttp://h.com/x,UGC,Internal,\"a, \"\"b\"\"\",\r\n"
+                                      "http://h.com/y,dofollow,Internal,\xC3\xA9,\r\n"));
+
+    run = runCli(base + QStringList{u"--output"_s, dir.filePath(u"missing/out.txt"_s)});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(run.err.contains("Cannot create file")) << run.err.toStdString();
+}
+
+TEST(Cli, BadUsageAndUnreadablePagesAreReported)
+{
+    QTemporaryDir dir;
+    struct Case
+    {
+        const char *name;
+        QStringList args;
+        int exitCode;
+        QByteArray errContains;
+    };
+    const std::vector<Case> cases = {
+        {"no arguments", {}, 2, "usage:"},
+        {"unknown command", {u"crawl"_s, u"x"_s}, 2, "unknown command"},
+        {"no address", {u"collect"_s}, 2, "no address"},
+        {"blank address", {u"collect"_s, u" \t"_s}, 2, "Please enter URL!"},
+        {"unknown option", {u"collect"_s, u"file:///x"_s, u"--fast"_s}, 2, "unknown option"},
+        {"bad mode", {u"collect"_s, u"file:///x"_s, u"--mode"_s, u"host"_s}, 2, "unknown mode"},
+        {"bad format", {u"collect"_s, u"file:///x"_s, u"--format"_s, u"xml"_s}, 2, "unknown format"},
+        {"option without value", {u"collect"_s, u"file:///x"_s, u"--agent"_s}, 2, "needs a value"},
+        {"check-only option on collect", {u"collect"_s, u"file:///x"_s, u"--head"_s}, 2, "unknown option"},
+        {"parallel out of range", {u"check"_s, u"file:///x"_s, u"--parallel"_s, u"0"_s}, 2, "1 to 1024"},
+        {"timeout not a number", {u"check"_s, u"file:///x"_s, u"--connect-timeout"_s, u"5s"_s}, 2, "whole number"},
+        {"page url on a web address", {u"collect"_s, u"http://h.com/"_s, u"--page-url"_s, u"http://h.com/"_s}, 2,
+         "--page-url"},
+        {"missing ignore file", {u"collect"_s, u"file:///x"_s, u"--ignore-urls"_s, u"/no/such/file"_s}, 2,
+         "Ignore URLs"},
+        {"missing page", {u"collect"_s, u"file:///no/such/page.html"_s}, 3, "/no/such/page.html"},
+        {"a folder", {u"collect"_s, u"file://"_s + dir.path()}, 3, "folder"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = runCli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_TRUE(run.err.contains(c.errContains)) << run.err.toStdString();
+        if (c.exitCode == 3) {
+            EXPECT_EQ(run.out, QByteArray("[]\n"));
+        }
+    }
+}
+
+} // namespace quorvel::test
