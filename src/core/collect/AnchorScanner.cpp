@@ -4,6 +4,7 @@
 
 #include <QChar>
 
+#include <algorithm>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -138,6 +139,13 @@ constexpr NamedReference kNamedReferences[] = {
     {u"&amp;", u'&'}, {u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&quot;", u'"'}, {u"&apos;", u'\''},
 };
 
+// Anchors without a closing tag of their own all run to the same later "</a>", so their texts can
+// overlap: n such anchors would hand on n times the page. A page gets a budget of anchor-text
+// characters far above what its texts hold when they do not overlap; once it is spent, each further
+// anchor text is cut to a short head, which keeps time and memory linear in the page.
+constexpr qsizetype kAnchorTextSlack = 1 << 20;
+constexpr qsizetype kAnchorTextHeadAfterBudget = 64;
+
 } // namespace
 
 void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink &sink)
@@ -154,6 +162,7 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
     ForwardFinder tagEnds(lower, u">");
     ForwardFinder closings(lower, u"</a>");
 
+    qsizetype textBudget = 2 * page.size() + kAnchorTextSlack;
     // Everything before offset has been consumed.
     qsizetype offset = 0;
     while (offset < page.size()) {
@@ -199,8 +208,12 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
                 return;
             }
             const qsizetype textStart = end + 1;
-            const QStringView rawText =
-                closing > textStart ? page.sliced(textStart, closing - textStart) : QStringView();
+            qsizetype textLength = closing > textStart ? closing - textStart : 0;
+            if (textLength > textBudget) {
+                textLength = std::max(textBudget, std::min(textLength, kAnchorTextHeadAfterBudget));
+            }
+            textBudget -= std::min(textBudget, textLength);
+            const QStringView rawText = page.sliced(textStart, textLength);
             const QString anchorText = trimControl(DecodeCharacterReferences(rawText));
 
             const QString hrefText = tag.sliced(hrefStart, hrefEnd - hrefStart).toString();

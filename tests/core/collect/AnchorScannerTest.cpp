@@ -54,6 +54,27 @@ Link web(const QString &href, const QString &text, const QString &follow = u"dof
     return {href, kBase, follow, text};
 }
 
+TEST(AnchorScanner, OverlappingAnchorTextsStayWithinTheBudget)
+{
+    // Every anchor lacks its own "</a>", so each text runs to the one at the end: handed on whole,
+    // the texts would hold about 100,000 times the page.
+    constexpr int kAnchors = 100'000;
+    const QString page = u"<a href=\"x\"> "_s.repeated(kAnchors) + u"</a>"_s;
+    qsizetype links = 0;
+    qsizetype textCharacters = 0;
+    QString first;
+    ScanAnchors(page, u"b"_s, [&](const QString &, const QString &, const QString &, const QString &text) {
+        if (links++ == 0) {
+            first = text;
+        }
+        textCharacters += text.size();
+    });
+    EXPECT_EQ(links, kAnchors);
+    // The first texts are whole; the budget is a small multiple of the page.
+    EXPECT_EQ(first, trimControl(page.sliced(12, page.size() - 16)));
+    EXPECT_LT(textCharacters, 3 * page.size() + (1 << 20) + 64 * kAnchors);
+}
+
 // ---------------------------------------------------------------------------------------------
 // A deliberately plain reference: it consumes a working copy from the front and lower-cases the
 // remainder and the tag afresh at every step, with positions counted from 1 as the scanner's
