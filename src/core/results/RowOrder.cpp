@@ -20,26 +20,39 @@ QStringView keyOf(const LinkRow &row, int column)
     return isColumn(column) ? QStringView(row.cell(column)) : QStringView(row.link);
 }
 
-// The keys of one column, looked up once: a sort of many rows then touches only these views.
-std::vector<QStringView> keysOf(const LinkRows &rows, int column)
+// The keys of one column with a-z already folded, in one buffer. Folded keys compare with Qt's
+// plain code-unit comparison, which is vectorised; links that share a long prefix would otherwise
+// fold the same characters again in every comparison of a sort.
+class FoldedKeys
 {
-    std::vector<QStringView> keys;
-    keys.reserve(static_cast<size_t>(rows.size()));
-    for (const LinkRow &row : rows) {
-        keys.push_back(keyOf(row, column));
+public:
+    FoldedKeys(const LinkRows &rows, int column)
+    {
+        qsizetype total = 0;
+        for (const LinkRow &row : rows) {
+            total += keyOf(row, column).size();
+        }
+        m_buffer.reserve(static_cast<size_t>(total));
+        m_starts.reserve(static_cast<size_t>(rows.size()) + 1);
+        for (const LinkRow &row : rows) {
+            m_starts.push_back(static_cast<qsizetype>(m_buffer.size()));
+            for (QChar c : keyOf(row, column)) {
+                m_buffer.push_back(asciiUpper(c.unicode()));
+            }
+        }
+        m_starts.push_back(static_cast<qsizetype>(m_buffer.size()));
     }
-    return keys;
-}
 
-// "Row at index a goes before row at index b" for a stable sort; descending swaps the sides.
-auto before(const std::vector<QStringView> &keys, bool descending)
-{
-    return [&keys, descending](qsizetype a, qsizetype b) {
-        const QStringView ka = keys[static_cast<size_t>(a)];
-        const QStringView kb = keys[static_cast<size_t>(b)];
-        return descending ? CompareSortKeys(kb, ka) < 0 : CompareSortKeys(ka, kb) < 0;
-    };
-}
+    QStringView at(qsizetype index) const
+    {
+        const auto i = static_cast<size_t>(index);
+        return QStringView(m_buffer.data() + m_starts[i], m_starts[i + 1] - m_starts[i]);
+    }
+
+private:
+    std::vector<char16_t> m_buffer;
+    std::vector<qsizetype> m_starts;
+};
 
 bool containsFolded(const QString &text, const QString &lowerNeedle)
 {
@@ -86,20 +99,85 @@ qsizetype InsertPosition(const LinkRows &rows, const LinkRow &row, int sortedCol
 
 std::vector<qsizetype> SortedOrder(const LinkRows &rows, int sortedColumn, bool descending)
 {
-    return MergedOrder(rows, 0, sortedColumn, descending);
-}
-
-std::vector<qsizetype> MergedOrder(const LinkRows &rows, qsizetype sortedCount, int sortedColumn, bool descending)
-{
-    sortedCount = std::clamp<qsizetype>(sortedCount, 0, rows.size());
-    const std::vector<QStringView> keys = keysOf(rows, sortedColumn);
+    const FoldedKeys keys(rows, sortedColumn);
     std::vector<qsizetype> order(static_cast<size_t>(rows.size()));
     std::iota(order.begin(), order.end(), qsizetype(0));
-    const auto middle = order.begin() + sortedCount;
-    std::stable_sort(middle, order.end(), before(keys, descending));
-    // inplace_merge is stable: of two equal rows, the old one stays first.
-    std::inplace_merge(order.begin(), middle, order.end(), before(keys, descending));
+    // Folded keys compare case-sensitively: code unit by code unit, the shorter prefix first.
+    std::stable_sort(order.begin(), order.end(), [&keys, descending](qsizetype a, qsizetype b) {
+        const int result = keys.at(a).compare(keys.at(b), Qt::CaseSensitive);
+        return descending ? result > 0 : result < 0;
+    });
     return order;
+}
+
+qsizetype MergeMoves::finalRow(qsizetype row) const
+{
+    if (row < oldCount) {
+        // Every new row placed before old row `row` has at most `row` old rows before it.
+        return row + (std::upper_bound(oldRowsBefore.begin(), oldRowsBefore.end(), row) - oldRowsBefore.begin());
+    }
+    const auto appended = static_cast<size_t>(row - oldCount);
+    if (appended >= rankOfAppended.size()) {
+        return row;
+    }
+    const auto rank = static_cast<size_t>(rankOfAppended[appended]);
+    return oldRowsBefore[rank] + static_cast<qsizetype>(rank);
+}
+
+MergeMoves MergeAppendedRows(LinkRows &rows, qsizetype oldCount, int sortedColumn, bool descending)
+{
+    MergeMoves moves;
+    oldCount = std::clamp<qsizetype>(oldCount, 0, rows.size());
+    moves.oldCount = oldCount;
+    const qsizetype newCount = rows.size() - oldCount;
+    if (newCount == 0) {
+        return moves;
+    }
+
+    // The new rows in order (stable), and for each the number of old rows that go before it.
+    std::vector<qsizetype> byRank(static_cast<size_t>(newCount));
+    std::iota(byRank.begin(), byRank.end(), oldCount);
+    const LinkRows &table = std::as_const(rows);
+    std::stable_sort(byRank.begin(), byRank.end(), [&](qsizetype a, qsizetype b) {
+        return ListBox1Compare(table[a], table[b], sortedColumn, descending) < 0;
+    });
+    moves.rankOfAppended.resize(static_cast<size_t>(newCount));
+    moves.oldRowsBefore.reserve(static_cast<size_t>(newCount));
+    qsizetype low = 0;
+    for (size_t rank = 0; rank < byRank.size(); ++rank) {
+        const LinkRow &row = table[byRank[rank]];
+        // Sorted new rows land at non-decreasing places: each search starts where the last ended.
+        qsizetype high = oldCount;
+        while (low < high) {
+            const qsizetype middle = low + (high - low) / 2;
+            if (ListBox1Compare(row, table[middle], sortedColumn, descending) < 0) {
+                high = middle;
+            } else {
+                low = middle + 1;
+            }
+        }
+        moves.oldRowsBefore.push_back(low);
+        moves.rankOfAppended[static_cast<size_t>(byRank[rank] - oldCount)] = static_cast<qsizetype>(rank);
+    }
+
+    // Merge from the back: old rows move up past the new rows that go before them; the old rows
+    // in front of the first new row stay where they are.
+    LinkRow *data = rows.data();
+    std::vector<LinkRow> incoming;
+    incoming.reserve(byRank.size());
+    for (qsizetype from : byRank) {
+        incoming.push_back(std::move(data[from]));
+    }
+    qsizetype write = rows.size() - 1;
+    qsizetype old = oldCount - 1;
+    for (auto rank = static_cast<qsizetype>(incoming.size()) - 1; rank >= 0; --rank) {
+        const qsizetype before = moves.oldRowsBefore[static_cast<size_t>(rank)];
+        while (old >= before) {
+            data[write--] = std::move(data[old--]);
+        }
+        data[write--] = std::move(incoming[static_cast<size_t>(rank)]);
+    }
+    return moves;
 }
 
 void ApplyOrder(LinkRows &rows, const std::vector<qsizetype> &order)
@@ -109,8 +187,9 @@ void ApplyOrder(LinkRows &rows, const std::vector<qsizetype> &order)
     }
     LinkRows reordered;
     reordered.reserve(rows.size());
+    LinkRow *data = rows.data();
     for (qsizetype from : order) {
-        reordered.append(std::move(rows[from]));
+        reordered.append(std::move(data[from]));
     }
     rows = std::move(reordered);
 }

@@ -26,11 +26,26 @@ qsizetype InsertPosition(const LinkRows &rows, const LinkRow &row, int sortedCol
 // relative order in both directions.
 std::vector<qsizetype> SortedOrder(const LinkRows &rows, int sortedColumn, bool descending);
 
-// The same for rows whose first sortedCount rows are in order already, the rest newly appended:
-// the new rows are sorted and merged in after the old rows they compare equal to. O(n + k log k).
-std::vector<qsizetype> MergedOrder(const LinkRows &rows, qsizetype sortedCount, int sortedColumn, bool descending);
+// Where the rows went when MergeAppendedRows merged new rows into a table.
+struct MergeMoves
+{
+    qsizetype oldCount = 0;
+    // For the j-th new row in the merged order: how many old rows are before it. Non-decreasing.
+    std::vector<qsizetype> oldRowsBefore;
+    // For the appended row oldCount + t: its rank j among the new rows.
+    std::vector<qsizetype> rankOfAppended;
 
-// Reorders rows by a permutation from SortedOrder or MergedOrder.
+    // The row an index had before the merge -> its row after the merge.
+    qsizetype finalRow(qsizetype row) const;
+};
+
+// rows[0, oldCount) are in ListBox1Compare order, the rows after them newly appended: sorts the
+// new rows (stable) and merges them in after the old rows they compare equal to. Costs
+// O(k log n) comparisons for k new rows and moves only the old rows that end up behind a new one,
+// so a long run of batches into a large sorted table stays cheap.
+MergeMoves MergeAppendedRows(LinkRows &rows, qsizetype oldCount, int sortedColumn, bool descending);
+
+// Reorders rows by a permutation from SortedOrder.
 void ApplyOrder(LinkRows &rows, const std::vector<qsizetype> &order);
 
 // Stable sort in ListBox1Compare order.

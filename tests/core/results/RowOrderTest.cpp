@@ -242,13 +242,18 @@ TEST(RowOrder, InsertingMergingAndSortingAgree)
 
             // Sorted prefixes of several sizes, then the rest appended in arrival order.
             for (qsizetype prefix : {qsizetype(0), qsizetype(1), qsizetype(137), qsizetype(499), qsizetype(500)}) {
+                SCOPED_TRACE(testing::Message() << "prefix " << prefix);
                 LinkRows merged = rows.first(prefix);
                 SortRows(merged, column, descending);
                 merged.append(rows.sliced(prefix));
-                // Merging keeps the old rows before equal new ones, which is arrival order again
-                // only when the prefix held the earlier arrivals: true here.
-                ApplyOrder(merged, MergedOrder(merged, prefix, column, descending));
-                EXPECT_EQ(linksOf(merged), expected) << "prefix " << prefix;
+                const LinkRows beforeMerge = merged;
+                const MergeMoves moves = MergeAppendedRows(merged, prefix, column, descending);
+                // Old rows before equal new ones: arrival order again, since the old rows came first.
+                EXPECT_EQ(linksOf(merged), expected);
+                // Every row can be followed to its new place.
+                for (qsizetype i = 0; i < beforeMerge.size(); ++i) {
+                    ASSERT_EQ(merged[moves.finalRow(i)].link, beforeMerge[i].link) << "row " << i;
+                }
             }
         }
     }
