@@ -182,8 +182,16 @@ MergeMoves MergeAppendedRows(LinkRows &rows, qsizetype oldCount, int sortedColum
 
 void ApplyOrder(LinkRows &rows, const std::vector<qsizetype> &order)
 {
+    // Anything but a permutation of the rows leaves them as they are.
     if (static_cast<size_t>(rows.size()) != order.size()) {
         return;
+    }
+    std::vector<bool> seen(order.size());
+    for (qsizetype from : order) {
+        if (from < 0 || from >= rows.size() || seen[static_cast<size_t>(from)]) {
+            return;
+        }
+        seen[static_cast<size_t>(from)] = true;
     }
     LinkRows reordered;
     reordered.reserve(rows.size());

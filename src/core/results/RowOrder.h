@@ -45,7 +45,7 @@ struct MergeMoves
 // so a long run of batches into a large sorted table stays cheap.
 MergeMoves MergeAppendedRows(LinkRows &rows, qsizetype oldCount, int sortedColumn, bool descending);
 
-// Reorders rows by a permutation from SortedOrder.
+// Reorders rows by a permutation from SortedOrder; anything else leaves them unchanged.
 void ApplyOrder(LinkRows &rows, const std::vector<qsizetype> &order);
 
 // Stable sort in ListBox1Compare order.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -38,7 +39,11 @@ LinkRows scrambledRows(int count)
     for (int i = 0; i < count; ++i) {
         state = state * 1103515245u + 12345u;
         const QString key = QString::number((state >> 16) % 23);
-        rows.append(row(u"L%1"_s.arg(i), key, (state & 0x100) ? u"internal"_s : u"INTERNAL"_s, key + u'x', QString(),
+        // Letters either side of the folding, accents and a character beyond 16 bits.
+        static const QString kTails[] = {u"a"_s,      u"A"_s,      u"_"_s,          u"["_s,   u"\u00E9"_s,
+                                         u"\u00C9"_s, u"\uFF5E"_s, u"\U0001F600"_s, QString()};
+        const QString tail = kTails[(state >> 4) % std::size(kTails)];
+        rows.append(row(u"L%1"_s.arg(i), key, (state & 0x100) ? u"internal"_s : u"INTERNAL"_s, key + tail, QString(),
                         QString::number((state >> 8) % 1200)));
     }
     return rows;
@@ -256,6 +261,32 @@ TEST(RowOrder, InsertingMergingAndSortingAgree)
                 }
             }
         }
+    }
+}
+
+TEST(RowOrder, ApplyOrderTakesOnlyAPermutation)
+{
+    const LinkRows rows = {row(u"a"_s), row(u"b"_s), row(u"c"_s)};
+
+    struct Case
+    {
+        const char *name;
+        std::vector<qsizetype> order;
+        QStringList links;
+    };
+
+    const std::vector<Case> cases = {
+        {"permutation", {2, 0, 1}, {u"c"_s, u"a"_s, u"b"_s}},
+        {"too short", {1, 0}, {u"a"_s, u"b"_s, u"c"_s}},
+        {"repeated row", {0, 0, 1}, {u"a"_s, u"b"_s, u"c"_s}},
+        {"row out of range", {0, 1, 3}, {u"a"_s, u"b"_s, u"c"_s}},
+        {"negative row", {-1, 1, 2}, {u"a"_s, u"b"_s, u"c"_s}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LinkRows reordered = rows;
+        ApplyOrder(reordered, c.order);
+        EXPECT_EQ(linksOf(reordered), c.links);
     }
 }
 
