@@ -1,0 +1,55 @@
+#include "gui/common/Icons.h"
+
+#include "core/results/LinkRow.h"
+
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+// The resources live in a static library: nothing would pull them into the program unless
+// something calls their initialiser. Q_INIT_RESOURCE must stand outside every namespace, the
+// unnamed one included.
+static void initQuorvelResources()
+{
+    Q_INIT_RESOURCE(quorvel);
+}
+
+namespace quorvel {
+
+QIcon NamedIcon(const QString &name)
+{
+    static const bool resourcesReady = (initQuorvelResources(), true);
+    Q_UNUSED(resourcesReady);
+    QIcon icon;
+    for (int size : {16, 32}) {
+        const QString path = u":/icons/%1/%2.png"_s.arg(size).arg(name);
+        if (QFile::exists(path)) {
+            icon.addFile(path, QSize(size, size));
+        }
+    }
+    return icon;
+}
+
+QString RowIconName(int index)
+{
+    switch (index) {
+    case kIconCollected:
+        return u"html"_s;
+    case kIconOk:
+        return u"check-icon"_s;
+    case kIconRedirect:
+        return u"redirection"_s;
+    case kIconBroken:
+        return u"exclamation"_s;
+    default:
+        return QString();
+    }
+}
+
+QIcon RowIcon(int index)
+{
+    const QString name = RowIconName(index);
+    return name.isEmpty() ? QIcon() : NamedIcon(name);
+}
+
+} // namespace quorvel

@@ -1,0 +1,213 @@
+#include "gui/results/ResultsModel.h"
+
+#include "gui/common/Icons.h"
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+namespace {
+
+// Up to this many rows a sorted-mode batch goes in row by row; beyond it one merge is cheaper
+// than moving the table's tail once per row.
+constexpr qsizetype kRowByRowLimit = 4;
+
+bool isColumn(int column)
+{
+    return column >= 0 && column < LinkRow::kColumnCount;
+}
+
+} // namespace
+
+ResultsModel::ResultsModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{
+    for (int index : {kIconCollected, kIconOk, kIconRedirect, kIconBroken}) {
+        m_icons.insert(index, RowIcon(index));
+    }
+}
+
+QString ResultsModel::columnCaption(int column)
+{
+    switch (column) {
+    case 0:
+        return u"Link"_s;
+    case 1:
+        return u"Follow"_s;
+    case 2:
+        return u"Type"_s;
+    case 3:
+        return u"Anchor Text"_s;
+    case 4:
+        return u"HTTP Response"_s;
+    case 5:
+        return u"Response Time (ms)"_s;
+    default:
+        return QString();
+    }
+}
+
+int ResultsModel::columnWidth(int column)
+{
+    switch (column) {
+    case 1:
+    case 2:
+        return 100;
+    case 4:
+    case 5:
+        return 120;
+    default:
+        return 0;
+    }
+}
+
+int ResultsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int ResultsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : LinkRow::kColumnCount;
+}
+
+QVariant ResultsModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
+        return QVariant();
+    }
+    const LinkRow &row = m_rows.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return row.cell(index.column());
+    case Qt::DecorationRole:
+        if (index.column() == 0) {
+            const auto icon = m_icons.constFind(row.icon);
+            if (icon != m_icons.constEnd()) {
+                return *icon;
+            }
+        }
+        return QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && isColumn(section)) {
+        return columnCaption(section);
+    }
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags ResultsModel::flags(const QModelIndex &index) const
+{
+    // Whole rows are selected and nothing is edited in place.
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+}
+
+void ResultsModel::appendRows(const LinkRows &rows)
+{
+    if (rows.isEmpty()) {
+        return;
+    }
+    if (m_sort.sortedMode && rows.size() <= kRowByRowLimit) {
+        for (const LinkRow &row : rows) {
+            const auto at = static_cast<int>(InsertPosition(m_rows, row, m_sort.SortedColumn1, m_sort.Descending1));
+            beginInsertRows(QModelIndex(), at, at);
+            m_rows.insert(at, row);
+            endInsertRows();
+        }
+        return;
+    }
+    const qsizetype oldCount = m_rows.size();
+    beginInsertRows(QModelIndex(), static_cast<int>(oldCount), static_cast<int>(oldCount + rows.size() - 1));
+    m_rows.append(rows);
+    endInsertRows();
+    if (!m_sort.sortedMode) {
+        return;
+    }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    const MergeMoves moves = MergeAppendedRows(m_rows, oldCount, m_sort.SortedColumn1, m_sort.Descending1);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &old : before) {
+        after.append(index(static_cast<int>(moves.finalRow(old.row())), old.column()));
+    }
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void ResultsModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+void ResultsModel::setCheckResult(int row, const QString &response, const QString &responseTime, int icon)
+{
+    if (row < 0 || row >= m_rows.size()) {
+        return;
+    }
+    LinkRow &target = m_rows[row];
+    target.response = response;
+    target.responseTime = responseTime;
+    target.icon = icon;
+    Q_EMIT dataChanged(index(row, 0), index(row, LinkRow::kColumnCount - 1), {Qt::DisplayRole, Qt::DecorationRole});
+}
+
+void ResultsModel::resetCheckCells()
+{
+    if (m_rows.isEmpty()) {
+        return;
+    }
+    for (LinkRow &row : m_rows) {
+        row.icon = kIconNone;
+        row.response.clear();
+        row.responseTime.clear();
+    }
+    Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, LinkRow::kColumnCount - 1),
+                       {Qt::DisplayRole, Qt::DecorationRole});
+}
+
+void ResultsModel::headerClicked(int column)
+{
+    if (!m_sort.headerClicked(column)) {
+        return;
+    }
+    reorder(SortedOrder(m_rows, m_sort.SortedColumn1, m_sort.Descending1));
+}
+
+void ResultsModel::runStarted()
+{
+    m_sort.runStarted();
+    // A run clears the table first; should rows be left, they are put in the order that the run's
+    // rows are merged by.
+    if (m_sort.sortedMode && m_rows.size() > 1) {
+        reorder(SortedOrder(m_rows, m_sort.SortedColumn1, m_sort.Descending1));
+    }
+}
+
+void ResultsModel::reorder(const std::vector<qsizetype> &order)
+{
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Persistent indexes are read after the signal: views store theirs in answer to it.
+    const QModelIndexList before = persistentIndexList();
+    std::vector<int> newRowOf(order.size());
+    for (size_t position = 0; position < order.size(); ++position) {
+        newRowOf[static_cast<size_t>(order[position])] = static_cast<int>(position);
+    }
+    ApplyOrder(m_rows, order);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &old : before) {
+        after.append(index(newRowOf[static_cast<size_t>(old.row())], old.column()));
+    }
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+} // namespace quorvel

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "core/results/LinkRow.h"
+#include "core/results/RowOrder.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QIcon>
+
+#include <vector>
+
+namespace quorvel {
+
+// The rows of the results list (ListBox1) as a table: the link and its five cells as text in six
+// columns, the row's icon beside the link. Owns the sort state: once a header was clicked
+// (sorted mode), appended rows take their place by the current order. Selections and other
+// persistent indexes follow their rows through every re-ordering. UI thread.
+class ResultsModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ResultsModel)
+
+public:
+    explicit ResultsModel(QObject *parent = nullptr);
+
+    // "Link", "Follow", "Type", "Anchor Text", "HTTP Response", "Response Time (ms)".
+    static QString columnCaption(int column);
+    // The fixed width of a column in pixels; 0 for Link and Anchor Text, which share the rest.
+    static int columnWidth(int column);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // The rows in display order (index = display position), e.g. for the export or a check pass.
+    const LinkRows &rows() const { return m_rows; }
+
+    const SortState &sortState() const { return m_sort; }
+
+    // Adds a batch of a collection run: at the end, or in sorted mode each row after the rows it
+    // compares equal to. In sorted mode a batch of a few rows goes in row by row; a larger one is
+    // inserted at the end and then merged in with one layout change (O(k log n) comparisons).
+    void appendRows(const LinkRows &rows);
+    // Removes every row; the sort state stays.
+    void clear();
+    // One result of the broken-link check: the "HTTP Response" and "Response Time (ms)" cells and
+    // the icon. Never re-sorts. An index out of range is ignored.
+    void setCheckResult(int row, const QString &response, const QString &responseTime, int icon);
+    // The start of a check pass: no icon and empty check cells in every row.
+    void resetCheckCells();
+    // A header click the window let through (no run or check going): same column reverses, another
+    // sorts ascending; sorts the whole table. A column out of range is ignored.
+    void headerClicked(int column);
+    // A collection run starts: sorting goes back to the link column, direction and mode stay.
+    void runStarted();
+
+private:
+    void reorder(const std::vector<qsizetype> &order);
+
+    LinkRows m_rows;
+    SortState m_sort;
+    QHash<int, QIcon> m_icons;
+};
+
+} // namespace quorvel
