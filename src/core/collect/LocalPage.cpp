@@ -27,7 +27,8 @@ QString LocalAddressOf(const QString &path)
 
 QString DecodeLocalFile(const QByteArray &bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // Stateless, so a sequence cut off at the end of the file counts as invalid too.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (utf8.hasError()) {
         text = decodeWindows1252(bytes);

@@ -37,6 +37,7 @@ TEST(LocalPage, DecodingFallsBackToWindows1252)
         {"utf-8 with its byte-order mark skipped", "\xEF\xBB\xBF<p>\xC3\xA9</p>", u"<p>\u00E9</p>\r\n"_s},
         {"utf-8 without a mark", "a\xE2\x82\xAC\nb", u"a\u20AC\r\nb\r\n"_s},
         {"invalid utf-8 read as windows-1252", "caf\xE9\r\n\x80", u"caf\u00E9\r\n\u20AC\r\n"_s},
+        {"a sequence cut off at the end is invalid", "caf\xC3", u"caf\u00C3\r\n"_s},
         {"NUL bytes kept", QByteArray("a\0b", 3), u"a\u0000b\r\n"_s},
         {"empty file", "", u""_s},
     };

@@ -1,0 +1,70 @@
+#include "core/app/OptionValues.h"
+
+#include "core/app/SettingsStore.h"
+#include "core/app/UrlHistory.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+namespace {
+
+// A non-empty stored text replaces the default; an empty one reads as missing.
+void takeIfSet(QString &target, const QString &stored)
+{
+    if (!stored.isEmpty()) {
+        target = stored;
+    }
+}
+
+} // namespace
+
+OptionValues LoadOptions(const SettingsStore &store)
+{
+    OptionValues o;
+    takeIfSet(o.startUrl, store.read(u"StartURL"_s));
+    o.showOptions = store.read(u"ShowOptions"_s) == u"1";
+    // Each radio key can only select its own button; Subdomain is applied last, so it wins.
+    if (store.read(u"DomainOnly"_s) == u"1") {
+        o.urlBase = UrlBaseMode::Domain;
+    }
+    if (store.read(u"SubDomainOnly"_s) == u"1") {
+        o.urlBase = UrlBaseMode::Subdomain;
+    }
+    o.removeAnchors = store.read(u"RemoveAnchors"_s) != u"0";
+    o.useHead = store.read(u"UseHEAD"_s) == u"1";
+    takeIfSet(o.connectionTimeout, store.read(u"ConnectionTimeout"_s));
+    takeIfSet(o.responseTimeout, store.read(u"ResponseTimeout"_s));
+    takeIfSet(o.agent, store.read(u"Agent"_s));
+    takeIfSet(o.ignoreExtensions, store.read(u"IgnoreExtensions"_s));
+    takeIfSet(o.ignoreUrls, store.read(u"IgnoreURLs"_s));
+    o.parallelChecks = ParallelChecksFromText(store.read(u"ParallelChecks"_s));
+    return o;
+}
+
+int ParallelChecksFromText(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 2) {
+        return kDefaultParallelChecks;
+    }
+    int value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9') {
+            return kDefaultParallelChecks;
+        }
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return (value >= kMinParallelChecks && value <= kMaxParallelChecks) ? value : kDefaultParallelChecks;
+}
+
+void RemoveStoredOptions(const QString &dataFolder)
+{
+    const QDir folder(dataFolder);
+    QFile::remove(folder.filePath(QString::fromUtf16(kHistoryFileName)));
+    QFile::remove(folder.filePath(QString::fromUtf16(kSettingsFileName)));
+}
+
+} // namespace quorvel

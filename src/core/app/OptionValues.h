@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/app/OptionDefaults.h"
+#include "core/collect/RunOptions.h"
+
+#include <QString>
+
+namespace quorvel {
+
+class SettingsStore;
+
+// The values of the option controls (and the URL box) as a start-up applies them from
+// settings.ini; a default-constructed value is what a first start shows.
+struct OptionValues
+{
+    QString startUrl = DefaultStartUrl();                 // "StartURL": the URL box text
+    bool showOptions = false;                             // "ShowOptions"
+    UrlBaseMode urlBase = UrlBaseMode::Domain;            // "DomainOnly" / "SubDomainOnly": Domain or Subdomain
+    bool removeAnchors = true;                            // "RemoveAnchors"
+    bool useHead = false;                                 // "UseHEAD"
+    QString connectionTimeout = DefaultTimeoutText();     // "ConnectionTimeout": milliseconds as typed
+    QString responseTimeout = DefaultTimeoutText();       // "ResponseTimeout": milliseconds as typed
+    QString agent = DefaultAgent();                       // "Agent"
+    QString ignoreExtensions = DefaultIgnoreExtensions(); // "IgnoreExtensions"
+    QString ignoreUrls = DefaultIgnoreUrlsText();         // "IgnoreURLs": the box's whole text
+    int parallelChecks = kDefaultParallelChecks;          // "ParallelChecks": 1 to 64
+
+    bool operator==(const OptionValues &) const = default;
+};
+
+// Reads every key of the store, in the order a start-up applies them ("StartURL", "ShowOptions",
+// "DomainOnly", "SubDomainOnly", "RemoveAnchors", "UseHEAD", "ConnectionTimeout",
+// "ResponseTimeout", "Agent", "IgnoreExtensions", "IgnoreURLs", "ParallelChecks"), and applies the
+// read-back rules: an empty text keeps the default; "ShowOptions" and "UseHEAD" are on only for
+// exactly "1", "RemoveAnchors" is off only for exactly "0"; "SubDomainOnly" = "1" selects Subdomain
+// whatever "DomainOnly" holds, otherwise Domain stays selected; "ParallelChecks" that is not a
+// whole number from 1 to 64 gives 16. Writes nothing.
+OptionValues LoadOptions(const SettingsStore &store);
+
+// "ParallelChecks" as stored: digits only, 1 to 64; anything else gives the default.
+int ParallelChecksFromText(const QString &text);
+
+// What "Reset to Defaults..." deletes: folder + "history.txt", then folder + "settings.ini".
+// Failures (a missing file) are ignored.
+void RemoveStoredOptions(const QString &dataFolder);
+
+} // namespace quorvel

@@ -1,0 +1,168 @@
+#include "core/app/UrlHistory.h"
+
+#include "core/common/Text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <optional>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+namespace {
+
+QStringList splitLines(QStringView text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c != u'\r' && c != u'\n') {
+            continue;
+        }
+        lines.append(text.sliced(start, i - start).toString());
+        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
+            ++i;
+        }
+        start = i + 1;
+    }
+    if (start < n) {
+        lines.append(text.sliced(start).toString());
+    }
+    return lines;
+}
+
+} // namespace
+
+TextLines ReadTextLines(const QString &path, TextEncoding encoding)
+{
+    TextLines result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.status = TextLines::Status::ReadError;
+        result.error = u"Cannot open file \"%1\". %2"_s.arg(QFileInfo(path).absoluteFilePath(), file.errorString());
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.status = TextLines::Status::ReadError;
+        result.error = u"Cannot read file \"%1\". %2"_s.arg(QFileInfo(path).absoluteFilePath(), file.errorString());
+        return result;
+    }
+
+    const QByteArrayView view(bytes);
+    QString text;
+    bool strictUtf8 = false;
+    QStringDecoder::Encoding decodeAs = QStringDecoder::Utf8;
+    qsizetype bomSize = 0;
+    if (view.startsWith("\xEF\xBB\xBF")) {
+        bomSize = 3;
+        strictUtf8 = true;
+    } else if (view.startsWith("\xFF\xFE")) {
+        bomSize = 2;
+        decodeAs = QStringDecoder::Utf16LE;
+    } else if (view.startsWith("\xFE\xFF")) {
+        bomSize = 2;
+        decodeAs = QStringDecoder::Utf16BE;
+    } else if (encoding == TextEncoding::Utf8) {
+        strictUtf8 = true;
+    }
+
+    if (bomSize == 0 && encoding == TextEncoding::Windows1252) {
+        text = decodeWindows1252(view);
+    } else {
+        QByteArrayView body = view.sliced(bomSize);
+        if (decodeAs != QStringDecoder::Utf8 && body.size() % 2 != 0) {
+            body.chop(1); // half a code unit: the file was cut short
+        }
+        // The mark was skipped above; a second one inside the text is a character of the text.
+        // Stateless: a sequence cut off at the end of the file is an error, not silently dropped.
+        QStringDecoder decoder(decodeAs, QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless);
+        text = decoder.decode(body);
+        if (strictUtf8 && decoder.hasError()) {
+            result.status = TextLines::Status::DecodeError;
+            result.error = u"\"%1\" is not valid UTF-8"_s.arg(QFileInfo(path).absoluteFilePath());
+        }
+    }
+    result.lines = splitLines(text);
+    return result;
+}
+
+QByteArray HistoryBytes(const QStringList &lines)
+{
+    QByteArray bytes("\xEF\xBB\xBF");
+    for (const QString &line : lines) {
+        bytes += line.toUtf8();
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+HistoryUpdate HistoryEkle(const QString &dataFolder, const QString &url)
+{
+    HistoryUpdate update;
+    const QString path = QFileInfo(QDir(dataFolder).filePath(QString::fromUtf16(kHistoryFileName))).absoluteFilePath();
+
+    std::optional<QString> unreadable; // why an existing history could not be read at all
+    if (QFileInfo::exists(path)) {
+        TextLines read = ReadTextLines(path, TextEncoding::Utf8);
+        if (read.status == TextLines::Status::DecodeError) {
+            TextLines ansi = ReadTextLines(path, TextEncoding::Windows1252);
+            // Only a UTF-8 byte-order mark over invalid bytes fails twice; keep what the first pass read.
+            if (ansi.status == TextLines::Status::Ok) {
+                read = std::move(ansi);
+            }
+        }
+        // A folder in its place is left to the write below, which names the problem.
+        if (read.status == TextLines::Status::ReadError && !QFileInfo(path).isDir()) {
+            QFile probe(path);
+            const bool opened = probe.open(QIODevice::ReadOnly);
+            unreadable = (opened || probe.errorString().isEmpty()) ? read.error : probe.errorString();
+        }
+        update.lines = std::move(read.lines);
+    }
+
+    if (url.isEmpty()) {
+        return update;
+    }
+    update.lines.removeAll(url);
+    update.lines.prepend(url);
+
+    const auto failed = [&](const QString &reason) {
+        update.error = u"Cannot create file \"%1\". %2"_s.arg(path, reason);
+        return update;
+    };
+    if (unreadable) {
+        return failed(*unreadable);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return failed(file.errorString());
+    }
+    const QByteArray bytes = HistoryBytes(update.lines);
+    if (file.write(bytes) != bytes.size()) {
+        return failed(file.errorString());
+    }
+    if (!file.commit()) {
+        return failed(file.errorString());
+    }
+    return update;
+}
+
+QString PasteText(const QString &clipboardText)
+{
+    QString text = clipboardText;
+    text.replace(u"\r\n"_s, u" "_s);
+    text.replace(u'\n', u' ');
+    text.replace(u'\r', u' ');
+    return text;
+}
+
+} // namespace quorvel

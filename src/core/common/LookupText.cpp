@@ -1,0 +1,10 @@
+#include "core/common/LookupText.h"
+
+namespace quorvel {
+
+QString LookupText(const QString &key)
+{
+    return key;
+}
+
+} // namespace quorvel
