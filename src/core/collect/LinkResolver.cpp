@@ -1,31 +1,268 @@
 #include "core/collect/LinkResolver.h"
 
+#include "core/common/Text.h"
+
+#include <QRegularExpression>
+#include <QStringView>
+
+using namespace Qt::StringLiterals;
+
 namespace quorvel {
 
-std::optional<LinkRow> AddLink(const QString &, const QString &, const QString &, const QString &,
-                               const RunOptions &)
+namespace {
+
+// The end of a host that looks registrable: a name, a dot, and up to six letters and dots.
+const QRegularExpression &domainPattern()
 {
-    return std::nullopt;
+    // Compiled during the (thread-safe) static initialisation, so concurrent matches only read it.
+    static const QRegularExpression pattern = [] {
+        QRegularExpression re(uR"(([a-z0-9][a-z0-9\-]{1,63}\.[a-z\.]{2,6})$)"_s,
+                              QRegularExpression::CaseInsensitiveOption);
+        re.optimize();
+        return re;
+    }();
+    return pattern;
 }
 
-QString SiteRoot(const QString &)
+QString joined(QStringView a, QStringView b)
 {
-    return {};
+    QString result;
+    result.reserve(a.size() + b.size());
+    result.append(a);
+    result.append(b);
+    return result;
+}
+
+QString joined(QStringView a, QStringView b, QStringView c)
+{
+    QString result;
+    result.reserve(a.size() + b.size() + c.size());
+    result.append(a);
+    result.append(b);
+    result.append(c);
+    return result;
+}
+
+// SiteRoot's result is always a prefix of its text, so it can be a view into it.
+QStringView siteRootView(QStringView text)
+{
+    qsizetype from = 0;
+    if (text.startsWith(u"http://")) {
+        from = 7;
+    } else if (text.startsWith(u"https://")) {
+        from = 8;
+    } else {
+        return {};
+    }
+    QStringView result = text;
+    // The last character is left out of the search, so "http://h.com/" has no folder slash.
+    for (qsizetype i = from; i < text.size() - 1; ++i) {
+        if (text[i] == u'/') {
+            result = text.first(i);
+            break;
+        }
+    }
+    if (result.endsWith(u'/')) {
+        result.chop(1);
+    }
+    return result;
+}
+
+QStringView stripSchemeView(QStringView text)
+{
+    if (startsWithAsciiCI(text, u"http://")) {
+        return text.sliced(7);
+    }
+    if (startsWithAsciiCI(text, u"https://")) {
+        return text.sliced(8);
+    }
+    return text;
+}
+
+// The host as written: the authority without user information, port or IPv6 brackets.
+QStringView hostOf(QStringView address)
+{
+    qsizetype start = -1;
+    if (address.startsWith(u"//")) {
+        start = 2;
+    } else {
+        const qsizetype marker = address.indexOf(u"://");
+        if (marker < 0) {
+            return {};
+        }
+        start = marker + 3;
+    }
+    QStringView authority = address.sliced(start);
+    for (qsizetype i = 0; i < authority.size(); ++i) {
+        const char16_t c = authority[i].unicode();
+        if (c == u'/' || c == u'?' || c == u'#') {
+            authority.truncate(i);
+            break;
+        }
+    }
+    // User information may itself hold "@" characters; the host follows the last one.
+    const qsizetype at = authority.lastIndexOf(u'@');
+    if (at >= 0) {
+        authority = authority.sliced(at + 1);
+    }
+    if (authority.startsWith(u'[')) {
+        // An IPv6 literal holds colons of its own; the port, if any, follows the "]".
+        const qsizetype close = authority.indexOf(u']');
+        return close < 0 ? QStringView() : authority.sliced(1, close - 1);
+    }
+    const qsizetype colon = authority.indexOf(u':');
+    return colon < 0 ? authority : authority.first(colon);
+}
+
+QStringView domainOfView(QStringView address)
+{
+    const QStringView host = hostOf(address);
+    if (!host.contains(u'.')) {
+        return {}; // the pattern needs a dot; spare the regular expression
+    }
+    const QRegularExpressionMatch match = domainPattern().match(host);
+    if (!match.hasMatch()) {
+        return {};
+    }
+    return host.sliced(match.capturedStart(0), match.capturedLength(0));
+}
+
+// Does href end with "." followed by ext? Compared with letter case, without building ".ext".
+bool endsWithExtension(QStringView href, QStringView ext)
+{
+    return href.size() > ext.size() && href.endsWith(ext) && href[href.size() - ext.size() - 1] == u'.';
+}
+
+// Relative hrefs join the folder of an http(s) base, or its site root when the base has no folder.
+QString resolve(const QString &href, const QString &base)
+{
+    if (href.startsWith(u'/')) {
+        return joined(siteRootView(base), href);
+    }
+    if (href == u".") {
+        return base.first(base.lastIndexOf(u'/') + 1);
+    }
+    if (href == u".." || href.startsWith(u"../")) {
+        return ResolveParentPath(href, base);
+    }
+    if (href.startsWith(u"http://") || href.startsWith(u"https://")) {
+        return href;
+    }
+    qsizetype schemeLength = 0;
+    if (base.startsWith(u"http://")) {
+        schemeLength = 7;
+    } else if (base.startsWith(u"https://")) {
+        schemeLength = 8;
+    } else {
+        return href; // a local file path, or the empty base of a mail link
+    }
+    // A "/" after the scheme that is not the base's last character marks a folder part.
+    const QStringView middle = base.size() > schemeLength + 1
+                                   ? QStringView(base).sliced(schemeLength, base.size() - schemeLength - 1)
+                                   : QStringView();
+    if (middle.contains(u'/')) {
+        return joined(QStringView(base).first(base.lastIndexOf(u'/') + 1), href);
+    }
+    return joined(siteRootView(base), u"/", href);
+}
+
+} // namespace
+
+std::optional<LinkRow> AddLink(const QString &href, const QString &base, const QString &follow,
+                               const QString &anchorText, const RunOptions &options)
+{
+    if (options.urlBase == UrlBaseMode::None) {
+        return std::nullopt; // neither URL Base mode: no link becomes a row
+    }
+
+    QString ref = href;
+    if (ref.size() > 2 && ref.startsWith(u"//")) {
+        ref = joined(base.startsWith(u"https:") ? QStringView(u"https:") : QStringView(u"http:"), ref);
+    }
+
+    // Extensions match only at the very end of the href as written, with letter case.
+    for (const QString &ext : options.ignoredExtensions) {
+        if (endsWithExtension(ref, ext)) {
+            return std::nullopt;
+        }
+    }
+    if (ref.startsWith(u"javascript:")) {
+        return std::nullopt;
+    }
+
+    QString link = resolve(ref, base);
+    if (options.removeAnchors) {
+        const qsizetype hash = link.indexOf(u'#');
+        if (hash >= 0) {
+            link.truncate(hash);
+        }
+    }
+    for (const QString &prefix : options.ignoreUrls) {
+        if (prefix.isEmpty() || link.startsWith(prefix)) {
+            return std::nullopt;
+        }
+    }
+
+    bool internal = false;
+    if (options.urlBase == UrlBaseMode::Domain) {
+        internal = domainOfView(link) == QStringView(options.pageDomain);
+    } else {
+        internal = stripSchemeView(siteRootView(link)) == QStringView(options.pageHost);
+    }
+
+    QString anchor = anchorText;
+    if (anchor.contains(u"\r\n")) {
+        anchor.replace(u"\r\n"_s, u" "_s);
+    }
+
+    return LinkRow{.link = std::move(link),
+                   .follow = follow,
+                   .type = internal ? u"Internal"_s : u"External"_s,
+                   .anchorText = std::move(anchor),
+                   .response = QString(),
+                   .responseTime = QString(),
+                   .icon = kIconCollected};
+}
+
+QString SiteRoot(const QString &text)
+{
+    const QStringView root = siteRootView(text);
+    return root.size() == text.size() ? text : root.toString();
 }
 
 QString StripScheme(const QString &text)
 {
-    return text;
+    const QStringView rest = stripSchemeView(text);
+    return rest.size() == text.size() ? text : rest.toString();
 }
 
-QString ResolveParentPath(const QString &, const QString &)
+QString ResolveParentPath(const QString &href, const QString &base)
 {
-    return {};
+    const QStringView root = siteRootView(base);
+    QString rootFolder; // root followed by "/", built when first needed
+    QString folder = base;
+    qsizetype rest = 0; // position in href; advancing it avoids copying a long chain of ".."
+    while (QStringView(href).sliced(rest).startsWith(u"..")) {
+        // Climb one folder: drop the last "/" and what follows, then keep up to the new last "/".
+        folder.truncate(qMax<qsizetype>(folder.lastIndexOf(u'/'), 0));
+        folder.truncate(folder.lastIndexOf(u'/') + 1);
+        if (root.size() > folder.size()) {
+            if (rootFolder.isEmpty()) {
+                rootFolder = joined(root, u"/");
+            }
+            folder = rootFolder;
+        }
+        rest += 2;
+        if (rest < href.size() && href[rest] == u'/') {
+            ++rest;
+        }
+    }
+    return joined(folder, QStringView(href).sliced(rest));
 }
 
-QString DomainOf(const QString &)
+QString DomainOf(const QString &address)
 {
-    return {};
+    return domainOfView(address).toString();
 }
 
 } // namespace quorvel
