@@ -165,7 +165,7 @@ bool RawServer::Connection::send(QByteArrayView bytes)
 void RawServer::Connection::waitForShutdown()
 {
     std::unique_lock lock(m_server.m_mutex);
-    m_server.m_shutdown.wait(lock, [this] { return m_server.m_stopping; });
+    m_server.m_shutdown.wait(lock, [this] { return m_server.m_stopping.load(); });
 }
 
 void RawServer::Connection::close()

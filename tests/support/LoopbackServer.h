@@ -101,7 +101,7 @@ private:
     std::thread m_acceptThread;
     std::mutex m_mutex;
     std::condition_variable m_shutdown;
-    bool m_stopping = false;
+    std::atomic<bool> m_stopping{false};
     std::vector<std::unique_ptr<Connection>> m_open;
     std::vector<std::thread> m_handlers;
 };
