@@ -95,10 +95,20 @@ struct StatusCase
     const char *name;
     const char *path;
     QString text;
-    QString error; // "*": some message, not empty
+    QString error; // the status line, followed by an explanation when explained is set
     QString redirectLocation;
     int statusCode;
+    bool explained = false;
 };
+
+void expectError(const QString &error, const QString &expected, bool explained)
+{
+    if (explained) {
+        EXPECT_TRUE(error.startsWith(expected + u": "_s)) << error.toStdString();
+    } else {
+        EXPECT_EQ(error, expected);
+    }
+}
 
 } // namespace
 
@@ -121,10 +131,10 @@ TEST(PageFetcher, AnswersOfEveryKind)
          u"/elsewhere"_s,
          301},
         {"302 Location kept as sent", "/found-absolute", u"x\r\n"_s, {}, u"http://other.example/a b"_s, 302},
-        {"302 without a Location fails", "/no-location", QString(), u"*"_s, {}, 302},
-        {"304 fails", "/not-modified", QString(), u"*"_s, {}, 304},
-        {"401 fails", "/auth", QString(), u"*"_s, {}, 401},
-        {"407 fails", "/proxy-auth", QString(), u"*"_s, {}, 407},
+        {"302 without a Location fails", "/no-location", QString(), u"HTTP/1.1 302 Found"_s, {}, 302, true},
+        {"304 fails", "/not-modified", QString(), u"HTTP/1.1 304 Not Modified"_s, {}, 304, true},
+        {"401 fails", "/auth", QString(), u"HTTP/1.1 401 Unauthorized"_s, {}, 401, true},
+        {"407 fails", "/proxy-auth", QString(), u"HTTP/1.1 407 Proxy Authentication Required"_s, {}, 407, true},
         {"404 fails with its status line", "/missing", QString(), u"HTTP/1.1 404 Not Found"_s, {}, 404},
         {"410 fails with its status line", "/gone", QString(), u"HTTP/1.1 410 Gone"_s, {}, 410},
         {"500 fails with its status line", "/broken", QString(), u"HTTP/1.1 500 Internal Server Error"_s, {}, 500},
@@ -138,14 +148,47 @@ TEST(PageFetcher, AnswersOfEveryKind)
             SCOPED_TRACE(std::string(c.name) + (scheme == LoopbackServer::Scheme::Https ? " (https)" : " (http)"));
             const FetchedPage page = FetchPage(server.url(QString::fromLatin1(c.path)), FetchOptions{});
             EXPECT_EQ(page.text, c.text);
-            if (c.error == u"*"_s) {
-                EXPECT_FALSE(page.error.isEmpty());
-            } else {
-                EXPECT_EQ(page.error, c.error);
-            }
+            expectError(page.error, c.error, c.explained);
             EXPECT_EQ(page.redirectLocation, c.redirectLocation);
             EXPECT_EQ(page.statusCode, c.statusCode);
         }
+    }
+}
+
+TEST(PageFetcher, OddAnswersAreNotPages)
+{
+    struct Case
+    {
+        const char *name;
+        const char *answer;
+        QString error; // "*": any message
+        int statusCode;
+    };
+
+    const std::vector<Case> cases = {
+        {"a status beyond 599", "HTTP/1.1 600 Strange\r\nContent-Length: 2\r\n\r\nhi", u"HTTP/1.1 600 Strange"_s, 600},
+        {"a redirect with an empty Location", "HTTP/1.1 301 Moved\r\nLocation:\r\nContent-Length: 2\r\n\r\nhi",
+         u"HTTP/1.1 301 Moved"_s, 301},
+        {"an answer without a status line", "<html>no head</html>", u"*"_s, -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray answer(c.answer);
+        RawServer server([answer](RawServer::Connection &connection) {
+            connection.readRequestHead();
+            connection.send(answer);
+        });
+        ASSERT_TRUE(server.start());
+        FetchOptions options;
+        options.idleTimeoutMs = 2000; // a missed end of answer fails as a time-out, not a hang
+        const FetchedPage page = FetchPage(server.url(u"/x"_s), options);
+        EXPECT_TRUE(page.text.isEmpty());
+        if (c.error == u"*"_s) {
+            EXPECT_FALSE(page.error.isEmpty());
+        } else {
+            expectError(page.error, c.error, true);
+        }
+        EXPECT_EQ(page.statusCode, c.statusCode);
     }
 }
 
@@ -224,6 +267,11 @@ TEST(PageFetcher, NoPartialBodyIsEverAPage)
     s.Get("/big", [](const httplib::Request &, httplib::Response &res) {
         res.set_content(std::string(4096, 'x'), "application/octet-stream");
     });
+    std::atomic<int> neverRequests = 0;
+    s.Get("/never", [&neverRequests](const httplib::Request &, httplib::Response &res) {
+        ++neverRequests;
+        res.set_content("x", "text/plain");
+    });
     ASSERT_TRUE(server.start());
 
     struct Case
@@ -232,6 +280,7 @@ TEST(PageFetcher, NoPartialBodyIsEverAPage)
         const char *path;
         int idleTimeoutMs;
         qint64 maxBytes;
+        bool stoppedBefore = false;
     };
 
     // Bounds that are not under test stay at their page defaults, so only the cause named can end
@@ -242,10 +291,11 @@ TEST(PageFetcher, NoPartialBodyIsEverAPage)
         {"server never answers within the idle bound", "/stall-head", 300, kPageMaxBytes},
         {"cancel while the body arrives", "/cancel", kPageIdleTimeoutMs, kPageMaxBytes},
         {"body over the size limit", "/big", kPageIdleTimeoutMs, 1000},
+        {"stopped before the request", "/never", kPageIdleTimeoutMs, kPageMaxBytes, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        cancel = false;
+        cancel = c.stoppedBefore;
         FetchOptions options;
         options.cancel = &cancel;
         options.idleTimeoutMs = c.idleTimeoutMs;
@@ -254,6 +304,7 @@ TEST(PageFetcher, NoPartialBodyIsEverAPage)
         EXPECT_TRUE(page.text.isEmpty());
         EXPECT_FALSE(page.error.isEmpty());
     }
+    EXPECT_EQ(neverRequests, 0);
 }
 
 } // namespace quorvel::test

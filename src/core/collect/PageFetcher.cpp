@@ -48,7 +48,7 @@ QString refusalOf(const HttpResult &result)
         return {};
     }
     if (status == 304) {
-        return statusLine + u": the server sent no page (not modified)"_s;
+        return statusLine + u": the server sent no page"_s;
     }
     if (status >= 300 && status <= 399) {
         if (!result.location.isEmpty()) {
@@ -75,6 +75,11 @@ FetchedPage FetchPage(const QString &address, const FetchOptions &options)
     FetchedPage page;
     if (!isWebAddress(address)) {
         page.error = u"Unknown Protocol"_s;
+        return page;
+    }
+    // A stop that came before the request: no connection is made at all.
+    if (options.cancel != nullptr && options.cancel->load()) {
+        page.error = QString(kCancelledMessage);
         return page;
     }
 
