@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/collect/LocalPage.h"
+#include "core/collect/PageFetcher.h"
 #include "core/collect/RunOptions.h"
 #include "core/results/LinkRow.h"
 
@@ -40,8 +41,8 @@ struct CollectionSnapshot
     QString localPageUrl;
 
     // Bounds of the page requests (tests make them small).
-    int connectTimeoutMs = 30'000;
-    int idleTimeoutMs = 60'000;
+    int connectTimeoutMs = kPageConnectTimeoutMs;
+    int idleTimeoutMs = kPageIdleTimeoutMs;
     qint64 maxBytes = kPageMaxBytes;
     // Rows are handed on in batches of at most this many, or after this many milliseconds.
     int batchRows = 500;
@@ -77,10 +78,10 @@ struct TCollectorDeleter
 
 using TCollectorPtr = std::unique_ptr<TCollector, TCollectorDeleter>;
 
-// One collection run on its own worker thread ("T" as in the window classes it serves): redirect
-// probe, page fetch or file read, scan, rows. Created by create() on a new thread; its owner
-// connects the signals (queued), calls start(), and drops the pointer to end it. Every signal
-// carries the snapshot's generation number.
+// One collection run, living on a worker thread of its own: redirect probe (not for "file:///"),
+// page fetch or file read, scan, rows. create() makes it on a new thread; its owner connects the
+// signals (queued), calls start(), and drops the pointer after finished, or earlier to abandon the
+// run; the thread lives until then. Every signal carries the snapshot's generation number.
 class TCollector final : public QObject
 {
     Q_OBJECT
