@@ -1,1 +1,493 @@
+#include "core/common/Http.h"
+
+#include "support/Fixtures.h"
+#include "support/LoopbackServer.h"
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <set>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel::test {
+namespace {
+
+const QByteArray kLongText = QByteArray("All the links of one page, line after line.\n").repeated(2000);
+
+// A zlib stream ("deflate" as servers send it); qCompress puts a 4-byte length in front.
+QByteArray zlibStream(const QByteArray &data)
+{
+    return qCompress(data, 9).sliced(4);
+}
+
+// The bare deflate data inside a zlib stream, which some servers send as "deflate" too.
+QByteArray rawDeflate(const QByteArray &data)
+{
+    const QByteArray z = zlibStream(data);
+    return z.sliced(2, z.size() - 6);
+}
+
+// The gzip container around bare deflate data. The trailer's checksum is left zero: the data is
+// cut off by the body limit long before a decoder would read it.
+QByteArray gzipWithoutChecksum(const QByteArray &data)
+{
+    return QByteArray::fromHex("1f8b0800000000000003") + rawDeflate(data) + QByteArray(8, '\0');
+}
+
+struct SiteCounters
+{
+    std::atomic<int> target{0};
+    std::atomic<int> refusedHead{0};
+    std::atomic<int> refusedGet{0};
+    std::mutex mutex;
+    std::set<int> okClientPorts; // one per connection that asked for /ok
+};
+
+// The HTTP answers every test here needs, on a plain or a TLS server.
+void addRoutes(httplib::Server &server, SiteCounters &counters)
+{
+    server.Get("/ok", [&counters](const httplib::Request &req, httplib::Response &res) {
+        {
+            const std::lock_guard lock(counters.mutex);
+            counters.okClientPorts.insert(req.remote_port);
+        }
+        res.set_content("hello", "text/plain");
+    });
+    server.Get("/missing", [](const httplib::Request &, httplib::Response &res) {
+        res.status = 404;
+        res.set_content("gone", "text/plain");
+    });
+    server.Get("/error", [](const httplib::Request &, httplib::Response &res) {
+        res.status = 500;
+        res.set_content("broken", "text/plain");
+    });
+    server.Get("/empty", [](const httplib::Request &, httplib::Response &res) { res.status = 204; });
+    server.Get("/moved", [](const httplib::Request &, httplib::Response &res) {
+        res.set_redirect("/target", 301);
+        res.set_content("moved", "text/plain");
+    });
+    server.Get("/target", [&counters](const httplib::Request &, httplib::Response &res) {
+        ++counters.target;
+        res.set_content("target", "text/plain");
+    });
+    server.Get("/head-refused", [&counters](const httplib::Request &req, httplib::Response &res) {
+        if (req.method == "HEAD") {
+            ++counters.refusedHead;
+            res.status = 405;
+        } else {
+            ++counters.refusedGet;
+            res.set_content("only GET", "text/plain");
+        }
+    });
+    // text/plain: the server gzips it for a client that accepts gzip.
+    server.Get("/gzip", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content(kLongText.toStdString(), "text/plain");
+    });
+    server.Get("/deflate", [](const httplib::Request &, httplib::Response &res) {
+        res.set_header("Content-Encoding", "deflate");
+        res.set_content(zlibStream(kLongText).toStdString(), "application/octet-stream");
+    });
+    server.Get("/raw-deflate", [](const httplib::Request &, httplib::Response &res) {
+        res.set_header("Content-Encoding", "deflate");
+        res.set_content(rawDeflate(kLongText).toStdString(), "application/octet-stream");
+    });
+    server.Get("/bomb", [](const httplib::Request &, httplib::Response &res) {
+        static const QByteArray bomb = gzipWithoutChecksum(QByteArray(8 << 20, '\0'));
+        res.set_header("Content-Encoding", "gzip");
+        res.set_content(bomb.toStdString(), "application/octet-stream");
+    });
+    server.Get("/plain-2000", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content(std::string(2000, 'x'), "application/octet-stream");
+    });
+    server.Get("/echo-headers", [](const httplib::Request &req, httplib::Response &res) {
+        const std::string agent = req.has_header("User-Agent") ? req.get_header_value("User-Agent") : "<none>";
+        res.set_content(agent + "|" + req.get_header_value("Accept-Encoding"), "application/octet-stream");
+    });
+    server.Get(R"(/echo-target/.*)", [](const httplib::Request &req, httplib::Response &res) {
+        res.set_content(req.target, "application/octet-stream");
+    });
+    server.Post("/post", [](const httplib::Request &req, httplib::Response &res) {
+        res.set_content(req.get_header_value("Content-Type") + "|" + req.get_header_value("X-Extra") + "|" + req.body,
+                        "application/octet-stream");
+    });
+}
+
+class HttpTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (LoopbackServer *server : {&m_http, &m_https}) {
+            addRoutes(server->server(), server == &m_http ? m_httpCounters : m_httpsCounters);
+            ASSERT_TRUE(server->start());
+        }
+    }
+
+    SiteCounters m_httpCounters;
+    SiteCounters m_httpsCounters;
+    LoopbackServer m_http{LoopbackServer::Scheme::Http};
+    LoopbackServer m_https{LoopbackServer::Scheme::Https};
+};
+
+HttpRequest requestFor(const QString &url, HttpMethod method = HttpMethod::Get)
+{
+    HttpRequest request;
+    request.url = url;
+    request.method = method;
+    request.connectTimeoutMs = 5000;
+    request.idleTimeoutMs = 5000;
+    return request;
+}
+
+TEST_F(HttpTest, StatusesAreCompletedTransfersWithTheStatusLineAsReceived)
+{
+    struct Case
+    {
+        const char *name;
+        const char *path;
+        HttpMethod method;
+        int code;
+        QByteArray statusLine;
+        QByteArray body;
+        QByteArray location;
+    };
+
+    const std::vector<Case> cases = {
+        {"200 with its body", "/ok", HttpMethod::Get, 200, "HTTP/1.1 200 OK", "hello", ""},
+        {"404 keeps its body", "/missing", HttpMethod::Get, 404, "HTTP/1.1 404 Not Found", "gone", ""},
+        {"500", "/error", HttpMethod::Get, 500, "HTTP/1.1 500 Internal Server Error", "broken", ""},
+        {"204 has no body", "/empty", HttpMethod::Get, 204, "HTTP/1.1 204 No Content", "", ""},
+        {"301 is not followed", "/moved", HttpMethod::Get, 301, "HTTP/1.1 301 Moved Permanently", "moved", "/target"},
+        {"HEAD gets no body", "/ok", HttpMethod::Head, 200, "HTTP/1.1 200 OK", "", ""},
+        {"HEAD refused with 405", "/head-refused", HttpMethod::Head, 405, "HTTP/1.1 405 Method Not Allowed", "", ""},
+    };
+    for (LoopbackServer *server : {&m_http, &m_https}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (server == &m_https ? " (https)" : " (http)"));
+            const HttpResult r = PerformRequest(requestFor(server->url(QString::fromLatin1(c.path)), c.method));
+            EXPECT_EQ(r.error, QString());
+            EXPECT_EQ(r.statusCode, c.code);
+            EXPECT_EQ(r.statusLine, c.statusLine);
+            EXPECT_EQ(r.body, c.body);
+            EXPECT_EQ(r.location, c.location);
+            EXPECT_EQ(r.header("location"), c.location);
+        }
+    }
+    for (const SiteCounters *counters : {&m_httpCounters, &m_httpsCounters}) {
+        EXPECT_EQ(counters->target.load(), 0) << "a redirect was followed";
+        EXPECT_EQ(counters->refusedHead.load(), 1);
+        EXPECT_EQ(counters->refusedGet.load(), 0) << "HEAD fell back to GET";
+    }
+}
+
+TEST_F(HttpTest, CompressedBodiesAreDecoded)
+{
+    struct Case
+    {
+        const char *name;
+        const char *path;
+        QByteArray contentEncoding;
+    };
+
+    const std::vector<Case> cases = {
+        {"gzip", "/gzip", "gzip"},
+        {"deflate in a zlib stream", "/deflate", "deflate"},
+        {"bare deflate", "/raw-deflate", "deflate"},
+    };
+    for (LoopbackServer *server : {&m_http, &m_https}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (server == &m_https ? " (https)" : " (http)"));
+            const HttpResult r = PerformRequest(requestFor(server->url(QString::fromLatin1(c.path))));
+            EXPECT_EQ(r.error, QString());
+            EXPECT_EQ(r.header("Content-Encoding"), c.contentEncoding);
+            EXPECT_EQ(r.body.size(), kLongText.size());
+            EXPECT_TRUE(r.body == kLongText);
+        }
+    }
+}
+
+TEST_F(HttpTest, BodyLimitEndsTheTransferWithAnError)
+{
+    struct Case
+    {
+        const char *name;
+        const char *path;
+        qint64 limit;
+        bool discard;
+        QString error;
+        qsizetype bodySize;
+    };
+
+    const QString over1M = u"The response body is larger than 1048576 bytes"_s;
+    const std::vector<Case> cases = {
+        {"a small gzip inflating to 8 MiB", "/bomb", 1 << 20, false, over1M, 0},
+        {"the limit holds for a dropped body too", "/bomb", 1 << 20, true, over1M, 0},
+        {"a plain body one byte over", "/plain-2000", 1999, false, u"The response body is larger than 1999 bytes"_s, 0},
+        {"a body of exactly the limit", "/plain-2000", 2000, false, QString(), 2000},
+        {"a dropped body keeps nothing", "/plain-2000", -1, true, QString(), 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpRequest request = requestFor(m_http.url(QString::fromLatin1(c.path)));
+        request.bodyLimit = c.limit;
+        request.discardBody = c.discard;
+        const HttpResult r = PerformRequest(request);
+        EXPECT_EQ(r.error, c.error);
+        EXPECT_EQ(r.statusCode, 200);
+        EXPECT_EQ(r.body.size(), c.bodySize);
+    }
+}
+
+TEST_F(HttpTest, RequestHeadersCarryTheAgentAndTheCodings)
+{
+    struct Case
+    {
+        const char *name;
+        QString agent;
+        QByteArray echoed;
+    };
+
+    const std::vector<Case> cases = {
+        {"agent as given", u"Quorvel test agent/2.2"_s, "Quorvel test agent/2.2|deflate, gzip, identity"},
+        {"an empty agent sends no header", QString(), "<none>|deflate, gzip, identity"},
+        {"line breaks cannot start a header", u"a\r\nX-Injected: 1"_s, "a  X-Injected: 1|deflate, gzip, identity"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpRequest request = requestFor(m_http.url(u"/echo-headers"_s));
+        request.userAgent = c.agent;
+        const HttpResult r = PerformRequest(request);
+        EXPECT_EQ(r.error, QString());
+        EXPECT_EQ(r.body, c.echoed);
+    }
+}
+
+TEST_F(HttpTest, PostSendsBodyTypeAndExtraHeaders)
+{
+    HttpRequest request = requestFor(m_https.url(u"/post"_s), HttpMethod::Post);
+    request.body = QByteArray("name=value&").repeated(300); // large enough for curl's Expect round trip
+    request.contentType = "application/x-www-form-urlencoded";
+    request.extraHeaders = {"X-Extra: yes"};
+    const HttpResult r = PerformRequest(request);
+    EXPECT_EQ(r.error, QString());
+    EXPECT_EQ(r.statusCode, 200);
+    EXPECT_EQ(r.body, "application/x-www-form-urlencoded|yes|" + request.body);
+}
+
+TEST(RequestUrlBytes, EncodesOnlyWhatCannotBeSent)
+{
+    struct Case
+    {
+        const char *name;
+        QString address;
+        QByteArray expected;
+    };
+
+    const std::vector<Case> cases = {
+        {"plain address unchanged", u"http://h.com/a/b?q=1&r=%41#top"_s, "http://h.com/a/b?q=1&r=%41#top"},
+        {"space in path and query", u"http://h.com/a b?q=c d"_s, "http://h.com/a%20b?q=c%20d"},
+        {"non-ASCII path as UTF-8", u"http://h.com/\u00fc"_s, "http://h.com/%C3%BC"},
+        {"host left to the IDN layer", u"http://\u00fc.com/x"_s, "http://\xc3\xbc.com/x"},
+        {"line breaks cannot split the request", u"http://h.com/a\r\nb"_s, "http://h.com/a%0D%0Ab"},
+        {"no scheme: unchanged", u"mailto:a b"_s, "mailto:a b"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(RequestUrlBytes(c.address), c.expected);
+    }
+}
+
+TEST_F(HttpTest, PathIsSentEncoded)
+{
+    const HttpResult r = PerformRequest(requestFor(m_http.url(u"/echo-target/a b/\u00fc?q=\u00e7"_s)));
+    EXPECT_EQ(r.error, QString());
+    EXPECT_EQ(r.body, "/echo-target/a%20b/%C3%BC?q=%C3%A7");
+}
+
+TEST(HttpFailures, AddressesThatCannotBeRequested)
+{
+    struct Case
+    {
+        const char *name;
+        QString url;
+    };
+
+    const std::vector<Case> cases = {
+        {"refused port", u"http://127.0.0.1:%1/x"_s.arg(refusedPort())},
+        {"local file", u"file:///etc/hostname"_s},
+        {"other scheme", u"ftp://127.0.0.1/x"_s},
+        {"not an address", u"not an address"_s},
+        {"empty", QString()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const HttpResult r = PerformRequest(requestFor(c.url));
+        EXPECT_FALSE(r.error.isEmpty());
+        EXPECT_EQ(r.statusCode, -1);
+        EXPECT_TRUE(r.statusLine.isEmpty());
+        EXPECT_TRUE(r.body.isEmpty());
+        EXPECT_GE(r.elapsedMs, 0);
+    }
+}
+
+// Answers of a bare TCP server; the time-outs are short so each row ends quickly.
+TEST(HttpFailures, HostileAnswers)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void(RawServer::Connection &)> answer;
+        int code;
+        QByteArray statusLine;
+        QString error; // exact, or "*" for any curl message
+        QByteArray body;
+    };
+
+    const auto answer = [](QByteArray bytes, bool stall) {
+        return [bytes, stall](RawServer::Connection &c) {
+            c.readRequestHead();
+            c.send(bytes);
+            if (stall) {
+                c.waitForShutdown();
+            }
+        };
+    };
+    const QByteArray head100 = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n";
+    const std::vector<Case> cases = {
+        {"own reason phrase", answer("HTTP/1.1 200 Fine Thanks\r\nContent-Length: 2\r\n\r\nok", false), 200,
+         "HTTP/1.1 200 Fine Thanks", QString(), "ok"},
+        {"HTTP/1.0 ended by closing", answer("HTTP/1.0 404 Nope\r\n\r\nbody", false), 404, "HTTP/1.0 404 Nope",
+         QString(), "body"},
+        {"the final answer after an interim 100",
+         answer("HTTP/1.1 100 Continue\r\nX-First: 1\r\n\r\nHTTP/1.1 201 Made\r\nContent-Length: 0\r\n\r\n", false),
+         201, "HTTP/1.1 201 Made", QString(), ""},
+        {"never answers", answer("", true), -1, "", u"No data received for 300 ms"_s, ""},
+        {"stalls mid-body", answer(head100 + QByteArray(50, 'x'), true), 200, "HTTP/1.1 200 OK",
+         u"No data received for 300 ms"_s, ""},
+        {"closed mid-body", answer(head100 + QByteArray(50, 'x'), false), 200, "HTTP/1.1 200 OK", u"*"_s, ""},
+        {"closed mid-chunk", answer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n64\r\nabc", false), 200,
+         "HTTP/1.1 200 OK", u"*"_s, ""},
+        {"closed without an answer", answer("", false), -1, "", u"*"_s, ""},
+        {"no status line", answer("hello there\r\n\r\n", false), -1, "", u"*"_s, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RawServer server(c.answer);
+        ASSERT_TRUE(server.start());
+        HttpRequest request = requestFor(server.url(u"/x"_s));
+        request.idleTimeoutMs = 300;
+        const HttpResult r = PerformRequest(request);
+        EXPECT_EQ(r.statusCode, c.code);
+        EXPECT_EQ(r.statusLine, c.statusLine);
+        if (c.error == u"*"_s) {
+            EXPECT_FALSE(r.error.isEmpty());
+        } else {
+            EXPECT_EQ(r.error, c.error);
+        }
+        EXPECT_EQ(r.body, c.body);
+        EXPECT_EQ(r.header("X-First"), QByteArray());
+        if (c.error.startsWith(u"No data"_s)) {
+            EXPECT_GE(r.elapsedMs, 300);
+        }
+    }
+}
+
+TEST(HttpFailures, ConnectTimeOutWhenNobodyAccepts)
+{
+    FullBacklogPort port;
+    if (!port.isFull()) {
+        GTEST_SKIP() << "the accept queue did not fill up on this system";
+    }
+    HttpRequest request = requestFor(port.url(u"/x"_s));
+    request.connectTimeoutMs = 300;
+    const HttpResult r = PerformRequest(request);
+    EXPECT_EQ(r.error, u"Connection timed out after 300 ms"_s);
+    EXPECT_EQ(r.statusCode, -1);
+    EXPECT_GE(r.elapsedMs, 300);
+}
+
+TEST(HttpFailures, CancelEndsTheTransferAtOnce)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray sent; // before the server waits
+    };
+
+    const std::vector<Case> cases = {
+        {"mid-body", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + QByteArray(5000, 'x')},
+        {"before any answer", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::promise<void> sent;
+        RawServer server([&](RawServer::Connection &connection) {
+            connection.readRequestHead();
+            connection.send(c.sent);
+            sent.set_value();
+            connection.waitForShutdown();
+        });
+        ASSERT_TRUE(server.start());
+        std::atomic<bool> cancel{false};
+        HttpRequest request = requestFor(server.url(u"/x"_s));
+        request.idleTimeoutMs = 30'000; // a cancel that is missed ends as a time-out, not a hang
+        request.cancel = &cancel;
+        HttpResult r;
+        std::thread client([&] { r = PerformRequest(request); });
+        sent.get_future().wait();
+        cancel = true;
+        client.join();
+        EXPECT_EQ(r.error, QString(kCancelledMessage));
+        EXPECT_TRUE(r.body.isEmpty());
+    }
+}
+
+TEST_F(HttpTest, SessionReusesItsConnection)
+{
+    HttpSession session;
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(session.perform(requestFor(m_http.url(u"/ok"_s))).statusCode, 200);
+    }
+    const std::lock_guard lock(m_httpCounters.mutex);
+    EXPECT_EQ(m_httpCounters.okClientPorts.size(), 1u);
+}
+
+TEST(HttpSessionTest, WakeupFromAnotherThreadReturnsThePollAtOnce)
+{
+    std::promise<void> received;
+    RawServer server([&](RawServer::Connection &c) {
+        c.readRequestHead();
+        received.set_value();
+        c.waitForShutdown();
+    });
+    ASSERT_TRUE(server.start());
+    HttpSession session;
+    bool ended = false;
+    HttpResult result;
+    session.start(requestFor(server.url(u"/x"_s)), [&](HttpResult r) {
+        result = std::move(r);
+        ended = true;
+    });
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        received.get_future().wait(); // the loop below is polling by now
+        stop = true;
+        session.wakeup();
+    });
+    // Without the wake-up the poll would wait out the 5 s idle time-out, which ends the request
+    // with a different error.
+    while (!ended && !stop) {
+        session.poll(60'000);
+    }
+    stopper.join();
+    session.cancelAll();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(result.error, QString(kCancelledMessage));
+}
+
+} // namespace
+} // namespace quorvel::test

@@ -2,10 +2,40 @@
 
 #include "core/collect/AnchorScanner.h"
 #include "core/collect/LinkResolver.h"
+#include "core/collect/PageFetcher.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
+
+namespace {
+
+// Where a redirect leads: a relative Location is resolved against the address it answered for
+// (RFC 3986); an absolute one stays exactly as sent.
+QString redirectTarget(const QString &address, const QString &location)
+{
+    const QUrl reference(location);
+    if (!reference.isRelative()) {
+        return location;
+    }
+    const QUrl resolved = QUrl(address).resolved(reference);
+    if (resolved.isRelative()) {
+        return location;
+    }
+    // Spaces stay encoded: the target is requested as it is shown.
+    return resolved.toString(QUrl::EncodeSpaces);
+}
+
+bool isRedirect(const FetchedPage &page)
+{
+    return page.error.isEmpty() && !page.redirectLocation.isEmpty();
+}
+
+} // namespace
 
 QString FixUpAddress(const QString &boxText)
 {
@@ -25,6 +55,164 @@ LinkRows CollectLinks(const QString &pageText, const QString &base, const RunOpt
                     }
                 });
     return rows;
+}
+
+CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const CollectionEvents &events,
+                                      const std::atomic<bool> *stop, const std::atomic<bool> *abandon)
+{
+    CollectionResult result;
+    const auto reportLoading = [&](const QString &address) {
+        if (events.loading) {
+            events.loading(address);
+        }
+    };
+
+    QString pageText;
+    QString base;
+    QString pageAddress = snapshot.address;
+    if (IsLocalAddress(snapshot.address)) {
+        reportLoading(snapshot.address);
+        PageText local = ReadLocalPage(snapshot.address);
+        pageText = std::move(local.text);
+        result.error = std::move(local.error);
+        if (snapshot.localPageUrl.isEmpty()) {
+            base = LocalPathOf(snapshot.address);
+        } else {
+            pageAddress = snapshot.localPageUrl;
+            base = snapshot.localPageUrl;
+        }
+    } else {
+        FetchOptions fetchOptions;
+        fetchOptions.userAgent = snapshot.userAgent;
+        fetchOptions.cancel = stop;
+        fetchOptions.connectTimeoutMs = snapshot.connectTimeoutMs;
+        fetchOptions.idleTimeoutMs = snapshot.idleTimeoutMs;
+        fetchOptions.maxBytes = snapshot.maxBytes;
+
+        reportLoading(snapshot.address);
+        // The redirect probe. When it is not redirected, its answer is the page: one request.
+        FetchedPage page = FetchPage(snapshot.address, fetchOptions);
+        if (isRedirect(page)) {
+            const QString target = redirectTarget(snapshot.address, page.redirectLocation);
+            const LinkRow row = LinkRow::redirectRow(snapshot.address);
+            result.rows.append(row);
+            result.redirectFrom = snapshot.address;
+            if (events.redirected) {
+                events.redirected(row, target);
+            }
+            pageAddress = target;
+            reportLoading(target);
+            // Fetched, never read from disk: a server's redirect to "file:///" must not open local
+            // files. A further redirect is not followed; its own body is the page.
+            page = FetchPage(target, fetchOptions);
+        }
+        pageText = std::move(page.text);
+        result.error = std::move(page.error);
+        base = pageAddress;
+    }
+    result.pageAddress = pageAddress;
+
+    const RunOptions options = RunOptions::make(snapshot.ignoreUrlsText, snapshot.ignoreExtensionsText,
+                                                snapshot.removeAnchors, snapshot.urlBase, pageAddress);
+    LinkRows batch;
+    QElapsedTimer sinceFlush;
+    sinceFlush.start();
+    const auto flush = [&] {
+        if (!batch.isEmpty() && events.rows) {
+            events.rows(batch);
+        }
+        batch.clear();
+        sinceFlush.restart();
+    };
+    ScanAnchors(pageText, base,
+                [&](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText) {
+                    if (abandon && abandon->load(std::memory_order_relaxed)) {
+                        return;
+                    }
+                    std::optional<LinkRow> row = AddLink(href, linkBase, follow, anchorText, options);
+                    if (!row) {
+                        return;
+                    }
+                    result.rows.append(*row);
+                    batch.append(std::move(*row));
+                    if (batch.size() >= snapshot.batchRows || sinceFlush.elapsed() >= snapshot.batchIntervalMs) {
+                        flush();
+                    }
+                });
+    flush();
+    return result;
+}
+
+TCollector::TCollector(CollectionSnapshot snapshot, QObject *parent)
+    : QObject(parent)
+    , m_snapshot(std::move(snapshot))
+{}
+
+TCollector::~TCollector() = default;
+
+TCollectorPtr TCollector::create(CollectionSnapshot snapshot)
+{
+    TCollectorPtr collector(new TCollector(std::move(snapshot)));
+    auto thread = std::make_unique<QThread>();
+    thread->setObjectName(u"TCollector"_s);
+    collector->moveToThread(thread.get());
+    // started is sent on the new thread itself, so run() is called there directly, before the
+    // thread's event loop; finished deletes the collector on its own thread.
+    connect(thread.get(), &QThread::started, collector.get(), &TCollector::run);
+    connect(thread.get(), &QThread::finished, collector.get(), &QObject::deleteLater);
+    collector->m_thread = thread.release();
+    return collector;
+}
+
+void TCollector::start()
+{
+    if (m_started) {
+        return;
+    }
+    m_started = true;
+    m_thread->start();
+}
+
+void TCollector::requestStop()
+{
+    m_stop = true;
+}
+
+void TCollector::run()
+{
+    const quint64 generation = m_snapshot.generation;
+    CollectionEvents events;
+    events.loading = [&](const QString &address) {
+        Q_EMIT loading(generation, address);
+    };
+    events.redirected = [&](const LinkRow &row, const QString &target) {
+        Q_EMIT redirectRow(generation, row);
+        Q_EMIT urlBoxChanged(generation, target);
+    };
+    events.rows = [&](const LinkRows &rows) {
+        Q_EMIT rowsCollected(generation, rows);
+    };
+    const CollectionResult result = runToEnd(m_snapshot, events, &m_stop, &m_abandon);
+    Q_EMIT finished(generation, result.rows.size(), result.error);
+}
+
+void TCollectorDeleter::operator()(TCollector *collector) const
+{
+    if (collector == nullptr) {
+        return;
+    }
+    collector->m_abandon = true;
+    collector->m_stop = true;
+    QThread *thread = collector->m_thread;
+    if (!collector->m_started) {
+        delete collector;
+        delete thread;
+        return;
+    }
+    // The collector is deleted on its own thread as the thread ends, before wait() returns.
+    thread->quit();
+    thread->wait();
+    delete thread;
 }
 
 } // namespace quorvel

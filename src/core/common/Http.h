@@ -6,10 +6,17 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 
 namespace quorvel {
 
-enum class HttpMethod { Get, Head, Post };
+enum class HttpMethod
+{
+    Get,
+    Head,
+    Post
+};
 
 // One request, for every use: page fetch, link check, form post.
 struct HttpRequest
@@ -17,13 +24,13 @@ struct HttpRequest
     QString url;
     HttpMethod method = HttpMethod::Get;
     QString userAgent;
-    QByteArray body;               // POST only
-    QByteArray contentType;        // POST only
-    QList<QByteArray> extraHeaders; // "Name: value"
-    int connectTimeoutMs = 0;      // 0: no limit of ours
-    int idleTimeoutMs = 0;         // longest wait for the next byte; 0: no limit of ours
-    qint64 bodyLimit = -1;         // decoded body bytes; -1: no limit
-    bool discardBody = false;      // read the body and drop it (link checks)
+    QByteArray body;                           // POST only
+    QByteArray contentType;                    // POST only
+    QList<QByteArray> extraHeaders;            // "Name: value"
+    int connectTimeoutMs = 0;                  // 0: no limit of ours
+    int idleTimeoutMs = 0;                     // longest wait for the next byte; 0: no limit of ours
+    qint64 bodyLimit = -1;                     // decoded body bytes; -1: no limit
+    bool discardBody = false;                  // read the body and drop it (link checks)
     const std::atomic<bool> *cancel = nullptr; // aborts the transfer at once when it turns true
 };
 
@@ -36,21 +43,64 @@ struct HttpHeader
 // The outcome of one request; a failure is data, never an exception.
 struct HttpResult
 {
-    int statusCode = -1;         // -1 when no status line arrived
-    QByteArray statusLine;       // as received, e.g. "HTTP/1.1 200 OK", without CR LF
-    QList<HttpHeader> headers;   // of the last response
-    QByteArray body;             // decoded from gzip/deflate
-    QByteArray location;         // the Location header as sent; redirects are never followed
-    QString error;               // empty when the transfer completed
+    int statusCode = -1;       // -1 when no status line arrived
+    QByteArray statusLine;     // as received, e.g. "HTTP/1.1 200 OK", without CR LF
+    QList<HttpHeader> headers; // of the last response
+    QByteArray body;           // decoded from gzip/deflate
+    QByteArray location;       // the Location header as sent; redirects are never followed
+    QString error;             // empty when the transfer completed
     qint64 elapsedMs = 0;
 
     bool completed() const { return error.isEmpty(); }
+
     // The first header of that name (ASCII case ignored), or a null array.
     QByteArray header(QByteArrayView name) const;
 };
 
-// Runs one request to its end on the calling thread.
+// Runs one request to its end on the calling thread, on a connection of its own. Connect and idle
+// time-outs are kept to the millisecond; the cancel flag is looked at every few milliseconds.
+// An empty user agent sends no User-Agent header. Any status is a completed transfer: a 404 is
+// statusCode 404 with an empty error; what a status means is the caller's business.
 HttpResult PerformRequest(const HttpRequest &request);
+
+// Many requests over one curl multi handle, driven on the thread that calls poll(); connections
+// and looked-up names are kept between its requests and reused, nothing else is (no cookies).
+// Every member is for that one thread except wakeup(), which any thread may call.
+class HttpSession final
+{
+public:
+    using Done = std::function<void(HttpResult)>;
+
+    // maxConnections: idle connections kept for reuse (0: curl's own choice).
+    explicit HttpSession(int maxConnections = 0);
+    ~HttpSession();
+    HttpSession(const HttpSession &) = delete;
+    HttpSession &operator=(const HttpSession &) = delete;
+
+    // Starts a request; done runs on this thread, inside a later poll() or cancelAll(), once it ended.
+    void start(const HttpRequest &request, Done done);
+    int inFlight() const;
+    // Waits at most maxWaitMs (less when a time-out falls due) for network activity, moves every
+    // transfer on, and runs done for each request that ended.
+    void poll(int maxWaitMs);
+    // Ends every request in flight at once with the error "Operation cancelled".
+    void cancelAll();
+    // Any thread: makes the poll() in progress, or else the next one, return at once.
+    void wakeup();
+    // Runs one request to its end, reusing the session's connections.
+    HttpResult perform(const HttpRequest &request);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// The bytes handed to curl for an address: UTF-8, with spaces, control characters and non-ASCII
+// bytes after the host percent-encoded (as browsers send them); everything else is left as written.
+QByteArray RequestUrlBytes(const QString &address);
+
+// The error of a request ended by its cancel flag or by HttpSession::cancelAll().
+inline constexpr QLatin1StringView kCancelledMessage{"Operation cancelled"};
 
 // curl_global_init/cleanup for the life of main(); create it first.
 class CurlGlobal final

@@ -1,0 +1,238 @@
+#include "core/results/LinkChecker.h"
+
+#include "core/collect/PageFetcher.h"
+#include "core/common/Http.h"
+#include "core/common/Text.h"
+#include "core/results/LinkRow.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <sys/resource.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+namespace {
+
+// How often a pass looks at a stop that nobody can wake it for (a bare flag, a thread interruption).
+constexpr int kBareFlagPollMs = 5;
+constexpr int kWakeablePollMs = 100;
+
+struct PassOutcome
+{
+    LinkCheckResults results;
+    bool stopped = false;
+};
+
+// Sockets are file descriptors: a parallelism above the process's limit would turn into failed
+// requests, so it is kept below, with room for the name resolver and the rest of the program.
+int effectiveParallel(int requested)
+{
+    int parallel = std::clamp(requested, kMinParallelChecks, kMaxParallelChecks);
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        const auto room = (qint64(limit.rlim_cur) - 64) / 2;
+        parallel = int(std::clamp<qint64>(room, 1, parallel));
+    }
+    return parallel;
+}
+
+// Idle connections kept for reuse: one per request in flight, and room for the other hosts of a page.
+int keptConnections(int parallel)
+{
+    return parallel + 32;
+}
+
+TURLStatus statusFromResult(const QString &url, const HttpResult &r)
+{
+    // A failed request still shows the status line of whatever response arrived.
+    return TURLStatus{url, r.statusCode < 0 ? -1 : r.statusCode, QString::number(r.elapsedMs),
+                      QString::fromLatin1(r.statusLine)};
+}
+
+PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, HttpSession &session, int parallel,
+                    const std::function<bool()> &shouldStop, int pollMs,
+                    const std::function<void(int, const TURLStatus &)> &progress)
+{
+    const qsizetype count = links.size();
+    PassOutcome outcome;
+    outcome.results.resize(count);
+
+    HttpRequest request;
+    request.method = options.useHead ? HttpMethod::Head : HttpMethod::Get;
+    request.userAgent = options.userAgent;
+    request.connectTimeoutMs = TimeoutFromText(options.connectTimeout, kPageConnectTimeoutMs);
+    request.idleTimeoutMs = TimeoutFromText(options.responseTimeout, kPageIdleTimeoutMs);
+    request.discardBody = true;
+
+    QHash<QString, int> firstRow;          // link text -> the row that requests it
+    QHash<int, QList<int>> waitingRepeats; // a row in flight -> later rows with the same link
+    bool stopping = false;
+
+    const auto deliver = [&](int row, const TURLStatus &status) {
+        outcome.results[row] = status;
+        if (progress) {
+            progress(row, status);
+        }
+    };
+    const auto onResult = [&](int row, const HttpResult &result) {
+        const TURLStatus status = statusFromResult(links[row], result);
+        deliver(row, status);
+        const QList<int> repeats = waitingRepeats.take(row);
+        if (!stopping) {
+            for (int repeat : repeats) {
+                deliver(repeat, status);
+            }
+        }
+    };
+
+    qsizetype next = 0;
+    while (true) {
+        while (next < count && session.inFlight() < parallel && !shouldStop()) {
+            const int row = int(next++);
+            const QString &url = links[row];
+            if (const auto it = firstRow.constFind(url); it != firstRow.constEnd()) {
+                if (const auto &earlier = outcome.results[*it]) {
+                    deliver(row, *earlier);
+                } else {
+                    waitingRepeats[*it].append(row);
+                }
+                continue;
+            }
+            firstRow.insert(url, row);
+            if (startsWithAsciiCI(url, u"mailto:")) {
+                deliver(row, TURLStatus{url, 0, QString(), u"EMAIL"_s});
+                continue;
+            }
+            request.url = url;
+            session.start(request, [&onResult, row](HttpResult result) { onResult(row, result); });
+        }
+        if (next >= count && session.inFlight() == 0) {
+            break;
+        }
+        if (shouldStop()) {
+            // The requests in flight end now with what they received; their repeats and the rows
+            // not started get nothing.
+            stopping = true;
+            outcome.stopped = true;
+            session.cancelAll();
+            break;
+        }
+        session.poll(pollMs);
+    }
+    return outcome;
+}
+
+} // namespace
+
+int IconForStatus(int code)
+{
+    if (code == 200) {
+        return kIconOk;
+    }
+    if (code >= 300 && code <= 399) {
+        return kIconRedirect;
+    }
+    if (code >= 400 && code <= 599) {
+        return kIconBroken;
+    }
+    return kIconNone;
+}
+
+int TimeoutFromText(const QString &text, int fallbackMs)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok && value > 0 ? value : fallbackMs;
+}
+
+void LinkChecker::ThreadDeleter::operator()(QThread *thread) const
+{
+    thread->requestInterruption();
+    thread->quit();
+    thread->wait();
+    delete thread;
+}
+
+LinkChecker::Worker::~Worker()
+{
+    if (thread && checker) {
+        checker->stop();
+    }
+}
+
+LinkChecker::Worker LinkChecker::createOnWorkerThread(const QStringList &links, const LinkCheckOptions &options)
+{
+    Worker worker;
+    worker.thread.reset(new QThread);
+    // Owned by its thread: deleted there once the thread's loop has ended.
+    worker.checker = new LinkChecker(links, options);
+    worker.checker->moveToThread(worker.thread.get());
+    connect(worker.thread.get(), &QThread::finished, worker.checker, &QObject::deleteLater);
+    worker.thread->start();
+    return worker;
+}
+
+LinkChecker::LinkChecker(QStringList links, LinkCheckOptions options, QObject *parent)
+    : QObject(parent)
+    , m_links(std::move(links))
+    , m_options(std::move(options))
+{
+    qRegisterMetaType<quorvel::TURLStatus>();
+}
+
+LinkChecker::~LinkChecker() = default;
+
+void LinkChecker::start()
+{
+    QMetaObject::invokeMethod(this, &LinkChecker::run, Qt::QueuedConnection);
+}
+
+void LinkChecker::stop()
+{
+    m_stop.store(true);
+    const std::lock_guard lock(m_sessionMutex);
+    if (m_session) {
+        m_session->wakeup();
+    }
+}
+
+void LinkChecker::run()
+{
+    const int parallel = effectiveParallel(m_options.parallel);
+    HttpSession session(keptConnections(parallel));
+    {
+        const std::lock_guard lock(m_sessionMutex);
+        m_session = &session;
+    }
+    QThread *thread = QThread::currentThread();
+    const auto shouldStop = [this, thread] {
+        return m_stop.load() || thread->isInterruptionRequested();
+    };
+    const auto progress = [this](int row, const TURLStatus &status) {
+        Q_EMIT rowChecked(row, status);
+    };
+    const PassOutcome outcome = runPass(m_links, m_options, session, parallel, shouldStop, kWakeablePollMs, progress);
+    {
+        const std::lock_guard lock(m_sessionMutex);
+        m_session = nullptr;
+    }
+    Q_EMIT finished(outcome.stopped);
+}
+
+LinkCheckResults LinkChecker::checkAll(const QStringList &links, const LinkCheckOptions &options,
+                                       const std::atomic<bool> *cancel,
+                                       const std::function<void(int, const TURLStatus &)> &progress)
+{
+    const int parallel = effectiveParallel(options.parallel);
+    HttpSession session(keptConnections(parallel));
+    const auto shouldStop = [cancel] {
+        return cancel && cancel->load();
+    };
+    return runPass(links, options, session, parallel, shouldStop, cancel ? kBareFlagPollMs : kWakeablePollMs, progress)
+        .results;
+}
+
+} // namespace quorvel

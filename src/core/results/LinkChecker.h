@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace quorvel {
+
+class HttpSession;
+
+// The outcome of one row within one check pass.
+struct TURLStatus
+{
+    QString MyURL;          // the row's link
+    int MyStatus = 0;       // HTTP status code; 0 for a mail link; -1 when no status line arrived
+    QString MyResponseTime; // whole milliseconds as plain digits; empty for a mail link
+    QString MyMessage;      // the "HTTP Response" cell: the status line as received, "EMAIL", or empty
+
+    friend bool operator==(const TURLStatus &, const TURLStatus &) = default;
+};
+
+constexpr int kMinParallelChecks = 1;
+constexpr int kMaxParallelChecks = 1024;
+constexpr int kDefaultParallelChecks = 16;
+
+// A snapshot of the options a pass runs with, taken when it starts.
+struct LinkCheckOptions
+{
+    QString userAgent;
+    bool useHead = false;
+    // The time-out boxes' texts as typed, in milliseconds.
+    QString connectTimeout = QStringLiteral("5000");
+    QString responseTimeout = QStringLiteral("5000");
+    int parallel = kDefaultParallelChecks; // requests in flight at once, kept within 1..1024
+};
+
+// The icon of a checked row: 200 ok, 300-399 redirect, 400-599 broken, anything else none.
+int IconForStatus(int code);
+
+// A time-out box's text in milliseconds. A text that is not a whole number above zero (empty,
+// letters, "0", out of range) gives the fallback: a wait is never left without a bound.
+int TimeoutFromText(const QString &text, int fallbackMs);
+
+// One row's result, or nothing for a row that a stopped pass did not get to.
+using LinkCheckResults = QList<std::optional<TURLStatus>>;
+
+// Runs one broken-link pass over a snapshot of the rows' links; lives on its own worker thread.
+// Up to `parallel` requests are in flight through one curl multi handle, connections are reused
+// within the pass, and each distinct link text is requested once: a repeat waits for its first
+// occurrence and copies its result.
+class LinkChecker final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LinkChecker)
+
+public:
+    // Deletes a worker thread only after stopping what runs on it, quitting it and waiting for it.
+    struct ThreadDeleter
+    {
+        void operator()(QThread *thread) const;
+    };
+
+    using WorkerThread = std::unique_ptr<QThread, ThreadDeleter>;
+
+    // A checker moved to a new, running worker thread and deleted with it. Connect to the signals,
+    // then call start(); releasing `thread` stops the pass, quits the thread and waits for it.
+    struct Worker
+    {
+        WorkerThread thread;
+        LinkChecker *checker = nullptr; // valid while `thread` lives
+
+        Worker() = default;
+        Worker(Worker &&) noexcept = default;
+        Worker &operator=(Worker &&) noexcept = default;
+        ~Worker(); // stops the pass at once; the thread's deleter then quits and waits
+    };
+
+    static Worker createOnWorkerThread(const QStringList &links, const LinkCheckOptions &options);
+
+    explicit LinkChecker(QStringList links, LinkCheckOptions options, QObject *parent = nullptr);
+    ~LinkChecker() override;
+
+    // Any thread: queues the pass on the checker's thread.
+    void start();
+    // Any thread: requests in flight are aborted at once; rows not started get no result.
+    void stop();
+
+    // The same pass on the calling thread. progress runs on it once per row that got its result, in
+    // the order results arrive (row order when parallel is 1); cancel is looked at every few ms.
+    static LinkCheckResults checkAll(const QStringList &links, const LinkCheckOptions &options,
+                                     const std::atomic<bool> *cancel = nullptr,
+                                     const std::function<void(int, const TURLStatus &)> &progress = {});
+
+public Q_SLOTS:
+    // Runs the whole pass on the checker's thread, then emits finished.
+    void run();
+
+Q_SIGNALS:
+    void rowChecked(int row, quorvel::TURLStatus status);
+    void finished(bool stopped);
+
+private:
+    const QStringList m_links;
+    const LinkCheckOptions m_options;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_sessionMutex;
+    HttpSession *m_session = nullptr; // the running pass's session, woken by stop()
+};
+
+} // namespace quorvel
+
+Q_DECLARE_METATYPE(quorvel::TURLStatus)
