@@ -1,0 +1,156 @@
+#pragma once
+
+#include "core/collect/Collector.h"
+#include "gui/app/AppEnvironment.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+#include <optional>
+
+QT_BEGIN_NAMESPACE
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSplitter;
+class QTableView;
+class QToolButton;
+class QWidget;
+QT_END_NAMESPACE
+
+namespace quorvel {
+
+class ResultsModel;
+class TFindDialog;
+
+// The main window: the URL row, the option rows, the results list, the button bar and the status
+// bar; it starts and stops collection runs and forwards the list's commands. Lives on the UI thread.
+class TAppForm final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TAppForm)
+
+public:
+    explicit TAppForm(AppEnvironment environment, QWidget *parent = nullptr);
+    ~TAppForm() override;
+
+    // Program-wide values set once at start-up.
+    const QString &appProductName() const { return m_appProductName; }
+    const QString &appTitle() const { return m_appTitle; }
+    const QString &appVersion() const { return m_appVersion; }
+    const QString &dataFolder() const { return m_dataFolder; }
+    QChar localeListSeparator() const { return m_localeListSeparator; }
+    // Why start-up could not read the program's identity; empty when it could.
+    const QString &startupError() const { return m_startupError; }
+
+    ResultsModel *resultsModel() const { return m_model; }
+    const QString &popupSource() const { return m_popupSource; }
+    QMenu *checkMenu() const { return m_popupMenu1; }
+    QMenu *listMenu() const { return m_popupMenu2; }
+
+    // Puts "file:///" + path into the URL box, as Load File and a dropped file do.
+    void setLocalFile(const QString &path);
+
+public Q_SLOTS:
+    // BitBtn1Click: the Check/STOP command.
+    void onCheckClicked();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    void readIdentity();
+    void setPanelsEnabled(bool enabled);
+    void startRun();
+    // IslemTamam ("operation complete"): the idle look of the URL row.
+    void IslemTamam();
+    void beep();
+    void openAddress(const QString &address);
+
+    // The row-target rule: the selected row's link for the list's menu, the URL box text for the
+    // button's menu, nothing otherwise.
+    std::optional<QString> rowTarget() const;
+    std::optional<int> selectedRow() const;
+    void selectRow(int row);
+
+    void onLoading(quint64 generation, const QString &address);
+    void onRedirectRow(quint64 generation, const LinkRow &row);
+    void onUrlBoxChanged(quint64 generation, const QString &target);
+    void onRowsCollected(quint64 generation, const QList<LinkRow> &rows);
+    void onRunFinished(quint64 generation, qsizetype total, const QString &error);
+
+    void onHeaderClicked(int column);
+    void onCheckMenuItem();     // Check1Click
+    void onGotoUrl();           // GotoURL1Click
+    void onCopyUrl();           // CopyURL1Click
+    void onCopyAnchorText();    // CopyAnchorText1Click
+    void onFind();              // Button1 / Search1Click
+    void onFindNext(const QString &text); // FindDialog1Find
+    void onLoadFile();          // LoadFile1Click
+    void onOnlineHelp();        // Help2Click
+
+    AppEnvironment m_environment;
+    QString m_appProductName;
+    QString m_appTitle;
+    QString m_appVersion;
+    QString m_companyName;
+    QString m_dataFolder;
+    QString m_startupError;
+    QChar m_localeListSeparator = u',';
+    bool m_startupComplete = false;
+
+    // Values of the Check command.
+    QString m_ignoredExtensions; // IgnoredExtensions
+    QString m_requestAgent;      // RequestAgent
+    QString m_popupSource;       // PopupSource: "List", "Button" or empty
+    qsizetype m_findPosition = -1; // FindPosition
+
+    TCollectorPtr m_collector;
+    quint64 m_generation = 0;
+    bool m_cursorBusy = false;
+
+    // Controls, named after their objectName.
+    QWidget *m_panel1 = nullptr;
+    QComboBox *m_urlBox = nullptr;          // Edit1
+    QToolButton *m_checkButton = nullptr;   // BitBtn1
+    QCheckBox *m_showOptions = nullptr;     // CheckBox1
+    QWidget *m_panel2 = nullptr;
+    QRadioButton *m_domainName = nullptr;    // RadioButton1
+    QRadioButton *m_subdomainName = nullptr; // RadioButton2
+    QWidget *m_panel4 = nullptr;
+    QLineEdit *m_connectTimeout = nullptr;  // Edit3
+    QLineEdit *m_responseTimeout = nullptr; // Edit4
+    QComboBox *m_agentBox = nullptr;        // ComboBox1
+    QWidget *m_panel5 = nullptr;
+    QLineEdit *m_ignoreExtensions = nullptr; // Edit2
+    QWidget *m_panel6 = nullptr;
+    QCheckBox *m_removeAnchors = nullptr; // CheckBox2
+    QCheckBox *m_useHead = nullptr;       // CheckBox3
+    QWidget *m_panel7 = nullptr;
+    QPlainTextEdit *m_ignoreUrls = nullptr; // Memo1
+    QSplitter *m_splitter = nullptr;        // Splitter1
+    QTableView *m_list = nullptr;           // ListBox1
+    ResultsModel *m_model = nullptr;
+    QPushButton *m_findButton = nullptr;   // Button1
+    QPushButton *m_exportButton = nullptr; // Button3
+    QPushButton *m_brokenButton = nullptr; // Button2
+    QLabel *m_statusTotal = nullptr;       // StatusBar1 panel 0
+    QLabel *m_statusActivity = nullptr;    // StatusBar1 panel 1
+    QMenu *m_popupMenu1 = nullptr;
+    QMenu *m_popupMenu2 = nullptr;
+    QPointer<TFindDialog> m_findDialog;
+};
+
+} // namespace quorvel

@@ -1,0 +1,28 @@
+#include "core/common/Http.h"
+#include "gui/app/TAppForm.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+
+using namespace Qt::StringLiterals;
+
+int main(int argc, char **argv)
+{
+    quorvel::CurlGlobal curl;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"Quorvel"_s);
+    QApplication::setApplicationDisplayName(u"Quorvel"_s);
+    QApplication::setOrganizationName(u"BRELLAN"_s);
+
+    quorvel::AppEnvironment environment;
+    environment.programFile = QCoreApplication::applicationFilePath();
+    environment.programFolder = QCoreApplication::applicationDirPath();
+    quorvel::TAppForm window(environment);
+    if (!window.startupError().isEmpty()) {
+        QMessageBox::critical(nullptr, u"Quorvel"_s, window.startupError());
+        return 1;
+    }
+    window.showMaximized();
+    return QApplication::exec();
+}
