@@ -5,10 +5,13 @@
 #include "core/common/Http.h"
 #include "core/common/Text.h"
 #include "core/results/Export.h"
+#include "core/results/LinkChecker.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -77,7 +80,48 @@ bool emitRows(const LinkRows &rows, const CliArguments &args)
     return true;
 }
 
-int runCollect(const CliArguments &args)
+// Shows how far a long operation is, on standard error and only when that is a terminal.
+class Progress
+{
+public:
+    Progress()
+        : m_enabled(::isatty(STDERR_FILENO) == 1)
+    {}
+
+    void show(const QString &text)
+    {
+        if (m_enabled) {
+            const QByteArray line = "\r\033[K" + text.toUtf8();
+            std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+            m_shown = true;
+        }
+    }
+
+    void done()
+    {
+        if (m_shown) {
+            std::fputs("\r\033[K", stderr);
+            m_shown = false;
+        }
+    }
+
+private:
+    bool m_enabled;
+    bool m_shown = false;
+};
+
+// Did the check find a broken row: answered 400 to 599, or no answer at all (mail links excepted)?
+bool foundBroken(const LinkRows &rows)
+{
+    for (const LinkRow &row : rows) {
+        if (row.icon == kIconBroken || row.response.isEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int runCollectOrCheck(const CliArguments &args)
 {
     if (trimControl(args.address).isEmpty()) {
         return usageError(u"Please enter URL!"_s);
@@ -95,23 +139,61 @@ int runCollect(const CliArguments &args)
         }
         ignoreUrlsText = DecodeLocalFile(file.readAll());
     }
-    if (!IsLocalAddress(address)) {
-        writeErr(u"quorvel-cli: http and https addresses are not supported yet"_s);
-        return kExitUsage;
+
+    CollectionSnapshot snapshot;
+    snapshot.address = address;
+    snapshot.ignoreUrlsText = ignoreUrlsText;
+    snapshot.ignoreExtensionsText = trimControl(args.ignoreExtensions);
+    snapshot.removeAnchors = args.removeAnchors;
+    snapshot.urlBase = args.mode;
+    snapshot.userAgent = args.agent;
+    snapshot.localPageUrl = args.pageUrl;
+
+    Progress progress;
+    CollectionEvents events;
+    events.loading = [&progress](const QString &page) { progress.show(u"Loading: "_s + page); };
+    CollectionResult run = TCollector::runToEnd(snapshot, events, nullptr);
+    progress.done();
+
+    const bool pageFailed = !run.error.isEmpty();
+    if (args.command == CliCommand::Check && !pageFailed) {
+        QStringList links;
+        links.reserve(run.rows.size());
+        for (const LinkRow &row : std::as_const(run.rows)) {
+            links.append(row.link);
+        }
+        LinkCheckOptions options;
+        options.userAgent = args.agent;
+        options.useHead = args.head;
+        options.connectTimeout = args.connectTimeout;
+        options.responseTimeout = args.responseTimeout;
+        options.parallel = args.parallel;
+        qsizetype done = 0;
+        const qsizetype total = links.size();
+        const LinkCheckResults results =
+            LinkChecker::checkAll(links, options, nullptr, [&](int, const TURLStatus &) {
+                progress.show(u"Checking Broken Links... %1 of %2"_s.arg(++done).arg(total));
+            });
+        progress.done();
+        for (qsizetype i = 0; i < results.size() && i < run.rows.size(); ++i) {
+            if (const std::optional<TURLStatus> &status = results[i]) {
+                LinkRow &row = run.rows[i];
+                row.response = status->MyMessage;
+                row.responseTime = status->MyResponseTime;
+                row.icon = IconForStatus(status->MyStatus);
+            }
+        }
     }
 
-    const PageText page = ReadLocalPage(address);
-    const QString base = args.pageUrl.isEmpty() ? LocalPathOf(address) : args.pageUrl;
-    const QString classifyAgainst = args.pageUrl.isEmpty() ? address : args.pageUrl;
-    const RunOptions options =
-        RunOptions::make(ignoreUrlsText, args.ignoreExtensions, args.removeAnchors, args.mode, classifyAgainst);
-    const LinkRows rows = CollectLinks(page.text, base, options);
-    if (!emitRows(rows, args)) {
+    if (!emitRows(run.rows, args)) {
         return kExitOutputFailed;
     }
-    if (!page.error.isEmpty()) {
-        writeErr(u"quorvel-cli: the page could not be loaded: "_s + page.error);
+    if (pageFailed) {
+        writeErr(u"quorvel-cli: the page could not be loaded: "_s + run.error);
         return kExitPageFailed;
+    }
+    if (args.command == CliCommand::Check && foundBroken(run.rows)) {
+        return kExitBroken;
     }
     return kExitOk;
 }
@@ -138,8 +220,8 @@ int main(int argc, char **argv)
         writeOut("quorvel-cli 2.2\n");
         return kExitOk;
     case CliCommand::Collect:
-        return runCollect(*args);
     case CliCommand::Check:
+        return runCollectOrCheck(*args);
     case CliCommand::Analyze:
         writeErr(u"quorvel-cli: this command is not supported yet"_s);
         return kExitUsage;

@@ -1,4 +1,5 @@
 #include "support/Fixtures.h"
+#include "support/LoopbackServer.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -249,6 +250,72 @@ TEST(Cli, BadUsageAndUnreadablePagesAreReported)
             EXPECT_EQ(run.out, QByteArray("[]\n"));
         }
     }
+}
+
+TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)
+{
+    LoopbackServer server;
+    server.server().Get("/page.html", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content("<a href=\"/ok\">ok</a> <a href=\"/gone\">gone</a> <a href=\"/moved\">moved</a> "
+                        "<a href=\"MAILTO:x@y.z\">mail</a> <a href=\"/ok\">again</a>",
+                        "text/html");
+    });
+    server.server().Get("/ok", [](const httplib::Request &, httplib::Response &res) { res.set_content("x", "text/plain"); });
+    server.server().Get("/gone", [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
+    server.server().Get("/moved", [](const httplib::Request &, httplib::Response &res) {
+        res.status = 301;
+        res.set_header("Location", "/ok");
+    });
+    server.server().Get("/redirect", [](const httplib::Request &, httplib::Response &res) {
+        res.status = 302;
+        res.set_header("Location", "page.html");
+    });
+    ASSERT_TRUE(server.start());
+
+    const CliRun check = runCli({u"check"_s, server.url(u"/redirect"_s), u"--parallel"_s, u"1"_s});
+    EXPECT_EQ(check.exitCode, 1) << check.err.toStdString(); // the 404 row
+    const QJsonArray rows = QJsonDocument::fromJson(check.out).array();
+    ASSERT_EQ(rows.size(), 6);
+    struct Expected
+    {
+        QString link;
+        QString response;
+        int icon;
+    };
+    const std::vector<Expected> expected = {
+        {server.url(u"/redirect"_s), u"HTTP/1.1 302 Found"_s, 51}, // the redirect row is checked too
+        {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50},
+        {server.url(u"/gone"_s), u"HTTP/1.1 404 Not Found"_s, 52},
+        {server.url(u"/moved"_s), u"HTTP/1.1 301 Moved Permanently"_s, 51},
+        {u"MAILTO:x@y.z"_s, u"EMAIL"_s, -1},
+        {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50},
+    };
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        const QJsonObject row = rows[i].toObject();
+        EXPECT_EQ(row.value(u"link"_s).toString(), expected[i].link);
+        EXPECT_EQ(row.value(u"response"_s).toString(), expected[i].response);
+        EXPECT_EQ(row.value(u"icon"_s).toInt(), expected[i].icon);
+        const QString time = row.value(u"time"_s).toString();
+        if (i == 4) {
+            EXPECT_TRUE(time.isEmpty());
+        } else {
+            bool digits = false;
+            time.toInt(&digits);
+            EXPECT_TRUE(digits) << time.toStdString();
+        }
+    }
+    // The repeated link carries the first one's result.
+    EXPECT_EQ(rows[5].toObject().value(u"time"_s), rows[1].toObject().value(u"time"_s));
+
+    const CliRun collect = runCli({u"collect"_s, server.url(u"/page.html"_s), u"--format"_s, u"txt"_s});
+    EXPECT_EQ(collect.exitCode, 0);
+    EXPECT_EQ(collect.out.count('\n'), 5);
+
+    const CliRun missing = runCli({u"collect"_s, server.url(u"/gone"_s)});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_TRUE(missing.err.contains("HTTP/1.1 404 Not Found")) << missing.err.toStdString();
+    EXPECT_EQ(missing.out, QByteArray("[]\n"));
 }
 
 } // namespace quorvel::test

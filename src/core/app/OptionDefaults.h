@@ -56,9 +56,9 @@ inline QString DefaultIgnoreUrlsText()
 }
 
 // How many links the broken-link check asks at once.
-constexpr int kMinParallelChecks = 1;
-constexpr int kMaxParallelChecks = 64;
-constexpr int kDefaultParallelChecks = 16;
+constexpr int kMinParallelChecksOption = 1;
+constexpr int kMaxParallelChecksOption = 64;
+constexpr int kDefaultParallelChecksOption = 16;
 
 inline QString DefaultParallelChecksText()
 {

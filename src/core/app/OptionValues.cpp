@@ -48,16 +48,16 @@ OptionValues LoadOptions(const SettingsStore &store)
 int ParallelChecksFromText(const QString &text)
 {
     if (text.isEmpty() || text.size() > 2) {
-        return kDefaultParallelChecks;
+        return kDefaultParallelChecksOption;
     }
     int value = 0;
     for (const QChar c : text) {
         if (c < u'0' || c > u'9') {
-            return kDefaultParallelChecks;
+            return kDefaultParallelChecksOption;
         }
         value = value * 10 + (c.unicode() - u'0');
     }
-    return (value >= kMinParallelChecks && value <= kMaxParallelChecks) ? value : kDefaultParallelChecks;
+    return (value >= kMinParallelChecksOption && value <= kMaxParallelChecksOption) ? value : kDefaultParallelChecksOption;
 }
 
 void RemoveStoredOptions(const QString &dataFolder)
