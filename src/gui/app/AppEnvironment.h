@@ -17,6 +17,7 @@ struct AppEnvironment
     QString makerHost;     // empty: MakerSiteHost()
     std::function<void(const QString &address)> openAddress; // empty: the desktop's default handler
     std::function<void()> beep;                               // empty: QApplication::beep()
+    std::function<void()> restart; // empty: start a new copy of the program and end this one
 };
 
 } // namespace quorvel

@@ -3,11 +3,16 @@
 #include "core/app/DataFolder.h"
 #include "core/app/MakerSite.h"
 #include "core/app/OptionDefaults.h"
+#include "core/app/OptionValues.h"
+#include "core/app/SettingsStore.h"
+#include "core/app/UrlHistory.h"
 #include "core/app/VersionInfo.h"
 #include "core/collect/LocalPage.h"
+#include "core/common/LookupText.h"
 #include "core/common/Text.h"
 #include "core/results/Export.h"
 #include "core/results/RowOrder.h"
+#include "gui/common/CaptionDialog.h"
 #include "gui/common/Icons.h"
 #include "gui/results/ResultsModel.h"
 #include "gui/results/TFindDialog.h"
@@ -21,6 +26,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -34,12 +40,16 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -53,6 +63,7 @@ namespace {
 const QString kCheck = u"Check"_s;
 const QString kStop = u"STOP"_s;
 const QString kStopping = u"Stopping..."_s;
+const QString kCheckBrokenLinks = u"Check Broken Links"_s;
 
 // Tahoma where the system has it, else the closest sans-serif.
 QFont tahoma(int pixelSize, bool bold = false)
@@ -91,10 +102,89 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
     setAcceptDrops(true);
     m_dataFolder = ChooseDataFolder(m_environment.programFolder, m_companyName, m_appProductName,
                                     m_environment.configHome);
-    m_urlBox->setEditText(MakerSite(m_environment.makerHost.isEmpty() ? MakerSiteHost() : m_environment.makerHost)
-                              .startUrl());
+    m_settings.emplace(SettingsStore::inFolder(m_dataFolder));
+    applyStoredOptions();
+    connectOptionWriters();
     m_localeListSeparator = LocaleListSeparator(QLocale());
     m_startupComplete = true;
+    // Right after start-up the start address is selected, so typing replaces it.
+    QTimer::singleShot(1, this, [this] { m_urlBox->lineEdit()->selectAll(); });
+}
+
+void TAppForm::applyStoredOptions()
+{
+    // The values go to the controls before their change handlers are connected: a start-up writes
+    // nothing.
+    const OptionValues values = LoadOptions(m_settings->store());
+    m_urlBox->setEditText(values.startUrl);
+    setHistory(HistoryEkle(m_dataFolder, QString()).lines);
+    m_showOptions->setChecked(values.showOptions);
+    for (QWidget *row : {m_panel2, m_panel4, m_panel5, m_panel6, m_panel7}) {
+        row->setVisible(values.showOptions);
+    }
+    (values.urlBase == UrlBaseMode::Subdomain ? m_subdomainName : m_domainName)->setChecked(true);
+    m_removeAnchors->setChecked(values.removeAnchors);
+    m_useHead->setChecked(values.useHead);
+    m_connectTimeout->setText(values.connectionTimeout);
+    m_responseTimeout->setText(values.responseTimeout);
+    m_agentBox->setEditText(values.agent);
+    m_ignoreExtensions->setText(values.ignoreExtensions);
+    m_ignoreUrls->setPlainText(values.ignoreUrls);
+    m_parallelChecks->setValue(values.parallelChecks);
+}
+
+void TAppForm::reportWrite(bool written, const QString &error)
+{
+    if (!written) {
+        QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), error);
+    }
+}
+
+void TAppForm::connectOptionWriters()
+{
+    // Every change is written at once; a refused write is shown and the control keeps its value.
+    auto write = [this](auto member) {
+        return [this, member](const auto &value) {
+            QString error;
+            reportWrite(((*m_settings).*member)(value, &error), error);
+        };
+    };
+    connect(m_urlBox, &QComboBox::editTextChanged, this, write(&OptionWriter::writeStartUrl));
+    connect(m_showOptions, &QCheckBox::toggled, this, write(&OptionWriter::writeShowOptions));
+    connect(m_domainName, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            QString error;
+            reportWrite(m_settings->writeUrlBase(true, &error), error);
+        }
+    });
+    connect(m_subdomainName, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            QString error;
+            reportWrite(m_settings->writeUrlBase(false, &error), error);
+        }
+    });
+    connect(m_removeAnchors, &QCheckBox::toggled, this, write(&OptionWriter::writeRemoveAnchors));
+    connect(m_useHead, &QCheckBox::toggled, this, write(&OptionWriter::writeUseHead));
+    connect(m_connectTimeout, &QLineEdit::textChanged, this, write(&OptionWriter::writeConnectionTimeout));
+    connect(m_responseTimeout, &QLineEdit::textChanged, this, write(&OptionWriter::writeResponseTimeout));
+    connect(m_agentBox, &QComboBox::editTextChanged, this, write(&OptionWriter::writeAgent));
+    connect(m_ignoreExtensions, &QLineEdit::textChanged, this, write(&OptionWriter::writeIgnoreExtensions));
+    connect(m_ignoreUrls, &QPlainTextEdit::textChanged, this, [this] {
+        QString error;
+        reportWrite(m_settings->writeIgnoreUrls(m_ignoreUrls->toPlainText(), &error), error);
+    });
+    connect(m_parallelChecks, &QSpinBox::valueChanged, this, write(&OptionWriter::writeParallelChecks));
+}
+
+void TAppForm::setHistory(const QStringList &entries)
+{
+    // Replacing the list leaves the text in the box as it was, and writes nothing.
+    const QSignalBlocker blocker(m_urlBox);
+    const QString text = m_urlBox->currentText();
+    m_urlBox->clear();
+    m_urlBox->addItems(entries);
+    m_urlBox->setCurrentIndex(-1);
+    m_urlBox->setEditText(text);
 }
 
 TAppForm::~TAppForm() = default;
@@ -161,11 +251,11 @@ void TAppForm::buildWindow()
 
     m_panel4 = panel(u"Panel4"_s, 30, central);
     const auto *digits = new QRegularExpressionValidator(QRegularExpression(u"[0-9]*"_s), this);
-    m_connectTimeout = new QLineEdit(DefaultTimeoutText(), m_panel4);
+    m_connectTimeout = new QLineEdit(m_panel4);
     m_connectTimeout->setObjectName(u"Edit3"_s);
     m_connectTimeout->setValidator(digits);
     m_connectTimeout->setFixedWidth(70);
-    m_responseTimeout = new QLineEdit(DefaultTimeoutText(), m_panel4);
+    m_responseTimeout = new QLineEdit(m_panel4);
     m_responseTimeout->setObjectName(u"Edit4"_s);
     m_responseTimeout->setValidator(digits);
     m_responseTimeout->setFixedWidth(70);
@@ -173,17 +263,23 @@ void TAppForm::buildWindow()
     m_agentBox->setObjectName(u"ComboBox1"_s);
     m_agentBox->setEditable(true);
     m_agentBox->setInsertPolicy(QComboBox::NoInsert);
-    m_agentBox->addItem(DefaultAgent());
+    m_agentBox->addItems(AgentList());
     m_agentBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_panel4->layout()->addWidget(new QLabel(u"Connection Timeout (ms):"_s, m_panel4));
     m_panel4->layout()->addWidget(m_connectTimeout);
     m_panel4->layout()->addWidget(new QLabel(u"Response Timeout (ms):"_s, m_panel4));
     m_panel4->layout()->addWidget(m_responseTimeout);
+    m_parallelChecks = new QSpinBox(m_panel4);
+    m_parallelChecks->setObjectName(u"ParallelChecks"_s);
+    m_parallelChecks->setRange(kMinParallelChecksOption, kMaxParallelChecksOption);
+    m_parallelChecks->setValue(kDefaultParallelChecksOption);
+    m_panel4->layout()->addWidget(new QLabel(u"Parallel checks:"_s, m_panel4));
+    m_panel4->layout()->addWidget(m_parallelChecks);
     m_panel4->layout()->addWidget(new QLabel(u"Agent:"_s, m_panel4));
     m_panel4->layout()->addWidget(m_agentBox);
 
     m_panel5 = panel(u"Panel5"_s, 30, central);
-    m_ignoreExtensions = new QLineEdit(DefaultIgnoreExtensions(), m_panel5);
+    m_ignoreExtensions = new QLineEdit(m_panel5);
     m_ignoreExtensions->setObjectName(u"Edit2"_s);
     m_panel5->layout()->addWidget(new QLabel(u"Ignore Extensions:"_s, m_panel5));
     m_panel5->layout()->addWidget(m_ignoreExtensions);
@@ -216,7 +312,6 @@ void TAppForm::buildWindow()
     m_ignoreUrls = new QPlainTextEdit(m_panel7);
     m_ignoreUrls->setObjectName(u"Memo1"_s);
     m_ignoreUrls->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_ignoreUrls->setPlainText(u"http://www.example.com/\nhttps://www.example.com/"_s);
     auto *ignoreLabel = new QLabel(u"Ignore URLs:"_s, m_panel7);
     ignoreLabel->setAlignment(Qt::AlignTop);
     ignoreRow->addWidget(ignoreLabel);
@@ -298,12 +393,19 @@ void TAppForm::buildWindow()
     m_statusActivity->setObjectName(u"StatusPanel1"_s);
     status->addWidget(m_statusTotal);
     status->addWidget(m_statusActivity, 1);
+    m_checkProgress = new QProgressBar(status);
+    m_checkProgress->setObjectName(u"CheckProgress"_s);
+    m_checkProgress->setFixedWidth(200);
+    m_checkProgress->setFormat(u"%v / %m"_s);
+    m_checkProgress->setVisible(false);
+    status->addPermanentWidget(m_checkProgress);
     setStatusBar(status);
 
     resize(729, 455);
 
     connect(m_checkButton, &QToolButton::clicked, this, &TAppForm::onCheckClicked);
-    connect(m_urlBox->lineEdit(), &QLineEdit::returnPressed, this, &TAppForm::onCheckClicked);
+    m_urlBox->lineEdit()->installEventFilter(this);
+    connect(m_brokenButton, &QPushButton::clicked, this, &TAppForm::onCheckBrokenLinksClicked);
     connect(m_showOptions, &QCheckBox::toggled, this, [this](bool on) {
         // Shown top to bottom, hidden bottom to top.
         if (on) {
@@ -361,6 +463,10 @@ void TAppForm::buildMenus()
                 ->setObjectName(u"CopyAnchorText1"_s);
         }
     }
+    for (QMenu *menu : {m_popupMenu1, m_popupMenu2}) {
+        menu->addSeparator();
+        addWebToolItems(menu);
+    }
     m_checkButton->setMenu(m_popupMenu1);
     // BitBtn1DropDownClick: the arrow part opened the menu.
     connect(m_popupMenu1, &QMenu::aboutToShow, this, [this] { m_popupSource = u"Button"_s; });
@@ -378,11 +484,69 @@ void TAppForm::buildMenus()
     find->setShortcut(QKeySequence(u"Ctrl+F"_s));
     results->addAction(NamedIcon(u"document-save"_s), u"Export to File..."_s, m_exportButton, &QPushButton::click)
         ->setObjectName(u"ExporttoFile1"_s);
+    results->addAction(NamedIcon(u"link_break"_s), kCheckBrokenLinks, m_brokenButton, &QPushButton::click)
+        ->setObjectName(u"FindBrokenLinks1"_s);
+
+    QMenu *tools = bar->addMenu(u"Tools"_s);
+    for (const FixedTool tool : FixedToolsInMenuOrder()) {
+        QAction *item = tools->addAction(NamedIcon(u"html"_s), FixedToolCaption(tool), this,
+                                         [this, tool] { openAddress(FixedToolAddress(tool)); });
+        item->setObjectName(FixedToolObjectName(tool));
+    }
+
+    QMenu *settings = bar->addMenu(u"Settings"_s);
+    settings->addAction(u"Reset to Defaults..."_s, this, &TAppForm::onResetToDefaults)
+        ->setObjectName(u"ResettoDefaults1"_s);
 
     QMenu *help = bar->addMenu(u"Help"_s);
     QAction *onlineHelp = help->addAction(u"Online Help"_s, this, &TAppForm::onOnlineHelp);
     onlineHelp->setObjectName(u"Help2"_s);
     onlineHelp->setShortcut(QKeySequence(Qt::Key_F1));
+}
+
+void TAppForm::addWebToolItems(QMenu *menu)
+{
+    const QString suffix = menu == m_popupMenu2 ? u"_2"_s : QString();
+    QMenu *index = menu->addMenu(CheckIndexCaption());
+    index->setObjectName(u"CheckIndex1"_s + suffix);
+    const QList<WebTool> indexTools = IndexTools();
+    for (const WebTool tool : WebToolsInMenuOrder()) {
+        QMenu *target = indexTools.contains(tool) ? index : menu;
+        target->addAction(WebToolCaption(tool), this, [this, tool] { openWebTool(tool); })
+            ->setObjectName(WebToolObjectName(tool) + suffix);
+        if (tool == indexTools.constLast()) {
+            // "All" runs the four index checks in order, each applying the row-target rule itself.
+            index->addAction(AllIndexCaption(), this, [this, indexTools] {
+                for (const WebTool each : indexTools) {
+                    openWebTool(each);
+                }
+            })->setObjectName(u"All1"_s + suffix);
+        }
+    }
+}
+
+void TAppForm::openWebTool(WebTool tool)
+{
+    if (const std::optional<QString> target = rowTarget()) {
+        openAddress(WebToolAddress(tool, *target));
+    }
+}
+
+void TAppForm::onResetToDefaults()
+{
+    const int answer = ShowCaptionDialog(this, LookupText(u"Restart Application?"_s), DialogKind::Confirmation,
+                                         {DialogButton::Yes, DialogButton::No}, LookupText(u"Confirmation"_s),
+                                         {LookupText(u"Yes"_s), LookupText(u"No"_s)});
+    if (answer != DialogResultCode(DialogButton::Yes)) {
+        return;
+    }
+    RemoveStoredOptions(m_dataFolder);
+    if (m_environment.restart) {
+        m_environment.restart();
+        return;
+    }
+    QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+    QCoreApplication::quit();
 }
 
 void TAppForm::setLocalFile(const QString &path)
@@ -453,6 +617,12 @@ void TAppForm::startRun()
         m_urlBox->setEditText(address);
     }
     m_model->clear();
+    const HistoryUpdate history = HistoryEkle(m_dataFolder, address);
+    setHistory(history.lines);
+    if (!history.error.isEmpty()) {
+        // The run goes on without the history.
+        QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), history.error);
+    }
     m_model->runStarted();
 
     CollectionSnapshot snapshot;
@@ -640,11 +810,98 @@ void TAppForm::onOnlineHelp()
     openAddress(site.helpUrl(m_appProductName));
 }
 
+bool TAppForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_urlBox->lineEdit() && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            onCheckClicked();
+            return true;
+        }
+        if (key->key() == Qt::Key_V && key->modifiers() == Qt::ControlModifier) {
+            // Pasted line breaks become blanks, so the box keeps one line.
+            m_urlBox->lineEdit()->insert(PasteText(QGuiApplication::clipboard()->text()));
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TAppForm::onCheckBrokenLinksClicked()
+{
+    if (m_brokenButton->text() == kStop) {
+        if (m_checkPass.checker) {
+            m_checkPass.checker->stop();
+        }
+        return;
+    }
+    m_statusActivity->setText(u"Checking Broken Links..."_s);
+    if (!m_cursorBusy) {
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        m_cursorBusy = true;
+    }
+    m_checkButton->setEnabled(false);
+    m_brokenButton->setText(kStop);
+    if (m_model->rowCount() > 0) {
+        selectRow(0);
+        m_list->setFocus();
+    }
+    m_model->resetCheckCells();
+
+    QStringList links;
+    links.reserve(m_model->rowCount());
+    for (const LinkRow &row : m_model->rows()) {
+        links.append(row.link);
+    }
+    LinkCheckOptions options;
+    options.userAgent = m_requestAgent;
+    options.useHead = m_useHead->isChecked();
+    options.connectTimeout = m_connectTimeout->text();
+    options.responseTimeout = m_responseTimeout->text();
+    options.parallel = m_parallelChecks->value();
+    m_checkedRows = 0;
+    m_checkProgress->setRange(0, static_cast<int>(links.size()));
+    m_checkProgress->setValue(0);
+    m_checkProgress->setVisible(true);
+
+    m_checkPass = LinkChecker::createOnWorkerThread(links, options);
+    connect(m_checkPass.checker, &LinkChecker::rowChecked, this, &TAppForm::onRowChecked);
+    connect(m_checkPass.checker, &LinkChecker::finished, this, &TAppForm::onCheckPassFinished);
+    m_checkPass.checker->start();
+}
+
+void TAppForm::onRowChecked(int row, const TURLStatus &status)
+{
+    if (sender() != m_checkPass.checker) {
+        return; // a pass that was already ended
+    }
+    m_model->setCheckResult(row, status.MyMessage, status.MyResponseTime, IconForStatus(status.MyStatus));
+    m_checkProgress->setValue(++m_checkedRows);
+}
+
+void TAppForm::onCheckPassFinished()
+{
+    if (sender() != m_checkPass.checker) {
+        return;
+    }
+    m_checkPass = LinkChecker::Worker();
+    m_brokenButton->setText(kCheckBrokenLinks);
+    m_checkButton->setEnabled(true);
+    if (m_cursorBusy) {
+        QGuiApplication::restoreOverrideCursor();
+        m_cursorBusy = false;
+    }
+    m_statusActivity->clear();
+    m_checkProgress->setVisible(false);
+    beep();
+}
+
 void TAppForm::closeEvent(QCloseEvent *event)
 {
-    // The window closes at once; a run still going is stopped and its thread joined.
+    // The window closes at once; a run or a check pass still going is stopped and its thread joined.
     ++m_generation;
     m_collector.reset();
+    m_checkPass = LinkChecker::Worker();
     if (m_cursorBusy) {
         QGuiApplication::restoreOverrideCursor();
         m_cursorBusy = false;

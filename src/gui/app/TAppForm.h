@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/app/OptionWriter.h"
 #include "core/collect/Collector.h"
+#include "core/results/LinkChecker.h"
+#include "core/results/WebTools.h"
 #include "gui/app/AppEnvironment.h"
 
 #include <QMainWindow>
@@ -17,6 +20,8 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
+class QSpinBox;
 class QPushButton;
 class QRadioButton;
 class QSplitter;
@@ -58,11 +63,18 @@ public:
     // Puts "file:///" + path into the URL box, as Load File and a dropped file do.
     void setLocalFile(const QString &path);
 
+    // The user agent captured at the last Check (RequestAgent); empty before the first one.
+    const QString &requestAgent() const { return m_requestAgent; }
+
 public Q_SLOTS:
     // BitBtn1Click: the Check/STOP command.
     void onCheckClicked();
+    // Button2Click: starts a broken-link pass, or stops the running one.
+    void onCheckBrokenLinksClicked();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -71,6 +83,16 @@ protected:
 private:
     void buildWindow();
     void buildMenus();
+    void addWebToolItems(QMenu *menu);
+    void applyStoredOptions();
+    void connectOptionWriters();
+    // Shows "Unable to write to ..." when a change could not be stored; the control keeps its value.
+    void reportWrite(bool written, const QString &error);
+    void setHistory(const QStringList &entries);
+    void openWebTool(WebTool tool);
+    void onResetToDefaults(); // ResettoDefaults1Click
+    void onRowChecked(int row, const TURLStatus &status);
+    void onCheckPassFinished();
     void readIdentity();
     void setPanelsEnabled(bool enabled);
     void startRun();
@@ -117,7 +139,10 @@ private:
     QString m_popupSource;       // PopupSource: "List", "Button" or empty
     qsizetype m_findPosition = -1; // FindPosition
 
+    std::optional<OptionWriter> m_settings;
     TCollectorPtr m_collector;
+    LinkChecker::Worker m_checkPass;
+    int m_checkedRows = 0;
     quint64 m_generation = 0;
     bool m_cursorBusy = false;
 
@@ -133,6 +158,7 @@ private:
     QLineEdit *m_connectTimeout = nullptr;  // Edit3
     QLineEdit *m_responseTimeout = nullptr; // Edit4
     QComboBox *m_agentBox = nullptr;        // ComboBox1
+    QSpinBox *m_parallelChecks = nullptr;   // "Parallel checks:"
     QWidget *m_panel5 = nullptr;
     QLineEdit *m_ignoreExtensions = nullptr; // Edit2
     QWidget *m_panel6 = nullptr;
@@ -148,6 +174,7 @@ private:
     QPushButton *m_brokenButton = nullptr; // Button2
     QLabel *m_statusTotal = nullptr;       // StatusBar1 panel 0
     QLabel *m_statusActivity = nullptr;    // StatusBar1 panel 1
+    QProgressBar *m_checkProgress = nullptr; // rows done of a broken-link pass
     QMenu *m_popupMenu1 = nullptr;
     QMenu *m_popupMenu2 = nullptr;
     QPointer<TFindDialog> m_findDialog;
