@@ -216,6 +216,9 @@ void TAppForm::buildWindow()
     m_urlBox->setEditable(true);
     m_urlBox->setInsertPolicy(QComboBox::NoInsert);
     m_urlBox->setMaxVisibleItems(20);
+    // Long history entries must not widen the window.
+    m_urlBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_urlBox->setMinimumContentsLength(20);
     m_urlBox->setFont(tahoma(19));
     m_urlBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_urlBox->setStyleSheet(u"QComboBox { color: white; background-color: rgb(63, 81, 181); }"_s);
@@ -264,6 +267,8 @@ void TAppForm::buildWindow()
     m_agentBox->setEditable(true);
     m_agentBox->setInsertPolicy(QComboBox::NoInsert);
     m_agentBox->addItems(AgentList());
+    m_agentBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_agentBox->setMinimumContentsLength(20);
     m_agentBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_panel4->layout()->addWidget(new QLabel(u"Connection Timeout (ms):"_s, m_panel4));
     m_panel4->layout()->addWidget(m_connectTimeout);
