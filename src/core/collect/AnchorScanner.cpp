@@ -2,6 +2,8 @@
 
 #include "core/common/Text.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QChar>
 
 #include <algorithm>
@@ -16,10 +18,11 @@ namespace {
 // Finds a needle in a text for a sequence of start positions that never decrease. A hit found
 // earlier that still lies at or after the new start is still the first one there, and "none after
 // X" stays true for every later start, so each character is searched at most once over the scan.
+template<typename View>
 class ForwardFinder
 {
 public:
-    ForwardFinder(QStringView text, QStringView needle)
+    ForwardFinder(View text, View needle)
         : m_text(text)
         , m_needle(needle)
     {}
@@ -41,8 +44,8 @@ public:
     }
 
 private:
-    QStringView m_text;
-    QStringView m_needle;
+    View m_text;
+    View m_needle;
     qsizetype m_hit = -1;
     qsizetype m_lastFrom = 0;
     bool m_exhausted = false;
@@ -51,26 +54,41 @@ private:
 // One pass over a tag: the rel and the href are read only with the same quote character.
 struct QuotePass
 {
-    char16_t quote;
-    QStringView rel;
-    QStringView href;
+    char quote;
+    QByteArrayView rel;
+    QByteArrayView href;
 };
 
 constexpr QuotePass kPasses[] = {
-    {u'"', u" rel=\"", u" href=\""},
-    {u'\'', u" rel='", u" href='"},
+    {'"', " rel=\"", " href=\""},
+    {'\'', " rel='", " href='"},
 };
 
-// nofollow wins over sponsored, sponsored over ugc; the words count anywhere in the value.
-QString followOf(QStringView lowerRel)
+// The page with A to Z folded to a to z, one byte per UTF-16 unit so every position is the page's
+// own; a unit outside ASCII becomes a byte that no searched text holds. Half the size of a folded
+// copy of the text, and searched with the byte routines.
+QByteArray foldedBytes(QStringView page)
 {
-    if (lowerRel.contains(u"nofollow")) {
+    QByteArray folded(page.size(), Qt::Uninitialized);
+    char *out = folded.data();
+    const char16_t *in = page.utf16();
+    for (qsizetype i = 0, n = page.size(); i < n; ++i) {
+        const char16_t c = in[i];
+        out[i] = c < 0x80 ? static_cast<char>(asciiLower(c)) : '\x80';
+    }
+    return folded;
+}
+
+// nofollow wins over sponsored, sponsored over ugc; the words count anywhere in the value.
+QString followOf(QByteArrayView lowerRel)
+{
+    if (lowerRel.contains("nofollow")) {
         return u"NOFOLLOW"_s;
     }
-    if (lowerRel.contains(u"sponsored")) {
+    if (lowerRel.contains("sponsored")) {
         return u"SPONSORED"_s;
     }
-    if (lowerRel.contains(u"ugc")) {
+    if (lowerRel.contains("ugc")) {
         return u"UGC"_s;
     }
     return u"dofollow"_s;
@@ -154,13 +172,13 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
         return;
     }
     // Folding only A to Z keeps every position of the copy valid in the page itself.
-    const QString lowerText = asciiLower(pageText);
     const QStringView page(pageText);
-    const QStringView lower(lowerText);
+    const QByteArray lowerBytes = foldedBytes(page);
+    const QByteArrayView lower(lowerBytes);
 
-    ForwardFinder tagStarts(lower, u"<a ");
-    ForwardFinder tagEnds(lower, u">");
-    ForwardFinder closings(lower, u"</a>");
+    ForwardFinder<QByteArrayView> tagStarts(lower, "<a ");
+    ForwardFinder<QByteArrayView> tagEnds(lower, ">");
+    ForwardFinder<QByteArrayView> closings(lower, "</a>");
 
     qsizetype textBudget = 2 * page.size() + kAnchorTextSlack;
     // Everything before offset has been consumed.
@@ -177,14 +195,14 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
         }
         const qsizetype tagLength = end - start + 1;
         const QStringView tag = page.sliced(start, tagLength);
-        const QStringView lowerTag = lower.sliced(start, tagLength);
+        const QByteArrayView lowerTag = lower.sliced(start, tagLength);
 
         for (const QuotePass &pass : kPasses) {
             QString follow = u"dofollow"_s;
             const qsizetype rel = lowerTag.indexOf(pass.rel);
             if (rel >= 0) {
                 const qsizetype valueStart = rel + pass.rel.size();
-                const qsizetype valueEnd = tag.indexOf(pass.quote, valueStart);
+                const qsizetype valueEnd = lowerTag.indexOf(pass.quote, valueStart);
                 if (valueEnd >= 0) {
                     follow = followOf(lowerTag.sliced(valueStart, valueEnd - valueStart));
                 }
@@ -195,7 +213,7 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
                 continue;
             }
             const qsizetype hrefStart = href + pass.href.size();
-            const qsizetype hrefEnd = tag.indexOf(pass.quote, hrefStart);
+            const qsizetype hrefEnd = lowerTag.indexOf(pass.quote, hrefStart);
             if (hrefEnd < 0) {
                 continue;
             }
@@ -234,7 +252,7 @@ QString DecodeCharacterReferences(QStringView text)
     }
     QString out;
     out.reserve(text.size());
-    ForwardFinder semicolons(text, u";");
+    ForwardFinder<QStringView> semicolons(text, u";");
     qsizetype copied = 0;
     while (amp >= 0) {
         out.append(text.sliced(copied, amp - copied));

@@ -27,13 +27,18 @@ QString LocalAddressOf(const QString &path)
 
 QString DecodeLocalFile(const QByteArray &bytes)
 {
+    return normaliseLineEnds(DecodeLocalBytes(bytes));
+}
+
+QString DecodeLocalBytes(const QByteArray &bytes)
+{
     // Stateless, so a sequence cut off at the end of the file counts as invalid too.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (utf8.hasError()) {
         text = decodeWindows1252(bytes);
     }
-    return normaliseLineEnds(text);
+    return text;
 }
 
 PageText ReadLocalPage(const QString &address)
@@ -54,7 +59,7 @@ PageText ReadLocalPage(const QString &address)
         page.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(kPageMaxBytes / (1024 * 1024));
         return page;
     }
-    const QByteArray bytes = file.read(kPageMaxBytes + 1);
+    QByteArray bytes = file.read(kPageMaxBytes + 1);
     if (file.error() != QFileDevice::NoError) {
         page.error = u"Cannot read file \"%1\". %2"_s.arg(path, file.errorString());
         return page;
@@ -63,7 +68,10 @@ PageText ReadLocalPage(const QString &address)
         page.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(kPageMaxBytes / (1024 * 1024));
         return page;
     }
-    page.text = DecodeLocalFile(bytes);
+    // The bytes go before the line ends are normalised, so three copies of the page never coexist.
+    QString text = DecodeLocalBytes(bytes);
+    bytes = QByteArray();
+    page.text = normaliseLineEnds(text);
     return page;
 }
 

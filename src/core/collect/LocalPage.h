@@ -27,6 +27,8 @@ QString LocalAddressOf(const QString &path);
 
 // UTF-8 (a byte-order mark skipped), else windows-1252; lines ended by CR LF.
 QString DecodeLocalFile(const QByteArray &bytes);
+// The same without the line-end normalisation.
+QString DecodeLocalBytes(const QByteArray &bytes);
 
 // Reads the file a "file:///" address names. A missing, unreadable or oversized file, or a folder,
 // gives an error.
