@@ -1,0 +1,81 @@
+#pragma once
+
+#include "core/windows/BackgroundCall.h"
+#include "core/windows/Feedback.h"
+#include "gui/windows/WindowContext.h"
+
+#include <QDialog>
+
+QT_BEGIN_NAMESPACE
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+QT_END_NAMESPACE
+
+namespace quorvel {
+
+// The feedback window: a like or dislike choice, a message and an optional e-mail address, sent
+// with one button to the maker's feedback service. The post runs on a thread of its own while the
+// window stays responsive. Modal, one per "Send Feedback..." command; UI thread.
+class TFeedbackForm final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TFeedbackForm)
+
+public:
+    static constexpr int kClientWidth = 525;
+    static constexpr int kClientHeight = 326;
+    static constexpr int kMessageLimit = 10000;
+    static constexpr int kEmailLimit = 100;
+
+    // options: the bounds of each post (3000 ms each by default; tests use shorter ones).
+    explicit TFeedbackForm(WindowContext context, QWidget *parent = nullptr, PostFormOptions options = {});
+    ~TFeedbackForm() override;
+
+    bool likeOn() const { return m_likeOn; }
+
+    bool dislikeOn() const { return m_dislikeOn; }
+
+    bool isSending() const { return m_post.isRunning(); }
+
+public Q_SLOTS:
+    // BitBtn1Click: checks the message and the e-mail address and starts the post.
+    void onSendClicked();
+
+Q_SIGNALS:
+    // A post ended (received or not), after its message box was shown.
+    void sendFinished(bool received);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildWindow();
+    QFrame *buildChoicePanel(const QString &name, const QString &pictureName, const QString &pictureObject,
+                             const QString &text);
+    void toggleChoice(QFrame *panel); // Image1MouseDown / Image2MouseDown
+    void showChoice(QFrame *panel, bool on);
+    void onPostFinished(const FeedbackOutcome &outcome);
+    void endBusyCursor();
+
+    WindowContext m_context;
+    PostFormOptions m_options;
+    bool m_likeOn = false;
+    bool m_dislikeOn = false;
+    bool m_busyCursor = false;
+
+    QFrame *m_likePanel = nullptr;    // Panel4 with Image1
+    QFrame *m_dislikePanel = nullptr; // Panel5 with Image2
+    QLabel *m_label1 = nullptr;
+    QLabel *m_label2 = nullptr;
+    QPlainTextEdit *m_message = nullptr; // Memo1
+    QLabel *m_label3 = nullptr;
+    QLineEdit *m_email = nullptr;        // Edit1
+    QPushButton *m_sendButton = nullptr; // BitBtn1
+
+    BackgroundCall<FeedbackOutcome> m_post{this};
+};
+
+} // namespace quorvel
