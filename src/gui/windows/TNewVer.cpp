@@ -1,0 +1,224 @@
+#include "gui/windows/TNewVer.h"
+
+#include "core/common/LookupText.h"
+#include "gui/windows/WindowDrag.h"
+#include "gui/windows/WindowPictures.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+namespace {
+
+constexpr QRect kIcon(4, 4, 60, 60);
+constexpr QRect kMiddle(66, 2, 224, 64); // Panel3
+constexpr QRect kTitle(0, 3, 224, 18);   // in Panel3
+constexpr QRect kLink(0, 21, 224, 41);   // in Panel3
+constexpr QRect kCloseButton(TNewVer::kClientWidth - 22 - 3, 3, 22, 22);
+
+// The one-pixel rectangle at the centre of r: where the opening effect starts and the closing
+// one ends.
+QRect centreOf(const QRect &r)
+{
+    return QRect(r.center(), QSize(1, 1));
+}
+
+} // namespace
+
+TNewVer::TNewVer(WindowContext context, QString latestVersion, QString downloadAddress, QWidget *parent,
+                 NewVerTimings timings, QRect screenGeometry)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    , m_context(std::move(context))
+    , m_latestVersion(std::move(latestVersion))
+    , m_downloadAddress(std::move(downloadAddress))
+    , m_timings(timings)
+    , m_closeCountdown(timings.closeCountdown)
+{
+    // FormCreate
+    setObjectName(u"NewVer"_s);
+    // It never takes the focus from the main window, and a closed popup is only hidden.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    if (screenGeometry.isEmpty()) {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        screenGeometry = screen ? screen->geometry() : QRect(0, 0, kClientWidth + 2 * kEdgeMargin, kClientHeight);
+    }
+    m_placement = QRect(screenGeometry.left() + screenGeometry.width() - kClientWidth - kEdgeMargin,
+                        screenGeometry.top() + kEdgeMargin, kClientWidth, kClientHeight);
+    setGeometry(m_placement);
+
+    m_panel1 = new QFrame(this);
+    m_panel1->setObjectName(u"Panel1"_s);
+    m_panel1->setFrameShape(QFrame::Box);
+    m_panel1->setAutoFillBackground(true);
+    m_panel1->setGeometry(0, 0, kClientWidth, kClientHeight);
+
+    m_icon = new QLabel(m_panel1);
+    m_icon->setObjectName(u"Image1"_s);
+    m_icon->setAlignment(Qt::AlignCenter);
+    m_icon->setGeometry(kIcon);
+    m_icon->setPixmap(m_context.icon().pixmap(QSize(48, 48), devicePixelRatioF()));
+
+    m_panel3 = new QFrame(m_panel1);
+    m_panel3->setObjectName(u"Panel3"_s);
+    m_panel3->setGeometry(kMiddle);
+
+    m_title = new QLabel(LookupText(u"UPDATE AVAILABLE"_s), m_panel3);
+    m_title->setObjectName(u"Label1"_s);
+    m_title->setAlignment(Qt::AlignCenter);
+    QFont titleFont = m_title->font();
+    titleFont.setBold(true);
+    titleFont.setPixelSize(13);
+    m_title->setFont(titleFont);
+    m_title->setGeometry(kTitle);
+
+    m_link = new QLabel(LookupText(u"Click to download"_s) + u' ' + m_context.appProductName + u' ' + m_latestVersion,
+                        m_panel3);
+    m_link->setObjectName(u"Label2"_s);
+    m_link->setAlignment(Qt::AlignCenter);
+    m_link->setWordWrap(true);
+    QFont linkFont = m_link->font();
+    linkFont.setUnderline(true);
+    m_link->setFont(linkFont);
+    m_link->setCursor(Qt::PointingHandCursor);
+    m_link->setGeometry(kLink);
+    m_link->installEventFilter(this);
+
+    m_close = new QPushButton(m_panel1);
+    m_close->setObjectName(u"Button1"_s);
+    m_close->setIcon(WindowPicture(u"close"_s));
+    m_close->setIconSize(QSize(16, 16));
+    m_close->setFlat(true);
+    m_close->setCursor(Qt::PointingHandCursor);
+    m_close->setFocusPolicy(Qt::NoFocus);
+    m_close->setGeometry(kCloseButton);
+    connect(m_close, &QPushButton::clicked, this, &TNewVer::onCloseClicked);
+
+    m_drag = new WindowDrag(this);
+    for (QWidget *handle : std::initializer_list<QWidget *>{this, m_panel1, m_icon, m_title, m_panel3}) {
+        m_drag->addHandle(handle);
+    }
+
+    m_animation = new QPropertyAnimation(this, "geometry", this);
+
+    m_startTimer = new QTimer(this);
+    m_startTimer->setObjectName(u"TimerStart"_s);
+    connect(m_startTimer, &QTimer::timeout, this, &TNewVer::onStartTick);
+    m_closeTimer = new QTimer(this);
+    m_closeTimer->setObjectName(u"TimerClose"_s);
+    connect(m_closeTimer, &QTimer::timeout, this, &TNewVer::onCloseTick);
+    m_linkTimer = new QTimer(this);
+    m_linkTimer->setObjectName(u"TimerLink"_s);
+    connect(m_linkTimer, &QTimer::timeout, this, &TNewVer::onLinkTick);
+    m_startTimer->start(m_timings.startMs);
+    m_closeTimer->start(m_timings.closeMs);
+    m_linkTimer->start(m_timings.linkMs);
+}
+
+TNewVer::~TNewVer() = default;
+
+QString TNewVer::downloadTarget() const
+{
+    return m_downloadAddress.isEmpty() ? m_context.site().updateFallbackUrl() : m_downloadAddress;
+}
+
+void TNewVer::onStartTick()
+{
+    m_startTimer->stop();
+    if (m_closeCountdown <= 0) {
+        return; // counted out before it ever showed
+    }
+    // Grows out of its centre.
+    m_animation->stop();
+    m_animation->setDuration(m_timings.animationMs);
+    m_animation->setStartValue(centreOf(m_placement));
+    m_animation->setEndValue(m_placement);
+    setGeometry(centreOf(m_placement));
+    show();
+    m_animation->start();
+}
+
+void TNewVer::onCloseTick()
+{
+    --m_closeCountdown;
+    if (m_closeCountdown > 0) {
+        return;
+    }
+    m_closeTimer->stop();
+    if (!isVisible()) {
+        return;
+    }
+    // Shrinks into its centre, then hides.
+    m_animation->stop();
+    m_animation->setDuration(m_timings.animationMs);
+    m_animation->setStartValue(geometry());
+    m_animation->setEndValue(centreOf(geometry()));
+    connect(
+        m_animation, &QPropertyAnimation::finished, this,
+        [this] {
+            close();
+            setGeometry(m_placement);
+        },
+        Qt::SingleShotConnection);
+    m_animation->start();
+}
+
+void TNewVer::onLinkTick()
+{
+    const bool over = m_link->rect().contains(m_link->mapFromGlobal(QCursor::pos()));
+    const QColor colour = QApplication::palette().color(over ? QPalette::Highlight : QPalette::WindowText);
+    if (m_link->palette().color(QPalette::WindowText) != colour) {
+        QPalette palette = m_link->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        m_link->setPalette(palette);
+    }
+}
+
+void TNewVer::onTextClicked()
+{
+    m_context.openAddress(downloadTarget());
+    onCloseClicked();
+}
+
+void TNewVer::onCloseClicked()
+{
+    if (m_animation->state() == QAbstractAnimation::Running) {
+        m_animation->stop();
+        setGeometry(m_placement);
+    }
+    close();
+}
+
+bool TNewVer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_link) {
+        // The text is a link, not a handle to drag the popup by.
+        if (event->type() == QEvent::MouseButtonPress) {
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->button() == Qt::LeftButton && m_link->rect().contains(mouse->position().toPoint())) {
+                onTextClicked();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quorvel
