@@ -731,7 +731,9 @@ public:
                        }
                        res.set_content("slow", "text/plain");
                    }));
-        if (!m_server.start()) {
+        // Wait until it listens: a stop that comes before that is lost and would leave the server
+        // thread running (a test may end without asking the site anything).
+        if (!m_server.start() || !QTest::qWaitFor([this] { return m_server.server().is_running(); }, kRunWaitMs)) {
             throw std::runtime_error("the loopback server did not start");
         }
     }
