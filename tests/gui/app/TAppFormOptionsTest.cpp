@@ -980,6 +980,34 @@ TEST_F(TAppFormOptionsLoopback, StopLeavesLaterRowsBlank)
     EXPECT_EQ(m_sandbox.beeps, 1);
 }
 
+// While a pass runs the Check button is disabled, and Enter in the URL box or the menus' Check
+// item do no more than a click on it: no collection starts under the pass.
+TEST_F(TAppFormOptionsLoopback, NoRunStartsDuringAPass)
+{
+    const QStringList links = {m_site.url(u"/slow"_s), m_site.url(u"/after"_s)};
+    ASSERT_NO_FATAL_FAILURE(collectLinks(links));
+    const QString other = m_sandbox.page(u"other.html"_s, u"<a href=\"http://h.test/1\">one</a>"_s);
+    auto &urlBox = child<QComboBox>(*m_form, u"Edit1"_s);
+
+    brokenButton().click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_site.slowEntered.load(); }, kRunWaitMs));
+    urlBox.setEditText(other);
+    QTest::keyClick(urlBox.lineEdit(), Qt::Key_Return);
+    m_form->checkMenu()->popup(QPoint(0, 0));
+    child<QAction>(*m_form->checkMenu(), u"Check1"_s).trigger();
+    m_form->checkMenu()->close();
+
+    EXPECT_EQ(checkButton().text(), u"Check"_s);
+    EXPECT_FALSE(checkButton().isEnabled());
+    EXPECT_TRUE(passRunning());
+    EXPECT_TRUE(brokenButton().isEnabled()) << "the pass can still be stopped";
+    EXPECT_EQ(linksOf(*m_form->resultsModel()), links);
+    brokenButton().click();
+    ASSERT_TRUE(waitForPassEnd());
+    EXPECT_EQ(linksOf(*m_form->resultsModel()), links);
+    EXPECT_EQ(itemsOf(urlBox).size(), 1) << "only the first collection is in the history";
+}
+
 // The table is not re-ordered under a running pass; once it ended a header click sorts.
 TEST_F(TAppFormOptionsLoopback, HeaderClickDuringAPassIsIgnored)
 {
