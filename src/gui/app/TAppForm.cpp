@@ -586,6 +586,11 @@ void TAppForm::openAddress(const QString &address)
 
 void TAppForm::onCheckClicked()
 {
+    // Enter and the menus' Check item do what a click does: nothing while the button is disabled
+    // (a broken-link pass runs, or a stop is under way).
+    if (!m_checkButton->isEnabled()) {
+        return;
+    }
     const QString caption = m_checkButton->text();
     if (caption != kCheck) {
         if (caption == kStop) {
