@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
@@ -75,6 +76,15 @@ bool LoopbackServer::start()
         ::listen(m_listenFd, 1024);
     }
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() does nothing to a server whose loop has not begun, which would then accept forever:
+    // return only once it runs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!m_server->is_running()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return true;
 }
 
