@@ -88,10 +88,31 @@ bool LoopbackServer::start()
     return true;
 }
 
+namespace {
+
+// A connection to the port and nothing more: returns an accept() that is still waiting on the
+// listening socket, whose loop then sees that the server was stopped.
+void knockOn(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(quint16(port));
+    ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ::close(fd);
+}
+
+} // namespace
+
 void LoopbackServer::stop()
 {
     if (m_thread.joinable()) {
         m_server->stop();
+        knockOn(m_port);
         m_thread.join();
     }
 }
