@@ -129,6 +129,9 @@ void TAppForm::buildWindow()
     m_urlBox->setFont(tahoma(19));
     m_urlBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_urlBox->setStyleSheet(u"QComboBox { color: white; background-color: rgb(63, 81, 181); }"_s);
+    // Files dropped on the URL box go to the window's drop rule; as text they would land in the middle
+    // of the address.
+    m_urlBox->lineEdit()->setAcceptDrops(false);
     m_checkButton = new QToolButton(m_panel1);
     m_checkButton->setObjectName(u"BitBtn1"_s);
     m_checkButton->setText(kCheck);
