@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
@@ -75,6 +76,11 @@ bool LoopbackServer::start()
         ::listen(m_listenFd, 1024);
     }
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // httplib's stop() does nothing until the listen loop runs: a server stopped right after start()
+    // would serve for ever and its thread would never join.
+    for (int i = 0; i < 5000 && !m_server->is_running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return true;
 }
 
