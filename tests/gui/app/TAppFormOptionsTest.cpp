@@ -683,7 +683,7 @@ TEST(TAppFormOptions, EnterStartsARun)
     auto &button = child<QToolButton>(*form, u"BitBtn1"_s);
     urlBox.setEditText(address);
 
-    QTest::keyClick(urlBox.lineEdit(), Qt::Key_Return);
+    QTest::keyClick(&urlBox, Qt::Key_Return); // where typed keys arrive: the combo box
     EXPECT_EQ(button.text(), u"STOP"_s);
     ASSERT_TRUE(QTest::qWaitFor([&button] { return button.text() == u"Check"_s; }, kRunWaitMs));
     EXPECT_EQ(linksOf(*form->resultsModel()), QStringList{u"http://h.test/1"_s});
@@ -849,7 +849,7 @@ TEST_F(TAppFormOptionsLoopback, EnterDuringARunStopsIt)
     ASSERT_EQ(checkButton().text(), u"STOP"_s);
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_site.slowEntered.load(); }, kRunWaitMs));
 
-    QTest::keyClick(urlBox.lineEdit(), Qt::Key_Return);
+    QTest::keyClick(&urlBox, Qt::Key_Return); // where typed keys arrive: the combo box
     EXPECT_EQ(checkButton().text(), u"Stopping..."_s);
     EXPECT_FALSE(checkButton().isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([this] { return checkButton().text() == u"Check"_s; }, kRunWaitMs));
@@ -992,7 +992,7 @@ TEST_F(TAppFormOptionsLoopback, NoRunStartsDuringAPass)
     brokenButton().click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_site.slowEntered.load(); }, kRunWaitMs));
     urlBox.setEditText(other);
-    QTest::keyClick(urlBox.lineEdit(), Qt::Key_Return);
+    QTest::keyClick(&urlBox, Qt::Key_Return); // where typed keys arrive: the combo box
     m_form->checkMenu()->popup(QPoint(0, 0));
     child<QAction>(*m_form->checkMenu(), u"Check1"_s).trigger();
     m_form->checkMenu()->close();
