@@ -1,3 +1,5 @@
+#include "core/common/Http.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -6,6 +8,7 @@
 // main keeps the QCoreApplication main of the test-support library out of the link.
 int main(int argc, char **argv)
 {
+    quorvel::CurlGlobal curl;
     // CTest sets the offscreen platform; the test listing at build time and a run by hand get it
     // here, so no display is ever needed unless one is asked for.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -487,6 +488,22 @@ TEST(HttpSessionTest, WakeupFromAnotherThreadReturnsThePollAtOnce)
     session.cancelAll();
     EXPECT_TRUE(ended);
     EXPECT_EQ(result.error, QString(kCancelledMessage));
+}
+
+TEST(HttpSessionTest, RequestCancelledBeforeItStartsIsReportedByTheNextPoll)
+{
+    HttpSession session;
+    const std::atomic<bool> cancelled{true};
+    HttpRequest request = requestFor(u"http://127.0.0.1:%1/x"_s.arg(refusedPort()));
+    request.cancel = &cancelled;
+    std::optional<HttpResult> result;
+    session.start(request, [&](HttpResult r) { result = std::move(r); });
+    EXPECT_EQ(session.inFlight(), 1) << "a loop that waits for inFlight() would drop it";
+    EXPECT_FALSE(result.has_value());
+    session.poll(0);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->error, QString(kCancelledMessage));
+    EXPECT_EQ(session.inFlight(), 0);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
@@ -75,13 +76,43 @@ bool LoopbackServer::start()
         ::listen(m_listenFd, 1024);
     }
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() does nothing to a server whose loop has not begun, which would then accept forever:
+    // return only once it runs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!m_server->is_running()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return true;
 }
+
+namespace {
+
+// A connection to the port and nothing more: returns an accept() that is still waiting on the
+// listening socket, whose loop then sees that the server was stopped.
+void knockOn(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(quint16(port));
+    ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ::close(fd);
+}
+
+} // namespace
 
 void LoopbackServer::stop()
 {
     if (m_thread.joinable()) {
         m_server->stop();
+        knockOn(m_port);
         m_thread.join();
     }
 }

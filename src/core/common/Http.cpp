@@ -19,6 +19,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kIdleWaitMs = 1000;
 // The longest a transfer with a cancel flag goes unobserved: nobody can wake the loop for a flag.
 constexpr int kCancelCheckMs = 5;
+constexpr long kConnectBackstopMs = 20;
 
 qint64 roundedMs(Clock::duration d)
 {
@@ -196,7 +197,9 @@ void configure(Transfer &t, const HttpRequest &request)
         curl_easy_setopt(e, CURLOPT_USERAGENT, withoutLineBreaks(request.userAgent.toUtf8()).constData());
     }
     if (request.connectTimeoutMs > 0) {
-        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(request.connectTimeoutMs));
+        // Our own loop ends the connect phase on time; curl's limit, a little later, is only a
+        // backstop (its clock starts later and rounds, so an equal limit can fire a millisecond early).
+        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(request.connectTimeoutMs) + kConnectBackstopMs);
     }
 
     switch (request.method) {
@@ -433,7 +436,8 @@ void HttpSession::start(const HttpRequest &request, Done done)
 
 int HttpSession::inFlight() const
 {
-    return int(d->transfers.size());
+    // A request that ended at once is in flight until poll() has run its done.
+    return int(d->transfers.size() + d->ended.size());
 }
 
 void HttpSession::poll(int maxWaitMs)

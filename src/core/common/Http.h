@@ -79,6 +79,7 @@ public:
 
     // Starts a request; done runs on this thread, inside a later poll() or cancelAll(), once it ended.
     void start(const HttpRequest &request, Done done);
+    // Requests whose done has yet to run.
     int inFlight() const;
     // Waits at most maxWaitMs (less when a time-out falls due) for network activity, moves every
     // transfer on, and runs done for each request that ended.

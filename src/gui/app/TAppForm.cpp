@@ -222,6 +222,9 @@ void TAppForm::buildWindow()
     m_urlBox->setFont(tahoma(19));
     m_urlBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_urlBox->setStyleSheet(u"QComboBox { color: white; background-color: rgb(63, 81, 181); }"_s);
+    // Files dropped on the URL box go to the window's drop rule; as text they would land in the middle
+    // of the address.
+    m_urlBox->lineEdit()->setAcceptDrops(false);
     m_checkButton = new QToolButton(m_panel1);
     m_checkButton->setObjectName(u"BitBtn1"_s);
     m_checkButton->setText(kCheck);
@@ -408,8 +411,17 @@ void TAppForm::buildWindow()
 
     resize(729, 455);
 
+    // A file dropped anywhere on the window goes to the URL box by the window's own rule, never as
+    // its path typed into whichever text box lies under the mouse.
+    for (QLineEdit *box : findChildren<QLineEdit *>()) {
+        box->setAcceptDrops(false);
+    }
+    m_ignoreUrls->setAcceptDrops(false);
+
     connect(m_checkButton, &QToolButton::clicked, this, &TAppForm::onCheckClicked);
+    m_urlBox->installEventFilter(this);
     m_urlBox->lineEdit()->installEventFilter(this);
+    connect(m_urlBox->lineEdit(), &QLineEdit::returnPressed, this, &TAppForm::onCheckClicked);
     connect(m_brokenButton, &QPushButton::clicked, this, &TAppForm::onCheckBrokenLinksClicked);
     connect(m_showOptions, &QCheckBox::toggled, this, [this](bool on) {
         // Shown top to bottom, hidden bottom to top.
@@ -586,6 +598,11 @@ void TAppForm::openAddress(const QString &address)
 
 void TAppForm::onCheckClicked()
 {
+    // Enter and the menus' Check item do what a click does: nothing while the button is disabled
+    // (a broken-link pass runs, or a stop is under way).
+    if (!m_checkButton->isEnabled()) {
+        return;
+    }
     const QString caption = m_checkButton->text();
     if (caption != kCheck) {
         if (caption == kStop) {
@@ -817,12 +834,9 @@ void TAppForm::onOnlineHelp()
 
 bool TAppForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_urlBox->lineEdit() && event->type() == QEvent::KeyPress) {
+    // Keys reach the combo box, which hands them to its line edit without filters; both are watched.
+    if ((watched == m_urlBox || watched == m_urlBox->lineEdit()) && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            onCheckClicked();
-            return true;
-        }
         if (key->key() == Qt::Key_V && key->modifiers() == Qt::ControlModifier) {
             // Pasted line breaks become blanks, so the box keeps one line.
             m_urlBox->lineEdit()->insert(PasteText(QGuiApplication::clipboard()->text()));
