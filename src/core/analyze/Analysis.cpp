@@ -1,0 +1,74 @@
+#include "core/analyze/Analysis.h"
+
+#include "core/collect/LocalPage.h"
+#include "core/collect/PageFetcher.h"
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &options)
+{
+    AnalysisResult result;
+    result.url = address;
+    auto stopped = [&options] {
+        return options.stop && options.stop->load();
+    };
+
+    FetchOptions fetch;
+    fetch.userAgent = options.userAgent;
+    fetch.cancel = options.stop;
+
+    const bool local = IsLocalAddress(address);
+    if (local) {
+        const PageText page = ReadLocalPage(address);
+        result.source = page.text;
+        result.pageError = page.error;
+    } else {
+        const FetchedPage page = FetchPage(address, fetch);
+        result.source = page.text;
+        result.pageError = page.error;
+    }
+
+    QString note;
+    QString renderedText;
+    if (!stopped()) {
+        const PageAnalysis analysis = AnalyzeHtml(result.source);
+        result.title = analysis.title;
+        result.description = MemoText(analysis.description);
+        result.h1 = analysis.h1;
+        result.h2 = analysis.h2;
+        result.h3 = analysis.h3;
+        renderedText = analysis.text;
+        note = analysis.note;
+    }
+
+    if (local) {
+        if (!result.pageError.isEmpty()) {
+            result.contents = result.pageError;
+        } else if (stopped()) {
+            result.contents = QString::fromUtf16(kAnalysisStoppedMessage);
+        } else {
+            result.contents = renderedText;
+        }
+    } else {
+        // A stopped analysis still asks: the fetch ends at once and its message is the contents.
+        const FetchedPage contents = FetchPage(ContentsServiceAddress(options.contentsHost, address), fetch);
+        result.contents = MemoText(contents.text);
+        if (result.contents.isEmpty()) {
+            result.contents = contents.error;
+        }
+    }
+    if (!note.isEmpty()) {
+        result.contents = result.contents.isEmpty() ? note : note + u"\r\n\r\n"_s + result.contents;
+    }
+
+    result.counts =
+        CountsFor(result.url, result.title, result.description, result.h1, result.h2, result.h3, result.contents);
+    if (!stopped()) {
+        result.images = ImagesListele(result.source);
+    }
+    return result;
+}
+
+} // namespace quorvel
