@@ -10,7 +10,7 @@ QString CliUsage()
 {
     return uR"(usage: quorvel-cli collect ADDRESS [options]
        quorvel-cli check   ADDRESS [options]
-       quorvel-cli analyze ADDRESS [--format json]
+       quorvel-cli analyze ADDRESS [--format json] [--contents-host HOST]
        quorvel-cli --version | --help
 
 ADDRESS is an http(s) address, a "file:///" address, or the path of an existing local file.
@@ -149,6 +149,10 @@ std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *
             parsed.separator = v.front();
         } else if (arg == u"--output" && collectOption) {
             if (!value(&parsed.outputFile)) {
+                return std::nullopt;
+            }
+        } else if (arg == u"--contents-host" && parsed.command == CliCommand::Analyze) {
+            if (!value(&parsed.contentsHost)) {
                 return std::nullopt;
             }
         } else if (arg == u"--head" && checkOption) {

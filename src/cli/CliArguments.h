@@ -33,6 +33,7 @@ struct CliArguments
     CliFormat format = CliFormat::Json;
     std::optional<QChar> separator;
     QString outputFile;
+    QString contentsHost; // analyze: host of the html2txt service; empty: the W3C's
 };
 
 // Parses argv (without the program name). On bad usage returns nullopt and sets error.

@@ -1,4 +1,6 @@
+#include "cli/AnalyzeJson.h"
 #include "cli/CliArguments.h"
+#include "core/analyze/Analysis.h"
 #include "cli/CliOutput.h"
 #include "core/collect/Collector.h"
 #include "core/collect/LocalPage.h"
@@ -198,6 +200,28 @@ int runCollectOrCheck(const CliArguments &args)
     return kExitOk;
 }
 
+int runAnalyze(const CliArguments &args)
+{
+    if (trimControl(args.address).isEmpty()) {
+        return usageError(u"Please enter URL!"_s);
+    }
+    AnalysisOptions options;
+    options.userAgent = args.agent;
+    if (!args.contentsHost.isEmpty()) {
+        options.contentsHost = args.contentsHost;
+    }
+    Progress progress;
+    progress.show(u"Analyzing..."_s);
+    const AnalysisResult result = RunAnalysis(boxAddress(args.address), options);
+    progress.done();
+    writeOut(AnalysisToJson(result));
+    if (!result.pageError.isEmpty()) {
+        writeErr(u"quorvel-cli: the page could not be loaded: "_s + result.pageError);
+        return kExitPageFailed;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -223,8 +247,7 @@ int main(int argc, char **argv)
     case CliCommand::Check:
         return runCollectOrCheck(*args);
     case CliCommand::Analyze:
-        writeErr(u"quorvel-cli: this command is not supported yet"_s);
-        return kExitUsage;
+        return runAnalyze(*args);
     }
     return kExitUsage;
 }

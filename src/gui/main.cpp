@@ -1,5 +1,6 @@
 #include "core/common/Http.h"
 #include "gui/app/TAppForm.h"
+#include "gui/common/Icons.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -14,6 +15,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(u"Quorvel"_s);
     QApplication::setApplicationDisplayName(u"Quorvel"_s);
     QApplication::setOrganizationName(u"BRELLAN"_s);
+    QApplication::setWindowIcon(quorvel::NamedIcon(u"html"_s));
 
     quorvel::AppEnvironment environment;
     environment.programFile = QCoreApplication::applicationFilePath();
@@ -24,5 +26,6 @@ int main(int argc, char **argv)
         return 1;
     }
     window.showMaximized();
+    window.startUpdateCheck();
     return QApplication::exec();
 }

@@ -7,15 +7,21 @@
 #include "core/app/SettingsStore.h"
 #include "core/app/UrlHistory.h"
 #include "core/app/VersionInfo.h"
+#include "core/analyze/Analysis.h"
 #include "core/collect/LocalPage.h"
 #include "core/common/LookupText.h"
 #include "core/common/Text.h"
 #include "core/results/Export.h"
 #include "core/results/RowOrder.h"
+#include "gui/analyze/TAnalyzeForm.h"
 #include "gui/common/CaptionDialog.h"
 #include "gui/common/Icons.h"
 #include "gui/results/ResultsModel.h"
 #include "gui/results/TFindDialog.h"
+#include "gui/windows/TAboutBox.h"
+#include "gui/windows/TFeedbackForm.h"
+#include "gui/windows/UpdateNotifier.h"
+#include "gui/windows/WindowContext.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +35,7 @@
 #include <QKeyEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -53,6 +60,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 using namespace Qt::StringLiterals;
 
@@ -386,6 +394,14 @@ void TAppForm::buildWindow()
     panel3->layout()->addWidget(m_exportButton);
     panel3->layout()->addWidget(m_brokenButton);
     static_cast<QHBoxLayout *>(panel3->layout())->addStretch(1);
+    m_feedbackButton = new QPushButton(NamedIcon(u"feedback"_s), u"Send Feedback..."_s, panel3);
+    m_feedbackButton->setObjectName(u"Button4"_s);
+    m_feedbackButton->setIconSize(QSize(32, 32));
+    m_aboutButton = new QPushButton(NamedIcon(u"about"_s), u"About..."_s, panel3);
+    m_aboutButton->setObjectName(u"Button5"_s);
+    m_aboutButton->setIconSize(QSize(32, 32));
+    panel3->layout()->addWidget(m_feedbackButton);
+    panel3->layout()->addWidget(m_aboutButton);
     column->addWidget(panel3);
 
     setCentralWidget(central);
@@ -479,6 +495,8 @@ void TAppForm::buildMenus()
             menu->addAction(u"Copy Anchor Text"_s, this, &TAppForm::onCopyAnchorText)
                 ->setObjectName(u"CopyAnchorText1"_s);
         }
+        menu->addAction(u"Analyze URL..."_s, this, &TAppForm::onAnalyzeUrl)
+            ->setObjectName(list ? u"MenuItem5"_s : u"AnalyzeURL1"_s);
     }
     for (QMenu *menu : {m_popupMenu1, m_popupMenu2}) {
         menu->addSeparator();
@@ -519,6 +537,19 @@ void TAppForm::buildMenus()
     QAction *onlineHelp = help->addAction(u"Online Help"_s, this, &TAppForm::onOnlineHelp);
     onlineHelp->setObjectName(u"Help2"_s);
     onlineHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    help->addSeparator();
+    QAction *updates = help->addAction(u"Update Notifications"_s);
+    updates->setObjectName(u"UpdateNotifications1"_s);
+    m_updateNotifier = new UpdateNotifier(windowContext(),
+                                          m_environment.showUpdateIni.isEmpty()
+                                              ? ShowUpdateSetting()
+                                              : ShowUpdateSetting(m_environment.showUpdateIni),
+                                          updates, this);
+    help->addAction(NamedIcon(u"feedback"_s), u"Send Feedback..."_s, this, &TAppForm::onSendFeedback)
+        ->setObjectName(u"SendFeedback1"_s);
+    help->addAction(NamedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
+    connect(m_feedbackButton, &QPushButton::clicked, this, &TAppForm::onSendFeedback);
+    connect(m_aboutButton, &QPushButton::clicked, this, &TAppForm::onAbout);
 }
 
 void TAppForm::addWebToolItems(QMenu *menu)
@@ -826,6 +857,78 @@ void TAppForm::onLoadFile()
     }
 }
 
+void TAppForm::onAnalyzeUrl()
+{
+    // "List" with no selected row does not fall back to the URL box.
+    const std::optional<QString> target = rowTarget();
+    if (!target || target->isEmpty()) {
+        return;
+    }
+    AnalysisOptions options;
+    options.userAgent = m_requestAgent;
+    if (!m_environment.contentsHost.isEmpty()) {
+        options.contentsHost = m_environment.contentsHost;
+    }
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    options.stop = stop.get();
+    m_analysisStops.append(stop);
+    ++m_analysesRunning;
+    if (!m_cursorBusy) {
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        m_cursorBusy = true;
+    }
+    // The fetches and the parse run off the UI thread; the window opens when they are done.
+    auto *watcher = new QFutureWatcher<AnalysisResult>(this);
+    connect(watcher, &QFutureWatcher<AnalysisResult>::finished, this, [this, watcher, stop] {
+        watcher->deleteLater();
+        m_analysisStops.removeOne(stop);
+        --m_analysesRunning;
+        if (m_cursorBusy && m_analysesRunning == 0 && !m_collector && !m_checkPass.checker) {
+            QGuiApplication::restoreOverrideCursor();
+            m_cursorBusy = false;
+        }
+        if (stop->load()) {
+            return; // the main window is closing
+        }
+        auto *form = new TAnalyzeForm(watcher->result(), this);
+        form->setWindowFlag(Qt::Window);
+        form->show();
+    });
+    watcher->setFuture(QtConcurrent::run([address = *target, options, stop] {
+        return RunAnalysis(address, options);
+    }));
+}
+
+WindowContext TAppForm::windowContext()
+{
+    WindowContext context;
+    context.appProductName = m_appProductName;
+    context.appTitle = m_appTitle;
+    context.appVersion = m_appVersion;
+    context.makerHost = m_environment.makerHost;
+    context.programFolder = QFileInfo(m_environment.programFile).absolutePath();
+    context.open = [this](const QString &address) { openAddress(address); };
+    context.beep = [this] { beep(); };
+    return context;
+}
+
+void TAppForm::startUpdateCheck()
+{
+    m_updateNotifier->start();
+}
+
+void TAppForm::onSendFeedback()
+{
+    TFeedbackForm form(windowContext(), this);
+    form.exec();
+}
+
+void TAppForm::onAbout()
+{
+    TAboutBox box(windowContext(), this);
+    box.exec();
+}
+
 void TAppForm::onOnlineHelp()
 {
     const MakerSite site(m_environment.makerHost.isEmpty() ? MakerSiteHost() : m_environment.makerHost);
@@ -921,6 +1024,9 @@ void TAppForm::closeEvent(QCloseEvent *event)
     ++m_generation;
     m_collector.reset();
     m_checkPass = LinkChecker::Worker();
+    for (const std::shared_ptr<std::atomic<bool>> &stop : std::as_const(m_analysisStops)) {
+        stop->store(true);
+    }
     if (m_cursorBusy) {
         QGuiApplication::restoreOverrideCursor();
         m_cursorBusy = false;

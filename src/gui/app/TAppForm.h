@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <atomic>
+#include <memory>
 #include <optional>
 
 QT_BEGIN_NAMESPACE
@@ -33,6 +35,8 @@ QT_END_NAMESPACE
 namespace quorvel {
 
 class ResultsModel;
+class UpdateNotifier;
+struct WindowContext;
 class TFindDialog;
 
 // The main window: the URL row, the option rows, the results list, the button bar and the status
@@ -57,8 +61,13 @@ public:
 
     ResultsModel *resultsModel() const { return m_model; }
     const QString &popupSource() const { return m_popupSource; }
+    // Analyses whose page is still being fetched.
+    int analysesRunning() const { return m_analysesRunning; }
     QMenu *checkMenu() const { return m_popupMenu1; }
     QMenu *listMenu() const { return m_popupMenu2; }
+
+    // Asks the update service once, in the background; called after the window is shown.
+    void startUpdateCheck();
 
     // Puts "file:///" + path into the URL box, as Load File and a dropped file do.
     void setLocalFile(const QString &path);
@@ -122,6 +131,10 @@ private:
     void onFindNext(const QString &text); // FindDialog1Find
     void onLoadFile();          // LoadFile1Click
     void onOnlineHelp();        // Help2Click
+    void onAnalyzeUrl();        // AnalyzeURL1Click
+    void onSendFeedback();      // SendFeedback1Click, Button4Click
+    void onAbout();             // About1Click, Button5Click
+    WindowContext windowContext();
 
     AppEnvironment m_environment;
     QString m_appProductName;
@@ -172,12 +185,18 @@ private:
     QPushButton *m_findButton = nullptr;   // Button1
     QPushButton *m_exportButton = nullptr; // Button3
     QPushButton *m_brokenButton = nullptr; // Button2
+    QPushButton *m_feedbackButton = nullptr; // Button4
+    QPushButton *m_aboutButton = nullptr;    // Button5
+    UpdateNotifier *m_updateNotifier = nullptr;
     QLabel *m_statusTotal = nullptr;       // StatusBar1 panel 0
     QLabel *m_statusActivity = nullptr;    // StatusBar1 panel 1
     QProgressBar *m_checkProgress = nullptr; // rows done of a broken-link pass
     QMenu *m_popupMenu1 = nullptr;
     QMenu *m_popupMenu2 = nullptr;
     QPointer<TFindDialog> m_findDialog;
+    // Each analysis has its own stop token; closing the window sets every one still running.
+    QList<std::shared_ptr<std::atomic<bool>>> m_analysisStops;
+    int m_analysesRunning = 0;
 };
 
 } // namespace quorvel
