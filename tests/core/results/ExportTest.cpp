@@ -16,12 +16,6 @@ namespace quorvel::test {
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
 LinkRows sampleRows()
 {
     return {
@@ -29,8 +23,8 @@ LinkRows sampleRows()
         LinkRow{u"http://b.com/x"_s, u"dofollow"_s, u"External"_s, u"one, two; \"three\""_s, QString(), QString(),
                 kIconCollected},
         LinkRow{u"mailto:m@b.com"_s, u"UGC"_s, u"External"_s, u"\u00E9 mail"_s, u"EMAIL"_s, QString(), kIconNone},
-        LinkRow{u"http://b.com/y"_s, u"NOFOLLOW"_s, u"Internal"_s, u"0012\r\nline"_s, u"HTTP/1.1 200 OK"_s,
-                u"35"_s, kIconOk},
+        LinkRow{u"http://b.com/y"_s, u"NOFOLLOW"_s, u"Internal"_s, u"0012\r\nline"_s, u"HTTP/1.1 200 OK"_s, u"35"_s,
+                kIconOk},
     };
 }
 
@@ -45,6 +39,7 @@ TEST(Export, CsvFieldQuotesOnlyForSeparatorAndQuote)
         QChar separator;
         QString out;
     };
+
     const std::vector<Case> cases = {
         {"plain", u"abc"_s, u',', u"abc"_s},
         {"comma with comma separator", u"a,b"_s, u',', u"\"a,b\""_s},
@@ -67,10 +62,11 @@ TEST(Export, FormatFollowsTheLowerCasedExtension)
         const char *name;
         ExportFormat format;
     };
+
     const std::vector<Case> cases = {
-        {"/t/a.csv", ExportFormat::Csv},    {"/t/A.CSV", ExportFormat::Csv},  {"/t/a.csv.txt", ExportFormat::Text},
-        {"/t/a", ExportFormat::Text},       {"/t/x.csv/a", ExportFormat::Text}, {"/t/a.txt", ExportFormat::Text},
-        {"/t/.csv", ExportFormat::Csv},     {"/t/a.csvx", ExportFormat::Text},
+        {"/t/a.csv", ExportFormat::Csv}, {"/t/A.CSV", ExportFormat::Csv},    {"/t/a.csv.txt", ExportFormat::Text},
+        {"/t/a", ExportFormat::Text},    {"/t/x.csv/a", ExportFormat::Text}, {"/t/a.txt", ExportFormat::Text},
+        {"/t/.csv", ExportFormat::Csv},  {"/t/a.csvx", ExportFormat::Text},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
