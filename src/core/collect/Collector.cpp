@@ -3,6 +3,7 @@
 #include "core/collect/AnchorScanner.h"
 #include "core/collect/LinkResolver.h"
 #include "core/collect/PageFetcher.h"
+#include "core/common/ThreadHandOff.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -148,7 +149,11 @@ TCollector::TCollector(CollectionSnapshot snapshot, QObject *parent)
     , m_snapshot(std::move(snapshot))
 {}
 
-TCollector::~TCollector() = default;
+TCollector::~TCollector()
+{
+    // Deleted on the worker thread as it ends, after the owner's last touch (see the deleter).
+    handOffAcquire(this);
+}
 
 TCollectorPtr TCollector::create(CollectionSnapshot snapshot)
 {
@@ -176,6 +181,7 @@ void TCollector::start()
 void TCollector::requestStop()
 {
     m_stop = true;
+    handOffRelease(this);
 }
 
 void TCollector::run()
@@ -209,7 +215,9 @@ void TCollectorDeleter::operator()(TCollector *collector) const
         delete thread;
         return;
     }
-    // The collector is deleted on its own thread as the thread ends, before wait() returns.
+    // The collector is deleted on its own thread as the thread ends, before wait() returns; this
+    // is the owner's last touch of it.
+    handOffRelease(collector);
     thread->quit();
     thread->wait();
     delete thread;

@@ -3,6 +3,7 @@
 #include "core/collect/PageFetcher.h"
 #include "core/common/Http.h"
 #include "core/common/Text.h"
+#include "core/common/ThreadHandOff.h"
 #include "core/results/LinkRow.h"
 
 #include <QHash>
@@ -160,6 +161,8 @@ LinkChecker::Worker::~Worker()
 {
     if (thread && checker) {
         checker->stop();
+        // The owner's last touch: the checker is deleted on its thread as that thread ends.
+        handOffRelease(checker);
     }
 }
 
@@ -183,10 +186,14 @@ LinkChecker::LinkChecker(QStringList links, LinkCheckOptions options, QObject *p
     qRegisterMetaType<quorvel::TURLStatus>();
 }
 
-LinkChecker::~LinkChecker() = default;
+LinkChecker::~LinkChecker()
+{
+    handOffAcquire(this);
+}
 
 void LinkChecker::start()
 {
+    const QueuedCallHandOff handOff;
     QMetaObject::invokeMethod(this, &LinkChecker::run, Qt::QueuedConnection);
 }
 
