@@ -53,7 +53,15 @@ QByteArray ExportBytes(const LinkRows &rows, ExportFormat format, QChar separato
 
 bool WriteExportFile(const QString &fileName, const LinkRows &rows, QChar separator, QString *error)
 {
-    const QString fullName = QFileInfo(fileName).absoluteFilePath();
+    const QFileInfo info(fileName);
+    const QString fullName = info.absoluteFilePath();
+    // The replace would put a regular file in place of a device or a FIFO (/dev/full, for one).
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        if (error) {
+            *error = u"Cannot create file \"%1\". Not a regular file"_s.arg(fullName);
+        }
+        return false;
+    }
     QSaveFile file(fullName);
     bool ok = file.open(QIODevice::WriteOnly);
     if (ok) {
