@@ -161,8 +161,9 @@ HistoryUpdate HistoryEkle(const QString &dataFolder, const QString &url)
         // It could never be read back.
         return failed(u"The history would grow beyond %1 MiB and is left as it is."_s.arg(kMaxHistoryBytes >> 20));
     }
+    // Unbuffered, so a full disk shows as a short write instead of a committed, truncated file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return failed(file.errorString());
     }
     if (file.write(bytes) != bytes.size() || !file.commit()) {

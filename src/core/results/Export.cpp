@@ -62,8 +62,9 @@ bool WriteExportFile(const QString &fileName, const LinkRows &rows, QChar separa
         }
         return false;
     }
+    // Unbuffered, so a full disk shows as a short write instead of a committed, truncated file.
     QSaveFile file(fullName);
-    bool ok = file.open(QIODevice::WriteOnly);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     if (ok) {
         const QByteArray bytes = ExportBytes(rows, ExportFormatFor(fileName), separator);
         ok = file.write(bytes) == bytes.size() && file.commit();
