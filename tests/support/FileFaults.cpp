@@ -31,9 +31,7 @@ bool makeHugeFile(const QString &path, const QByteArray &head, qint64 size)
 
 QString kindOf(const QString &path)
 {
-    struct stat info
-    {
-    };
+    struct stat info; // filled by a successful stat
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         return u"missing"_s;
     }

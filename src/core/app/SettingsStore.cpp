@@ -409,7 +409,8 @@ bool SettingsStore::write(const QString &key, const QString &value, QString *err
     // Unbuffered: a buffered write that fails when it is flushed (a full disk) still commits the
     // truncated file; unbuffered, the short write shows and the old file stays.
     QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() ||
+        !file.commit()) {
         return fail();
     }
     return true;

@@ -49,7 +49,7 @@ TextLines ReadTextLines(const QString &path, TextEncoding encoding);
 struct HistoryUpdate
 {
     QStringList lines; // the first kHistoryListEntries entries of the history
-    QString error; // "Cannot create file "<full path>". <reason>", or empty
+    QString error;     // "Cannot create file "<full path>". <reason>", or empty
 };
 
 // "Ekle" = add. Reads dataFolder + "history.txt" (UTF-8, falling back to windows-1252, then to

@@ -71,8 +71,8 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
     request.idleTimeoutMs = TimeoutFromText(options.responseTimeout, kPageIdleTimeoutMs);
     // A server that trickles a byte now and then never trips the idle bound: the whole request gets
     // the connection time-out plus the response time-out.
-    request.totalTimeoutMs = int(std::min<qint64>(qint64(request.connectTimeoutMs) + request.idleTimeoutMs,
-                                                  std::numeric_limits<int>::max()));
+    request.totalTimeoutMs = int(
+        std::min<qint64>(qint64(request.connectTimeoutMs) + request.idleTimeoutMs, std::numeric_limits<int>::max()));
     request.bodyLimit = kCheckBodyBytes;
     request.discardBody = true;
 

@@ -90,8 +90,14 @@ TEST(FileFaults, RefusedWritesKeepWhatWasThere)
     };
 
     const std::vector<Target> targets = {
-        {"a FIFO nobody writes to", [](const QString &file, const QByteArray &) { return makeFifo(file); }},
-        {"a device", [](const QString &file, const QByteArray &) { return makeFullDevice(file); }},
+        {"a FIFO nobody writes to",
+         [](const QString &file, const QByteArray &) {
+             return makeFifo(file);
+         }},
+        {"a device",
+         [](const QString &file, const QByteArray &) {
+             return makeFullDevice(file);
+         }},
         {"a link to a FIFO",
          [](const QString &file, const QByteArray &) {
              return makeFifo(file + u".fifo"_s) && QFile::link(file + u".fifo"_s, file);
