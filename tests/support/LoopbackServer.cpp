@@ -199,6 +199,25 @@ void RawServer::Connection::waitForShutdown()
     m_server.m_shutdown.wait(lock, [this] { return m_server.m_stopping.load(); });
 }
 
+bool RawServer::Connection::waitForShutdownFor(int ms)
+{
+    std::unique_lock lock(m_server.m_mutex);
+    return m_server.m_shutdown.wait_for(lock, std::chrono::milliseconds(ms),
+                                        [this] { return m_server.m_stopping.load(); });
+}
+
+void RawServer::Connection::reset()
+{
+    const std::lock_guard lock(m_server.m_mutex);
+    const int fd = m_fd.exchange(-1);
+    if (fd >= 0) {
+        // A zero linger time makes close() send RST and drop what was not sent yet.
+        const linger abort{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        ::close(fd);
+    }
+}
+
 void RawServer::Connection::close()
 {
     // Under the server's lock, so its destructor never shuts down a number reused meanwhile.

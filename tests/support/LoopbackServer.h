@@ -64,8 +64,12 @@ public:
         bool send(QByteArrayView bytes);
         // Blocks until the server is being destroyed.
         void waitForShutdown();
+        // Waits at most ms for the server to be destroyed; true when it is. Paces slow answers.
+        bool waitForShutdownFor(int ms);
         // Closes the connection now (it is closed anyway when the handler returns).
         void close();
+        // Aborts the connection with a TCP reset (RST) instead of an orderly close.
+        void reset();
 
     private:
         friend class RawServer;

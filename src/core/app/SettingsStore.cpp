@@ -291,6 +291,23 @@ bool isUsableKey(const QString &key)
            !key.contains(u'\n') && !key.contains(u'\r') && !key.startsWith(u'[');
 }
 
+// The bytes of the file, or nothing when it cannot be read; see SettingsStore::read.
+std::optional<QByteArray> readIniBytes(const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray bytes = file.read(SettingsStore::kMaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > SettingsStore::kMaxFileBytes) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 } // namespace
 
 SettingsStore::SettingsStore(const QString &filePath)
@@ -304,15 +321,11 @@ SettingsStore SettingsStore::inFolder(const QString &dataFolder)
 
 QString SettingsStore::read(const QString &key) const
 {
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> bytes = readIniBytes(m_filePath);
+    if (!bytes) {
         return {};
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return {};
-    }
-    const IniText ini = decodeIni(bytes);
+    const IniText ini = decodeIni(*bytes);
     const QList<Line> lines = splitLines(ini.text);
     const Location loc = locate(ini.text, lines, key);
     if (loc.keyLine < 0) {
@@ -335,17 +348,12 @@ bool SettingsStore::write(const QString &key, const QString &value, QString *err
     }
 
     IniText ini;
-    QFile existing(m_filePath);
-    if (existing.exists()) {
-        if (!existing.open(QIODevice::ReadOnly)) {
+    if (QFileInfo::exists(m_filePath)) {
+        const std::optional<QByteArray> bytes = readIniBytes(m_filePath);
+        if (!bytes) {
             return fail();
         }
-        const QByteArray bytes = existing.readAll();
-        if (existing.error() != QFileDevice::NoError) {
-            return fail();
-        }
-        existing.close();
-        ini = decodeIni(bytes);
+        ini = decodeIni(*bytes);
     }
 
     const QString &text = ini.text;
@@ -394,12 +402,15 @@ bool SettingsStore::write(const QString &key, const QString &value, QString *err
         }
     }
 
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return fail();
-    }
     const QByteArray bytes = encodeIni(updated, ini.encoding);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    if (bytes.size() > kMaxFileBytes) {
+        return fail(); // it could never be read back
+    }
+    // Unbuffered: a buffered write that fails when it is flushed (a full disk) still commits the
+    // truncated file; unbuffered, the short write shows and the old file stays.
+    QSaveFile file(m_filePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() ||
+        !file.commit()) {
         return fail();
     }
     return true;

@@ -29,6 +29,9 @@ class SettingsStore
 public:
     // The profile functions hand back at most this many characters of a value.
     static constexpr qsizetype kMaxValueLength = 2047;
+    // A larger file is not this program's: it reads as missing and is never replaced, so a stray
+    // huge file neither stalls the window (every read reads the whole file) nor gets lost.
+    static constexpr qint64 kMaxFileBytes = 4 << 20;
 
     // filePath is made absolute at once: it is the path shown in write errors.
     explicit SettingsStore(const QString &filePath);
@@ -39,12 +42,14 @@ public:
     const QString &filePath() const { return m_filePath; }
 
     // The value of key in the "Settings" section, cut to kMaxValueLength characters; empty when the
-    // file, the section or the key is missing, or the file cannot be read.
+    // file, the section or the key is missing, or the file cannot be read. Only a regular file is
+    // read (a FIFO would block until some writer came), and only up to kMaxFileBytes.
     QString read(const QString &key) const;
 
     // Sets key to value by atomic replace of the whole file, keeping every other line as it was.
     // On failure returns false, sets error to "Unable to write to <full path>" and leaves the file
-    // as it was. An existing file that cannot be read is never replaced.
+    // as it was. An existing file that cannot be read (see read) is never replaced, and no file
+    // larger than kMaxFileBytes is written.
     bool write(const QString &key, const QString &value, QString *error = nullptr) const;
 
 private:

@@ -44,6 +44,11 @@ QStringList splitLines(QStringView text)
 TextLines ReadTextLines(const QString &path, TextEncoding encoding)
 {
     TextLines result;
+    if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+        result.status = TextLines::Status::ReadError;
+        result.error = u"Cannot open file \"%1\". Not a regular file"_s.arg(info.absoluteFilePath());
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         result.status = TextLines::Status::ReadError;
@@ -110,8 +115,11 @@ HistoryUpdate HistoryEkle(const QString &dataFolder, const QString &url)
     HistoryUpdate update;
     const QString path = QFileInfo(QDir(dataFolder).filePath(QString::fromUtf16(kHistoryFileName))).absoluteFilePath();
 
+    QStringList lines;
     std::optional<QString> unreadable; // why an existing history could not be read at all
-    if (QFileInfo::exists(path)) {
+    if (const QFileInfo info(path); info.isFile() && info.size() > kMaxHistoryBytes) {
+        unreadable = u"The history is larger than %1 MiB and is left as it is."_s.arg(kMaxHistoryBytes >> 20);
+    } else if (info.exists()) {
         TextLines read = ReadTextLines(path, TextEncoding::Utf8);
         if (read.status == TextLines::Status::DecodeError) {
             TextLines ansi = ReadTextLines(path, TextEncoding::Windows1252);
@@ -121,39 +129,47 @@ HistoryUpdate HistoryEkle(const QString &dataFolder, const QString &url)
             }
         }
         // A folder in its place is left to the write below, which names the problem.
-        if (read.status == TextLines::Status::ReadError && !QFileInfo(path).isDir()) {
+        if (read.status == TextLines::Status::ReadError && info.isFile()) {
             QFile probe(path);
             const bool opened = probe.open(QIODevice::ReadOnly);
             unreadable = (opened || probe.errorString().isEmpty()) ? read.error : probe.errorString();
+        } else if (read.status == TextLines::Status::ReadError && !info.isDir()) {
+            unreadable = u"Not a regular file"_s;
         }
-        update.lines = std::move(read.lines);
+        lines = std::move(read.lines);
     }
 
-    if (url.isEmpty()) {
-        return update;
-    }
-    update.lines.removeAll(url);
-    update.lines.prepend(url);
-
-    const auto failed = [&](const QString &reason) {
-        update.error = u"Cannot create file \"%1\". %2"_s.arg(path, reason);
+    const auto done = [&] {
+        update.lines = lines.size() > kHistoryListEntries ? lines.first(kHistoryListEntries) : std::move(lines);
         return update;
     };
+    const auto failed = [&](const QString &reason) {
+        update.error = u"Cannot create file \"%1\". %2"_s.arg(path, reason);
+        return done();
+    };
+    if (url.isEmpty()) {
+        return done();
+    }
+    lines.removeAll(url);
+    lines.prepend(url);
+
     if (unreadable) {
         return failed(*unreadable);
     }
+    const QByteArray bytes = HistoryBytes(lines);
+    if (bytes.size() > kMaxHistoryBytes) {
+        // It could never be read back.
+        return failed(u"The history would grow beyond %1 MiB and is left as it is."_s.arg(kMaxHistoryBytes >> 20));
+    }
+    // Unbuffered, so a full disk shows as a short write instead of a committed, truncated file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return failed(file.errorString());
     }
-    const QByteArray bytes = HistoryBytes(update.lines);
-    if (file.write(bytes) != bytes.size()) {
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
         return failed(file.errorString());
     }
-    if (!file.commit()) {
-        return failed(file.errorString());
-    }
-    return update;
+    return done();
 }
 
 QString PasteText(const QString &clipboardText)

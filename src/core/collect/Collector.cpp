@@ -88,6 +88,7 @@ CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const 
         fetchOptions.cancel = stop;
         fetchOptions.connectTimeoutMs = snapshot.connectTimeoutMs;
         fetchOptions.idleTimeoutMs = snapshot.idleTimeoutMs;
+        fetchOptions.totalTimeoutMs = snapshot.totalTimeoutMs;
         fetchOptions.maxBytes = snapshot.maxBytes;
 
         reportLoading(snapshot.address);

@@ -43,6 +43,7 @@ struct CollectionSnapshot
     // Bounds of the page requests (tests make them small).
     int connectTimeoutMs = kPageConnectTimeoutMs;
     int idleTimeoutMs = kPageIdleTimeoutMs;
+    int totalTimeoutMs = kPageTotalTimeoutMs;
     qint64 maxBytes = kPageMaxBytes;
     // Rows are handed on in batches of at most this many, or after this many milliseconds.
     int batchRows = 500;

@@ -89,6 +89,7 @@ FetchedPage FetchPage(const QString &address, const FetchOptions &options)
     request.userAgent = options.userAgent;
     request.connectTimeoutMs = options.connectTimeoutMs;
     request.idleTimeoutMs = options.idleTimeoutMs;
+    request.totalTimeoutMs = options.totalTimeoutMs;
     request.bodyLimit = options.maxBytes;
     request.cancel = options.cancel;
     const HttpResult result = PerformRequest(request);

@@ -10,6 +10,8 @@ namespace quorvel {
 
 constexpr int kPageConnectTimeoutMs = 30'000;
 constexpr int kPageIdleTimeoutMs = 60'000;
+// A page that trickles in never trips the idle bound; this ends it.
+constexpr int kPageTotalTimeoutMs = 600'000;
 
 struct FetchOptions
 {
@@ -17,6 +19,7 @@ struct FetchOptions
     const std::atomic<bool> *cancel = nullptr;
     int connectTimeoutMs = kPageConnectTimeoutMs;
     int idleTimeoutMs = kPageIdleTimeoutMs;
+    int totalTimeoutMs = kPageTotalTimeoutMs;
     qint64 maxBytes = kPageMaxBytes;
 };
 

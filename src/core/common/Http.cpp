@@ -78,6 +78,7 @@ struct Transfer
     const std::atomic<bool> *cancel = nullptr;
     int connectTimeoutMs = 0;
     int idleTimeoutMs = 0;
+    int totalTimeoutMs = 0;
     qint64 bodyLimit = -1;
     bool discardBody = false;
     HttpSession::Done done;
@@ -303,6 +304,9 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason)
         r.error = t->abortReason;
     } else if (code == CURLE_OPERATION_TIMEDOUT && !t->connected && t->connectTimeoutMs > 0) {
         r.error = u"Connection timed out after %1 ms"_s.arg(t->connectTimeoutMs);
+    } else if (code == CURLE_OUT_OF_MEMORY) {
+        // curl's answer to a header line over its 100 KiB limit, far more often than to a full memory.
+        r.error = u"A response header line is too long (or memory ran out)"_s;
     } else if (t->errorBuffer[0] != '\0') {
         r.error = QString::fromUtf8(t->errorBuffer);
     } else {
@@ -345,6 +349,9 @@ void HttpSession::Impl::checkDeadlines(Clock::time_point now)
         } else if (t->connected && t->idleTimeoutMs > 0 &&
                    now - t->lastActivity >= std::chrono::milliseconds(t->idleTimeoutMs)) {
             due.emplace_back(t, u"No data received for %1 ms"_s.arg(t->idleTimeoutMs));
+        } else if (t->totalTimeoutMs > 0 && now - t->started >= std::chrono::milliseconds(t->totalTimeoutMs)) {
+            // A server that trickles a byte now and then never trips the idle bound.
+            due.emplace_back(t, u"The answer took longer than %1 ms"_s.arg(t->totalTimeoutMs));
         }
     }
     for (const auto &[t, reason] : due) {
@@ -364,6 +371,9 @@ int HttpSession::Impl::waitMs(Clock::time_point now, int maxWaitMs) const
             wait = std::min(wait, msUntil(now, t->started + std::chrono::milliseconds(t->connectTimeoutMs)));
         } else if (t->connected && t->idleTimeoutMs > 0) {
             wait = std::min(wait, msUntil(now, t->lastActivity + std::chrono::milliseconds(t->idleTimeoutMs)));
+        }
+        if (t->totalTimeoutMs > 0) {
+            wait = std::min(wait, msUntil(now, t->started + std::chrono::milliseconds(t->totalTimeoutMs)));
         }
     }
     return int(wait);
@@ -412,6 +422,7 @@ void HttpSession::start(const HttpRequest &request, Done done)
     t->cancel = request.cancel;
     t->connectTimeoutMs = std::max(0, request.connectTimeoutMs);
     t->idleTimeoutMs = std::max(0, request.idleTimeoutMs);
+    t->totalTimeoutMs = std::max(0, request.totalTimeoutMs);
     t->bodyLimit = request.bodyLimit;
     t->discardBody = request.discardBody;
     t->done = std::move(done);

@@ -29,6 +29,7 @@ struct HttpRequest
     QList<QByteArray> extraHeaders;            // "Name: value"
     int connectTimeoutMs = 0;                  // 0: no limit of ours
     int idleTimeoutMs = 0;                     // longest wait for the next byte; 0: no limit of ours
+    int totalTimeoutMs = 0;                    // longest the whole request may take; 0: no limit of ours
     qint64 bodyLimit = -1;                     // decoded body bytes; -1: no limit
     bool discardBody = false;                  // read the body and drop it (link checks)
     const std::atomic<bool> *cancel = nullptr; // aborts the transfer at once when it turns true
@@ -57,8 +58,8 @@ struct HttpResult
     QByteArray header(QByteArrayView name) const;
 };
 
-// Runs one request to its end on the calling thread, on a connection of its own. Connect and idle
-// time-outs are kept to the millisecond; the cancel flag is looked at every few milliseconds.
+// Runs one request to its end on the calling thread, on a connection of its own. Connect, idle and
+// total time-outs are kept to the millisecond; the cancel flag is looked at every few milliseconds.
 // An empty user agent sends no User-Agent header. Any status is a completed transfer: a 404 is
 // statusCode 404 with an empty error; what a status means is the caller's business.
 HttpResult PerformRequest(const HttpRequest &request);

@@ -53,9 +53,18 @@ QByteArray ExportBytes(const LinkRows &rows, ExportFormat format, QChar separato
 
 bool WriteExportFile(const QString &fileName, const LinkRows &rows, QChar separator, QString *error)
 {
-    const QString fullName = QFileInfo(fileName).absoluteFilePath();
+    const QFileInfo info(fileName);
+    const QString fullName = info.absoluteFilePath();
+    // The replace would put a regular file in place of a device or a FIFO (/dev/full, for one).
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        if (error) {
+            *error = u"Cannot create file \"%1\". Not a regular file"_s.arg(fullName);
+        }
+        return false;
+    }
+    // Unbuffered, so a full disk shows as a short write instead of a committed, truncated file.
     QSaveFile file(fullName);
-    bool ok = file.open(QIODevice::WriteOnly);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     if (ok) {
         const QByteArray bytes = ExportBytes(rows, ExportFormatFor(fileName), separator);
         ok = file.write(bytes) == bytes.size() && file.commit();

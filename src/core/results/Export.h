@@ -27,7 +27,8 @@ QString ExportLine(const LinkRow &row, ExportFormat format, QChar separator);
 QByteArray ExportBytes(const LinkRows &rows, ExportFormat format, QChar separator);
 
 // Writes the export by atomic replace; on failure returns false and sets error to
-// "Cannot create file "<name>". <reason>", leaving any existing file as it was.
+// "Cannot create file "<name>". <reason>", leaving any existing file as it was. An existing target
+// that is not a regular file (a device, a FIFO) is refused, never replaced.
 bool WriteExportFile(const QString &fileName, const LinkRows &rows, QChar separator, QString *error);
 
 } // namespace quorvel

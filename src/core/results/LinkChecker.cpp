@@ -9,6 +9,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <limits>
 #include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
@@ -20,6 +21,9 @@ namespace {
 // How often a pass looks at a stop that nobody can wake it for (a bare flag, a thread interruption).
 constexpr int kBareFlagPollMs = 5;
 constexpr int kWakeablePollMs = 100;
+// A check needs only the status line. A small body is read to its end, so the connection can serve
+// the next link; a larger one is dropped here, and the row keeps the status it got.
+constexpr qint64 kCheckBodyBytes = 1 << 20;
 
 struct PassOutcome
 {
@@ -66,6 +70,11 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
     request.userAgent = options.userAgent;
     request.connectTimeoutMs = TimeoutFromText(options.connectTimeout, kPageConnectTimeoutMs);
     request.idleTimeoutMs = TimeoutFromText(options.responseTimeout, kPageIdleTimeoutMs);
+    // A server that trickles a byte now and then never trips the idle bound: the whole request gets
+    // the connection time-out plus the response time-out.
+    request.totalTimeoutMs = int(
+        std::min<qint64>(qint64(request.connectTimeoutMs) + request.idleTimeoutMs, std::numeric_limits<int>::max()));
+    request.bodyLimit = kCheckBodyBytes;
     request.discardBody = true;
 
     QHash<QString, int> firstRow;          // link text -> the row that requests it

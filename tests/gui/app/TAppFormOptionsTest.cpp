@@ -4,6 +4,7 @@
 #include "core/results/LinkRow.h"
 #include "core/results/WebTools.h"
 #include "gui/analyze/TAnalyzeForm.h"
+#include "gui/app/AppFormDriver.h"
 #include "gui/app/TAppForm.h"
 #include "gui/results/ResultsModel.h"
 #include "support/Fixtures.h"
@@ -58,18 +59,6 @@ namespace quorvel::test {
 
 namespace {
 
-constexpr int kRunWaitMs = 10'000;
-
-// A widget or action of the window by objectName; a missing one fails the test.
-template <typename T> T &child(const QObject &parent, const QString &name)
-{
-    T *found = parent.findChild<T *>(name);
-    if (!found) {
-        throw std::logic_error("no child named " + name.toStdString());
-    }
-    return *found;
-}
-
 // What a control shows, as one text: a check box or radio button "1"/"0", a box its text, a row
 // "shown"/"hidden" (as it would be once the window is on screen).
 QString controlValue(const TAppForm &form, const QString &name)
@@ -93,21 +82,6 @@ QString controlValue(const TAppForm &form, const QString &name)
     return widget.isVisibleTo(&form) ? u"shown"_s : u"hidden"_s;
 }
 
-QStringList itemsOf(const QComboBox &box)
-{
-    QStringList items;
-    for (int i = 0; i < box.count(); ++i) {
-        items.append(box.itemText(i));
-    }
-    return items;
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The keys present in settings.ini, sorted.
 QStringList storedKeys(const QString &path)
 {
@@ -120,177 +94,6 @@ QStringList storedKeys(const QString &path)
     }
     keys.sort();
     return keys;
-}
-
-void typeInto(QLineEdit &edit, const QString &text)
-{
-    edit.selectAll();
-    QTest::keyClicks(&edit, text);
-}
-
-struct SeenDialog
-{
-    QString title;
-    QString text;
-    QStringList buttons; // sorted captions
-};
-
-// Answers every modal dialog the window opens from inside a call of the test (a modal dialog runs
-// its own event loop, where this timer fires): records it, then hands it to the answer, or rejects
-// it when there is none. Without it an unexpected dialog would block the test for good.
-class ModalAnswerer final : public QObject
-{
-public:
-    using Answer = std::function<void(QWidget *dialog)>;
-
-    ModalAnswerer()
-    {
-        connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
-        m_timer.start(5);
-    }
-
-    void answerWith(Answer answer) { m_answer = std::move(answer); }
-
-    const std::vector<SeenDialog> &seen() const { return m_seen; }
-
-    void clear() { m_seen.clear(); }
-
-    // Presses the message box button with this caption.
-    static Answer press(const QString &caption)
-    {
-        return [caption](QWidget *dialog) {
-            auto *box = qobject_cast<QMessageBox *>(dialog);
-            if (box) {
-                for (QAbstractButton *button : box->buttons()) {
-                    if (button->text() == caption) {
-                        button->click();
-                        return;
-                    }
-                }
-            }
-            ADD_FAILURE() << "no button " << caption.toStdString();
-            qobject_cast<QDialog *>(dialog)->reject();
-        };
-    }
-
-private:
-    void poll()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || modal == m_answered) {
-            return;
-        }
-        m_answered = modal;
-        SeenDialog seen{modal->windowTitle(), QString(), {}};
-        if (const auto *box = qobject_cast<QMessageBox *>(modal)) {
-            seen.text = box->text();
-            for (const QAbstractButton *button : box->buttons()) {
-                seen.buttons.append(button->text());
-            }
-            seen.buttons.sort();
-        }
-        m_seen.push_back(seen);
-        if (m_answer) {
-            m_answer(modal);
-        } else if (auto *dialog = qobject_cast<QDialog *>(modal)) {
-            dialog->reject();
-        } else {
-            modal->close();
-        }
-    }
-
-    QTimer m_timer;
-    QPointer<QWidget> m_answered;
-    Answer m_answer;
-    std::vector<SeenDialog> m_seen;
-};
-
-// A program folder (where settings.ini and history.txt go), a configuration home, a folder of test
-// pages, and what the window opened, beeped and restarted.
-class Sandbox
-{
-public:
-    Sandbox()
-    {
-        if (!m_program.isValid() || !m_config.isValid() || !m_pages.isValid()) {
-            throw std::runtime_error("no temporary folder");
-        }
-    }
-
-    std::unique_ptr<TAppForm> open()
-    {
-        AppEnvironment environment;
-        environment.programFile = QCoreApplication::applicationFilePath();
-        environment.programFolder = m_program.path();
-        environment.configHome = m_config.path();
-        environment.makerHost = u"127.0.0.1:9"_s;
-        environment.openAddress = [this](const QString &address) {
-            opened.append(address);
-        };
-        environment.beep = [this] {
-            ++beeps;
-        };
-        environment.restart = [this] {
-            ++restarts;
-        };
-        return std::make_unique<TAppForm>(std::move(environment));
-    }
-
-    QString programFolder() const { return m_program.path(); }
-
-    QString settingsPath() const { return QDir(m_program.path()).filePath(u"settings.ini"_s); }
-
-    QString historyPath() const { return QDir(m_program.path()).filePath(u"history.txt"_s); }
-
-    void store(const QString &key, const QString &value) const
-    {
-        if (!SettingsStore(settingsPath()).write(key, value)) {
-            throw std::runtime_error("cannot prepare settings.ini");
-        }
-    }
-
-    // Writes a page and returns the address the URL box takes for it.
-    QString page(const QString &name, const QString &html) const
-    {
-        const QString path = QDir(m_pages.path()).filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(html.toUtf8()) < 0) {
-            throw std::runtime_error("cannot write a test page");
-        }
-        return u"file://"_s + path;
-    }
-
-    QStringList opened;
-    int beeps = 0;
-    int restarts = 0;
-    ModalAnswerer dialogs;
-
-private:
-    QTemporaryDir m_program;
-    QTemporaryDir m_config;
-    QTemporaryDir m_pages;
-};
-
-// Puts the address into the URL box, clicks Check and waits for the run to end.
-::testing::AssertionResult collect(TAppForm &form, const QString &address)
-{
-    auto &box = child<QComboBox>(form, u"Edit1"_s);
-    auto &button = child<QToolButton>(form, u"BitBtn1"_s);
-    box.setEditText(address);
-    button.click();
-    if (!QTest::qWaitFor([&button] { return button.text() == u"Check"_s && button.isEnabled(); }, kRunWaitMs)) {
-        return ::testing::AssertionFailure() << "the run did not end";
-    }
-    return ::testing::AssertionSuccess();
-}
-
-QStringList linksOf(const ResultsModel &model)
-{
-    QStringList links;
-    for (const LinkRow &row : model.rows()) {
-        links.append(row.link);
-    }
-    return links;
 }
 
 bool isWholeMs(const QString &time)

@@ -1,0 +1,234 @@
+#pragma once
+
+// Drives the main window in tests: finds its controls by objectName, answers its modal dialogs,
+// and gives it a sandbox of folders (program folder, configuration home, test pages).
+
+#include "core/results/LinkRow.h"
+#include "gui/app/TAppForm.h"
+#include "gui/results/ResultsModel.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quorvel::test {
+
+inline constexpr int kRunWaitMs = 10'000;
+
+// A widget or action of the window by objectName; a missing one fails the test.
+template <typename T> T &child(const QObject &parent, const QString &name)
+{
+    T *found = parent.findChild<T *>(name);
+    if (!found) {
+        throw std::logic_error("no child named " + name.toStdString());
+    }
+    return *found;
+}
+
+inline QStringList itemsOf(const QComboBox &box)
+{
+    QStringList items;
+    for (int i = 0; i < box.count(); ++i) {
+        items.append(box.itemText(i));
+    }
+    return items;
+}
+
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void typeInto(QLineEdit &edit, const QString &text)
+{
+    edit.selectAll();
+    QTest::keyClicks(&edit, text);
+}
+
+struct SeenDialog
+{
+    QString title;
+    QString text;
+    QStringList buttons; // sorted captions
+};
+
+// Answers every modal dialog the window opens from inside a call of the test (a modal dialog runs
+// its own event loop, where this timer fires): records it, then hands it to the answer, or rejects
+// it when there is none. Without it an unexpected dialog would block the test for good.
+class ModalAnswerer final : public QObject
+{
+public:
+    using Answer = std::function<void(QWidget *dialog)>;
+
+    ModalAnswerer()
+    {
+        connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+        m_timer.start(5);
+    }
+
+    void answerWith(Answer answer) { m_answer = std::move(answer); }
+
+    const std::vector<SeenDialog> &seen() const { return m_seen; }
+
+    void clear() { m_seen.clear(); }
+
+    // Presses the message box button with this caption.
+    static Answer press(const QString &caption)
+    {
+        return [caption](QWidget *dialog) {
+            auto *box = qobject_cast<QMessageBox *>(dialog);
+            if (box) {
+                for (QAbstractButton *button : box->buttons()) {
+                    if (button->text() == caption) {
+                        button->click();
+                        return;
+                    }
+                }
+            }
+            ADD_FAILURE() << "no button " << caption.toStdString();
+            qobject_cast<QDialog *>(dialog)->reject();
+        };
+    }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal == m_answered) {
+            return;
+        }
+        m_answered = modal;
+        SeenDialog seen{modal->windowTitle(), QString(), {}};
+        if (const auto *box = qobject_cast<QMessageBox *>(modal)) {
+            seen.text = box->text();
+            for (const QAbstractButton *button : box->buttons()) {
+                seen.buttons.append(button->text());
+            }
+            seen.buttons.sort();
+        }
+        m_seen.push_back(seen);
+        if (m_answer) {
+            m_answer(modal);
+        } else if (auto *dialog = qobject_cast<QDialog *>(modal)) {
+            dialog->reject();
+        } else {
+            modal->close();
+        }
+    }
+
+    QTimer m_timer;
+    QPointer<QWidget> m_answered;
+    Answer m_answer;
+    std::vector<SeenDialog> m_seen;
+};
+
+// A program folder (where settings.ini and history.txt go), a configuration home, a folder of test
+// pages, and what the window opened, beeped and restarted.
+class Sandbox
+{
+public:
+    Sandbox()
+    {
+        if (!m_program.isValid() || !m_config.isValid() || !m_pages.isValid()) {
+            throw std::runtime_error("no temporary folder");
+        }
+    }
+
+    std::unique_ptr<TAppForm> open()
+    {
+        AppEnvironment environment;
+        environment.programFile = QCoreApplication::applicationFilePath();
+        environment.programFolder = m_program.path();
+        environment.configHome = m_config.path();
+        environment.makerHost = QStringLiteral("127.0.0.1:9");
+        environment.openAddress = [this](const QString &address) {
+            opened.append(address);
+        };
+        environment.beep = [this] {
+            ++beeps;
+        };
+        environment.restart = [this] {
+            ++restarts;
+        };
+        return std::make_unique<TAppForm>(std::move(environment));
+    }
+
+    QString programFolder() const { return m_program.path(); }
+
+    QString settingsPath() const { return QDir(m_program.path()).filePath(QStringLiteral("settings.ini")); }
+
+    QString historyPath() const { return QDir(m_program.path()).filePath(QStringLiteral("history.txt")); }
+
+    void store(const QString &key, const QString &value) const
+    {
+        if (!SettingsStore(settingsPath()).write(key, value)) {
+            throw std::runtime_error("cannot prepare settings.ini");
+        }
+    }
+
+    // Writes a page and returns the address the URL box takes for it.
+    QString page(const QString &name, const QString &html) const
+    {
+        const QString path = QDir(m_pages.path()).filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(html.toUtf8()) < 0) {
+            throw std::runtime_error("cannot write a test page");
+        }
+        return QStringLiteral("file://") + path;
+    }
+
+    QStringList opened;
+    int beeps = 0;
+    int restarts = 0;
+    ModalAnswerer dialogs;
+
+private:
+    QTemporaryDir m_program;
+    QTemporaryDir m_config;
+    QTemporaryDir m_pages;
+};
+
+// Puts the address into the URL box, clicks Check and waits for the run to end.
+inline ::testing::AssertionResult collect(TAppForm &form, const QString &address)
+{
+    auto &box = child<QComboBox>(form, QStringLiteral("Edit1"));
+    auto &button = child<QToolButton>(form, QStringLiteral("BitBtn1"));
+    box.setEditText(address);
+    button.click();
+    if (!QTest::qWaitFor([&button] { return button.text() == QStringLiteral("Check") && button.isEnabled(); },
+                         kRunWaitMs)) {
+        return ::testing::AssertionFailure() << "the run did not end";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+inline QStringList linksOf(const ResultsModel &model)
+{
+    QStringList links;
+    for (const LinkRow &row : model.rows()) {
+        links.append(row.link);
+    }
+    return links;
+}
+
+} // namespace quorvel::test
