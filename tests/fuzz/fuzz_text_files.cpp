@@ -56,7 +56,12 @@ void fuzzHistory(const QString &folder, uint8_t choice, const QString &url, cons
         check(update.lines.count(url) == 1);
         const TextLines again = ReadTextLines(path, TextEncoding::Utf8);
         check(again.status == TextLines::Status::Ok);
-        check(again.lines == update.lines);
+        // A line break inside the address, or a lone surrogate that UTF-8 cannot carry, cannot come
+        // back as written; every other history does.
+        const QString all = update.lines.join(u'\n');
+        if (!url.contains(u'\r') && QString::fromUtf8(all.toUtf8()) == all) {
+            check(again.lines == update.lines);
+        }
     }
 }
 
