@@ -16,8 +16,7 @@ class FuzzInput
 public:
     FuzzInput(const uint8_t *data, size_t size)
         : m_bytes(reinterpret_cast<const char *>(data), qsizetype(size))
-    {
-    }
+    {}
 
     uint8_t byte()
     {

@@ -45,12 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const QString page = QString::fromUtf8(in.rest());
     qsizetype rows = 0;
-    ScanAnchors(page, pageAddress, [&](const QString &href, const QString &base, const QString &follow,
-                                       const QString &anchorText) {
-        if (AddLink(href, base, follow, anchorText, options)) {
-            ++rows;
-        }
-    });
+    ScanAnchors(page, pageAddress,
+                [&](const QString &href, const QString &base, const QString &follow, const QString &anchorText) {
+                    if (AddLink(href, base, follow, anchorText, options)) {
+                        ++rows;
+                    }
+                });
     (void)DecodeCharacterReferences(page);
     (void)rows;
     return 0;

@@ -75,11 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const ExportFormat format = (choice & 4) != 0 ? ExportFormat::Text : ExportFormat::Csv;
 
     const QList<QByteArray> parts = in.rest().split('\n');
-    const auto field = [&](qsizetype i) { return i < parts.size() ? QString::fromUtf8(parts[i]) : QString(); };
+    const auto field = [&](qsizetype i) {
+        return i < parts.size() ? QString::fromUtf8(parts[i]) : QString();
+    };
     LinkRows rows;
     for (qsizetype i = 0; i < parts.size() && rows.size() < 64; i += 5) {
-        rows.append(LinkRow{field(i), field(i + 1), field(i + 2), field(i + 3), field(i + 4), QString(),
-                            kIconCollected});
+        rows.append(
+            LinkRow{field(i), field(i + 1), field(i + 2), field(i + 3), field(i + 4), QString(), kIconCollected});
     }
 
     for (const LinkRow &row : rows) {

@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     const GuardResult guard = GuardHtml(bytes, limits.guard);
-    if (guard.safeBytes < 0 || guard.safeBytes > bytes.size() || (guard.cut == GuardCut::None) != (guard.safeBytes == bytes.size())) {
+    if (guard.safeBytes < 0 || guard.safeBytes > bytes.size() ||
+        (guard.cut == GuardCut::None) != (guard.safeBytes == bytes.size())) {
         std::abort();
     }
 

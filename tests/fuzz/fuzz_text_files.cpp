@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // On a memory file system when there is one: every write syncs the file, which on a disk
     // would take most of the run's time.
     static QTemporaryDir dir(QDir(u"/dev/shm"_s).exists() ? u"/dev/shm/quorvel-fuzz-XXXXXX"_s
-                                                           : QDir::tempPath() + u"/quorvel-fuzz-XXXXXX"_s);
+                                                          : QDir::tempPath() + u"/quorvel-fuzz-XXXXXX"_s);
     check(dir.isValid());
     fuzz::FuzzInput in(data, size);
     const uint8_t choice = in.byte();
