@@ -15,22 +15,6 @@ namespace quorvel {
 
 namespace {
 
-// Where a redirect leads: a relative Location is resolved against the address it answered for
-// (RFC 3986); an absolute one stays exactly as sent.
-QString redirectTarget(const QString &address, const QString &location)
-{
-    const QUrl reference(location);
-    if (!reference.isRelative()) {
-        return location;
-    }
-    const QUrl resolved = QUrl(address).resolved(reference);
-    if (resolved.isRelative()) {
-        return location;
-    }
-    // Spaces stay encoded: the target is requested as it is shown.
-    return resolved.toString(QUrl::EncodeSpaces);
-}
-
 bool isRedirect(const FetchedPage &page)
 {
     return page.error.isEmpty() && !page.redirectLocation.isEmpty();
@@ -44,6 +28,20 @@ QString FixUpAddress(const QString &boxText)
         return boxText;
     }
     return u"http://"_s + boxText;
+}
+
+QString RedirectTarget(const QString &address, const QString &location)
+{
+    const QUrl reference(location);
+    if (!reference.isRelative()) {
+        return location;
+    }
+    const QUrl resolved = QUrl(address).resolved(reference);
+    if (resolved.isRelative()) {
+        return location;
+    }
+    // Spaces stay encoded: the target is requested as it is shown.
+    return resolved.toString(QUrl::EncodeSpaces);
 }
 
 LinkRows CollectLinks(const QString &pageText, const QString &base, const RunOptions &options)
@@ -95,7 +93,7 @@ CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const 
         // The redirect probe. When it is not redirected, its answer is the page: one request.
         FetchedPage page = FetchPage(snapshot.address, fetchOptions);
         if (isRedirect(page)) {
-            const QString target = redirectTarget(snapshot.address, page.redirectLocation);
+            const QString target = RedirectTarget(snapshot.address, page.redirectLocation);
             const LinkRow row = LinkRow::redirectRow(snapshot.address);
             result.rows.append(row);
             result.redirectFrom = snapshot.address;

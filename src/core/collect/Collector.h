@@ -22,6 +22,10 @@ namespace quorvel {
 // with "http" or "file:///" (both case-sensitive, the text untrimmed).
 QString FixUpAddress(const QString &boxText);
 
+// Where a redirect leads: a relative Location is resolved against the address it answered for
+// (RFC 3986); an absolute one stays exactly as sent.
+QString RedirectTarget(const QString &address, const QString &location);
+
 // Scans a page and turns every link found into rows, in page order.
 LinkRows CollectLinks(const QString &pageText, const QString &base, const RunOptions &options);
 

@@ -242,15 +242,24 @@ QString ResolveParentPath(const QString &href, const QString &base)
     QString rootFolder; // root followed by "/", built when first needed
     QString folder = base;
     qsizetype rest = 0; // position in href; advancing it avoids copying a long chain of ".."
+    bool atRootFolder = false;
+    bool settled = false; // a climb from the root folder led back to it, as every later one will
     while (QStringView(href).sliced(rest).startsWith(u"..")) {
-        // Climb one folder: drop the last "/" and what follows, then keep up to the new last "/".
-        folder.truncate(qMax<qsizetype>(folder.lastIndexOf(u'/'), 0));
-        folder.truncate(folder.lastIndexOf(u'/') + 1);
-        if (root.size() > folder.size()) {
-            if (rootFolder.isEmpty()) {
-                rootFolder = joined(root, u"/");
+        if (!settled) {
+            // Climb one folder: drop the last "/" and what follows, then keep up to the new last "/".
+            const bool fromRootFolder = atRootFolder;
+            folder.truncate(qMax<qsizetype>(folder.lastIndexOf(u'/'), 0));
+            folder.truncate(folder.lastIndexOf(u'/') + 1);
+            atRootFolder = root.size() > folder.size();
+            if (atRootFolder) {
+                if (rootFolder.isEmpty()) {
+                    rootFolder = joined(root, u"/");
+                }
+                folder = rootFolder;
             }
-            folder = rootFolder;
+            // Each climb from the root folder would copy it and search the whole host again: with a
+            // long host and many ".." that is quadratic, for a result already known.
+            settled = fromRootFolder && atRootFolder;
         }
         rest += 2;
         if (rest < href.size() && href[rest] == u'/') {

@@ -524,3 +524,40 @@ TEST(RunOptions, SplitIgnoredExtensionsAtBlanks)
 }
 
 } // namespace quorvel::test
+
+// Inputs the fuzz targets turned up, kept apart from the tables above.
+namespace quorvel::test {
+
+TEST(LinkResolverFuzzCases, ResolveParentPathStaysLinearAtTheRoot)
+{
+    struct Case
+    {
+        const char *name;
+        QString href;
+        QString base;
+        QString expected;
+    };
+
+    // Every ".." past the root used to copy the root and search the whole host again: a long host
+    // and a long chain took time in the product of the two (minutes for these sizes).
+    const QString longHost = u"http://"_s + QString(200000, u'h') + u".com"_s;
+    QString longChain;
+    for (int i = 0; i < 200000; ++i) {
+        longChain += u"../"_s;
+    }
+    const std::vector<Case> cases = {
+        {"long host, long chain", longChain + u"x"_s, longHost + u"/a/b/c.html"_s, longHost + u"/x"_s},
+        {"long host, odd chain", longChain + u"../x"_s, longHost + u"/"_s, longHost + u"/x"_s},
+        // Without a host the root folder is not where the climb ends: it goes on alternating.
+        {"no host, two up", u"../../x"_s, u"http:///a/b"_s, u"http://x"_s},
+        {"no host, three up", u"../../../x"_s, u"http:///a/b"_s, u"http:/x"_s},
+        {"no host, four up", u"../../../../x"_s, u"http:///a/b"_s, u"http://x"_s},
+        {"scheme only, seven up", u"../../../../../../../x"_s, u"https://"_s, u"https:/x"_s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ResolveParentPath(c.href, c.base), c.expected);
+    }
+}
+
+} // namespace quorvel::test
