@@ -1,18 +1,12 @@
-#include "gui/app/TAppForm.h"
-
-#include "core/results/LinkRow.h"
-#include "gui/results/ResultsModel.h"
+#include "gui/app/AppFormDriver.h"
 #include "support/LoopbackServer.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -47,8 +41,7 @@ const QString kClosingMark = u"closing-at-ms "_s;
 qint64 steadyMs()
 {
     // CLOCK_MONOTONIC: the same clock in the parent and in the child process.
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -76,73 +69,50 @@ private:
     LoopbackServer m_server;
 };
 
-// A window on folders of its own, with the page it is to collect.
-class LoadSandbox final
+// The window, shown, on the sandbox's folders.
+std::unique_ptr<TAppForm> openWindow(Sandbox &sandbox)
 {
-public:
-    LoadSandbox()
-    {
-        if (!m_program.isValid() || !m_config.isValid() || !m_pages.isValid()) {
-            throw std::runtime_error("no temporary folder");
-        }
-    }
-
-    std::unique_ptr<TAppForm> open()
-    {
-        AppEnvironment environment;
-        environment.programFile = QCoreApplication::applicationFilePath();
-        environment.programFolder = m_program.path();
-        environment.configHome = m_config.path();
-        environment.makerHost = u"127.0.0.1:9"_s;
-        environment.openAddress = [](const QString &) {};
-        environment.beep = [] {};
-        environment.restart = [] {};
-        auto form = std::make_unique<TAppForm>(std::move(environment));
-        form->show();
-        return form;
-    }
-
-    // A page of count anchors, href(i) each; returns its file:/// address.
-    template <typename Href> QString page(int count, Href href) const
-    {
-        QByteArray html = "<html><body>\n";
-        html.reserve(count * 64);
-        for (int i = 0; i < count; ++i) {
-            html += "<a href=\"" + href(i).toUtf8() + "\">Link " + QByteArray::number(i) + "</a>\n";
-        }
-        html += "</body></html>\n";
-        const QString path = QDir(m_pages.path()).filePath(u"load.html"_s);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(html) != html.size()) {
-            throw std::runtime_error("cannot write the test page");
-        }
-        return u"file://"_s + path;
-    }
-
-private:
-    QTemporaryDir m_program;
-    QTemporaryDir m_config;
-    QTemporaryDir m_pages;
-};
-
-template <typename T> T &child(TAppForm &form, const QString &name)
-{
-    T *found = form.findChild<T *>(name);
-    if (found == nullptr) {
-        throw std::runtime_error("no control " + name.toStdString());
-    }
-    return *found;
+    std::unique_ptr<TAppForm> form = sandbox.open();
+    form->show();
+    return form;
 }
 
-QToolButton &checkButton(TAppForm &form) { return child<QToolButton>(form, u"BitBtn1"_s); }
+// A page of count anchors, href(i) each; returns its file:/// address.
+template <typename Href> QString bigPage(const Sandbox &sandbox, int count, Href href)
+{
+    QString html = u"<html><body>\n"_s;
+    html.reserve(count * 64);
+    for (int i = 0; i < count; ++i) {
+        html += u"<a href=\""_s + href(i) + u"\">Link "_s + QString::number(i) + u"</a>\n"_s;
+    }
+    html += u"</body></html>\n"_s;
+    return sandbox.page(u"load.html"_s, html);
+}
 
-QPushButton &brokenButton(TAppForm &form) { return child<QPushButton>(form, u"Button2"_s); }
+QToolButton &checkButton(TAppForm &form)
+{
+    return child<QToolButton>(form, u"BitBtn1"_s);
+}
 
-bool runGoing(TAppForm &form) { return checkButton(form).text() == u"STOP"_s; }
+QPushButton &brokenButton(TAppForm &form)
+{
+    return child<QPushButton>(form, u"Button2"_s);
+}
 
-bool passGoing(TAppForm &form) { return brokenButton(form).text() == u"STOP"_s; }
+bool runGoing(TAppForm &form)
+{
+    return checkButton(form).text() == u"STOP"_s;
+}
 
-bool waitFor(const std::function<bool()> &condition) { return QTest::qWaitFor(condition, kWaitMs); }
+bool passGoing(TAppForm &form)
+{
+    return brokenButton(form).text() == u"STOP"_s;
+}
+
+bool waitFor(const std::function<bool()> &condition)
+{
+    return QTest::qWaitFor(condition, kWaitMs);
+}
 
 void startRun(TAppForm &form, const QString &address)
 {
@@ -153,15 +123,14 @@ void startRun(TAppForm &form, const QString &address)
 int answeredRows(const TAppForm &form)
 {
     const LinkRows &rows = form.resultsModel()->rows();
-    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const LinkRow &row) {
-        return !row.response.isEmpty();
-    }));
+    return static_cast<int>(
+        std::count_if(rows.begin(), rows.end(), [](const LinkRow &row) { return !row.response.isEmpty(); }));
 }
 
 // Collects a page of kPassLinks links to the slow site and starts the check pass over them.
-void startPass(TAppForm &form, const LoadSandbox &sandbox, const SlowSite &site)
+void startPass(TAppForm &form, const Sandbox &sandbox, const SlowSite &site)
 {
-    startRun(form, sandbox.page(kPassLinks, [&site](int i) { return site.url(u"/p/"_s + QString::number(i)); }));
+    startRun(form, bigPage(sandbox, kPassLinks, [&site](int i) { return site.url(u"/p/"_s + QString::number(i)); }));
     ASSERT_TRUE(waitFor([&form] { return !runGoing(form) && checkButton(form).isEnabled(); }));
     ASSERT_EQ(form.resultsModel()->rowCount(), kPassLinks);
     brokenButton(form).click();
@@ -175,8 +144,8 @@ void startPass(TAppForm &form, const LoadSandbox &sandbox, const SlowSite &site)
 TEST(TAppFormUnderLoad, StopHalfWayThroughALongPass)
 {
     SlowSite site;
-    LoadSandbox sandbox;
-    const std::unique_ptr<TAppForm> form = sandbox.open();
+    Sandbox sandbox;
+    const std::unique_ptr<TAppForm> form = openWindow(sandbox);
     ASSERT_NO_FATAL_FAILURE(startPass(*form, sandbox, site));
     ASSERT_TRUE(waitFor([&form] { return answeredRows(*form) >= kMidway; }));
 
@@ -213,12 +182,11 @@ TEST(TAppFormUnderLoad, DISABLED_CloseUnderLoad)
 {
     const QByteArray scenario = qgetenv(kScenarioVariable);
     SlowSite site;
-    LoadSandbox sandbox;
-    const std::unique_ptr<TAppForm> form = sandbox.open();
+    Sandbox sandbox;
+    const std::unique_ptr<TAppForm> form = openWindow(sandbox);
     if (scenario == "run") {
-        startRun(*form, sandbox.page(kRunLinks, [](int i) {
-            return u"http://site%1.example/page/%2.html"_s.arg(i % 97).arg(i);
-        }));
+        startRun(*form, bigPage(sandbox, kRunLinks,
+                                [](int i) { return u"http://site%1.example/page/%2.html"_s.arg(i % 97).arg(i); }));
         ASSERT_TRUE(waitFor([&form] { return form->resultsModel()->rowCount() > 0; }));
         ASSERT_TRUE(runGoing(*form)) << "the run ended before the close";
     } else if (scenario == "pass") {
@@ -244,8 +212,9 @@ TEST(TAppFormUnderLoad, ProcessEndsSoonAfterCloseUnderLoad)
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QString::fromLatin1(kScenarioVariable), QString::fromLatin1(scenario));
         child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {u"--gtest_also_run_disabled_tests"_s, u"--gtest_filter=TAppFormUnderLoad.DISABLED_CloseUnderLoad"_s});
+        child.start(
+            QCoreApplication::applicationFilePath(),
+            {u"--gtest_also_run_disabled_tests"_s, u"--gtest_filter=TAppFormUnderLoad.DISABLED_CloseUnderLoad"_s});
         ASSERT_TRUE(child.waitForStarted());
         ASSERT_TRUE(child.waitForFinished(kWaitMs)) << "the process did not end";
         const qint64 endedAt = steadyMs();
