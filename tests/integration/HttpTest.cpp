@@ -96,6 +96,26 @@ void addRoutes(httplib::Server &server, SiteCounters &counters)
         res.set_header("Content-Encoding", "deflate");
         res.set_content(rawDeflate(kLongText).toStdString(), "application/octet-stream");
     });
+    // Compressed streams that stop half-way, inside responses whose Content-Length fits them.
+    server.Get("/gzip-cut", [](const httplib::Request &, httplib::Response &res) {
+        const QByteArray whole = gzipWithoutChecksum(kLongText);
+        res.set_header("Content-Encoding", "gzip");
+        res.set_content(whole.first(whole.size() / 2).toStdString(), "application/octet-stream");
+    });
+    server.Get("/deflate-cut", [](const httplib::Request &, httplib::Response &res) {
+        const QByteArray whole = zlibStream(kLongText);
+        res.set_header("Content-Encoding", "deflate");
+        res.set_content(whole.first(whole.size() / 2).toStdString(), "application/octet-stream");
+    });
+    server.Get("/raw-deflate-cut", [](const httplib::Request &, httplib::Response &res) {
+        const QByteArray whole = rawDeflate(kLongText);
+        res.set_header("Content-Encoding", "deflate");
+        res.set_content(whole.first(whole.size() / 2).toStdString(), "application/octet-stream");
+    });
+    server.Get("/gzip-bad-checksum", [](const httplib::Request &, httplib::Response &res) {
+        res.set_header("Content-Encoding", "gzip");
+        res.set_content(gzipWithoutChecksum(kLongText).toStdString(), "application/octet-stream");
+    });
     server.Get("/bomb", [](const httplib::Request &, httplib::Response &res) {
         static const QByteArray bomb = gzipWithoutChecksum(QByteArray(8 << 20, '\0'));
         res.set_header("Content-Encoding", "gzip");
@@ -208,6 +228,34 @@ TEST_F(HttpTest, CompressedBodiesAreDecoded)
             EXPECT_EQ(r.body.size(), kLongText.size());
             EXPECT_TRUE(r.body == kLongText);
         }
+    }
+}
+
+// A compressed stream that stops early is a broken body even when the response around it is
+// complete: the page must not be scanned cut short.
+TEST_F(HttpTest, CompressedBodiesCutShortAreNoBodies)
+{
+    struct Case
+    {
+        const char *name;
+        const char *path;
+        QString error;
+    };
+
+    const QString cutShort = u"The compressed response body is cut short"_s;
+    const std::vector<Case> cases = {
+        {"gzip cut in half", "/gzip-cut", cutShort},
+        {"zlib stream cut in half", "/deflate-cut", cutShort},
+        {"bare deflate cut in half", "/raw-deflate-cut", cutShort},
+        {"gzip whose checksum is wrong", "/gzip-bad-checksum",
+         u"Error while processing content unencoding: incorrect data check"_s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const HttpResult r = PerformRequest(requestFor(m_http.url(QString::fromLatin1(c.path))));
+        EXPECT_EQ(r.error, c.error);
+        EXPECT_EQ(r.statusCode, 200);
+        EXPECT_TRUE(r.body.isEmpty()) << r.body.size() << " bytes of a broken body were kept";
     }
 }
 

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <vector>
+#include <zlib.h>
 
 using namespace Qt::StringLiterals;
 
@@ -70,6 +72,108 @@ QByteArray withoutLineBreaks(QByteArray value)
     return value;
 }
 
+// Inflates a gzip or deflate body. Done here rather than by libcurl, which takes a compressed
+// stream that stops early for the whole body when the response around it is complete: the page
+// would then be scanned cut short.
+class BodyDecoder final
+{
+public:
+    enum class Kind
+    {
+        Gzip,
+        Deflate
+    };
+
+    explicit BodyDecoder(Kind kind)
+        : m_kind(kind)
+    {
+        // gzip: its container and checksum; deflate: a zlib stream, or bare deflate data (below).
+        m_ready = inflateInit2(&m_z, kind == Kind::Gzip ? MAX_WBITS + 16 : MAX_WBITS) == Z_OK;
+    }
+
+    ~BodyDecoder()
+    {
+        if (m_ready) {
+            inflateEnd(&m_z);
+        }
+    }
+
+    BodyDecoder(const BodyDecoder &) = delete;
+    BodyDecoder &operator=(const BodyDecoder &) = delete;
+
+    // Feeds compressed bytes; take receives the decoded ones in pieces and returns false to stop.
+    // False when the stream is broken (error() says why) or take stopped it.
+    template <typename Take> bool feed(const char *data, size_t size, Take &&take)
+    {
+        if (!m_ready) {
+            m_error = u"Error while processing content unencoding: zlib could not start"_s;
+            return false;
+        }
+        if (m_finished) {
+            return true; // bytes after the end of the stream are ignored
+        }
+        // A zlib stream shows its first bytes early; past 64 KiB without any, the retry is off.
+        const bool mayRetryBare =
+            m_kind == Kind::Deflate && !m_bare && !m_producedAny && m_seen.size() + qsizetype(size) <= 65536;
+        if (mayRetryBare) {
+            m_seen.append(data, qsizetype(size));
+        } else {
+            m_seen.clear();
+        }
+        m_z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
+        m_z.avail_in = uInt(size);
+        char out[16384];
+        for (;;) {
+            m_z.next_out = reinterpret_cast<Bytef *>(out);
+            m_z.avail_out = sizeof out;
+            const int rc = inflate(&m_z, Z_NO_FLUSH);
+            const size_t produced = sizeof out - m_z.avail_out;
+            if (produced > 0) {
+                m_producedAny = true;
+                if (!take(out, produced)) {
+                    return false;
+                }
+            }
+            if (rc == Z_STREAM_END) {
+                m_finished = true;
+                return true;
+            }
+            if (rc == Z_OK && (m_z.avail_in > 0 || m_z.avail_out == 0)) {
+                continue;
+            }
+            if (rc == Z_OK || rc == Z_BUF_ERROR) {
+                return true; // all taken; more input is needed
+            }
+            if (mayRetryBare && !m_producedAny) {
+                // Some servers send "deflate" as bare deflate data, without the zlib wrapper.
+                inflateEnd(&m_z);
+                m_z = z_stream{};
+                m_bare = true;
+                m_ready = inflateInit2(&m_z, -MAX_WBITS) == Z_OK;
+                const QByteArray seen = std::exchange(m_seen, QByteArray());
+                return feed(seen.constData(), size_t(seen.size()), take);
+            }
+            m_error = u"Error while processing content unencoding: %1"_s.arg(m_z.msg ? QString::fromUtf8(m_z.msg)
+                                                                                     : u"zlib error %1"_s.arg(rc));
+            return false;
+        }
+    }
+
+    bool finished() const { return m_finished; }
+
+    QString error() const { return m_error; }
+
+private:
+    z_stream m_z{};
+    Kind m_kind;
+    bool m_ready = false;
+    bool m_bare = false;
+    bool m_producedAny = false;
+    bool m_finished = false;
+    QByteArray m_seen; // deflate input until it has proved to be a zlib stream
+    QString m_error;
+};
+
 struct Transfer
 {
     CURL *easy = nullptr;
@@ -90,7 +194,10 @@ struct Transfer
     curl_off_t downloaded = 0;
     curl_off_t uploaded = 0;
     qint64 bodyBytes = 0;
-    QString abortReason; // why one of our callbacks stopped the transfer
+    qint64 compressedBytes = 0; // of a body being decoded
+    bool decoderChosen = false;
+    std::unique_ptr<BodyDecoder> decoder; // for a gzip or deflate body
+    QString abortReason;                  // why one of our callbacks stopped the transfer
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
     bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
@@ -130,6 +237,48 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     return n;
 }
 
+// Takes decoded body bytes; false (with the reason) once they pass the limit.
+bool takeBody(Transfer *t, const char *data, size_t n)
+{
+    t->bodyBytes += qint64(n);
+    // Decoded bytes arrive in pieces of at most 16 KiB, so a decompression bomb stops here with
+    // little more than the limit in memory.
+    if (t->bodyLimit >= 0 && t->bodyBytes > t->bodyLimit) {
+        t->abortReason = u"The response body is larger than %1 bytes"_s.arg(t->bodyLimit);
+        return false;
+    }
+    if (!t->discardBody) {
+        t->result.body.append(data, qsizetype(n));
+    }
+    return true;
+}
+
+// The decoder the response's Content-Encoding asks for; false (with the reason) for one we cannot
+// decode.
+bool chooseDecoder(Transfer *t)
+{
+    QList<QByteArray> codings;
+    for (const QByteArray &coding : t->result.header("Content-Encoding").split(',')) {
+        const QByteArray name = coding.trimmed().toLower();
+        if (!name.isEmpty() && name != "identity") {
+            codings.append(name);
+        }
+    }
+    if (codings.isEmpty()) {
+        return true;
+    }
+    if (codings.size() == 1 && (codings.front() == "gzip" || codings.front() == "x-gzip")) {
+        t->decoder = std::make_unique<BodyDecoder>(BodyDecoder::Kind::Gzip);
+        return true;
+    }
+    if (codings.size() == 1 && codings.front() == "deflate") {
+        t->decoder = std::make_unique<BodyDecoder>(BodyDecoder::Kind::Deflate);
+        return true;
+    }
+    t->abortReason = u"Unrecognized content encoding type: %1"_s.arg(QString::fromLatin1(codings.join(", ")));
+    return false;
+}
+
 size_t onBody(char *data, size_t size, size_t count, void *user)
 {
     auto *t = static_cast<Transfer *>(user);
@@ -139,15 +288,29 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
         t->abortReason = kCancelledMessage;
         return n == 0 ? 1 : 0;
     }
-    t->bodyBytes += qint64(n);
-    // Decoded bytes arrive in pieces of at most 16 KiB, so a decompression bomb stops here with
-    // little more than the limit in memory.
-    if (t->bodyLimit >= 0 && t->bodyBytes > t->bodyLimit) {
+    if (!t->decoderChosen) {
+        t->decoderChosen = true;
+        if (!chooseDecoder(t)) {
+            return 0;
+        }
+    }
+    if (!t->decoder) {
+        return takeBody(t, data, n) ? n : 0;
+    }
+    // Compressed bytes that never decode to anything still end at the limit (stored blocks make
+    // honest data at most a little larger than it decodes to).
+    t->compressedBytes += qint64(n);
+    if (t->bodyLimit >= 0 && t->compressedBytes > t->bodyLimit + t->bodyLimit / 64 + 1024) {
         t->abortReason = u"The response body is larger than %1 bytes"_s.arg(t->bodyLimit);
         return 0;
     }
-    if (!t->discardBody) {
-        t->result.body.append(data, qsizetype(n));
+    const bool ok =
+        t->decoder->feed(data, n, [t](const char *decoded, size_t length) { return takeBody(t, decoded, length); });
+    if (!ok) {
+        if (t->abortReason.isEmpty()) {
+            t->abortReason = t->decoder->error();
+        }
+        return 0;
     }
     return n;
 }
@@ -188,6 +351,7 @@ void configure(Transfer &t, const HttpRequest &request)
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "deflate, gzip, identity");
+    curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L); // see BodyDecoder
     curl_easy_setopt(e, CURLOPT_PROXY, "");
     // Old servers still answer; modern ones still negotiate TLS 1.3. Certificates are not checked.
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
@@ -299,7 +463,7 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason)
     if (!reason.isEmpty()) {
         r.error = reason;
     } else if (code == CURLE_OK) {
-        r.error.clear();
+        r.error = t->decoder && !t->decoder->finished() ? u"The compressed response body is cut short"_s : QString();
     } else if (!t->abortReason.isEmpty()) {
         r.error = t->abortReason;
     } else if (code == CURLE_OPERATION_TIMEDOUT && !t->connected && t->connectTimeoutMs > 0) {
