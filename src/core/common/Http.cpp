@@ -113,11 +113,12 @@ public:
             return true; // bytes after the end of the stream are ignored
         }
         // A zlib stream shows its first bytes early; past 64 KiB without any, the retry is off.
-        const bool mayRetryBare =
-            m_kind == Kind::Deflate && !m_bare && !m_producedAny && m_seen.size() + qsizetype(size) <= 65536;
+        const bool mayRetryBare = m_kind == Kind::Deflate && !m_bare && !m_producedAny && !m_retryOff &&
+                                  m_seen.size() + qsizetype(size) <= 65536;
         if (mayRetryBare) {
             m_seen.append(data, qsizetype(size));
         } else {
+            m_retryOff = true;
             m_seen.clear();
         }
         m_z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
@@ -170,7 +171,8 @@ private:
     bool m_bare = false;
     bool m_producedAny = false;
     bool m_finished = false;
-    QByteArray m_seen; // deflate input until it has proved to be a zlib stream
+    bool m_retryOff = false; // the bare retry can no longer replay the whole input
+    QByteArray m_seen;       // deflate input until it has proved to be a zlib stream
     QString m_error;
 };
 
