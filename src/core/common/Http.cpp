@@ -239,14 +239,23 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     return n;
 }
 
+// False (with the reason) once bytes pass the transfer's body limit.
+bool withinBodyLimit(Transfer *t, qint64 bytes, qint64 limit)
+{
+    if (t->bodyLimit >= 0 && bytes > limit) {
+        t->abortReason = u"The response body is larger than %1 bytes"_s.arg(t->bodyLimit);
+        return false;
+    }
+    return true;
+}
+
 // Takes decoded body bytes; false (with the reason) once they pass the limit.
 bool takeBody(Transfer *t, const char *data, size_t n)
 {
     t->bodyBytes += qint64(n);
     // Decoded bytes arrive in pieces of at most 16 KiB, so a decompression bomb stops here with
     // little more than the limit in memory.
-    if (t->bodyLimit >= 0 && t->bodyBytes > t->bodyLimit) {
-        t->abortReason = u"The response body is larger than %1 bytes"_s.arg(t->bodyLimit);
+    if (!withinBodyLimit(t, t->bodyBytes, t->bodyLimit)) {
         return false;
     }
     if (!t->discardBody) {
@@ -302,8 +311,7 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
     // Compressed bytes that never decode to anything still end at the limit (stored blocks make
     // honest data at most a little larger than it decodes to).
     t->compressedBytes += qint64(n);
-    if (t->bodyLimit >= 0 && t->compressedBytes > t->bodyLimit + t->bodyLimit / 64 + 1024) {
-        t->abortReason = u"The response body is larger than %1 bytes"_s.arg(t->bodyLimit);
+    if (!withinBodyLimit(t, t->compressedBytes, t->bodyLimit + t->bodyLimit / 64 + 1024)) {
         return 0;
     }
     const bool ok =

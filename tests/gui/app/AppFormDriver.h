@@ -14,6 +14,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -91,6 +92,19 @@ public:
     const std::vector<SeenDialog> &seen() const { return m_seen; }
 
     void clear() { m_seen.clear(); }
+
+    // Hands a file dialog to handle; any other dialog is rejected.
+    static Answer onFileDialog(std::function<void(QFileDialog &)> handle)
+    {
+        return [handle = std::move(handle)](QWidget *dialog) {
+            auto *files = qobject_cast<QFileDialog *>(dialog);
+            if (!files) {
+                qobject_cast<QDialog *>(dialog)->reject();
+                return;
+            }
+            handle(*files);
+        };
+    }
 
     // Presses the message box button with this caption.
     static Answer press(const QString &caption)

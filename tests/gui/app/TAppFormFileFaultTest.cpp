@@ -303,20 +303,15 @@ TEST(TAppFormFileFaults, ExportOntoABadTarget)
 
         std::optional<FileSizeLimit> limit;
         sandbox.dialogs.clear();
-        sandbox.dialogs.answerWith([&](QWidget *dialog) {
-            auto *files = qobject_cast<QFileDialog *>(dialog);
-            if (!files) {
-                qobject_cast<QDialog *>(dialog)->reject();
-                return;
-            }
+        sandbox.dialogs.answerWith(ModalAnswerer::onFileDialog([&](QFileDialog &files) {
             // As if the user answered Yes to replacing what is there.
-            files->setOption(QFileDialog::DontConfirmOverwrite);
-            files->selectFile(path);
+            files.setOption(QFileDialog::DontConfirmOverwrite);
+            files.selectFile(path);
             if (c.fileSizeLimit != RLIM_INFINITY) {
                 limit.emplace(c.fileSizeLimit);
             }
-            static_cast<QDialog *>(files)->accept();
-        });
+            static_cast<QDialog &>(files).accept();
+        }));
         {
             FifoWatchdog watchdog({path}, kReleaseAfterMs);
             child<QPushButton>(*form, u"Button3"_s).click();

@@ -878,23 +878,18 @@ TEST(TAppFormOptions, ExportWritesTheFileTheDialogNames)
         bool saving = false;
         const QStringList filesBefore = QDir(target.path()).entryList(QDir::Files);
         sandbox.dialogs.clear();
-        sandbox.dialogs.answerWith([&](QWidget *dialog) {
-            auto *files = qobject_cast<QFileDialog *>(dialog);
-            if (!files) {
-                qobject_cast<QDialog *>(dialog)->reject();
-                return;
-            }
-            filters = files->nameFilters();
-            suffix = files->defaultSuffix();
-            saving = files->acceptMode() == QFileDialog::AcceptSave;
+        sandbox.dialogs.answerWith(ModalAnswerer::onFileDialog([&](QFileDialog &files) {
+            filters = files.nameFilters();
+            suffix = files.defaultSuffix();
+            saving = files.acceptMode() == QFileDialog::AcceptSave;
             if (path.isEmpty()) {
-                files->reject();
+                files.reject();
             } else {
-                files->selectFile(path);
+                files.selectFile(path);
                 // The dialog's own accept, as its Save button runs it (protected in QFileDialog).
-                static_cast<QDialog *>(files)->accept();
+                static_cast<QDialog &>(files).accept();
             }
-        });
+        }));
         child<QPushButton>(*form, u"Button3"_s).click();
 
         ASSERT_EQ(sandbox.dialogs.seen().size(), c.fails ? 2u : 1u) << "the save dialog, and the error if any";
