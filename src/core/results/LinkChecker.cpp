@@ -53,8 +53,9 @@ int keptConnections(int parallel)
 TURLStatus statusFromResult(const QString &url, const HttpResult &r)
 {
     // A failed request still shows the status line of whatever response arrived.
-    return TURLStatus{url, r.statusCode < 0 ? -1 : r.statusCode, QString::number(r.elapsedMs),
-                      QString::fromLatin1(r.statusLine)};
+    const bool answered = r.statusCode >= 0;
+    return TURLStatus{url, answered ? r.statusCode : -1, QString::number(r.elapsedMs),
+                      QString::fromLatin1(r.statusLine), answered ? QString() : r.error};
 }
 
 PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, HttpSession &session, int parallel,
@@ -113,7 +114,7 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
             }
             firstRow.insert(url, row);
             if (startsWithAsciiCI(url, u"mailto:")) {
-                deliver(row, TURLStatus{url, 0, QString(), u"EMAIL"_s});
+                deliver(row, TURLStatus{url, 0, QString(), u"EMAIL"_s, QString()});
                 continue;
             }
             request.url = url;

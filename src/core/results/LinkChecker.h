@@ -24,6 +24,7 @@ struct TURLStatus
     int MyStatus = 0;       // HTTP status code; 0 for a mail link; -1 when no status line arrived
     QString MyResponseTime; // whole milliseconds as plain digits; empty for a mail link
     QString MyMessage;      // the "HTTP Response" cell: the status line as received, "EMAIL", or empty
+    QString MyError;        // why no answer arrived (MyStatus -1): "Could not resolve host ...", else empty
 
     friend bool operator==(const TURLStatus &, const TURLStatus &) = default;
 };
