@@ -5,6 +5,9 @@
 #include <QRegularExpression>
 #include <QStringView>
 
+#include <algorithm>
+#include <libpsl.h>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -205,7 +208,13 @@ std::optional<LinkRow> AddLink(const QString &href, const QString &base, const Q
 
     bool internal = false;
     if (options.urlBase == UrlBaseMode::Domain) {
-        internal = domainOfView(link) == QStringView(options.pageDomain);
+        const QStringView domain = domainOfView(link);
+        internal = domain == QStringView(options.pageDomain);
+        // Two hosts the pattern cannot read (IP numbers, single labels, long top-level labels) would
+        // compare equal as two empty texts: the Public Suffix List tells them apart.
+        if (internal && domain.isEmpty() && !options.pageRegistrableDomain.isEmpty() && !hostOf(link).isEmpty()) {
+            internal = RegistrableDomainOf(link) == options.pageRegistrableDomain;
+        }
     } else {
         internal = stripSchemeView(siteRootView(link)) == QStringView(options.pageHost);
     }
@@ -272,6 +281,25 @@ QString ResolveParentPath(const QString &href, const QString &base)
 QString DomainOf(const QString &address)
 {
     return domainOfView(address).toString();
+}
+
+QString RegistrableDomainOf(const QString &address)
+{
+    QString host = hostOf(address).toString().toLower();
+    if (host.endsWith(u'.')) {
+        host.chop(1); // the root of the name tree, written out
+    }
+    const bool ipNumber =
+        host.contains(u':') || // IPv6, brackets already gone
+        std::all_of(host.cbegin(), host.cend(), [](QChar c) { return c == u'.' || (c >= u'0' && c <= u'9'); });
+    if (host.isEmpty() || ipNumber || !host.contains(u'.')) {
+        return host;
+    }
+    // The list compiled into libpsl: read-only, so every thread may share it.
+    static const psl_ctx_t *const list = psl_builtin() ? psl_builtin() : psl_latest(nullptr);
+    const QByteArray name = host.toUtf8();
+    const char *registrable = list ? psl_registrable_domain(list, name.constData()) : nullptr;
+    return registrable ? QString::fromUtf8(registrable) : host;
 }
 
 } // namespace quorvel

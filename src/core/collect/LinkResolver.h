@@ -26,4 +26,9 @@ QString ResolveParentPath(const QString &href, const QString &base);
 // The registrable-looking end of the address's host, or empty.
 QString DomainOf(const QString &address);
 
+// The registrable domain of the address's host by the Public Suffix List, in lower case: an IP
+// number, a single label or a host that is itself a public suffix stands for itself. Empty when
+// the address has no host.
+QString RegistrableDomainOf(const QString &address);
+
 } // namespace quorvel

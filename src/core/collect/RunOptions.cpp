@@ -20,6 +20,7 @@ RunOptions RunOptions::make(const QString &ignoreUrlsText, const QString &ignore
     o.pageAddress = pageAddress;
     o.pageDomain = DomainOf(pageAddress);
     o.pageHost = StripScheme(SiteRoot(pageAddress));
+    o.pageRegistrableDomain = RegistrableDomainOf(pageAddress);
     return o;
 }
 

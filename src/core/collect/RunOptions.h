@@ -6,7 +6,12 @@
 namespace quorvel {
 
 // Which links count as Internal: same registrable domain, same host, or (None) no rows at all.
-enum class UrlBaseMode { Domain, Subdomain, None };
+enum class UrlBaseMode
+{
+    Domain,
+    Subdomain,
+    None
+};
 
 // The options one collection run uses, taken once when it starts; the page side of the
 // classification is computed here, once, not per link.
@@ -19,6 +24,8 @@ struct RunOptions
     QString pageAddress; // the URL box text links are classified against
     QString pageDomain;  // DomainOf(pageAddress)
     QString pageHost;    // StripScheme(SiteRoot(pageAddress))
+    // RegistrableDomainOf(pageAddress): decides Domain Name mode when the pattern reads neither host.
+    QString pageRegistrableDomain;
 
     static RunOptions make(const QString &ignoreUrlsText, const QString &ignoreExtensionsText, bool removeAnchors,
                            UrlBaseMode urlBase, const QString &pageAddress);

@@ -272,7 +272,22 @@ TEST(LinkResolver, ClassifiesByDomainOrByHost)
         {"short names are taken whole, subdomain included", u"http://www.abc.de/"_s, u"http://blog.abc.de/"_s, ex, ex},
         {"country domain with a category", u"http://www.shop.co.uk/"_s, u"http://shop.co.uk/"_s, in, ex},
         {"other country domain", u"http://www.shop.co.uk/"_s, u"http://other.co.uk/"_s, ex, ex},
-        {"IP number on an IP page", u"http://192.168.1.1/"_s, u"http://10.0.0.1/"_s, in, ex},
+        // Where the domain pattern reads neither host, the registrable domains decide.
+        {"IP number on an IP page", u"http://192.168.1.1/"_s, u"http://10.0.0.1/"_s, ex, ex},
+        {"same IP number, other port", u"http://192.168.1.1/"_s, u"http://192.168.1.1:8080/x"_s, in, ex},
+        {".invalid name on an IP page", u"http://127.0.0.1/"_s, u"http://nosuch.invalid/"_s, ex, ex},
+        {"IPv6 numbers", u"http://[::1]/"_s, u"http://[::2]/"_s, ex, ex},
+        {"long top-level labels, other domain", u"http://www.studio.photography/"_s, u"http://unrelated.technology/"_s,
+         ex, ex},
+        {"long top-level labels, same domain", u"http://www.studio.photography/"_s,
+         u"http://blog.studio.photography/"_s, in, ex},
+        {"long top-level labels in other letter case", u"http://www.studio.photography/"_s,
+         u"http://Studio.PHOTOGRAPHY/"_s, in, ex},
+        {"IP number on a long-label page", u"http://www.studio.photography/"_s, u"http://192.0.2.7/"_s, ex, ex},
+        {"punycode host on a long-label page", u"http://www.studio.photography/"_s,
+         u"http://xn--80ak6aa92e.xn--p1ai/"_s, ex, ex},
+        {"single labels", u"http://intranet/"_s, u"http://wiki/"_s, ex, ex},
+        {"same single label", u"http://intranet/"_s, u"http://intranet/x"_s, in, in},
         {"IP number on a named page", kPage, u"http://10.0.0.1/"_s, ex, ex},
         {"mail link on a named page", kPage, u"mailto:a@example.com"_s, ex, ex},
         {"mail link on a page without a host", u"file:///C:/site/index.html"_s, u"mailto:a@example.com"_s, in, in},
@@ -396,6 +411,34 @@ TEST(SiteRoot, StripSchemeIgnoresLetterCase)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(StripScheme(c.text), c.expected);
+    }
+}
+
+TEST(RegistrableDomainOf, FollowsThePublicSuffixList)
+{
+    struct Case
+    {
+        const char *name;
+        QString address;
+        QString expected;
+    };
+
+    const std::vector<Case> cases = {
+        {"subdomain dropped", u"http://www.studio.photography/a"_s, u"studio.photography"_s},
+        {"two-label suffix", u"https://a.b.shop.co.uk:8443/"_s, u"shop.co.uk"_s},
+        {"letter case folded", u"http://WWW.Example.COM/"_s, u"example.com"_s},
+        {"trailing dot of the root", u"http://www.example.com./"_s, u"example.com"_s},
+        {"punycode suffix", u"http://a.xn--80ak6aa92e.xn--p1ai/"_s, u"xn--80ak6aa92e.xn--p1ai"_s},
+        {"IPv4 number stands for itself", u"http://192.0.2.7:80/"_s, u"192.0.2.7"_s},
+        {"IPv6 number stands for itself", u"http://[2001:DB8::1]/"_s, u"2001:db8::1"_s},
+        {"single label stands for itself", u"http://Intranet/"_s, u"intranet"_s},
+        {"a public suffix stands for itself", u"http://github.io/"_s, u"github.io"_s},
+        {"no host", u"file:///home/u/a.html"_s, QString()},
+        {"no scheme", u"about.html"_s, QString()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(RegistrableDomainOf(c.address), c.expected);
     }
 }
 
