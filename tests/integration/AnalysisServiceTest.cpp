@@ -67,7 +67,7 @@ TEST(AnalysisService, ContentsComeFromTheTextService)
         const char *name;
         int status;
         std::string body;
-        QString contents; // empty: the fetch's error message, which names the status
+        QString contents; // empty: no contents, and the fetch's error, which names the status
     };
 
     const std::vector<Case> cases = {
@@ -86,10 +86,11 @@ TEST(AnalysisService, ContentsComeFromTheTextService)
         EXPECT_EQ(result.h1, QStringList{u"Head"_s});
         EXPECT_EQ(result.images.size(), 1);
         EXPECT_EQ(service.target(), "/services/html2txt?url=" + EncodeForQuery(address).toStdString());
+        EXPECT_EQ(result.contents, c.contents);
         if (c.contents.isEmpty()) {
-            EXPECT_TRUE(result.contents.contains(u"500"_s)) << result.contents.toStdString();
+            EXPECT_TRUE(result.contentsError.contains(u"500"_s)) << result.contentsError.toStdString();
         } else {
-            EXPECT_EQ(result.contents, c.contents);
+            EXPECT_TRUE(result.contentsError.isEmpty());
         }
         EXPECT_EQ(result.counts.contents, result.contents.size());
     }

@@ -45,18 +45,18 @@ AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &option
 
     if (local) {
         if (!result.pageError.isEmpty()) {
-            result.contents = result.pageError;
+            result.contentsError = result.pageError;
         } else if (stopped()) {
-            result.contents = QString::fromUtf16(kAnalysisStoppedMessage);
+            result.contentsError = QString::fromUtf16(kAnalysisStoppedMessage);
         } else {
             result.contents = renderedText;
         }
     } else {
-        // A stopped analysis still asks: the fetch ends at once and its message is the contents.
+        // A stopped analysis still asks: the fetch ends at once and its message is the error.
         const FetchedPage contents = FetchPage(ContentsServiceAddress(options.contentsHost, address), fetch);
         result.contents = MemoText(contents.text);
         if (result.contents.isEmpty()) {
-            result.contents = contents.error;
+            result.contentsError = contents.error;
         }
     }
     if (!note.isEmpty()) {

@@ -29,9 +29,12 @@ struct AnalysisResult
     QStringList h1;
     QStringList h2;
     QStringList h3;
-    // The text service's answer or its fetch's error; for a local file the page's own rendered
-    // text (or why it could not be read). A note comes first when only part of the page was parsed.
+    // The text service's answer; for a local file the page's own rendered text. A note comes first
+    // when only part of the page was parsed.
     QString contents;
+    // Why there are no contents: the text service's or the local file's error, or a stop. It is not
+    // the page's text, so it is neither in `contents` nor counted.
+    QString contentsError;
     ImageRows images;
     AnalysisCounts counts;
 };

@@ -3,11 +3,13 @@
 #include "core/analyze/Analysis.h"
 
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -51,6 +53,41 @@ QListWidget *headingList(const QString &name, const QStringList &rows, QWidget *
     return list;
 }
 
+// The Contents memo, with the reason above it when there is no text: a failed fetch is not the page's
+// text, so it stands apart in the error colour and the count stays 0.
+QWidget *contentsField(const AnalysisResult &result, QWidget *parent)
+{
+    QPlainTextEdit *text = memo(u"Memo3"_s, result.contents, false, parent);
+    if (result.contentsError.isEmpty()) {
+        return text;
+    }
+    auto *field = new QWidget(parent);
+    auto *layout = new QVBoxLayout(field);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *error = new QLabel(result.contentsError, field);
+    error->setObjectName(u"ContentsError"_s);
+    error->setWordWrap(true);
+    error->setTextFormat(Qt::PlainText);
+    error->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    error->setStyleSheet(u"QLabel { color: #b00020; font-weight: bold; }"_s);
+    layout->addWidget(error);
+    text->setParent(field);
+    layout->addWidget(text, 1);
+    return field;
+}
+
+// Centres the window's frame on the screen that shows the given widget, or on the main screen.
+void centreOnScreen(QWidget *window, const QWidget *near)
+{
+    const QScreen *screen = near ? near->screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        return;
+    }
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
 } // namespace
 
 TAnalyzeForm::TAnalyzeForm(const AnalysisResult &result, QWidget *parent)
@@ -69,6 +106,15 @@ TAnalyzeForm::TAnalyzeForm(const AnalysisResult &result, QWidget *parent)
     status->setObjectName(u"StatusBar1"_s);
     setStatusBar(status);
     resize(573, 624);
+}
+
+void TAnalyzeForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        centreOnScreen(this, parentWidget());
+    }
 }
 
 QWidget *TAnalyzeForm::buildAnalyzeTab(const AnalysisResult &result)
@@ -99,8 +145,7 @@ QWidget *TAnalyzeForm::buildAnalyzeTab(const AnalysisResult &result)
     addRow(u"H1:"_s, headingList(u"ListBox1"_s, result.h1, tab), countLabel(u"Label11"_s, result.counts.h1, tab));
     addRow(u"H2:"_s, headingList(u"ListBox2"_s, result.h2, tab), countLabel(u"Label13"_s, result.counts.h2, tab));
     addRow(u"H3:"_s, headingList(u"ListBox3"_s, result.h3, tab), countLabel(u"Label14"_s, result.counts.h3, tab));
-    addRow(u"   Contents:"_s, memo(u"Memo3"_s, result.contents, false, tab),
-           countLabel(u"Label12"_s, result.counts.contents, tab));
+    addRow(u"   Contents:"_s, contentsField(result, tab), countLabel(u"Label12"_s, result.counts.contents, tab));
     grid->setRowStretch(row - 1, 1);
     grid->setColumnStretch(1, 1);
     return tab;

@@ -25,7 +25,12 @@ class TAnalyzeForm final : public QMainWindow
 public:
     explicit TAnalyzeForm(const AnalysisResult &result, QWidget *parent = nullptr);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    bool m_placed = false; // centred once, at the first showing, when the frame's size is final
+
     QWidget *buildAnalyzeTab(const AnalysisResult &result);
     QWidget *buildImagesTab(const AnalysisResult &result);
     QWidget *buildSourceTab(const AnalysisResult &result);

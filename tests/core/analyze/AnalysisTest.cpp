@@ -43,7 +43,7 @@ TEST(Analysis, LocalPageIsAnalysedFromDisk)
     EXPECT_EQ(result.source, ReadLocalPage(address).text);
 }
 
-TEST(Analysis, FailuresShowInTheContents)
+TEST(Analysis, FailuresAreErrorsNotContents)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -51,22 +51,24 @@ TEST(Analysis, FailuresShowInTheContents)
     const AnalysisResult local = RunAnalysis(missing, {});
     EXPECT_TRUE(local.source.isEmpty());
     EXPECT_FALSE(local.pageError.isEmpty());
-    EXPECT_EQ(local.contents, local.pageError);
+    EXPECT_EQ(local.contentsError, local.pageError);
+    EXPECT_TRUE(local.contents.isEmpty());
     EXPECT_TRUE(local.title.isEmpty());
     EXPECT_TRUE(local.h1.isEmpty() && local.h2.isEmpty() && local.h3.isEmpty() && local.images.isEmpty());
-    EXPECT_EQ(local.counts, (AnalysisCounts{missing.size(), 0, 0, 0, 0, 0, local.contents.size()}));
+    EXPECT_EQ(local.counts, (AnalysisCounts{missing.size(), 0, 0, 0, 0, 0, 0}));
 
     // Nothing listens on port 1: both the page and the text service fail, and the service's
-    // failure is what the contents show.
+    // failure is the contents' error.
     AnalysisOptions options;
     options.contentsHost = u"127.0.0.1:1"_s;
     const QString address = u"http://127.0.0.1:1/page.html"_s;
     const AnalysisResult remote = RunAnalysis(address, options);
     EXPECT_TRUE(remote.source.isEmpty());
     EXPECT_FALSE(remote.pageError.isEmpty());
-    EXPECT_FALSE(remote.contents.isEmpty());
+    EXPECT_TRUE(remote.contents.isEmpty());
+    EXPECT_TRUE(remote.contentsError.contains(u"connect"_s, Qt::CaseInsensitive)) << remote.contentsError.toStdString();
     EXPECT_EQ(remote.counts.url, address.size());
-    EXPECT_EQ(remote.counts.contents, remote.contents.size());
+    EXPECT_EQ(remote.counts.contents, 0);
 }
 
 TEST(Analysis, StopBeforeTheStartSkipsTheWork)
@@ -83,7 +85,9 @@ TEST(Analysis, StopBeforeTheStartSkipsTheWork)
     AnalysisOptions options;
     options.stop = &stop;
     const AnalysisResult result = RunAnalysis(LocalAddressOf(path), options);
-    EXPECT_EQ(result.contents, QString::fromUtf16(kAnalysisStoppedMessage));
+    EXPECT_EQ(result.contentsError, QString::fromUtf16(kAnalysisStoppedMessage));
+    EXPECT_TRUE(result.contents.isEmpty());
+    EXPECT_EQ(result.counts.contents, 0);
     EXPECT_TRUE(result.title.isEmpty());
     EXPECT_TRUE(result.images.isEmpty());
 
@@ -91,6 +95,7 @@ TEST(Analysis, StopBeforeTheStartSkipsTheWork)
     const AnalysisResult whole = RunAnalysis(LocalAddressOf(path), options);
     EXPECT_EQ(whole.title, u"T"_s);
     EXPECT_EQ(whole.contents, u"H"_s);
+    EXPECT_TRUE(whole.contentsError.isEmpty());
     EXPECT_EQ(whole.images.size(), 1);
 }
 
