@@ -18,6 +18,7 @@
 #include <QSignalBlocker>
 #include <QTextCursor>
 
+#include <algorithm>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -37,6 +38,20 @@ constexpr QRect kEdit(124, 287, 262, 24);
 constexpr QRect kSendButton(409, 283, 108, 33);
 
 const char *const kPanelOfProperty = "choicePanel";
+
+// The label's place: the slot, widened and heightened (about its middle) to what its text needs in
+// the font and scale it is shown with. Fonts differ from machine to machine.
+QRect roomFor(const QLabel *label, QRect slot)
+{
+    const QSize needed = label->sizeHint();
+    slot.setWidth(std::max(slot.width(), needed.width()));
+    if (needed.height() > slot.height()) {
+        const int middle = slot.center().y();
+        slot.setTop(middle - needed.height() / 2);
+        slot.setHeight(needed.height());
+    }
+    return slot;
+}
 
 } // namespace
 
@@ -72,14 +87,14 @@ void TFeedbackForm::buildWindow()
 
     m_label1 = new QLabel(LookupText(u"We would really appreciate your feedback."_s), this);
     m_label1->setObjectName(u"Label1"_s);
-    m_label1->setGeometry(kLabel1);
+    m_label1->setGeometry(roomFor(m_label1, kLabel1));
 
     m_label2 = new QLabel(LookupText(u"What did you like or dislike?"_s), this);
     m_label2->setObjectName(u"Label2"_s);
     QFont bold = m_label2->font();
     bold.setBold(true);
     m_label2->setFont(bold);
-    m_label2->setGeometry(kLabel2);
+    m_label2->setGeometry(roomFor(m_label2, kLabel2));
 
     m_message = new QPlainTextEdit(this);
     m_message->setObjectName(u"Memo1"_s);
@@ -100,11 +115,14 @@ void TFeedbackForm::buildWindow()
 
     m_label3 = new QLabel(LookupText(u"Include my e-mail:"_s), this);
     m_label3->setObjectName(u"Label3"_s);
-    m_label3->setGeometry(kLabel3);
+    m_label3->setGeometry(roomFor(m_label3, kLabel3));
     m_email = new QLineEdit(this);
     m_email->setObjectName(u"Edit1"_s);
     m_email->setMaxLength(kEmailLimit);
-    m_email->setGeometry(kEdit);
+    // A caption that needs more room than its slot narrows the box, which keeps its right edge.
+    QRect edit = kEdit;
+    edit.setLeft(std::max(kEdit.left(), m_label3->geometry().right() + 3));
+    m_email->setGeometry(edit);
     m_label3->setBuddy(m_email);
 
     m_sendButton = new QPushButton(NamedIcon(u"feedback"_s), LookupText(u"Send"_s), this);
@@ -145,10 +163,10 @@ QFrame *TFeedbackForm::buildChoicePanel(const QString &name, const QString &pict
 
     auto *caption = new QLabel(text, panel);
     caption->setObjectName(name + u"Caption"_s);
-    caption->setGeometry(52, 8, kLikePanel.width() - 60, 32);
     QFont font = caption->font();
     font.setBold(true);
     caption->setFont(font);
+    caption->setGeometry(roomFor(caption, QRect(52, 8, kLikePanel.width() - 60, 32)));
 
     for (QWidget *w : std::initializer_list<QWidget *>{panel, picture, caption}) {
         w->setProperty(kPanelOfProperty, QVariant::fromValue<QObject *>(panel));

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -154,6 +156,58 @@ TEST_F(FeedbackFormTest, LayoutAndTexts)
     auto *memo = child<QPlainTextEdit>(*form, u"Memo1"_s);
     memo->setPlainText(QString(12000, u'x'));
     EXPECT_EQ(memo->toPlainText().size(), 10000);
+}
+
+// Every caption gets the room its text needs in the desktop's font, at this process's scale; the
+// e-mail box starts after its caption and ends before Send.
+TEST_F(FeedbackFormTest, LabelsGetTheRoomTheirTextNeeds)
+{
+    const QFont desktopFont = QApplication::font();
+    for (const qreal points : {9.0, 11.0, 14.0}) {
+        SCOPED_TRACE(points);
+        QFont font = desktopFont;
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+        const auto form = makeForm(u"maker.test"_s);
+        const QByteArray scale = qgetenv("QT_SCALE_FACTOR");
+        if (!scale.isEmpty()) {
+            EXPECT_EQ(form->devicePixelRatioF(), scale.toDouble()) << "the scale did not reach the window";
+        }
+        for (const QString &name : {u"Label1"_s, u"Label2"_s, u"Label3"_s, u"Panel4Caption"_s, u"Panel5Caption"_s}) {
+            SCOPED_TRACE(name.toStdString());
+            const QLabel *label = child<QLabel>(*form, name);
+            ASSERT_NE(label, nullptr);
+            EXPECT_GE(label->width(), label->sizeHint().width());
+            EXPECT_GE(label->height(), label->sizeHint().height());
+            EXPECT_LE(label->geometry().right(), label->parentWidget()->width() - 1);
+        }
+        const QRect caption = child<QLabel>(*form, u"Label3"_s)->geometry();
+        const QRect box = child<QLineEdit>(*form, u"Edit1"_s)->geometry();
+        const QRect send = child<QPushButton>(*form, u"BitBtn1"_s)->geometry();
+        EXPECT_GT(box.left(), caption.right());
+        EXPECT_LT(box.right(), send.left());
+        EXPECT_GE(box.width(), 100) << "the e-mail box is too narrow to use";
+    }
+    QApplication::setFont(desktopFont);
+}
+
+// The same at twice the scale, in a process of its own: the scale is fixed when the program starts.
+TEST_F(FeedbackFormTest, LabelsGetTheRoomTheirTextNeedsAtTwiceTheScale)
+{
+    if (!qgetenv("QT_SCALE_FACTOR").isEmpty()) {
+        GTEST_SKIP() << "this is the child process";
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"QT_SCALE_FACTOR"_s, u"2"_s);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {u"--gtest_filter=FeedbackFormTest.LabelsGetTheRoomTheirTextNeeds"_s});
+    ASSERT_TRUE(child.waitForStarted());
+    ASSERT_TRUE(child.waitForFinished(60'000));
+    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains(u"[  PASSED  ] 1 test"_s)) << out.toStdString();
 }
 
 TEST_F(FeedbackFormTest, ChoicePanelsToggle)
