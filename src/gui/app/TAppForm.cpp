@@ -1,5 +1,6 @@
 #include "gui/app/TAppForm.h"
 
+#include "core/analyze/Analysis.h"
 #include "core/app/DataFolder.h"
 #include "core/app/MakerSite.h"
 #include "core/app/OptionDefaults.h"
@@ -7,7 +8,6 @@
 #include "core/app/SettingsStore.h"
 #include "core/app/UrlHistory.h"
 #include "core/app/VersionInfo.h"
-#include "core/analyze/Analysis.h"
 #include "core/collect/LocalPage.h"
 #include "core/common/LookupText.h"
 #include "core/common/Text.h"
@@ -32,7 +32,6 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QKeyEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -40,6 +39,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -102,14 +102,14 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
 {
     setObjectName(u"AppForm"_s);
     setFont(tahoma(11));
+    // Start-up, in order: identity, file drops, data folder, list separator. The identity comes
+    // first: the menus' update notifier and the windows they open are given it when built.
+    readIdentity();
     buildWindow();
     buildMenus();
-
-    // Start-up, in order: identity, file drops, data folder, list separator.
-    readIdentity();
     setAcceptDrops(true);
-    m_dataFolder = ChooseDataFolder(m_environment.programFolder, m_companyName, m_appProductName,
-                                    m_environment.configHome);
+    m_dataFolder =
+        ChooseDataFolder(m_environment.programFolder, m_companyName, m_appProductName, m_environment.configHome);
     m_settings.emplace(SettingsStore::inFolder(m_dataFolder));
     applyStoredOptions();
     connectOptionWriters();
@@ -540,11 +540,10 @@ void TAppForm::buildMenus()
     help->addSeparator();
     QAction *updates = help->addAction(u"Update Notifications"_s);
     updates->setObjectName(u"UpdateNotifications1"_s);
-    m_updateNotifier = new UpdateNotifier(windowContext(),
-                                          m_environment.showUpdateIni.isEmpty()
-                                              ? ShowUpdateSetting()
-                                              : ShowUpdateSetting(m_environment.showUpdateIni),
-                                          updates, this);
+    m_updateNotifier = new UpdateNotifier(
+        windowContext(),
+        m_environment.showUpdateIni.isEmpty() ? ShowUpdateSetting() : ShowUpdateSetting(m_environment.showUpdateIni),
+        updates, this);
     help->addAction(NamedIcon(u"feedback"_s), u"Send Feedback..."_s, this, &TAppForm::onSendFeedback)
         ->setObjectName(u"SendFeedback1"_s);
     help->addAction(NamedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
@@ -564,11 +563,14 @@ void TAppForm::addWebToolItems(QMenu *menu)
             ->setObjectName(WebToolObjectName(tool) + suffix);
         if (tool == indexTools.constLast()) {
             // "All" runs the four index checks in order, each applying the row-target rule itself.
-            index->addAction(AllIndexCaption(), this, [this, indexTools] {
-                for (const WebTool each : indexTools) {
-                    openWebTool(each);
-                }
-            })->setObjectName(u"All1"_s + suffix);
+            index
+                ->addAction(AllIndexCaption(), this,
+                            [this, indexTools] {
+                                for (const WebTool each : indexTools) {
+                                    openWebTool(each);
+                                }
+                            })
+                ->setObjectName(u"All1"_s + suffix);
         }
     }
 }
@@ -850,8 +852,8 @@ void TAppForm::onFindNext(const QString &text)
 
 void TAppForm::onLoadFile()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                      u"HTML File (*.htm*);;Any File (*)"_s);
+    const QString path =
+        QFileDialog::getOpenFileName(this, QString(), QString(), u"HTML File (*.htm*);;Any File (*)"_s);
     if (!path.isEmpty()) {
         setLocalFile(QFileInfo(path).absoluteFilePath());
     }
@@ -894,9 +896,7 @@ void TAppForm::onAnalyzeUrl()
         form->setWindowFlag(Qt::Window);
         form->show();
     });
-    watcher->setFuture(QtConcurrent::run([address = *target, options, stop] {
-        return RunAnalysis(address, options);
-    }));
+    watcher->setFuture(QtConcurrent::run([address = *target, options, stop] { return RunAnalysis(address, options); }));
 }
 
 WindowContext TAppForm::windowContext()
@@ -907,8 +907,12 @@ WindowContext TAppForm::windowContext()
     context.appVersion = m_appVersion;
     context.makerHost = m_environment.makerHost;
     context.programFolder = QFileInfo(m_environment.programFile).absolutePath();
-    context.open = [this](const QString &address) { openAddress(address); };
-    context.beep = [this] { beep(); };
+    context.open = [this](const QString &address) {
+        openAddress(address);
+    };
+    context.beep = [this] {
+        beep();
+    };
     return context;
 }
 
