@@ -16,6 +16,7 @@
 #include "gui/analyze/TAnalyzeForm.h"
 #include "gui/common/CaptionDialog.h"
 #include "gui/common/Icons.h"
+#include "gui/common/WidgetPlacement.h"
 #include "gui/results/ResultsModel.h"
 #include "gui/results/TFindDialog.h"
 #include "gui/windows/TAboutBox.h"
@@ -425,7 +426,7 @@ void TAppForm::buildWindow()
     status->addPermanentWidget(m_checkProgress);
     setStatusBar(status);
 
-    resize(729, 455);
+    CentreOnScreen(*this, QSize(729, 455));
 
     // A file dropped anywhere on the window goes to the URL box by the window's own rule, never as
     // its path typed into whichever text box lies under the mouse.

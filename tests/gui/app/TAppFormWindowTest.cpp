@@ -73,4 +73,27 @@ TEST(TAppFormWindow, UpdateNoticeAppearsForANewerVersion)
     EXPECT_EQ(asked, std::vector<std::string>{"/update/quorvel.json"});
 }
 
+// The restored window (729 x 455) stands in the middle of the screen's free area.
+TEST(TAppFormWindow, RestoredSizeIsCentredOnTheScreen)
+{
+    Sandbox sandbox;
+    const auto form = sandbox.open();
+    const QRect screen = form->screen()->availableGeometry();
+    const auto expectCentred = [&screen](const QRect &geometry) {
+        EXPECT_EQ(geometry.size(), QSize(729, 455));
+        EXPECT_LE(std::abs(geometry.center().x() - screen.center().x()), 1) << geometry.x();
+        EXPECT_LE(std::abs(geometry.center().y() - screen.center().y()), 1) << geometry.y();
+    };
+    {
+        SCOPED_TRACE("built");
+        expectCentred(form->geometry());
+    }
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    {
+        SCOPED_TRACE("shown");
+        expectCentred(form->normalGeometry());
+    }
+}
+
 } // namespace quorvel::test
