@@ -733,14 +733,20 @@ void TAppForm::onRowsCollected(quint64 generation, const QList<LinkRow> &rows)
     }
 }
 
-void TAppForm::onRunFinished(quint64 generation, qsizetype, const QString &)
+void TAppForm::onRunFinished(quint64 generation, qsizetype, const QString &error)
 {
     if (generation != m_generation) {
         return;
     }
+    const bool stoppedByUser = m_checkButton->text() == kStopping;
     m_collector.reset();
     m_statusTotal->setText(u"Total Links: "_s + QString::number(m_model->rowCount()));
     IslemTamam();
+    // A page that could not be loaded must not pass for one without links: the reason stays in the
+    // activity panel until the next run.
+    if (!error.isEmpty() && !stoppedByUser) {
+        m_statusActivity->setText(u"Could not load: "_s + error);
+    }
     beep();
 }
 
@@ -1002,7 +1008,8 @@ void TAppForm::onRowChecked(int row, const TURLStatus &status)
     if (sender() != m_checkPass.checker) {
         return; // a pass that was already ended
     }
-    m_model->setCheckResult(row, status.MyMessage, status.MyResponseTime, IconForStatus(status.MyStatus));
+    m_model->setCheckResult(row, status.MyMessage, status.MyResponseTime, IconForStatus(status.MyStatus),
+                            status.MyError);
     m_checkProgress->setValue(++m_checkedRows);
 }
 

@@ -34,6 +34,86 @@ namespace quorvel::test {
 
 namespace {
 
+QString statusPanel(const TAppForm &form, int index)
+{
+    return child<QLabel>(form, u"StatusPanel"_s + QString::number(index)).text();
+}
+
+// An address on 127.0.0.1 where nothing listens: the port of a server that has stopped again.
+QString refusedAddress()
+{
+    LoopbackServer closed;
+    if (!closed.start()) {
+        throw std::runtime_error("no loopback port");
+    }
+    const QString address = closed.url(u"/"_s);
+    closed.stop();
+    return address;
+}
+
+// A page whose links are the given addresses, in order.
+QString linkPage(Sandbox &sandbox, const QStringList &hrefs)
+{
+    QString html = u"<html><body>\n"_s;
+    for (const QString &href : hrefs) {
+        html += u"<a href=\"%1\">link</a>\n"_s.arg(href);
+    }
+    return sandbox.page(u"links.html"_s, html + u"</body></html>\n"_s);
+}
+
+// Answers /ok at once and holds /slow back until released (five seconds at most, so no server
+// thread outlives its test).
+class SlowSite final
+{
+public:
+    SlowSite()
+    {
+        httplib::Server &s = m_server.server();
+        s.Get("/ok", [](const httplib::Request &, httplib::Response &res) { res.set_content("ok", "text/plain"); });
+        s.Get("/after", [this](const httplib::Request &, httplib::Response &res) {
+            ++afterRequests;
+            res.set_content("after", "text/plain");
+        });
+        s.Get("/slow", [this](const httplib::Request &, httplib::Response &res) {
+            slowEntered = true;
+            for (int step = 0; step < 500 && !m_release; ++step) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            res.set_content("slow", "text/plain");
+        });
+        if (!m_server.start() || !QTest::qWaitFor([this] { return m_server.server().is_running(); }, kRunWaitMs)) {
+            throw std::runtime_error("the loopback server did not start");
+        }
+    }
+
+    ~SlowSite() { m_release = true; }
+
+    SlowSite(const SlowSite &) = delete;
+    SlowSite &operator=(const SlowSite &) = delete;
+
+    QString url(const QString &path) const { return m_server.url(path); }
+
+    std::atomic<bool> slowEntered{false};
+    std::atomic<int> afterRequests{0};
+
+private:
+    std::atomic<bool> m_release{false};
+    LoopbackServer m_server;
+};
+
+bool passRunning(const TAppForm &form)
+{
+    return child<QPushButton>(form, u"Button2"_s).text() == u"STOP"_s;
+}
+
+::testing::AssertionResult waitForPassEnd(const TAppForm &form)
+{
+    if (!QTest::qWaitFor([&form] { return !passRunning(form); }, kRunWaitMs)) {
+        return ::testing::AssertionFailure() << "the pass did not end";
+    }
+    return ::testing::AssertionSuccess();
+}
+
 } // namespace
 
 // The window started as the program starts it asks the update service for its own product and
@@ -94,6 +174,62 @@ TEST(TAppFormWindow, RestoredSizeIsCentredOnTheScreen)
         SCOPED_TRACE("shown");
         expectCentred(form->normalGeometry());
     }
+}
+
+// A page that could not be loaded says why in the activity panel, beside "Total Links: 0", until
+// the next run.
+TEST(TAppFormWindow, APageThatCannotBeLoadedSaysWhy)
+{
+    struct Case
+    {
+        const char *name;
+        QString address;
+        QString reason; // what the engine reports for it
+    };
+
+    Sandbox sandbox;
+    const QString refused = refusedAddress();
+    const QString missing = u"file://"_s + sandbox.programFolder() + u"/no-such-page.html"_s;
+    const std::vector<Case> cases = {
+        {"refused connection", refused, FetchPage(refused, FetchOptions{}).error},
+        {"missing local file", missing, ReadLocalPage(missing).error},
+    };
+    const QString good = sandbox.page(u"good.html"_s, u"<a href=\"http://h.test/1\">one</a>"_s);
+    const auto form = sandbox.open();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.reason.isEmpty());
+        ASSERT_TRUE(collect(*form, c.address));
+        EXPECT_EQ(statusPanel(*form, 0), u"Total Links: 0"_s);
+        EXPECT_EQ(statusPanel(*form, 1), u"Could not load: "_s + c.reason);
+
+        // The next run starts without it.
+        ASSERT_TRUE(collect(*form, good));
+        EXPECT_EQ(statusPanel(*form, 0), u"Total Links: 1"_s);
+        EXPECT_EQ(statusPanel(*form, 1), QString());
+    }
+}
+
+// A check row that got no answer says why as the tooltip of its HTTP Response cell.
+TEST(TAppFormWindow, ACheckRowWithoutAnswerSaysWhyInItsTooltip)
+{
+    SlowSite site;
+    Sandbox sandbox;
+    const QString refused = refusedAddress();
+    const QString ok = site.url(u"/ok"_s);
+    const auto form = sandbox.open();
+    ASSERT_TRUE(collect(*form, linkPage(sandbox, {refused, ok})));
+    child<QPushButton>(*form, u"Button2"_s).click();
+    ASSERT_TRUE(waitForPassEnd(*form));
+
+    const ResultsModel &model = *form->resultsModel();
+    ASSERT_EQ(model.rowCount(), 2);
+    const QString tooltip = model.data(model.index(0, 4), Qt::ToolTipRole).toString();
+    EXPECT_EQ(model.rows().at(0).response, QString()) << "the cell itself stays empty";
+    EXPECT_FALSE(tooltip.isEmpty());
+    EXPECT_EQ(tooltip, model.rows().at(0).checkError);
+    EXPECT_EQ(model.rows().at(1).response, u"HTTP/1.1 200 OK"_s);
+    EXPECT_FALSE(model.data(model.index(1, 4), Qt::ToolTipRole).isValid()) << "an answered row has none";
 }
 
 } // namespace quorvel::test
