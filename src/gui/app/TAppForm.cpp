@@ -391,6 +391,7 @@ void TAppForm::buildWindow()
     m_brokenButton->setIcon(NamedIcon(u"link_break"_s));
     m_brokenButton->setIconSize(QSize(32, 32));
     m_brokenButton->setToolTip(u"Check Broken Links"_s);
+    FitWidthToCaptions(*m_brokenButton, {kCheckBrokenLinks, kStop});
     panel3->layout()->addWidget(m_findButton);
     panel3->layout()->addWidget(m_exportButton);
     panel3->layout()->addWidget(m_brokenButton);
@@ -974,6 +975,8 @@ void TAppForm::onCheckBrokenLinksClicked()
         m_cursorBusy = true;
     }
     m_checkButton->setEnabled(false);
+    // The pass took the HEAD option as it is now; changing it would have no effect.
+    m_useHead->setEnabled(false);
     m_brokenButton->setText(kStop);
     if (m_model->rowCount() > 0) {
         selectRow(0);
@@ -1021,6 +1024,7 @@ void TAppForm::onCheckPassFinished()
     m_checkPass = LinkChecker::Worker();
     m_brokenButton->setText(kCheckBrokenLinks);
     m_checkButton->setEnabled(true);
+    m_useHead->setEnabled(true);
     if (m_cursorBusy) {
         QGuiApplication::restoreOverrideCursor();
         m_cursorBusy = false;

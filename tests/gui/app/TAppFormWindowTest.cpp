@@ -232,4 +232,37 @@ TEST(TAppFormWindow, ACheckRowWithoutAnswerSaysWhyInItsTooltip)
     EXPECT_FALSE(model.data(model.index(1, 4), Qt::ToolTipRole).isValid()) << "an answered row has none";
 }
 
+// "Check Broken Links" keeps its place and width as "STOP", so a second click where the first one
+// went stops the pass; the HEAD box, which the pass has already read, is disabled meanwhile.
+TEST(TAppFormWindow, StopIsWhereCheckBrokenLinksWas)
+{
+    SlowSite site;
+    Sandbox sandbox;
+    const auto form = sandbox.open();
+    child<QSpinBox>(*form, u"ParallelChecks"_s).setValue(1);
+    ASSERT_TRUE(collect(*form, linkPage(sandbox, {site.url(u"/slow"_s), site.url(u"/after"_s)})));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto &button = child<QPushButton>(*form, u"Button2"_s);
+    auto &head = child<QCheckBox>(*form, u"CheckBox3"_s);
+    const QRect idle = button.geometry();
+    // Near the right end of the caption, where a narrower button would no longer be.
+    const QPoint spot = button.mapTo(form.get(), QPoint(button.width() - 4, button.height() / 2));
+    EXPECT_TRUE(head.isEnabled());
+
+    QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, spot);
+    ASSERT_TRUE(passRunning(*form));
+    ASSERT_TRUE(QTest::qWaitFor([&site] { return site.slowEntered.load(); }, kRunWaitMs));
+    QCoreApplication::sendPostedEvents(); // the layout follows the new caption
+    EXPECT_EQ(button.geometry(), idle);
+    EXPECT_FALSE(head.isEnabled());
+
+    QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, spot);
+    ASSERT_TRUE(waitForPassEnd(*form));
+    EXPECT_EQ(site.afterRequests.load(), 0) << "the second click stopped the pass";
+    EXPECT_EQ(form->resultsModel()->rows().at(1).response, QString());
+    EXPECT_TRUE(head.isEnabled());
+    EXPECT_EQ(button.geometry(), idle);
+}
+
 } // namespace quorvel::test
