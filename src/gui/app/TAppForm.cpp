@@ -428,6 +428,7 @@ void TAppForm::buildWindow()
     setStatusBar(status);
 
     CentreOnScreen(*this, QSize(729, 455));
+    setKeyboardOrder();
 
     // A file dropped anywhere on the window goes to the URL box by the window's own rule, never as
     // its path typed into whichever text box lies under the mouse.
@@ -474,6 +475,23 @@ void TAppForm::buildWindow()
             QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), error);
         }
     });
+}
+
+void TAppForm::setKeyboardOrder()
+{
+    // Tab leaves the results list instead of walking its cells, and visits the controls top to
+    // bottom, left to right: the URL row, the option rows, the list, the button bar.
+    m_list->setTabKeyNavigation(false);
+    const QList<QWidget *> order = {
+        m_urlBox,         m_checkButton,     m_showOptions,    m_domainName, m_subdomainName,
+        m_connectTimeout, m_responseTimeout, m_parallelChecks, m_agentBox,   m_ignoreExtensions,
+        m_removeAnchors,  m_useHead,         m_ignoreUrls,     m_list,       m_findButton,
+        m_exportButton,   m_brokenButton,    m_feedbackButton, m_aboutButton};
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        setTabOrder(order.at(i - 1), order.at(i));
+    }
+    // Tab in the Ignore URLs box moves on rather than typing a tab character into the list.
+    m_ignoreUrls->setTabChangesFocus(true);
 }
 
 void TAppForm::buildMenus()

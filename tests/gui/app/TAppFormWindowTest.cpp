@@ -265,4 +265,54 @@ TEST(TAppFormWindow, StopIsWhereCheckBrokenLinksWas)
     EXPECT_EQ(button.geometry(), idle);
 }
 
+// Tab visits every control once, top to bottom, and leaves the results list after one step instead
+// of walking its cells.
+TEST(TAppFormWindow, TabLeavesTheListAndReachesEveryButton)
+{
+    Sandbox sandbox;
+    const auto form = sandbox.open();
+    ASSERT_TRUE(collect(*form, linkPage(sandbox, {u"http://h.test/1"_s, u"http://h.test/2"_s})));
+    child<QCheckBox>(*form, u"CheckBox1"_s).setChecked(true);
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto &urlBox = child<QComboBox>(*form, u"Edit1"_s);
+    urlBox.setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, kRunWaitMs));
+
+    // The control that has the keyboard: a combo or spin box rather than its inner line edit.
+    const auto focused = [] {
+        QWidget *widget = QApplication::focusWidget();
+        if (widget && widget->parentWidget() &&
+            (qobject_cast<QComboBox *>(widget->parentWidget()) ||
+             qobject_cast<QAbstractSpinBox *>(widget->parentWidget()))) {
+            widget = widget->parentWidget();
+        }
+        return widget ? widget->objectName() : QString();
+    };
+    ASSERT_EQ(focused(), u"Edit1"_s);
+    QStringList visited;
+    for (int step = 0; step < 40; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        const QString now = focused();
+        if (now == u"Edit1"_s) {
+            break;
+        }
+        visited.append(now);
+    }
+    // The radio buttons are one stop: Tab goes to the checked one, the arrow keys move between them.
+    EXPECT_EQ(visited,
+              (QStringList{u"BitBtn1"_s, u"CheckBox1"_s, u"RadioButton1"_s, u"Edit3"_s, u"Edit4"_s, u"ParallelChecks"_s,
+                           u"ComboBox1"_s, u"Edit2"_s, u"CheckBox2"_s, u"CheckBox3"_s, u"Memo1"_s, u"ListBox1"_s,
+                           u"Button1"_s, u"Button3"_s, u"Button2"_s, u"Button4"_s, u"Button5"_s}));
+
+    // From inside the list, with a cell current, one Tab leaves it.
+    auto &list = child<QTableView>(*form, u"ListBox1"_s);
+    list.setFocus();
+    list.setCurrentIndex(form->resultsModel()->index(0, 0));
+    ASSERT_EQ(focused(), u"ListBox1"_s);
+    QTest::keyClick(&list, Qt::Key_Tab);
+    EXPECT_EQ(focused(), u"Button1"_s);
+}
+
 } // namespace quorvel::test
