@@ -73,6 +73,7 @@ const QString kCheck = u"Check"_s;
 const QString kStop = u"STOP"_s;
 const QString kStopping = u"Stopping..."_s;
 const QString kCheckBrokenLinks = u"Check Broken Links"_s;
+const QString kNotFound = u"Not found"_s;
 
 // Tahoma where the system has it, else the closest sans-serif.
 QFont tahoma(int pixelSize, bool bold = false)
@@ -870,8 +871,14 @@ void TAppForm::onFindNext(const QString &text)
 {
     m_findPosition = FindNextRow(m_model->rows(), text, m_findPosition);
     if (m_findPosition < 0) {
+        // The old match must not look like the answer.
+        m_list->clearSelection();
+        m_statusActivity->setText(kNotFound);
         beep();
         return;
+    }
+    if (m_statusActivity->text() == kNotFound) {
+        m_statusActivity->clear();
     }
     selectRow(static_cast<int>(m_findPosition));
 }
