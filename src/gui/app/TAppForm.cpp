@@ -17,6 +17,7 @@
 #include "gui/common/CaptionDialog.h"
 #include "gui/common/Icons.h"
 #include "gui/common/WidgetPlacement.h"
+#include "gui/results/ExportFileDialog.h"
 #include "gui/results/ResultsModel.h"
 #include "gui/results/TFindDialog.h"
 #include "gui/windows/TAboutBox.h"
@@ -463,11 +464,7 @@ void TAppForm::buildWindow()
     });
     connect(m_findButton, &QPushButton::clicked, this, &TAppForm::onFind);
     connect(m_exportButton, &QPushButton::clicked, this, [this] {
-        QFileDialog dialog(this);
-        dialog.setObjectName(u"SaveDialog1"_s);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilters({u"CSV File (*.csv)"_s, u"Text File (*.txt)"_s});
-        dialog.setDefaultSuffix(u"txt"_s);
+        ExportFileDialog dialog(this);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
             return;
         }
