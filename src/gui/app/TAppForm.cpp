@@ -1,5 +1,6 @@
 #include "gui/app/TAppForm.h"
 
+#include "core/analyze/Analysis.h"
 #include "core/app/DataFolder.h"
 #include "core/app/MakerSite.h"
 #include "core/app/OptionDefaults.h"
@@ -7,7 +8,6 @@
 #include "core/app/SettingsStore.h"
 #include "core/app/UrlHistory.h"
 #include "core/app/VersionInfo.h"
-#include "core/analyze/Analysis.h"
 #include "core/collect/LocalPage.h"
 #include "core/common/LookupText.h"
 #include "core/common/Text.h"
@@ -16,6 +16,8 @@
 #include "gui/analyze/TAnalyzeForm.h"
 #include "gui/common/CaptionDialog.h"
 #include "gui/common/Icons.h"
+#include "gui/common/WidgetPlacement.h"
+#include "gui/results/ExportFileDialog.h"
 #include "gui/results/ResultsModel.h"
 #include "gui/results/TFindDialog.h"
 #include "gui/windows/TAboutBox.h"
@@ -32,7 +34,6 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QKeyEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -40,6 +41,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -72,6 +74,7 @@ const QString kCheck = u"Check"_s;
 const QString kStop = u"STOP"_s;
 const QString kStopping = u"Stopping..."_s;
 const QString kCheckBrokenLinks = u"Check Broken Links"_s;
+const QString kNotFound = u"Not found"_s;
 
 // Tahoma where the system has it, else the closest sans-serif.
 QFont tahoma(int pixelSize, bool bold = false)
@@ -102,14 +105,14 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
 {
     setObjectName(u"AppForm"_s);
     setFont(tahoma(11));
+    // Start-up, in order: identity, file drops, data folder, list separator. The identity comes
+    // first: the menus' update notifier and the windows they open are given it when built.
+    readIdentity();
     buildWindow();
     buildMenus();
-
-    // Start-up, in order: identity, file drops, data folder, list separator.
-    readIdentity();
     setAcceptDrops(true);
-    m_dataFolder = ChooseDataFolder(m_environment.programFolder, m_companyName, m_appProductName,
-                                    m_environment.configHome);
+    m_dataFolder =
+        ChooseDataFolder(m_environment.programFolder, m_companyName, m_appProductName, m_environment.configHome);
     m_settings.emplace(SettingsStore::inFolder(m_dataFolder));
     applyStoredOptions();
     connectOptionWriters();
@@ -390,6 +393,7 @@ void TAppForm::buildWindow()
     m_brokenButton->setIcon(NamedIcon(u"link_break"_s));
     m_brokenButton->setIconSize(QSize(32, 32));
     m_brokenButton->setToolTip(u"Check Broken Links"_s);
+    FitWidthToCaptions(*m_brokenButton, {kCheckBrokenLinks, kStop});
     panel3->layout()->addWidget(m_findButton);
     panel3->layout()->addWidget(m_exportButton);
     panel3->layout()->addWidget(m_brokenButton);
@@ -425,7 +429,8 @@ void TAppForm::buildWindow()
     status->addPermanentWidget(m_checkProgress);
     setStatusBar(status);
 
-    resize(729, 455);
+    CentreOnScreen(*this, QSize(729, 455));
+    setKeyboardOrder();
 
     // A file dropped anywhere on the window goes to the URL box by the window's own rule, never as
     // its path typed into whichever text box lies under the mouse.
@@ -459,11 +464,7 @@ void TAppForm::buildWindow()
     });
     connect(m_findButton, &QPushButton::clicked, this, &TAppForm::onFind);
     connect(m_exportButton, &QPushButton::clicked, this, [this] {
-        QFileDialog dialog(this);
-        dialog.setObjectName(u"SaveDialog1"_s);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilters({u"CSV File (*.csv)"_s, u"Text File (*.txt)"_s});
-        dialog.setDefaultSuffix(u"txt"_s);
+        ExportFileDialog dialog(this);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
             return;
         }
@@ -472,6 +473,23 @@ void TAppForm::buildWindow()
             QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), error);
         }
     });
+}
+
+void TAppForm::setKeyboardOrder()
+{
+    // Tab leaves the results list instead of walking its cells, and visits the controls top to
+    // bottom, left to right: the URL row, the option rows, the list, the button bar.
+    m_list->setTabKeyNavigation(false);
+    const QList<QWidget *> order = {
+        m_urlBox,         m_checkButton,     m_showOptions,    m_domainName, m_subdomainName,
+        m_connectTimeout, m_responseTimeout, m_parallelChecks, m_agentBox,   m_ignoreExtensions,
+        m_removeAnchors,  m_useHead,         m_ignoreUrls,     m_list,       m_findButton,
+        m_exportButton,   m_brokenButton,    m_feedbackButton, m_aboutButton};
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        setTabOrder(order.at(i - 1), order.at(i));
+    }
+    // Tab in the Ignore URLs box moves on rather than typing a tab character into the list.
+    m_ignoreUrls->setTabChangesFocus(true);
 }
 
 void TAppForm::buildMenus()
@@ -540,11 +558,10 @@ void TAppForm::buildMenus()
     help->addSeparator();
     QAction *updates = help->addAction(u"Update Notifications"_s);
     updates->setObjectName(u"UpdateNotifications1"_s);
-    m_updateNotifier = new UpdateNotifier(windowContext(),
-                                          m_environment.showUpdateIni.isEmpty()
-                                              ? ShowUpdateSetting()
-                                              : ShowUpdateSetting(m_environment.showUpdateIni),
-                                          updates, this);
+    m_updateNotifier = new UpdateNotifier(
+        windowContext(),
+        m_environment.showUpdateIni.isEmpty() ? ShowUpdateSetting() : ShowUpdateSetting(m_environment.showUpdateIni),
+        updates, this);
     help->addAction(NamedIcon(u"feedback"_s), u"Send Feedback..."_s, this, &TAppForm::onSendFeedback)
         ->setObjectName(u"SendFeedback1"_s);
     help->addAction(NamedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
@@ -564,11 +581,14 @@ void TAppForm::addWebToolItems(QMenu *menu)
             ->setObjectName(WebToolObjectName(tool) + suffix);
         if (tool == indexTools.constLast()) {
             // "All" runs the four index checks in order, each applying the row-target rule itself.
-            index->addAction(AllIndexCaption(), this, [this, indexTools] {
-                for (const WebTool each : indexTools) {
-                    openWebTool(each);
-                }
-            })->setObjectName(u"All1"_s + suffix);
+            index
+                ->addAction(AllIndexCaption(), this,
+                            [this, indexTools] {
+                                for (const WebTool each : indexTools) {
+                                    openWebTool(each);
+                                }
+                            })
+                ->setObjectName(u"All1"_s + suffix);
         }
     }
 }
@@ -730,14 +750,20 @@ void TAppForm::onRowsCollected(quint64 generation, const QList<LinkRow> &rows)
     }
 }
 
-void TAppForm::onRunFinished(quint64 generation, qsizetype, const QString &)
+void TAppForm::onRunFinished(quint64 generation, qsizetype, const QString &error)
 {
     if (generation != m_generation) {
         return;
     }
+    const bool stoppedByUser = m_checkButton->text() == kStopping;
     m_collector.reset();
     m_statusTotal->setText(u"Total Links: "_s + QString::number(m_model->rowCount()));
     IslemTamam();
+    // A page that could not be loaded must not pass for one without links: the reason stays in the
+    // activity panel until the next run.
+    if (!error.isEmpty() && !stoppedByUser) {
+        m_statusActivity->setText(u"Could not load: "_s + error);
+    }
     beep();
 }
 
@@ -842,16 +868,22 @@ void TAppForm::onFindNext(const QString &text)
 {
     m_findPosition = FindNextRow(m_model->rows(), text, m_findPosition);
     if (m_findPosition < 0) {
+        // The old match must not look like the answer.
+        m_list->clearSelection();
+        m_statusActivity->setText(kNotFound);
         beep();
         return;
+    }
+    if (m_statusActivity->text() == kNotFound) {
+        m_statusActivity->clear();
     }
     selectRow(static_cast<int>(m_findPosition));
 }
 
 void TAppForm::onLoadFile()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                      u"HTML File (*.htm*);;Any File (*)"_s);
+    const QString path =
+        QFileDialog::getOpenFileName(this, QString(), QString(), u"HTML File (*.htm*);;Any File (*)"_s);
     if (!path.isEmpty()) {
         setLocalFile(QFileInfo(path).absoluteFilePath());
     }
@@ -894,9 +926,7 @@ void TAppForm::onAnalyzeUrl()
         form->setWindowFlag(Qt::Window);
         form->show();
     });
-    watcher->setFuture(QtConcurrent::run([address = *target, options, stop] {
-        return RunAnalysis(address, options);
-    }));
+    watcher->setFuture(QtConcurrent::run([address = *target, options, stop] { return RunAnalysis(address, options); }));
 }
 
 WindowContext TAppForm::windowContext()
@@ -907,8 +937,12 @@ WindowContext TAppForm::windowContext()
     context.appVersion = m_appVersion;
     context.makerHost = m_environment.makerHost;
     context.programFolder = QFileInfo(m_environment.programFile).absolutePath();
-    context.open = [this](const QString &address) { openAddress(address); };
-    context.beep = [this] { beep(); };
+    context.open = [this](const QString &address) {
+        openAddress(address);
+    };
+    context.beep = [this] {
+        beep();
+    };
     return context;
 }
 
@@ -963,6 +997,8 @@ void TAppForm::onCheckBrokenLinksClicked()
         m_cursorBusy = true;
     }
     m_checkButton->setEnabled(false);
+    // The pass took the HEAD option as it is now; changing it would have no effect.
+    m_useHead->setEnabled(false);
     m_brokenButton->setText(kStop);
     if (m_model->rowCount() > 0) {
         selectRow(0);
@@ -997,7 +1033,8 @@ void TAppForm::onRowChecked(int row, const TURLStatus &status)
     if (sender() != m_checkPass.checker) {
         return; // a pass that was already ended
     }
-    m_model->setCheckResult(row, status.MyMessage, status.MyResponseTime, IconForStatus(status.MyStatus));
+    m_model->setCheckResult(row, status.MyMessage, status.MyResponseTime, IconForStatus(status.MyStatus),
+                            status.MyError);
     m_checkProgress->setValue(++m_checkedRows);
 }
 
@@ -1009,6 +1046,7 @@ void TAppForm::onCheckPassFinished()
     m_checkPass = LinkChecker::Worker();
     m_brokenButton->setText(kCheckBrokenLinks);
     m_checkButton->setEnabled(true);
+    m_useHead->setEnabled(true);
     if (m_cursorBusy) {
         QGuiApplication::restoreOverrideCursor();
         m_cursorBusy = false;

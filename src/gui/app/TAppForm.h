@@ -92,6 +92,7 @@ protected:
 private:
     void buildWindow();
     void buildMenus();
+    void setKeyboardOrder();
     void addWebToolItems(QMenu *menu);
     void applyStoredOptions();
     void connectOptionWriters();

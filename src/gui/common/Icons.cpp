@@ -3,6 +3,7 @@
 #include "core/results/LinkRow.h"
 
 #include <QFile>
+#include <QPixmap>
 
 using namespace Qt::StringLiterals;
 
@@ -50,6 +51,17 @@ QIcon RowIcon(int index)
 {
     const QString name = RowIconName(index);
     return name.isEmpty() ? QIcon() : NamedIcon(name);
+}
+
+QIcon BlankIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32}) {
+        QPixmap blank(size, size);
+        blank.fill(Qt::transparent);
+        icon.addPixmap(blank);
+    }
+    return icon;
 }
 
 } // namespace quorvel

@@ -17,4 +17,8 @@ QString RowIconName(int index);
 // The picture of a row's image index; a null icon when RowIconName is empty.
 QIcon RowIcon(int index);
 
+// A fully transparent picture in the sizes of the named ones (16 and 32 pixels): it takes the place
+// of a missing picture, so the text beside it stays where it would be.
+QIcon BlankIcon();
+
 } // namespace quorvel

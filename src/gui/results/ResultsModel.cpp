@@ -12,6 +12,8 @@ namespace {
 // than moving the table's tail once per row.
 constexpr qsizetype kRowByRowLimit = 4;
 
+constexpr int kResponseColumn = 4; // "HTTP Response"
+
 bool isColumn(int column)
 {
     return column >= 0 && column < LinkRow::kColumnCount;
@@ -25,6 +27,7 @@ ResultsModel::ResultsModel(QObject *parent)
     for (int index : {kIconCollected, kIconOk, kIconRedirect, kIconBroken}) {
         m_icons.insert(index, RowIcon(index));
     }
+    m_blankIcon = BlankIcon();
 }
 
 QString ResultsModel::columnCaption(int column)
@@ -83,9 +86,12 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole:
         if (index.column() == 0) {
             const auto icon = m_icons.constFind(row.icon);
-            if (icon != m_icons.constEnd()) {
-                return *icon;
-            }
+            return icon != m_icons.constEnd() ? *icon : m_blankIcon;
+        }
+        return QVariant();
+    case Qt::ToolTipRole:
+        if (index.column() == kResponseColumn && !row.checkError.isEmpty()) {
+            return row.checkError;
         }
         return QVariant();
     default:
@@ -147,7 +153,8 @@ void ResultsModel::clear()
     endResetModel();
 }
 
-void ResultsModel::setCheckResult(int row, const QString &response, const QString &responseTime, int icon)
+void ResultsModel::setCheckResult(int row, const QString &response, const QString &responseTime, int icon,
+                                  const QString &error)
 {
     if (row < 0 || row >= m_rows.size()) {
         return;
@@ -156,7 +163,9 @@ void ResultsModel::setCheckResult(int row, const QString &response, const QStrin
     target.response = response;
     target.responseTime = responseTime;
     target.icon = icon;
-    Q_EMIT dataChanged(index(row, 0), index(row, LinkRow::kColumnCount - 1), {Qt::DisplayRole, Qt::DecorationRole});
+    target.checkError = error;
+    Q_EMIT dataChanged(index(row, 0), index(row, LinkRow::kColumnCount - 1),
+                       {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 void ResultsModel::resetCheckCells()
@@ -168,9 +177,10 @@ void ResultsModel::resetCheckCells()
         row.icon = kIconNone;
         row.response.clear();
         row.responseTime.clear();
+        row.checkError.clear();
     }
     Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, LinkRow::kColumnCount - 1),
-                       {Qt::DisplayRole, Qt::DecorationRole});
+                       {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 void ResultsModel::headerClicked(int column)

@@ -13,7 +13,8 @@ namespace quorvel {
 
 // The rows of the results list (ListBox1) as a table: the link and its five cells as text in six
 // columns, the row's icon beside the link. Owns the sort state: once a header was clicked
-// (sorted mode), appended rows take their place by the current order. Selections and other
+// (sorted mode), appended rows take their place by the current order. A row without a picture
+// gets a blank one of the same size, so every link starts at the same place. Selections and other
 // persistent indexes follow their rows through every re-ordering. UI thread.
 class ResultsModel final : public QAbstractTableModel
 {
@@ -46,9 +47,11 @@ public:
     // Removes every row; the sort state stays.
     void clear();
     // One result of the broken-link check: the "HTTP Response" and "Response Time (ms)" cells and
-    // the icon. Never re-sorts. An index out of range is ignored.
-    void setCheckResult(int row, const QString &response, const QString &responseTime, int icon);
-    // The start of a check pass: no icon and empty check cells in every row.
+    // the icon, and why no answer came (the tooltip of the "HTTP Response" cell; empty when one
+    // came). Never re-sorts. An index out of range is ignored.
+    void setCheckResult(int row, const QString &response, const QString &responseTime, int icon,
+                        const QString &error = QString());
+    // The start of a check pass: no icon, empty check cells and no reason in every row.
     void resetCheckCells();
     // A header click the window let through (no run or check going): same column reverses, another
     // sorts ascending; sorts the whole table. A column out of range is ignored.
@@ -62,6 +65,7 @@ private:
     LinkRows m_rows;
     SortState m_sort;
     QHash<int, QIcon> m_icons;
+    QIcon m_blankIcon;
 };
 
 } // namespace quorvel

@@ -174,7 +174,9 @@ public:
         environment.programFile = QCoreApplication::applicationFilePath();
         environment.programFolder = m_program.path();
         environment.configHome = m_config.path();
-        environment.makerHost = QStringLiteral("127.0.0.1:9");
+        environment.makerHost = makerHost;
+        // The update notices' switch stays in the sandbox, never in the user's own settings.
+        environment.showUpdateIni = QDir(m_config.path()).filePath(QStringLiteral("showupdate.ini"));
         environment.openAddress = [this](const QString &address) {
             opened.append(address);
         };
@@ -211,6 +213,7 @@ public:
         return QStringLiteral("file://") + path;
     }
 
+    QString makerHost = QStringLiteral("127.0.0.1:9"); // the maker's site: nothing listens there
     QStringList opened;
     int beeps = 0;
     int restarts = 0;

@@ -842,24 +842,33 @@ TEST_F(TAppFormOptionsLoopback, HeaderClickDuringAPassIsIgnored)
 // ---------------------------------------------------------------------------------------------
 // Export through the save dialog
 
-// Button3 asks for a file with the save dialog and writes the rows in the format of its name.
+// Button3 asks for a file with the save dialog and writes the rows in the format of its name; a
+// name typed without an extension gets the one of the chosen filter.
 TEST(TAppFormOptions, ExportWritesTheFileTheDialogNames)
 {
     struct Case
     {
         const char *name;
-        QString fileName; // empty: the dialog is cancelled
+        QString filter;   // chosen in the dialog; empty: the one it opens with
+        QString fileName; // as typed; empty: the dialog is cancelled
+        QString written;  // the file that results; empty: fileName
         ExportFormat format;
         bool fails;
     };
 
+    const QString csvFilter = u"CSV File (*.csv)"_s;
+    const QString textFilter = u"Text File (*.txt)"_s;
     const std::vector<Case> cases = {
-        {"csv name", u"links.csv"_s, ExportFormat::Csv, false},
-        {"CSV in capitals", u"LINKS.CSV"_s, ExportFormat::Csv, false},
-        {"txt name", u"links.txt"_s, ExportFormat::Text, false},
-        {"csv.txt name", u"links.csv.txt"_s, ExportFormat::Text, false},
-        {"cancelled", QString(), ExportFormat::Text, false},
-        {"a folder that does not exist", u"missing/links.csv"_s, ExportFormat::Csv, true},
+        {"csv name", {}, u"links.csv"_s, {}, ExportFormat::Csv, false},
+        {"CSV in capitals", {}, u"LINKS.CSV"_s, {}, ExportFormat::Csv, false},
+        {"txt name", {}, u"links.txt"_s, {}, ExportFormat::Text, false},
+        {"csv.txt name", {}, u"links.csv.txt"_s, {}, ExportFormat::Text, false},
+        {"no extension, the filter it opens with", {}, u"plain"_s, u"plain.csv"_s, ExportFormat::Csv, false},
+        {"no extension, CSV filter chosen", csvFilter, u"report"_s, u"report.csv"_s, ExportFormat::Csv, false},
+        {"no extension, Text filter chosen", textFilter, u"notes"_s, u"notes.txt"_s, ExportFormat::Text, false},
+        {"CSV filter but named .txt", csvFilter, u"named.txt"_s, {}, ExportFormat::Text, false},
+        {"cancelled", {}, QString(), {}, ExportFormat::Text, false},
+        {"a folder that does not exist", {}, u"missing/links.csv"_s, {}, ExportFormat::Csv, true},
     };
     Sandbox sandbox;
     const QString page = sandbox.page(u"export.html"_s, u"<a href=\"http://h.test/a\">say \"hi\"</a>"
@@ -872,20 +881,24 @@ TEST(TAppFormOptions, ExportWritesTheFileTheDialogNames)
 
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString path = c.fileName.isEmpty() ? QString() : target.filePath(c.fileName);
+        const QString typed = c.fileName.isEmpty() ? QString() : target.filePath(c.fileName);
+        const QString path = c.written.isEmpty() ? typed : target.filePath(c.written);
         QStringList filters;
-        QString suffix;
+        QString openedWith;
         bool saving = false;
         const QStringList filesBefore = QDir(target.path()).entryList(QDir::Files);
         sandbox.dialogs.clear();
         sandbox.dialogs.answerWith(ModalAnswerer::onFileDialog([&](QFileDialog &files) {
             filters = files.nameFilters();
-            suffix = files.defaultSuffix();
+            openedWith = files.selectedNameFilter();
             saving = files.acceptMode() == QFileDialog::AcceptSave;
-            if (path.isEmpty()) {
+            if (!c.filter.isEmpty()) {
+                files.selectNameFilter(c.filter);
+            }
+            if (typed.isEmpty()) {
                 files.reject();
             } else {
-                files.selectFile(path);
+                files.selectFile(typed);
                 // The dialog's own accept, as its Save button runs it (protected in QFileDialog).
                 static_cast<QDialog &>(files).accept();
             }
@@ -893,8 +906,8 @@ TEST(TAppFormOptions, ExportWritesTheFileTheDialogNames)
         child<QPushButton>(*form, u"Button3"_s).click();
 
         ASSERT_EQ(sandbox.dialogs.seen().size(), c.fails ? 2u : 1u) << "the save dialog, and the error if any";
-        EXPECT_EQ(filters, (QStringList{u"CSV File (*.csv)"_s, u"Text File (*.txt)"_s}));
-        EXPECT_EQ(suffix, u"txt"_s);
+        EXPECT_EQ(filters, (QStringList{csvFilter, textFilter}));
+        EXPECT_EQ(openedWith, csvFilter);
         EXPECT_TRUE(saving);
         if (path.isEmpty()) {
             EXPECT_EQ(QDir(target.path()).entryList(QDir::Files), filesBefore) << "a cancelled dialog writes nothing";
@@ -907,6 +920,9 @@ TEST(TAppFormOptions, ExportWritesTheFileTheDialogNames)
             continue;
         }
         EXPECT_EQ(fileBytes(path), ExportBytes(form->resultsModel()->rows(), c.format, form->localeListSeparator()));
+        if (path != typed) {
+            EXPECT_FALSE(QFile::exists(typed)) << "no file under the name without extension";
+        }
     }
 }
 

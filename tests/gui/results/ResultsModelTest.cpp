@@ -134,15 +134,19 @@ TEST(ResultsModel, RowIconsComeFromTheResources)
         model.appendRows({r});
         const QVariant decoration = model.data(model.index(0, 0), Qt::DecorationRole);
         EXPECT_EQ(RowIconName(c.index), c.picture);
-        if (c.picture.isEmpty()) {
-            EXPECT_FALSE(decoration.isValid());
-            continue;
-        }
+        // A row without a picture gets a blank one of the same size, so its link starts where the
+        // links of the other rows start.
         const QIcon icon = qvariant_cast<QIcon>(decoration);
         ASSERT_FALSE(icon.isNull());
         for (int size : {16, 32}) {
             const QImage shown = icon.pixmap(size, size).toImage();
             EXPECT_EQ(shown.size(), QSize(size, size));
+            if (c.picture.isEmpty()) {
+                QImage blank(size, size, QImage::Format_ARGB32_Premultiplied);
+                blank.fill(Qt::transparent);
+                EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied), blank);
+                continue;
+            }
             EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied),
                       QImage(u":/icons/%1/%2.png"_s.arg(size).arg(c.picture))
                           .convertToFormat(QImage::Format_ARGB32_Premultiplied));
@@ -284,17 +288,26 @@ TEST(ResultsModel, CheckCells)
 
     model.setCheckResult(0, u"HTTP/1.1 200 OK"_s, u"12"_s, kIconOk);
     model.setCheckResult(2, u"HTTP/1.1 404 Not Found"_s, u"7"_s, kIconBroken);
+    model.setCheckResult(1, QString(), u"3"_s, kIconBroken, u"Could not connect to server"_s);
     model.setCheckResult(3, u"out of range"_s, u"1"_s, kIconOk);
     model.setCheckResult(-1, u"out of range"_s, u"1"_s, kIconOk);
     EXPECT_EQ(layout.size(), 0) << "check results never re-sort";
-    ASSERT_EQ(changed.size(), 2);
+    ASSERT_EQ(changed.size(), 3);
     EXPECT_EQ(changed[1][0].value<QModelIndex>().row(), 2);
+    EXPECT_TRUE(changed[2][2].value<QList<int>>().contains(Qt::ToolTipRole));
     EXPECT_EQ(model.rows()[0].response, u"HTTP/1.1 200 OK"_s);
     EXPECT_EQ(model.rows()[0].responseTime, u"12"_s);
     EXPECT_EQ(model.rows()[0].icon, kIconOk);
-    EXPECT_EQ(model.rows()[1].response, QString());
-    EXPECT_EQ(model.rows()[1].icon, kIconCollected);
     EXPECT_EQ(model.data(model.index(2, 4)).toString(), u"HTTP/1.1 404 Not Found"_s);
+    // A row that got no answer says why as the tooltip of its HTTP Response cell, and only there.
+    EXPECT_EQ(model.rows()[1].response, QString());
+    EXPECT_EQ(model.rows()[1].checkError, u"Could not connect to server"_s);
+    EXPECT_EQ(model.data(model.index(1, 4), Qt::ToolTipRole).toString(), u"Could not connect to server"_s);
+    for (int column : {0, 1, 2, 3, 5}) {
+        SCOPED_TRACE(column);
+        EXPECT_FALSE(model.data(model.index(1, column), Qt::ToolTipRole).isValid());
+    }
+    EXPECT_FALSE(model.data(model.index(0, 4), Qt::ToolTipRole).isValid()) << "an answered row has no tooltip";
 
     const LinkRows snapshot = model.rows(); // a check pass works on its own copy
     model.resetCheckCells();
@@ -303,11 +316,12 @@ TEST(ResultsModel, CheckCells)
         EXPECT_EQ(model.rows()[i].response, QString());
         EXPECT_EQ(model.rows()[i].responseTime, QString());
         EXPECT_EQ(model.rows()[i].icon, kIconNone);
-        EXPECT_FALSE(model.data(model.index(i, 0), Qt::DecorationRole).isValid());
+        EXPECT_EQ(model.rows()[i].checkError, QString());
+        EXPECT_FALSE(model.data(model.index(i, 4), Qt::ToolTipRole).isValid());
     }
     EXPECT_EQ(linksOf(model.rows()), linksOf(snapshot));
     EXPECT_EQ(snapshot[0].icon, kIconOk) << "the copy keeps its values";
-    EXPECT_EQ(changed.size(), 3);
+    EXPECT_EQ(changed.size(), 4);
 }
 
 TEST(ResultsModel, RunStartReturnsToTheLinkColumn)
