@@ -130,12 +130,15 @@ bool isWholeMs(const QString &time)
     return digits.match(time).hasMatch();
 }
 
-// The results without their times, which differ from pass to pass.
+// The results without their times, which differ from pass to pass: the response time, and the
+// "after N ms" that libcurl writes into a failed connection's reason.
 QList<std::optional<TURLStatus>> withoutTimes(LinkCheckResults results)
 {
+    static const QRegularExpression elapsed(u" after \\d+ ms"_s);
     for (auto &r : results) {
         if (r) {
             r->MyResponseTime = r->MyResponseTime.isEmpty() ? QString() : u"t"_s;
+            r->MyError.replace(elapsed, u" after t ms"_s);
         }
     }
     return results;

@@ -1,15 +1,14 @@
 #include "gui/analyze/TAnalyzeForm.h"
 
 #include "core/analyze/Analysis.h"
+#include "gui/common/WidgetPlacement.h"
 
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -76,18 +75,6 @@ QWidget *contentsField(const AnalysisResult &result, QWidget *parent)
     return field;
 }
 
-// Centres the window's frame on the screen that shows the given widget, or on the main screen.
-void centreOnScreen(QWidget *window, const QWidget *near)
-{
-    const QScreen *screen = near ? near->screen() : QGuiApplication::primaryScreen();
-    if (!screen) {
-        return;
-    }
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
-}
-
 } // namespace
 
 TAnalyzeForm::TAnalyzeForm(const AnalysisResult &result, QWidget *parent)
@@ -113,7 +100,7 @@ void TAnalyzeForm::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_placed) {
         m_placed = true;
-        centreOnScreen(this, parentWidget());
+        CentreOnScreen(*this, size());
     }
 }
 
