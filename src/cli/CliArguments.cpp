@@ -131,6 +131,9 @@ std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *
             if (!value(&parsed.ignoreUrlsFile)) {
                 return std::nullopt;
             }
+            if (parsed.ignoreUrlsFile.isEmpty()) {
+                return fail(u"--ignore-urls needs a file name"_s);
+            }
         } else if (arg == u"--agent" && collectOption) {
             if (!value(&parsed.agent)) {
                 return std::nullopt;
@@ -146,10 +149,17 @@ std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *
             if (v.size() != 1) {
                 return fail(u"--separator takes one character"_s);
             }
+            // Such a separator would make fields that no reader can split back.
+            if (v == u"\"" || v == u"\r" || v == u"\n") {
+                return fail(u"--separator cannot be a double quote or a line break"_s);
+            }
             parsed.separator = v.front();
         } else if (arg == u"--output" && collectOption) {
             if (!value(&parsed.outputFile)) {
                 return std::nullopt;
+            }
+            if (parsed.outputFile.isEmpty()) {
+                return fail(u"--output needs a file name"_s);
             }
         } else if (arg == u"--contents-host" && parsed.command == CliCommand::Analyze) {
             if (!value(&parsed.contentsHost)) {

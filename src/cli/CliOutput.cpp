@@ -1,5 +1,7 @@
 #include "cli/CliOutput.h"
 
+using namespace Qt::StringLiterals;
+
 namespace quorvel {
 
 namespace {
@@ -15,6 +17,24 @@ void appendEscape(QByteArray &out, char16_t unit)
 }
 
 } // namespace
+
+QString VisibleText(const QString &text)
+{
+    static constexpr char16_t kHex[] = u"0123456789abcdef";
+    QString out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (!IsControlCharacter(c)) {
+            out += ch;
+        } else if (c < 0x80) {
+            out += u"\\x"_s + QChar(kHex[c >> 4]) + QChar(kHex[c & 0xF]);
+        } else {
+            out += u"\\u00"_s + QChar(kHex[c >> 4]) + QChar(kHex[c & 0xF]);
+        }
+    }
+    return out;
+}
 
 QByteArray JsonString(const QString &text)
 {
@@ -36,17 +56,29 @@ QByteArray JsonString(const QString &text)
             ++i; // a proper pair is written as UTF-8
             continue;
         }
-        if (c >= 0x20 && c != u'"' && c != u'\\' && !high && !low) {
+        if (!IsControlCharacter(c) && c != u'"' && c != u'\\' && !high && !low) {
             continue;
         }
         flush(i);
         switch (c) {
-        case u'"': out += "\\\""; break;
-        case u'\\': out += "\\\\"; break;
-        case u'\n': out += "\\n"; break;
-        case u'\r': out += "\\r"; break;
-        case u'\t': out += "\\t"; break;
-        default: appendEscape(out, c); break;
+        case u'"':
+            out += "\\\"";
+            break;
+        case u'\\':
+            out += "\\\\";
+            break;
+        case u'\n':
+            out += "\\n";
+            break;
+        case u'\r':
+            out += "\\r";
+            break;
+        case u'\t':
+            out += "\\t";
+            break;
+        default:
+            appendEscape(out, c);
+            break;
         }
         runStart = i + 1;
     }

@@ -1,7 +1,7 @@
 #include "cli/AnalyzeJson.h"
 #include "cli/CliArguments.h"
-#include "core/analyze/Analysis.h"
 #include "cli/CliOutput.h"
+#include "core/analyze/Analysis.h"
 #include "core/collect/Collector.h"
 #include "core/collect/LocalPage.h"
 #include "core/common/Http.h"
@@ -13,9 +13,13 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <unistd.h>
-
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace quorvel;
@@ -28,33 +32,99 @@ constexpr int kExitUsage = 2;
 constexpr int kExitPageFailed = 3;
 constexpr int kExitOutputFailed = 4;
 
+// An Ignore URLs list is a few lines of address prefixes; a bigger file is a mistake, not a list.
+constexpr qint64 kIgnoreUrlsMaxBytes = 16LL * 1024 * 1024;
+
+// The first failed write to standard output (its errno), 0 while every write went through. Later
+// writes are skipped: the output is lost either way, and the run ends with kExitOutputFailed.
+int g_outError = 0;
+
 void writeOut(const QByteArray &bytes)
 {
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    if (g_outError != 0 || bytes.isEmpty()) {
+        return;
+    }
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) !=
+        static_cast<size_t>(bytes.size())) {
+        g_outError = errno != 0 ? errno : EIO;
+    }
 }
 
+// Flushes standard output; false when any write to it failed (a full disk, a closed pipe).
+bool finishOut()
+{
+    errno = 0;
+    if (g_outError == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) {
+        g_outError = errno != 0 ? errno : EIO;
+    }
+    return g_outError == 0;
+}
+
+// One message line on standard error; control characters in it (from a page, a server, a file
+// name) are written as visible escapes.
 void writeErr(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8() + '\n';
+    const QByteArray bytes = VisibleText(text).toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+// SIGINT or SIGTERM, once received; the collection run and the check poll g_stop and end early.
+std::atomic<bool> g_stop = false;
+std::atomic<int> g_signal = 0;
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "set from a signal handler");
+
+void onStopSignal(int signal)
+{
+    g_signal.store(signal);
+    g_stop.store(true);
+}
+
+// A first Ctrl-C stops the run and prints what it has; a second one (SA_RESETHAND) ends the
+// program at once, as usual.
+void catchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 int usageError(const QString &message)
 {
     writeErr(u"quorvel-cli: "_s + message);
-    writeErr(CliUsage().section(u'\n', 0, 3));
+    for (const QString &line : CliUsage().section(u'\n', 0, 3).split(u'\n')) {
+        writeErr(line);
+    }
     writeErr(u"Run quorvel-cli --help for the options."_s);
     return kExitUsage;
 }
 
 // The address as the URL box would hold it: a path of an existing local file becomes its
-// "file:///" address, as Load File would put it there; everything else gets the Check fix-up.
+// "file:///" address, as Load File would put it there; so does anything written as a path ("/",
+// "./", "../"), so that a missing file is reported as such instead of becoming "http:///..." and a
+// request; everything else gets the Check fix-up.
 QString boxAddress(const QString &argument)
 {
-    if (!argument.startsWith(u"http"_s) && !argument.startsWith(u"file:///"_s) && QFileInfo(argument).isFile()) {
+    const bool looksLikePath =
+        argument.startsWith(u'/') || argument.startsWith(u"./"_s) || argument.startsWith(u"../"_s);
+    if (!argument.startsWith(u"http"_s) && !argument.startsWith(u"file:///"_s) &&
+        (looksLikePath || QFileInfo(argument).isFile())) {
         return LocalAddressOf(QFileInfo(argument).absoluteFilePath());
     }
     return FixUpAddress(argument);
+}
+
+// Do two paths name the same existing file (same device and inode, whatever the names)?
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat sa = {};
+    struct stat sb = {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 // Prints the rows or writes the export file; returns false when the file could not be written.
@@ -74,9 +144,13 @@ bool emitRows(const LinkRows &rows, const CliArguments &args)
         return true;
     }
     const ExportFormat format = args.format == CliFormat::Csv ? ExportFormat::Csv : ExportFormat::Text;
+    // A terminal shows the rows with control characters escaped; a file or a pipe gets them
+    // byte for byte.
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     QByteArray out;
     for (const LinkRow &row : rows) {
-        out += ExportLine(row, format, separator).toUtf8() + '\n';
+        const QString line = ExportLine(row, format, separator);
+        out += (terminal ? VisibleText(line) : line).toUtf8() + '\n';
     }
     writeOut(out);
     return true;
@@ -93,7 +167,7 @@ public:
     void show(const QString &text)
     {
         if (m_enabled) {
-            const QByteArray line = "\r\033[K" + text.toUtf8();
+            const QByteArray line = "\r\033[K" + VisibleText(text).toUtf8();
             std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
             m_shown = true;
         }
@@ -134,12 +208,20 @@ int runCollectOrCheck(const CliArguments &args)
     }
     QString ignoreUrlsText;
     if (!args.ignoreUrlsFile.isEmpty()) {
-        QFile file(args.ignoreUrlsFile);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return usageError(u"cannot read the Ignore URLs file \"%1\": %2"_s.arg(args.ignoreUrlsFile,
-                                                                                    file.errorString()));
+        const FileBytes file = ReadRegularFile(args.ignoreUrlsFile, kIgnoreUrlsMaxBytes);
+        if (!file.error.isEmpty()) {
+            return usageError(u"cannot read the Ignore URLs file: "_s + file.error);
         }
-        ignoreUrlsText = DecodeLocalFile(file.readAll());
+        ignoreUrlsText = DecodeLocalFile(file.bytes);
+    }
+    if (!args.outputFile.isEmpty()) {
+        // Compared by device and inode: another spelling or a link of the same file counts too.
+        if (IsLocalAddress(address) && sameFile(args.outputFile, LocalPathOf(address))) {
+            return usageError(u"--output names the page being read: \"%1\""_s.arg(args.outputFile));
+        }
+        if (!args.ignoreUrlsFile.isEmpty() && sameFile(args.outputFile, args.ignoreUrlsFile)) {
+            return usageError(u"--output names the Ignore URLs file: \"%1\""_s.arg(args.outputFile));
+        }
     }
 
     CollectionSnapshot snapshot;
@@ -153,12 +235,17 @@ int runCollectOrCheck(const CliArguments &args)
 
     Progress progress;
     CollectionEvents events;
-    events.loading = [&progress](const QString &page) { progress.show(u"Loading: "_s + page); };
-    CollectionResult run = TCollector::runToEnd(snapshot, events, nullptr);
+    events.loading = [&progress](const QString &page) {
+        progress.show(u"Loading: "_s + page);
+    };
+    catchStopSignals();
+    CollectionResult run = TCollector::runToEnd(snapshot, events, &g_stop);
     progress.done();
 
     const bool pageFailed = !run.error.isEmpty();
-    if (args.command == CliCommand::Check && !pageFailed) {
+    // A stop during the run may have cut the page short: its rows are printed, not exported.
+    const bool collected = !pageFailed && !g_stop.load();
+    if (args.command == CliCommand::Check && collected) {
         QStringList links;
         links.reserve(run.rows.size());
         for (const LinkRow &row : std::as_const(run.rows)) {
@@ -172,10 +259,9 @@ int runCollectOrCheck(const CliArguments &args)
         options.parallel = args.parallel;
         qsizetype done = 0;
         const qsizetype total = links.size();
-        const LinkCheckResults results =
-            LinkChecker::checkAll(links, options, nullptr, [&](int, const TURLStatus &) {
-                progress.show(u"Checking Broken Links... %1 of %2"_s.arg(++done).arg(total));
-            });
+        const LinkCheckResults results = LinkChecker::checkAll(links, options, &g_stop, [&](int, const TURLStatus &) {
+            progress.show(u"Checking Broken Links... %1 of %2"_s.arg(++done).arg(total));
+        });
         progress.done();
         for (qsizetype i = 0; i < results.size() && i < run.rows.size(); ++i) {
             if (const std::optional<TURLStatus> &status = results[i]) {
@@ -187,8 +273,19 @@ int runCollectOrCheck(const CliArguments &args)
         }
     }
 
-    if (!emitRows(run.rows, args)) {
-        return kExitOutputFailed;
+    // An export file is written only for a whole collection (an earlier one is kept otherwise); a
+    // check stopped by a signal still exports the rows it finished.
+    if (collected || args.outputFile.isEmpty()) {
+        if (!emitRows(run.rows, args)) {
+            return kExitOutputFailed;
+        }
+    } else {
+        writeErr(u"quorvel-cli: \"%1\" was not written"_s.arg(args.outputFile));
+    }
+    if (const int signal = g_signal.load(); signal != 0) {
+        writeErr(u"quorvel-cli: stopped by %1; the rows finished so far were kept"_s.arg(
+            signal == SIGINT ? u"SIGINT"_s : u"SIGTERM"_s));
+        return 128 + signal;
     }
     if (pageFailed) {
         writeErr(u"quorvel-cli: the page could not be loaded: "_s + run.error);
@@ -236,18 +333,28 @@ int main(int argc, char **argv)
     if (!args) {
         return usageError(error);
     }
+    int status = kExitUsage;
     switch (args->command) {
     case CliCommand::Help:
         writeOut(CliUsage().toUtf8());
-        return kExitOk;
+        status = kExitOk;
+        break;
     case CliCommand::Version:
         writeOut("quorvel-cli 2.2\n");
-        return kExitOk;
+        status = kExitOk;
+        break;
     case CliCommand::Collect:
     case CliCommand::Check:
-        return runCollectOrCheck(*args);
+        status = runCollectOrCheck(*args);
+        break;
     case CliCommand::Analyze:
-        return runAnalyze(*args);
+        status = runAnalyze(*args);
+        break;
     }
-    return kExitUsage;
+    if (!finishOut()) {
+        writeErr(u"quorvel-cli: cannot write to standard output: "_s +
+                 QString::fromLocal8Bit(std::strerror(g_outError)));
+        return kExitOutputFailed;
+    }
+    return status;
 }

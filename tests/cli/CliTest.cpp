@@ -10,6 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -25,13 +34,56 @@ struct CliRun
     QByteArray err;
 };
 
-CliRun runCli(const QStringList &args)
+CliRun runCli(const QStringList &args, const QString &workingDirectory = {})
 {
     QProcess process;
+    process.setWorkingDirectory(workingDirectory);
     process.start(QStringLiteral(QUORVEL_CLI_PATH), args);
     process.waitForFinished(60'000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
             process.readAllStandardError()};
+}
+
+// Runs the CLI with standard input, output and error on a new terminal; out is all the terminal
+// showed (the terminal turns each LF into CR LF).
+CliRun runCliOnTerminal(const QStringList &args)
+{
+    std::vector<QByteArray> argBytes = {QByteArray(QUORVEL_CLI_PATH)};
+    for (const QString &arg : args) {
+        argBytes.push_back(arg.toUtf8());
+    }
+    std::vector<char *> argv;
+    for (QByteArray &arg : argBytes) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    CliRun run;
+    if (pid < 0) {
+        ADD_FAILURE() << "forkpty failed";
+        return run;
+    }
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0) {
+            run.out.append(buffer, n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break; // EIO once the child has closed its side
+        }
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
 
 struct Row
@@ -58,8 +110,8 @@ std::vector<Row> parseRows(const QByteArray &json)
         EXPECT_EQ(o.value(u"response"_s).toString(), QString());
         EXPECT_EQ(o.value(u"time"_s).toString(), QString());
         EXPECT_EQ(o.value(u"icon"_s).toInt(), 10);
-        rows.push_back({o.value(u"link"_s).toString(), o.value(u"follow"_s).toString(),
-                        o.value(u"type"_s).toString(), o.value(u"anchor"_s).toString()});
+        rows.push_back({o.value(u"link"_s).toString(), o.value(u"follow"_s).toString(), o.value(u"type"_s).toString(),
+                        o.value(u"anchor"_s).toString()});
     }
     return rows;
 }
@@ -143,6 +195,7 @@ TEST(Cli, ModeAnchorsAndIgnoreListChangeTheRows)
         f.write("<a href=\"x1.html\">a</a>\n<a href=\"#f\">b</a>\n<a href=\"http://blog.example.com/\">c</a>\n"
                 "<a href=\"http://WWW.example.com/\">d</a>\n<a href=\"s.pdf\">e</a>\n");
     }
+
     struct Case
     {
         const char *name;
@@ -150,6 +203,7 @@ TEST(Cli, ModeAnchorsAndIgnoreListChangeTheRows)
         std::vector<QString> links;
         std::vector<QString> types;
     };
+
     const std::vector<Case> cases = {
         {"subdomain mode types by host",
          {u"--mode"_s, u"subdomain"_s},
@@ -215,6 +269,7 @@ TEST(Cli, FormatsAndExportFile)
 TEST(Cli, BadUsageAndUnreadablePagesAreReported)
 {
     QTemporaryDir dir;
+
     struct Case
     {
         const char *name;
@@ -222,6 +277,7 @@ TEST(Cli, BadUsageAndUnreadablePagesAreReported)
         int exitCode;
         QByteArray errContains;
     };
+
     const std::vector<Case> cases = {
         {"no arguments", {}, 2, "usage:"},
         {"unknown command", {u"crawl"_s, u"x"_s}, 2, "unknown command"},
@@ -234,12 +290,25 @@ TEST(Cli, BadUsageAndUnreadablePagesAreReported)
         {"check-only option on collect", {u"collect"_s, u"file:///x"_s, u"--head"_s}, 2, "unknown option"},
         {"parallel out of range", {u"check"_s, u"file:///x"_s, u"--parallel"_s, u"0"_s}, 2, "1 to 1024"},
         {"timeout not a number", {u"check"_s, u"file:///x"_s, u"--connect-timeout"_s, u"5s"_s}, 2, "whole number"},
-        {"page url on a web address", {u"collect"_s, u"http://h.com/"_s, u"--page-url"_s, u"http://h.com/"_s}, 2,
+        {"page url on a web address",
+         {u"collect"_s, u"http://h.com/"_s, u"--page-url"_s, u"http://h.com/"_s},
+         2,
          "--page-url"},
-        {"missing ignore file", {u"collect"_s, u"file:///x"_s, u"--ignore-urls"_s, u"/no/such/file"_s}, 2,
+        {"missing ignore file",
+         {u"collect"_s, u"file:///x"_s, u"--ignore-urls"_s, u"/no/such/file"_s},
+         2,
          "Ignore URLs"},
         {"missing page", {u"collect"_s, u"file:///no/such/page.html"_s}, 3, "/no/such/page.html"},
         {"a folder", {u"collect"_s, u"file://"_s + dir.path()}, 3, "folder"},
+        {"separator a double quote", {u"collect"_s, u"file:///x"_s, u"--separator"_s, u"\""_s}, 2, "--separator"},
+        {"separator CR", {u"collect"_s, u"file:///x"_s, u"--separator"_s, u"\r"_s}, 2, "--separator"},
+        {"separator LF", {u"collect"_s, u"file:///x"_s, u"--separator"_s, u"\n"_s}, 2, "--separator"},
+        {"empty output name", {u"collect"_s, u"file:///x"_s, u"--output"_s, u""_s}, 2, "--output needs a file"},
+        {"empty ignore file name", {u"collect"_s, u"file:///x"_s, u"--ignore-urls"_s, u""_s}, 2, "--ignore-urls"},
+        // A path that names no file is read as a local file (and found missing), never requested.
+        {"absolute path of no file", {u"collect"_s, u"/no/such/page.html"_s}, 3, "No such file"},
+        {"./ path of no file", {u"check"_s, u"./no-such-page.html"_s}, 3, "No such file"},
+        {"../ path of no file", {u"collect"_s, u"../no-such-page.html"_s}, 3, "No such file"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -260,7 +329,8 @@ TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)
                         "<a href=\"MAILTO:x@y.z\">mail</a> <a href=\"/ok\">again</a>",
                         "text/html");
     });
-    server.server().Get("/ok", [](const httplib::Request &, httplib::Response &res) { res.set_content("x", "text/plain"); });
+    server.server().Get("/ok",
+                        [](const httplib::Request &, httplib::Response &res) { res.set_content("x", "text/plain"); });
     server.server().Get("/gone", [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
     server.server().Get("/moved", [](const httplib::Request &, httplib::Response &res) {
         res.status = 301;
@@ -276,12 +346,14 @@ TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)
     EXPECT_EQ(check.exitCode, 1) << check.err.toStdString(); // the 404 row
     const QJsonArray rows = QJsonDocument::fromJson(check.out).array();
     ASSERT_EQ(rows.size(), 6);
+
     struct Expected
     {
         QString link;
         QString response;
         int icon;
     };
+
     const std::vector<Expected> expected = {
         {server.url(u"/redirect"_s), u"HTTP/1.1 302 Found"_s, 51}, // the redirect row is checked too
         {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50},
@@ -316,6 +388,267 @@ TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_TRUE(missing.err.contains("HTTP/1.1 404 Not Found")) << missing.err.toStdString();
     EXPECT_EQ(missing.out, QByteArray("[]\n"));
+}
+
+// Reading a FIFO would wait for a writer for ever, a device would never end: only regular files
+// are pages and Ignore URLs lists, and the list has a size bound.
+TEST(Cli, OnlyRegularFilesAreRead)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(u"fifo.html"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString page = dir.filePath(u"p.html"_s);
+    writeAll(page, "<a href=\"x.html\">x</a>\n");
+    const QString huge = dir.filePath(u"huge.txt"_s);
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(16LL * 1024 * 1024 + 1)); // sparse: takes no room on the disk
+    }
+
+    struct Case
+    {
+        const char *name;
+        QStringList args;
+        int exitCode;
+        QByteArray errContains;
+    };
+
+    const std::vector<Case> cases = {
+        {"collect a FIFO", {u"collect"_s, u"file://"_s + fifo}, 3, "Not a regular file"},
+        {"check a FIFO", {u"check"_s, u"file://"_s + fifo}, 3, "Not a regular file"},
+        {"analyze a FIFO", {u"analyze"_s, u"file://"_s + fifo}, 3, "Not a regular file"},
+        {"a FIFO named by its path", {u"collect"_s, fifo}, 3, "Not a regular file"},
+        {"ignore list a device", {u"collect"_s, page, u"--ignore-urls"_s, u"/dev/zero"_s}, 2, "Not a regular file"},
+        {"ignore list a FIFO", {u"collect"_s, page, u"--ignore-urls"_s, fifo}, 2, "Not a regular file"},
+        {"ignore list too large", {u"collect"_s, page, u"--ignore-urls"_s, huge}, 2, "larger than 16 MiB"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = runCli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_TRUE(run.err.contains(c.errContains)) << run.err.toStdString();
+    }
+}
+
+// A full disk or a reader that went away loses the output: that is a failure, not success.
+TEST(Cli, FailedWritesToStandardOutputExitFour)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString page = dir.filePath(u"p.html"_s);
+    writeAll(page, "<a href=\"x.html\">x</a>\n");
+    enum class Sink
+    {
+        DevFull,
+        ClosedPipe
+    };
+
+    struct Case
+    {
+        const char *name;
+        QStringList args;
+        Sink sink;
+        QByteArray reason;
+    };
+
+    const std::vector<Case> cases = {
+        {"json rows to a full disk", {u"collect"_s, page}, Sink::DevFull, "No space left on device"},
+        {"txt rows to a full disk", {u"collect"_s, page, u"--format"_s, u"txt"_s}, Sink::DevFull, "No space left"},
+        {"analysis to a full disk", {u"analyze"_s, page}, Sink::DevFull, "No space left on device"},
+        {"help to a full disk", {u"--help"_s}, Sink::DevFull, "No space left on device"},
+        {"rows to a closed pipe", {u"collect"_s, page}, Sink::ClosedPipe, "Broken pipe"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess process;
+        int pipeFds[2] = {-1, -1};
+        if (c.sink == Sink::DevFull) {
+            process.setStandardOutputFile(u"/dev/full"_s);
+        } else {
+            // The reading end is closed before the start, so every write gets EPIPE; with SIGPIPE
+            // ignored (as many shells and supervisors run programs) that is the only sign.
+            ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
+            ::close(pipeFds[0]);
+            const int writeFd = pipeFds[1];
+            process.setChildProcessModifier([writeFd] {
+                ::dup2(writeFd, STDOUT_FILENO);
+                ::signal(SIGPIPE, SIG_IGN);
+            });
+        }
+        process.start(QStringLiteral(QUORVEL_CLI_PATH), c.args);
+        ASSERT_TRUE(process.waitForFinished(60'000));
+        if (pipeFds[1] >= 0) {
+            ::close(pipeFds[1]);
+        }
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 4);
+        const QByteArray err = process.readAllStandardError();
+        EXPECT_TRUE(err.contains("cannot write to standard output")) << err.toStdString();
+        EXPECT_TRUE(err.contains(c.reason)) << err.toStdString();
+    }
+}
+
+// An escape sequence in a page reaches a terminal only as visible text; a file or a pipe gets the
+// rows byte for byte, and messages are always escaped.
+TEST(Cli, ControlCharactersNeverReachTheTerminalRaw)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // The file name reaches the "Loading:" progress on standard error.
+    const QString page = dir.filePath(u"p\u001B[1m.html"_s);
+    writeAll(page, "<a href=\"http://h.com/\x1b]0;owned\x07\">a\x1b[31mred\xC2\x9B"
+                   "2J</a>\n");
+    const QStringList args = {u"collect"_s, page, u"--format"_s, u"csv"_s, u"--separator"_s, u","_s};
+
+    const CliRun piped = runCli(args);
+    ASSERT_EQ(piped.exitCode, 0) << piped.err.toStdString();
+    EXPECT_EQ(piped.out, QByteArray("http://h.com/\x1b]0;owned\x07,dofollow,Internal,a\x1b[31mred\xC2\x9B"
+                                    "2J,\n"));
+
+    const CliRun terminal = runCliOnTerminal(args);
+    ASSERT_EQ(terminal.exitCode, 0) << terminal.out.toStdString();
+    EXPECT_TRUE(terminal.out.contains("http://h.com/\\x1b]0;owned\\x07,dofollow,Internal,a\\x1b[31mred\\u009b2J,"))
+        << terminal.out.toStdString();
+    EXPECT_TRUE(
+        terminal.out.contains(QByteArray("Loading: file://" + QFile::encodeName(dir.path()) + "/p\\x1b[1m.html")))
+        << terminal.out.toStdString();
+    EXPECT_FALSE(terminal.out.contains("\x1b[1m")) << terminal.out.toStdString();
+    EXPECT_FALSE(terminal.out.contains("\x1b]")) << terminal.out.toStdString();
+    EXPECT_FALSE(terminal.out.contains("\x1b[31m")) << terminal.out.toStdString();
+    EXPECT_FALSE(terminal.out.contains("\xC2\x9B")) << terminal.out.toStdString();
+    EXPECT_FALSE(terminal.out.contains('\x07')) << terminal.out.toStdString();
+
+    // The file name of a missing page reaches standard error in the message.
+    const CliRun missing = runCli({u"collect"_s, dir.filePath(u"no\u001B[2Jpage.html"_s)});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_TRUE(missing.err.contains("no\\x1b[2Jpage.html")) << missing.err.toStdString();
+    EXPECT_FALSE(missing.err.contains('\x1b')) << missing.err.toStdString();
+}
+
+// The export never replaces the page it was made from, and a run that loaded no page leaves an
+// earlier export alone.
+TEST(Cli, OutputNeverDestroysItsInput)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray pageBytes = "<a href=\"x.html\">x</a>\n";
+    const QString page = dir.filePath(u"p.html"_s);
+    writeAll(page, pageBytes);
+    const QString ignore = dir.filePath(u"ignore.txt"_s);
+    writeAll(ignore, "http://nothing/\n");
+    ASSERT_TRUE(QFile::link(page, dir.filePath(u"symlink.txt"_s)));
+    ASSERT_EQ(::link(QFile::encodeName(page).constData(), QFile::encodeName(dir.filePath(u"hard.txt"_s)).constData()),
+              0);
+
+    struct Case
+    {
+        const char *name;
+        QStringList args;
+        QByteArray errContains;
+    };
+
+    const std::vector<Case> cases = {
+        {"the same name", {u"collect"_s, page, u"--output"_s, page}, "the page being read"},
+        {"another spelling", {u"collect"_s, u"file://"_s + page, u"--output"_s, u"./p.html"_s}, "the page being read"},
+        {"a symbolic link", {u"collect"_s, page, u"--output"_s, u"symlink.txt"_s}, "the page being read"},
+        {"a hard link", {u"check"_s, page, u"--output"_s, u"hard.txt"_s}, "the page being read"},
+        {"the Ignore URLs file",
+         {u"collect"_s, page, u"--ignore-urls"_s, ignore, u"--output"_s, u"ignore.txt"_s},
+         "the Ignore URLs file"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = runCli(c.args, dir.path());
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.contains(c.errContains)) << run.err.toStdString();
+        EXPECT_EQ(readAll(page), pageBytes);
+        EXPECT_EQ(readAll(ignore), QByteArray("http://nothing/\n"));
+    }
+
+    const QString earlier = dir.filePath(u"out.txt"_s);
+    writeAll(earlier, "earlier export\r\n");
+    const CliRun failed = runCli({u"collect"_s, dir.filePath(u"missing.html"_s), u"--output"_s, earlier});
+    EXPECT_EQ(failed.exitCode, 3);
+    EXPECT_TRUE(failed.err.contains("No such file")) << failed.err.toStdString();
+    EXPECT_EQ(readAll(earlier), QByteArray("earlier export\r\n"));
+}
+
+// Ctrl-C (or a TERM from a supervisor) during a check stops the pass and prints what it has.
+TEST(Cli, SignalDuringCheckPrintsTheFinishedRows)
+{
+    std::mutex mutex;
+    std::condition_variable arrived;
+    int silentRequests = 0;
+    RawServer silent([&](RawServer::Connection &connection) {
+        connection.readRequestHead();
+        {
+            const std::lock_guard lock(mutex);
+            ++silentRequests;
+        }
+        arrived.notify_all();
+        connection.waitForShutdown(); // never answers
+    });
+    ASSERT_TRUE(silent.start());
+    LoopbackServer server;
+    const QByteArray silentUrl = silent.url(u"/silent"_s).toUtf8();
+    server.server().Get("/page.html", [&](const httplib::Request &, httplib::Response &res) {
+        res.set_content("<a href=\"/ok\">ok</a> <a href=\"" + silentUrl.toStdString() + "\">silent</a>", "text/html");
+    });
+    server.server().Get("/ok",
+                        [](const httplib::Request &, httplib::Response &res) { res.set_content("x", "text/plain"); });
+    ASSERT_TRUE(server.start());
+
+    struct Case
+    {
+        const char *name;
+        int signal;
+        int exitCode;
+        QString format;
+        QByteArray expected; // for csv; json is parsed
+    };
+
+    const std::vector<Case> cases = {
+        {"SIGINT, json", SIGINT, 130, u"json"_s, {}},
+        {"SIGTERM, csv", SIGTERM, 143, u"csv"_s,
+         server.url(u"/ok"_s).toUtf8() + ";dofollow;Internal;ok;HTTP/1.1 200 OK\n" + silentUrl +
+             ";dofollow;Internal;silent;\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            const std::lock_guard lock(mutex);
+            silentRequests = 0;
+        }
+        QProcess process;
+        // One request at a time, in table order: when the silent link is asked, the first row is done.
+        process.start(QStringLiteral(QUORVEL_CLI_PATH),
+                      {u"check"_s, server.url(u"/page.html"_s), u"--parallel"_s, u"1"_s, u"--response-timeout"_s,
+                       u"600000"_s, u"--format"_s, c.format, u"--separator"_s, u";"_s});
+        ASSERT_TRUE(process.waitForStarted());
+        {
+            std::unique_lock lock(mutex);
+            ASSERT_TRUE(arrived.wait_for(lock, std::chrono::seconds(60), [&] { return silentRequests > 0; }));
+        }
+        ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), c.signal), 0);
+        ASSERT_TRUE(process.waitForFinished(60'000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), c.exitCode);
+        const QByteArray out = process.readAllStandardOutput();
+        const QByteArray err = process.readAllStandardError();
+        EXPECT_TRUE(err.contains("stopped by")) << err.toStdString();
+        if (c.format == u"csv") {
+            EXPECT_EQ(out, c.expected);
+            continue;
+        }
+        const QJsonArray rows = QJsonDocument::fromJson(out).array();
+        ASSERT_EQ(rows.size(), 2) << out.toStdString();
+        EXPECT_EQ(rows[0].toObject().value(u"response"_s).toString(), u"HTTP/1.1 200 OK"_s);
+        EXPECT_EQ(rows[0].toObject().value(u"icon"_s).toInt(), 50);
+        EXPECT_EQ(rows[1].toObject().value(u"link"_s).toString(), QString::fromUtf8(silentUrl));
+        EXPECT_EQ(rows[1].toObject().value(u"response"_s).toString(), QString());
+    }
 }
 
 } // namespace quorvel::test

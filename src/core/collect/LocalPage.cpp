@@ -6,6 +6,12 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -41,36 +47,65 @@ QString DecodeLocalBytes(const QByteArray &bytes)
     return text;
 }
 
+FileBytes ReadRegularFile(const QString &path, qint64 maxBytes)
+{
+    FileBytes result;
+    const auto tooLarge = [&] {
+        result.bytes = QByteArray();
+        result.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(maxBytes / (1024 * 1024));
+        return result;
+    };
+    if (const QFileInfo info(path); info.isDir()) {
+        result.error = u"\"%1\" is a folder, not a file"_s.arg(path);
+        return result;
+    } else if (info.exists() && !info.isFile()) {
+        result.error = u"Cannot open file \"%1\". Not a regular file"_s.arg(path);
+        return result;
+    }
+    // Opened without blocking and looked at again through the descriptor: a FIFO put in the file's
+    // place after the check above is refused too instead of waiting for a writer.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result.error = u"Cannot open file \"%1\". %2"_s.arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return result;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        result.error = u"Cannot open file \"%1\". %2"_s.arg(path, file.errorString());
+        return result;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        result.error = u"Cannot open file \"%1\". Not a regular file"_s.arg(path);
+        return result;
+    }
+    if (st.st_size > maxBytes) {
+        return tooLarge();
+    }
+    result.bytes = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        result.bytes = QByteArray();
+        result.error = u"Cannot read file \"%1\". %2"_s.arg(path, file.errorString());
+        return result;
+    }
+    if (result.bytes.size() > maxBytes) {
+        return tooLarge();
+    }
+    return result;
+}
+
 PageText ReadLocalPage(const QString &address)
 {
     PageText page;
-    const QString path = LocalPathOf(address);
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        page.error = u"\"%1\" is a folder, not a file"_s.arg(path);
-        return page;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        page.error = u"Cannot open file \"%1\". %2"_s.arg(path, file.errorString());
-        return page;
-    }
-    if (file.size() > kPageMaxBytes) {
-        page.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(kPageMaxBytes / (1024 * 1024));
-        return page;
-    }
-    QByteArray bytes = file.read(kPageMaxBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        page.error = u"Cannot read file \"%1\". %2"_s.arg(path, file.errorString());
-        return page;
-    }
-    if (bytes.size() > kPageMaxBytes) {
-        page.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(kPageMaxBytes / (1024 * 1024));
+    FileBytes file = ReadRegularFile(LocalPathOf(address), kPageMaxBytes);
+    if (!file.error.isEmpty()) {
+        page.error = std::move(file.error);
         return page;
     }
     // The bytes go before the line ends are normalised, so three copies of the page never coexist.
-    QString text = DecodeLocalBytes(bytes);
-    bytes = QByteArray();
+    QString text = DecodeLocalBytes(file.bytes);
+    file.bytes = QByteArray();
     page.text = normaliseLineEnds(text);
     return page;
 }

@@ -30,8 +30,20 @@ QString DecodeLocalFile(const QByteArray &bytes);
 // The same without the line-end normalisation.
 QString DecodeLocalBytes(const QByteArray &bytes);
 
-// Reads the file a "file:///" address names. A missing, unreadable or oversized file, or a folder,
-// gives an error.
+// The bytes of a local file, or the reason they could not be had (error empty on success).
+struct FileBytes
+{
+    QByteArray bytes;
+    QString error;
+};
+
+// Reads a whole regular file of at most maxBytes. Anything else (a folder, a FIFO, a device, a
+// socket) is refused without being opened for long, so a FIFO with no writer never hangs the caller;
+// a file that is or grows larger than maxBytes is refused without reading more than maxBytes + 1.
+FileBytes ReadRegularFile(const QString &path, qint64 maxBytes);
+
+// Reads the file a "file:///" address names. A missing, unreadable or oversized file, a folder, or
+// anything that is not a regular file gives an error.
 PageText ReadLocalPage(const QString &address);
 
 } // namespace quorvel

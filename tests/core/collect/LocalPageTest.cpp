@@ -6,10 +6,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -33,6 +33,7 @@ TEST(LocalPage, DecodingFallsBackToWindows1252)
         QByteArray bytes;
         QString text;
     };
+
     const std::vector<Case> cases = {
         {"utf-8 with its byte-order mark skipped", "\xEF\xBB\xBF<p>\xC3\xA9</p>", u"<p>\u00E9</p>\r\n"_s},
         {"utf-8 without a mark", "a\xE2\x82\xAC\nb", u"a\u20AC\r\nb\r\n"_s},
@@ -72,6 +73,68 @@ TEST(LocalPage, ReadFailuresAreReportedNotRaised)
     if (::geteuid() != 0) { // root reads files whatever their mode
         QFile::setPermissions(file, QFileDevice::WriteOwner);
         EXPECT_FALSE(ReadLocalPage(LocalAddressOf(file)).error.isEmpty());
+    }
+}
+
+// A FIFO with no writer would block the reader in open() for ever; a device never ends.
+TEST(LocalPage, OnlyRegularFilesAreRead)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(u"fifo.html"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = dir.filePath(u"link.html"_s);
+    ASSERT_TRUE(QFile::link(fifo, link));
+
+    struct Case
+    {
+        const char *name;
+        QString path;
+    };
+
+    const std::vector<Case> cases = {
+        {"a FIFO", fifo},
+        {"a symbolic link to a FIFO", link},
+        {"a character device", u"/dev/zero"_s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const PageText page = ReadLocalPage(LocalAddressOf(c.path));
+        EXPECT_TRUE(page.text.isEmpty());
+        EXPECT_TRUE(page.error.contains(u"Not a regular file"_s)) << page.error.toStdString();
+        const FileBytes file = ReadRegularFile(c.path, 1024);
+        EXPECT_TRUE(file.bytes.isEmpty());
+        EXPECT_TRUE(file.error.contains(u"Not a regular file"_s)) << file.error.toStdString();
+    }
+}
+
+TEST(LocalPage, ReadRegularFileKeepsToItsBound)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(u"list.txt"_s);
+    writeAll(path, QByteArray(2 * 1024 * 1024, 'x'));
+
+    struct Case
+    {
+        const char *name;
+        qint64 maxBytes;
+        bool ok;
+    };
+
+    const std::vector<Case> cases = {
+        {"exactly the bound", 2 * 1024 * 1024, true},
+        {"one byte over the bound", 2 * 1024 * 1024 - 1, false},
+        {"far over the bound", 1024 * 1024, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const FileBytes file = ReadRegularFile(path, c.maxBytes);
+        EXPECT_EQ(file.error.isEmpty(), c.ok) << file.error.toStdString();
+        EXPECT_EQ(file.bytes.size(), c.ok ? 2 * 1024 * 1024 : 0);
+        if (!c.ok) {
+            EXPECT_TRUE(file.error.contains(u"larger than"_s)) << file.error.toStdString();
+        }
     }
 }
 
