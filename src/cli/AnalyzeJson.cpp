@@ -48,6 +48,7 @@ QByteArray AnalysisToJson(const AnalysisResult &result)
     out += "  \"h2\": " + stringArray(result.h2) + ",\n";
     out += "  \"h3\": " + stringArray(result.h3) + ",\n";
     out += "  \"contents\": " + JsonString(result.contents) + ",\n";
+    out += "  \"contents_error\": " + JsonString(result.contentsError) + ",\n";
     out += "  \"images\": " + imageArray(result.images) + ",\n";
     out += "  \"source_length\": " + QByteArray::number(result.source.size()) + ",\n";
     out += "  \"counts\": {\"url\": " + QByteArray::number(c.url) + ", \"title\": " + QByteArray::number(c.title) +

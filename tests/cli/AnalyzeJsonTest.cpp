@@ -21,6 +21,7 @@ TEST(AnalyzeJson, ObjectHoldsEveryFieldInOrder)
     result.h1 = {u"one"_s, u""_s};
     result.h3 = {u"\U0001F600"_s};
     result.contents = u"text\r\n"_s;
+    result.contentsError = u"no \"text\" service"_s;
     result.images = {{u"a.png"_s, u"A"_s, u""_s}, {u"b.png"_s, u""_s, u"B"_s}};
     result.source = u"<html>"_s;
     result.counts =
@@ -32,8 +33,9 @@ TEST(AnalyzeJson, ObjectHoldsEveryFieldInOrder)
     const QJsonObject o = QJsonDocument::fromJson(json, &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << json.toStdString();
 
-    const QStringList keys = {u"url"_s,      u"title"_s,  u"description"_s,   u"h1"_s,    u"h2"_s, u"h3"_s,
-                              u"contents"_s, u"images"_s, u"source_length"_s, u"counts"_s};
+    const QStringList keys = {u"url"_s,   u"title"_s,    u"description"_s,    u"h1"_s,     u"h2"_s,
+                              u"h3"_s,    u"contents"_s, u"contents_error"_s, u"images"_s, u"source_length"_s,
+                              u"counts"_s};
     qsizetype last = -1;
     for (const QString &key : keys) {
         SCOPED_TRACE(key.toStdString());
@@ -49,6 +51,7 @@ TEST(AnalyzeJson, ObjectHoldsEveryFieldInOrder)
     EXPECT_EQ(o.value(u"h2"_s).toArray(), QJsonArray());
     EXPECT_EQ(o.value(u"h3"_s).toArray(), QJsonArray({u"\U0001F600"_s}));
     EXPECT_EQ(o.value(u"contents"_s).toString(), result.contents);
+    EXPECT_EQ(o.value(u"contents_error"_s).toString(), result.contentsError);
     const QJsonArray images = o.value(u"images"_s).toArray();
     ASSERT_EQ(images.size(), 2);
     EXPECT_EQ(images[0].toObject(), QJsonObject({{u"src"_s, u"a.png"_s}, {u"alt"_s, u"A"_s}, {u"title"_s, u""_s}}));
@@ -66,7 +69,7 @@ TEST(AnalyzeJson, ObjectHoldsEveryFieldInOrder)
 TEST(AnalyzeJson, EmptyResultIsStillComplete)
 {
     const QJsonObject o = QJsonDocument::fromJson(AnalysisToJson(AnalysisResult{})).object();
-    EXPECT_EQ(o.size(), 10);
+    EXPECT_EQ(o.size(), 11);
     EXPECT_EQ(o.value(u"images"_s).toArray(), QJsonArray());
     EXPECT_EQ(o.value(u"counts"_s).toObject().size(), 7);
 }
