@@ -11,7 +11,8 @@ namespace quorvel {
 
 QString CsvField(const QString &text, QChar separator)
 {
-    if (!text.contains(separator) && !text.contains(u'"')) {
+    // A line break inside a field would end the record for any reader, so it is quoted too.
+    if (!text.contains(separator) && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n')) {
         return text;
     }
     QString quoted = text;
