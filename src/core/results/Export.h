@@ -16,7 +16,7 @@ enum class ExportFormat
 };
 
 // Quotes one CSV field when it holds the separator, a double quote, CR or LF; a quote inside is
-// doubled.
+// doubled. Linear in the field's length.
 QString CsvField(const QString &text, QChar separator);
 
 // ';' when the locale writes decimals with a comma, otherwise ','.

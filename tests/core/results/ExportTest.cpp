@@ -60,6 +60,32 @@ TEST(Export, CsvFieldQuotesForSeparatorQuoteAndLineBreak)
     }
 }
 
+// Large fields, checked for their content only: the benchmark BM_CsvField shows the time is linear.
+TEST(Export, CsvFieldOfManyQuotesDoublesEachOne)
+{
+    struct Case
+    {
+        const char *name;
+        QString text;
+        QString out;
+    };
+
+    const qsizetype n = qsizetype(1) << 20;
+    const std::vector<Case> cases = {
+        {"a MiB of quotes", QString(n, u'"'), u'"' + QString(2 * n, u'"') + u'"'},
+        {"quotes between letters", QString(n, u'a') + u'"' + QString(n, u'b'),
+         u'"' + QString(n, u'a') + u"\"\""_s + QString(n, u'b') + u'"'},
+        {"a MiB of line breaks", QString(n, u'\n'), u'"' + QString(n, u'\n') + u'"'},
+        {"a MiB of letters", QString(n, u'x'), QString(n, u'x')},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString field = CsvField(c.text, u',');
+        EXPECT_EQ(field.size(), c.out.size());
+        EXPECT_TRUE(field == c.out);
+    }
+}
+
 TEST(Export, ALinkWithALineBreakStaysOneRecord)
 {
     const LinkRows rows = {LinkRow{u"http://b.com/a\r\nb"_s, u"dofollow"_s, u"External"_s, u"x\ny"_s, QString(),
