@@ -130,12 +130,15 @@ bool isWholeMs(const QString &time)
     return digits.match(time).hasMatch();
 }
 
-// The results without their times, which differ from pass to pass.
+// The results without their times, which differ from pass to pass (curl's reasons carry one too:
+// "Failed to connect to ... after 0 ms").
 QList<std::optional<TURLStatus>> withoutTimes(LinkCheckResults results)
 {
+    static const QRegularExpression elapsed(u"after [0-9]+ ms"_s);
     for (auto &r : results) {
         if (r) {
             r->MyResponseTime = r->MyResponseTime.isEmpty() ? QString() : u"t"_s;
+            r->MyError.replace(elapsed, u"after t ms"_s);
         }
     }
     return results;
