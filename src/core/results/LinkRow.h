@@ -21,7 +21,7 @@ struct LinkRow
     QString response;
     QString responseTime;
     int icon = kIconCollected;
-    QString checkError; // why the check got no answer for this row; not a cell (the window's tooltip)
+    QString checkError{}; // why the check got no answer for this row; not a cell (the window's tooltip)
 
     static constexpr int kColumnCount = 6;
 
