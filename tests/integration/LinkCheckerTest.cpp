@@ -341,6 +341,26 @@ TEST(LinkCheckerPass, OnlyHttpAndHttpsAddressesAreRequested)
     }
 }
 
+// A request that never gets past interim answers has no answer: no status, no icon, the reason.
+TEST(LinkCheckerPass, AnInterimAnswerAloneIsNoAnswer)
+{
+    RawServer server([](RawServer::Connection &c) {
+        c.readRequestHead();
+        c.send("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\n");
+    });
+    ASSERT_TRUE(server.start());
+    LinkCheckOptions o;
+    o.connectTimeout = u"2000"_s;
+    o.responseTimeout = u"2000"_s;
+    const LinkCheckResults results = LinkChecker::checkAll({server.url(u"/x"_s)}, o);
+    ASSERT_EQ(results.size(), 1);
+    ASSERT_TRUE(results[0].has_value());
+    EXPECT_EQ(results[0]->MyStatus, -1);
+    EXPECT_EQ(results[0]->MyMessage, QString());
+    EXPECT_EQ(IconForStatus(results[0]->MyStatus), kIconNone);
+    EXPECT_TRUE(results[0]->MyError.contains(u"interim"_s)) << results[0]->MyError.toStdString();
+}
+
 TEST_F(LinkCheckerTest, HeadOptionSendsHeadOnly)
 {
     const QStringList links = {url(u"/head-refused"_s), url(u"/ok/h"_s), url(u"/moved/h"_s)};

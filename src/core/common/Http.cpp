@@ -22,6 +22,7 @@ constexpr int kIdleWaitMs = 1000;
 // The longest a transfer with a cancel flag goes unobserved: nobody can wake the loop for a flag.
 constexpr int kCancelCheckMs = 5;
 constexpr long kConnectBackstopMs = 20;
+constexpr QLatin1StringView kNoFinalAnswer{"No final answer (only an interim 1xx response)"};
 
 qint64 roundedMs(Clock::duration d)
 {
@@ -488,6 +489,16 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason)
     }
     if (r.error.isEmpty() && code != CURLE_OK) {
         r.error = u"Transfer failed"_s;
+    }
+    if (r.statusCode >= 100 && r.statusCode <= 199) {
+        // Only interim answers arrived (the connection closed or a bound ran out after them): that is
+        // no answer at all, whatever the transport made of it.
+        r.statusCode = -1;
+        r.statusLine.clear();
+        r.headers.clear();
+        if (r.error != kCancelledMessage) {
+            r.error = r.error.isEmpty() ? QString(kNoFinalAnswer) : QString(kNoFinalAnswer + u": "_s + r.error);
+        }
     }
     if (!r.error.isEmpty()) {
         r.body.clear(); // a body cut short is no body
