@@ -572,6 +572,29 @@ TEST(HttpFailures, HostileAnswers)
     }
 }
 
+// A bound shared with earlier requests that is already spent ends the request before it connects.
+TEST(HttpFailures, ASpentSharedBoundMakesNoConnection)
+{
+    RawServer server([](RawServer::Connection &c) {
+        c.readRequestHead();
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    ASSERT_TRUE(server.start());
+    HttpRequest request = requestFor(server.url(u"/x"_s));
+    request.totalTimeoutMs = 1000;
+    request.totalSince = std::chrono::steady_clock::now() - std::chrono::milliseconds(1000);
+    const HttpResult spent = PerformRequest(request);
+    EXPECT_EQ(spent.error, TotalTimeoutMessage(1000));
+    EXPECT_EQ(spent.statusCode, -1);
+    EXPECT_EQ(server.connectionCount(), 0);
+
+    request.totalSince = std::chrono::steady_clock::now();
+    const HttpResult fresh = PerformRequest(request);
+    EXPECT_EQ(fresh.error, QString());
+    EXPECT_EQ(fresh.body, QByteArray("ok"));
+    EXPECT_EQ(server.connectionCount(), 1);
+}
+
 TEST(HttpFailures, ConnectTimeOutWhenNobodyAccepts)
 {
     FullBacklogPort port;

@@ -270,6 +270,7 @@ struct Transfer
 
     HttpResult result;
     Clock::time_point started;
+    Clock::time_point totalStart; // when the total time-out's clock started
     Clock::time_point lastActivity;
     bool connected = false;
     curl_off_t downloaded = 0;
@@ -529,6 +530,11 @@ QByteArray HttpResult::header(QByteArrayView name) const
     return {};
 }
 
+QString TotalTimeoutMessage(int totalTimeoutMs)
+{
+    return u"The answer took longer than %1 ms"_s.arg(totalTimeoutMs);
+}
+
 QByteArray RequestUrlBytes(const QString &address)
 {
     const QByteArray utf8 = address.toUtf8();
@@ -636,9 +642,9 @@ void HttpSession::Impl::checkDeadlines(Clock::time_point now)
         } else if (t->connected && t->idleTimeoutMs > 0 &&
                    now - t->lastActivity >= std::chrono::milliseconds(t->idleTimeoutMs)) {
             due.emplace_back(t, u"No data received for %1 ms"_s.arg(t->idleTimeoutMs));
-        } else if (t->totalTimeoutMs > 0 && now - t->started >= std::chrono::milliseconds(t->totalTimeoutMs)) {
+        } else if (t->totalTimeoutMs > 0 && now - t->totalStart >= std::chrono::milliseconds(t->totalTimeoutMs)) {
             // A server that trickles a byte now and then never trips the idle bound.
-            due.emplace_back(t, u"The answer took longer than %1 ms"_s.arg(t->totalTimeoutMs));
+            due.emplace_back(t, TotalTimeoutMessage(t->totalTimeoutMs));
         }
     }
     for (const auto &[t, reason] : due) {
@@ -660,7 +666,7 @@ int HttpSession::Impl::waitMs(Clock::time_point now, int maxWaitMs) const
             wait = std::min(wait, msUntil(now, t->lastActivity + std::chrono::milliseconds(t->idleTimeoutMs)));
         }
         if (t->totalTimeoutMs > 0) {
-            wait = std::min(wait, msUntil(now, t->started + std::chrono::milliseconds(t->totalTimeoutMs)));
+            wait = std::min(wait, msUntil(now, t->totalStart + std::chrono::milliseconds(t->totalTimeoutMs)));
         }
     }
     return int(wait);
@@ -714,11 +720,16 @@ void HttpSession::start(const HttpRequest &request, Done done)
     t->discardBody = request.discardBody;
     t->done = std::move(done);
     t->started = Clock::now();
+    t->totalStart = std::min(t->started, request.totalSince.value_or(t->started));
     t->lastActivity = t->started;
     d->transfers.push_back(std::move(owned));
 
     if (t->cancelled()) {
         d->end(t, CURLE_OK, QString(kCancelledMessage));
+        return;
+    }
+    if (t->totalTimeoutMs > 0 && t->started - t->totalStart >= std::chrono::milliseconds(t->totalTimeoutMs)) {
+        d->end(t, CURLE_OK, TotalTimeoutMessage(t->totalTimeoutMs));
         return;
     }
     t->easy = d->multi ? curl_easy_init() : nullptr;
