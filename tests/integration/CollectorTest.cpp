@@ -414,6 +414,43 @@ TEST(Collector, StopDuringASlowFetchEndsTheRun)
     EXPECT_EQ(run.last().total, 0);
 }
 
+// The total bound is for the whole run: a fetch after a slow redirect probe gets only what is left.
+// The probe takes half the bound; the target then sends its head and falls silent. What is left of
+// the run's bound ends the fetch before its idle bound (3/4 of the bound) would, and that before a
+// whole bound of its own would.
+TEST(Collector, TheProbeAndTheFetchShareTheRunsBound)
+{
+    constexpr int kBoundMs = 4000;
+    RawServer server([](RawServer::Connection &c) {
+        const QByteArray head = c.readRequestHead();
+        if (head.startsWith("GET /probe ")) {
+            c.send("HTTP/1.1 301 Moved Permanently\r\nLocation: /target\r\nContent-Length: 20\r\n\r\n");
+            for (int i = 0; i < 20; ++i) {
+                if (c.waitForShutdownFor(kBoundMs / 2 / 20) || !c.send("x")) {
+                    return;
+                }
+            }
+            return;
+        }
+        c.send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100000\r\n\r\n");
+        c.waitForShutdown();
+    });
+    ASSERT_TRUE(server.start());
+
+    CollectionSnapshot snapshot;
+    snapshot.address = server.url(u"/probe"_s);
+    snapshot.connectTimeoutMs = 2000;
+    snapshot.idleTimeoutMs = kBoundMs * 3 / 4;
+    snapshot.totalTimeoutMs = kBoundMs;
+    const CollectionResult result = TCollector::runToEnd(snapshot, {}, nullptr);
+
+    EXPECT_EQ(result.error, u"The page did not arrive within the run's bound of 4000 ms"_s);
+    EXPECT_EQ(result.redirectFrom, snapshot.address);
+    EXPECT_EQ(result.pageAddress, server.url(u"/target"_s));
+    EXPECT_EQ(result.rows.size(), 1) << "the redirect row only";
+    EXPECT_EQ(server.connectionCount(), 2);
+}
+
 TEST(Collector, DroppingARunThatNeverStartedOrStillFetchesIsSafe)
 {
     Gate gate;

@@ -3,11 +3,14 @@
 #include "core/collect/AnchorScanner.h"
 #include "core/collect/LinkResolver.h"
 #include "core/collect/PageFetcher.h"
+#include "core/common/Http.h"
 #include "core/common/ThreadHandOff.h"
 
 #include <QElapsedTimer>
 #include <QThread>
 #include <QUrl>
+
+#include <chrono>
 
 using namespace Qt::StringLiterals;
 
@@ -90,6 +93,9 @@ CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const 
         fetchOptions.maxBytes = snapshot.maxBytes;
 
         reportLoading(snapshot.address);
+        // The total bound is for the whole run: the probe and the fetch after a redirect share it.
+        const auto runStart = std::chrono::steady_clock::now();
+        fetchOptions.totalSince = runStart;
         // The redirect probe. When it is not redirected, its answer is the page: one request.
         FetchedPage page = FetchPage(snapshot.address, fetchOptions);
         if (isRedirect(page)) {
@@ -105,6 +111,10 @@ CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const 
             // Fetched, never read from disk: a server's redirect to "file:///" must not open local
             // files. A further redirect is not followed; its own body is the page.
             page = FetchPage(target, fetchOptions);
+            if (snapshot.totalTimeoutMs > 0 && page.error == TotalTimeoutMessage(snapshot.totalTimeoutMs)) {
+                // The fetch got what the probe left of the bound; say whose bound ran out.
+                page.error = u"The page did not arrive within the run's bound of %1 ms"_s.arg(snapshot.totalTimeoutMs);
+            }
         }
         pageText = std::move(page.text);
         result.error = std::move(page.error);

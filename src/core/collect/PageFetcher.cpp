@@ -90,6 +90,7 @@ FetchedPage FetchPage(const QString &address, const FetchOptions &options)
     request.connectTimeoutMs = options.connectTimeoutMs;
     request.idleTimeoutMs = options.idleTimeoutMs;
     request.totalTimeoutMs = options.totalTimeoutMs;
+    request.totalSince = options.totalSince;
     request.bodyLimit = options.maxBytes;
     request.cancel = options.cancel;
     const HttpResult result = PerformRequest(request);

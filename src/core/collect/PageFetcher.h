@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
+#include <optional>
 
 namespace quorvel {
 
@@ -20,6 +22,9 @@ struct FetchOptions
     int connectTimeoutMs = kPageConnectTimeoutMs;
     int idleTimeoutMs = kPageIdleTimeoutMs;
     int totalTimeoutMs = kPageTotalTimeoutMs;
+    // When the total bound's clock started, for a bound shared with an earlier request; unset: when
+    // this fetch starts.
+    std::optional<std::chrono::steady_clock::time_point> totalSince;
     qint64 maxBytes = kPageMaxBytes;
 };
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 #include <zlib.h>
 
@@ -22,6 +23,7 @@ constexpr int kIdleWaitMs = 1000;
 // The longest a transfer with a cancel flag goes unobserved: nobody can wake the loop for a flag.
 constexpr int kCancelCheckMs = 5;
 constexpr long kConnectBackstopMs = 20;
+constexpr QLatin1StringView kNoFinalAnswer{"No final answer (only an interim 1xx response)"};
 
 qint64 roundedMs(Clock::duration d)
 {
@@ -109,21 +111,30 @@ public:
             m_error = u"Error while processing content unencoding: zlib could not start"_s;
             return false;
         }
-        if (m_finished) {
-            return true; // bytes after the end of the stream are ignored
-        }
-        // A zlib stream shows its first bytes early; past 64 KiB without any, the retry is off.
-        const bool mayRetryBare = m_kind == Kind::Deflate && !m_bare && !m_producedAny && !m_retryOff &&
-                                  m_seen.size() + qsizetype(size) <= 65536;
-        if (mayRetryBare) {
-            m_seen.append(data, qsizetype(size));
-        } else {
-            m_retryOff = true;
-            m_seen.clear();
-        }
+        return m_kind == Kind::Gzip ? feedGzip(data, size, take) : feedDeflate(data, size, take);
+    }
+
+    // True once the input seen so far ends a whole stream (every gzip member begun has ended).
+    bool finished() const { return m_finished; }
+
+    QString error() const { return m_error; }
+
+private:
+    enum class Step
+    {
+        More,    // all input taken; more may follow
+        Stopped, // take stopped it
+        Broken   // the data is not a valid stream
+    };
+
+    // Inflates until the input runs out or the stream ends; data and size are left at what was not
+    // taken (bytes after the end of a stream).
+    template <typename Take> Step inflateSome(const char *&data, size_t &size, Take &take)
+    {
         m_z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
         m_z.avail_in = uInt(size);
         char out[16384];
+        Step step = Step::More;
         for (;;) {
             m_z.next_out = reinterpret_cast<Bytef *>(out);
             m_z.avail_out = sizeof out;
@@ -132,39 +143,102 @@ public:
             if (produced > 0) {
                 m_producedAny = true;
                 if (!take(out, produced)) {
-                    return false;
+                    step = Step::Stopped;
+                    break;
                 }
             }
             if (rc == Z_STREAM_END) {
                 m_finished = true;
-                return true;
+                break;
             }
             if (rc == Z_OK && (m_z.avail_in > 0 || m_z.avail_out == 0)) {
                 continue;
             }
-            if (rc == Z_OK || rc == Z_BUF_ERROR) {
-                return true; // all taken; more input is needed
+            if (rc != Z_OK && rc != Z_BUF_ERROR) {
+                m_error = u"Error while processing content unencoding: %1"_s.arg(m_z.msg ? QString::fromUtf8(m_z.msg)
+                                                                                         : u"zlib error %1"_s.arg(rc));
+                step = Step::Broken;
             }
-            if (mayRetryBare && !m_producedAny) {
-                // Some servers send "deflate" as bare deflate data, without the zlib wrapper.
-                inflateEnd(&m_z);
-                m_z = z_stream{};
-                m_bare = true;
-                m_ready = inflateInit2(&m_z, -MAX_WBITS) == Z_OK;
-                const QByteArray seen = std::exchange(m_seen, QByteArray());
-                return feed(seen.constData(), size_t(seen.size()), take);
-            }
-            m_error = u"Error while processing content unencoding: %1"_s.arg(m_z.msg ? QString::fromUtf8(m_z.msg)
-                                                                                     : u"zlib error %1"_s.arg(rc));
-            return false;
+            break;
         }
+        data = reinterpret_cast<const char *>(m_z.next_in);
+        size = m_z.avail_in;
+        return step;
     }
 
-    bool finished() const { return m_finished; }
+    // A gzip body may hold several members one after another; each is decoded, as gzip -d does.
+    // Anything after a member that does not start another one is ignored, as before.
+    template <typename Take> bool feedGzip(const char *data, size_t size, Take &take)
+    {
+        while (size > 0) {
+            if (m_finished && !beginNextMember(data, size, take)) {
+                return m_error.isEmpty();
+            }
+            const Step step = inflateSome(data, size, take);
+            if (step != Step::More) {
+                return false;
+            }
+        }
+        return true;
+    }
 
-    QString error() const { return m_error; }
+    // After a member: true when the bytes start another one (its first bytes then fed), false when
+    // more bytes are needed to tell, or when they are trailing bytes to ignore.
+    template <typename Take> bool beginNextMember(const char *&data, size_t &size, Take &take)
+    {
+        if (m_trailing) {
+            size = 0;
+            return false;
+        }
+        while (m_magic.size() < 2 && size > 0) {
+            m_magic.append(*data);
+            ++data;
+            --size;
+        }
+        if (m_magic.size() < 2) {
+            return false;
+        }
+        if (m_magic != QByteArrayView("\x1f\x8b")) {
+            m_trailing = true;
+            size = 0;
+            return false;
+        }
+        inflateReset(&m_z);
+        m_finished = false;
+        const char *magic = m_magic.constData();
+        size_t magicSize = 2;
+        const Step step = inflateSome(magic, magicSize, take);
+        m_magic.clear();
+        return step == Step::More;
+    }
 
-private:
+    template <typename Take> bool feedDeflate(const char *data, size_t size, Take &take)
+    {
+        if (m_finished) {
+            return true; // bytes after the end of the stream are ignored
+        }
+        // A zlib stream shows its first bytes early; past 64 KiB without any, the retry is off.
+        const bool mayRetryBare = !m_bare && !m_producedAny && !m_retryOff && m_seen.size() + qsizetype(size) <= 65536;
+        if (mayRetryBare) {
+            m_seen.append(data, qsizetype(size));
+        } else {
+            m_retryOff = true;
+            m_seen.clear();
+        }
+        const Step step = inflateSome(data, size, take);
+        if (step == Step::Broken && mayRetryBare && !m_producedAny) {
+            // Some servers send "deflate" as bare deflate data, without the zlib wrapper.
+            inflateEnd(&m_z);
+            m_z = z_stream{};
+            m_bare = true;
+            m_error.clear();
+            m_ready = inflateInit2(&m_z, -MAX_WBITS) == Z_OK;
+            const QByteArray seen = std::exchange(m_seen, QByteArray());
+            return feed(seen.constData(), size_t(seen.size()), take);
+        }
+        return step == Step::More;
+    }
+
     z_stream m_z{};
     Kind m_kind;
     bool m_ready = false;
@@ -172,9 +246,14 @@ private:
     bool m_producedAny = false;
     bool m_finished = false;
     bool m_retryOff = false; // the bare retry can no longer replay the whole input
+    bool m_trailing = false; // gzip: bytes after the last member, ignored
     QByteArray m_seen;       // deflate input until it has proved to be a zlib stream
+    QByteArray m_magic;      // gzip: the first bytes after a member, until they tell a new member
     QString m_error;
 };
+
+// More codings than any server applies in earnest; a longer list is refused.
+constexpr qsizetype kMaxContentCodings = 4;
 
 struct Transfer
 {
@@ -191,15 +270,18 @@ struct Transfer
 
     HttpResult result;
     Clock::time_point started;
+    Clock::time_point totalStart; // when the total time-out's clock started
     Clock::time_point lastActivity;
     bool connected = false;
     curl_off_t downloaded = 0;
     curl_off_t uploaded = 0;
     qint64 bodyBytes = 0;
-    qint64 compressedBytes = 0; // of a body being decoded
     bool decoderChosen = false;
-    std::unique_ptr<BodyDecoder> decoder; // for a gzip or deflate body
-    QString abortReason;                  // why one of our callbacks stopped the transfer
+    // For a coded body, one decoder per coding in the order they are undone (the reverse of the
+    // order they were applied), and the bytes each one has been fed.
+    std::vector<std::unique_ptr<BodyDecoder>> decoders;
+    std::vector<qint64> codedBytes;
+    QString abortReason; // why one of our callbacks stopped the transfer
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
     bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
@@ -264,30 +346,67 @@ bool takeBody(Transfer *t, const char *data, size_t n)
     return true;
 }
 
-// The decoder the response's Content-Encoding asks for; false (with the reason) for one we cannot
-// decode.
-bool chooseDecoder(Transfer *t)
+// The decoders the response's Content-Encoding asks for. Every Content-Encoding line counts, in
+// order, so "gzip" and "gzip" on two lines are the same stack as "gzip, gzip" on one. False (with
+// the reason) for a coding we cannot decode or a stack too deep.
+bool chooseDecoders(Transfer *t)
 {
-    QList<QByteArray> codings;
-    for (const QByteArray &coding : t->result.header("Content-Encoding").split(',')) {
-        const QByteArray name = coding.trimmed().toLower();
-        if (!name.isEmpty() && name != "identity") {
-            codings.append(name);
+    QList<QByteArray> codings; // in the order they were applied
+    for (const HttpHeader &h : std::as_const(t->result.headers)) {
+        if (h.name.compare("Content-Encoding", Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        for (const QByteArray &coding : h.value.split(',')) {
+            const QByteArray name = coding.trimmed().toLower();
+            if (!name.isEmpty() && name != "identity") {
+                codings.append(name);
+            }
         }
     }
     if (codings.isEmpty()) {
         return true;
     }
-    if (codings.size() == 1 && (codings.front() == "gzip" || codings.front() == "x-gzip")) {
-        t->decoder = std::make_unique<BodyDecoder>(BodyDecoder::Kind::Gzip);
-        return true;
+    const QString list = QString::fromLatin1(codings.join(", "));
+    if (codings.size() > kMaxContentCodings) {
+        t->abortReason = u"Too many content encodings: %1"_s.arg(list);
+        return false;
     }
-    if (codings.size() == 1 && codings.front() == "deflate") {
-        t->decoder = std::make_unique<BodyDecoder>(BodyDecoder::Kind::Deflate);
-        return true;
+    for (auto it = codings.crbegin(); it != codings.crend(); ++it) {
+        if (*it == "gzip" || *it == "x-gzip") {
+            t->decoders.push_back(std::make_unique<BodyDecoder>(BodyDecoder::Kind::Gzip));
+        } else if (*it == "deflate") {
+            t->decoders.push_back(std::make_unique<BodyDecoder>(BodyDecoder::Kind::Deflate));
+        } else {
+            t->decoders.clear();
+            t->abortReason = u"Unrecognized content encoding type: %1"_s.arg(list);
+            return false;
+        }
     }
-    t->abortReason = u"Unrecognized content encoding type: %1"_s.arg(QString::fromLatin1(codings.join(", ")));
-    return false;
+    t->codedBytes.assign(t->decoders.size(), 0);
+    return true;
+}
+
+// Feeds coded bytes to decoder `stage`, whose output goes to the next one, and the last one's to the
+// body. False (with the reason) when a stream is broken or a limit is passed.
+bool feedDecoders(Transfer *t, size_t stage, const char *data, size_t n)
+{
+    if (stage == t->decoders.size()) {
+        return takeBody(t, data, n);
+    }
+    // Coded bytes that never decode to anything still end at the limit (stored blocks make honest
+    // data at most a little larger than it decodes to); each stage of a stack is held to it.
+    t->codedBytes[stage] += qint64(n);
+    if (!withinBodyLimit(t, t->codedBytes[stage], t->bodyLimit + t->bodyLimit / 64 + 1024)) {
+        return false;
+    }
+    BodyDecoder &decoder = *t->decoders[stage];
+    const bool ok = decoder.feed(data, n, [t, stage](const char *decoded, size_t length) {
+        return feedDecoders(t, stage + 1, decoded, length);
+    });
+    if (!ok && t->abortReason.isEmpty()) {
+        t->abortReason = decoder.error();
+    }
+    return ok;
 }
 
 size_t onBody(char *data, size_t size, size_t count, void *user)
@@ -301,28 +420,11 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
     }
     if (!t->decoderChosen) {
         t->decoderChosen = true;
-        if (!chooseDecoder(t)) {
+        if (!chooseDecoders(t)) {
             return 0;
         }
     }
-    if (!t->decoder) {
-        return takeBody(t, data, n) ? n : 0;
-    }
-    // Compressed bytes that never decode to anything still end at the limit (stored blocks make
-    // honest data at most a little larger than it decodes to).
-    t->compressedBytes += qint64(n);
-    if (!withinBodyLimit(t, t->compressedBytes, t->bodyLimit + t->bodyLimit / 64 + 1024)) {
-        return 0;
-    }
-    const bool ok =
-        t->decoder->feed(data, n, [t](const char *decoded, size_t length) { return takeBody(t, decoded, length); });
-    if (!ok) {
-        if (t->abortReason.isEmpty()) {
-            t->abortReason = t->decoder->error();
-        }
-        return 0;
-    }
-    return n;
+    return feedDecoders(t, 0, data, n) ? n : 0;
 }
 
 int onProgress(void *user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded)
@@ -428,6 +530,11 @@ QByteArray HttpResult::header(QByteArrayView name) const
     return {};
 }
 
+QString TotalTimeoutMessage(int totalTimeoutMs)
+{
+    return u"The answer took longer than %1 ms"_s.arg(totalTimeoutMs);
+}
+
 QByteArray RequestUrlBytes(const QString &address)
 {
     const QByteArray utf8 = address.toUtf8();
@@ -473,7 +580,9 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason)
     if (!reason.isEmpty()) {
         r.error = reason;
     } else if (code == CURLE_OK) {
-        r.error = t->decoder && !t->decoder->finished() ? u"The compressed response body is cut short"_s : QString();
+        const bool cutShort = std::any_of(t->decoders.cbegin(), t->decoders.cend(),
+                                          [](const auto &decoder) { return !decoder->finished(); });
+        r.error = cutShort ? u"The compressed response body is cut short"_s : QString();
     } else if (!t->abortReason.isEmpty()) {
         r.error = t->abortReason;
     } else if (code == CURLE_OPERATION_TIMEDOUT && !t->connected && t->connectTimeoutMs > 0) {
@@ -488,6 +597,16 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason)
     }
     if (r.error.isEmpty() && code != CURLE_OK) {
         r.error = u"Transfer failed"_s;
+    }
+    if (r.statusCode >= 100 && r.statusCode <= 199) {
+        // Only interim answers arrived (the connection closed or a bound ran out after them): that is
+        // no answer at all, whatever the transport made of it.
+        r.statusCode = -1;
+        r.statusLine.clear();
+        r.headers.clear();
+        if (r.error != kCancelledMessage) {
+            r.error = r.error.isEmpty() ? QString(kNoFinalAnswer) : QString(kNoFinalAnswer + u": "_s + r.error);
+        }
     }
     if (!r.error.isEmpty()) {
         r.body.clear(); // a body cut short is no body
@@ -523,9 +642,9 @@ void HttpSession::Impl::checkDeadlines(Clock::time_point now)
         } else if (t->connected && t->idleTimeoutMs > 0 &&
                    now - t->lastActivity >= std::chrono::milliseconds(t->idleTimeoutMs)) {
             due.emplace_back(t, u"No data received for %1 ms"_s.arg(t->idleTimeoutMs));
-        } else if (t->totalTimeoutMs > 0 && now - t->started >= std::chrono::milliseconds(t->totalTimeoutMs)) {
+        } else if (t->totalTimeoutMs > 0 && now - t->totalStart >= std::chrono::milliseconds(t->totalTimeoutMs)) {
             // A server that trickles a byte now and then never trips the idle bound.
-            due.emplace_back(t, u"The answer took longer than %1 ms"_s.arg(t->totalTimeoutMs));
+            due.emplace_back(t, TotalTimeoutMessage(t->totalTimeoutMs));
         }
     }
     for (const auto &[t, reason] : due) {
@@ -547,7 +666,7 @@ int HttpSession::Impl::waitMs(Clock::time_point now, int maxWaitMs) const
             wait = std::min(wait, msUntil(now, t->lastActivity + std::chrono::milliseconds(t->idleTimeoutMs)));
         }
         if (t->totalTimeoutMs > 0) {
-            wait = std::min(wait, msUntil(now, t->started + std::chrono::milliseconds(t->totalTimeoutMs)));
+            wait = std::min(wait, msUntil(now, t->totalStart + std::chrono::milliseconds(t->totalTimeoutMs)));
         }
     }
     return int(wait);
@@ -601,11 +720,16 @@ void HttpSession::start(const HttpRequest &request, Done done)
     t->discardBody = request.discardBody;
     t->done = std::move(done);
     t->started = Clock::now();
+    t->totalStart = std::min(t->started, request.totalSince.value_or(t->started));
     t->lastActivity = t->started;
     d->transfers.push_back(std::move(owned));
 
     if (t->cancelled()) {
         d->end(t, CURLE_OK, QString(kCancelledMessage));
+        return;
+    }
+    if (t->totalTimeoutMs > 0 && t->started - t->totalStart >= std::chrono::milliseconds(t->totalTimeoutMs)) {
+        d->end(t, CURLE_OK, TotalTimeoutMessage(t->totalTimeoutMs));
         return;
     }
     t->easy = d->multi ? curl_easy_init() : nullptr;

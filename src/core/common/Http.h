@@ -6,8 +6,10 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace quorvel {
 
@@ -33,6 +35,10 @@ struct HttpRequest
     qint64 bodyLimit = -1;                     // decoded body bytes; -1: no limit
     bool discardBody = false;                  // read the body and drop it (link checks)
     const std::atomic<bool> *cancel = nullptr; // aborts the transfer at once when it turns true
+    // When the total time-out's clock started, for a bound shared with earlier requests (a page
+    // fetch after its redirect probe); unset: when this request starts. A bound already spent ends
+    // the request before it connects.
+    std::optional<std::chrono::steady_clock::time_point> totalSince;
 };
 
 struct HttpHeader
@@ -100,6 +106,9 @@ private:
 // The bytes handed to curl for an address: UTF-8, with spaces, control characters and non-ASCII
 // bytes after the host percent-encoded (as browsers send them); everything else is left as written.
 QByteArray RequestUrlBytes(const QString &address);
+
+// The error of a request ended by its total time-out.
+QString TotalTimeoutMessage(int totalTimeoutMs);
 
 // The error of a request ended by its cancel flag or by HttpSession::cancelAll().
 inline constexpr QLatin1StringView kCancelledMessage{"Operation cancelled"};

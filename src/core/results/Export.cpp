@@ -11,12 +11,33 @@ namespace quorvel {
 
 QString CsvField(const QString &text, QChar separator)
 {
-    if (!text.contains(separator) && !text.contains(u'"')) {
+    // A line break inside a field would end the record for any reader, so it is quoted too.
+    qsizetype quotes = 0;
+    bool needsQuotes = false;
+    for (const QChar c : text) {
+        if (c == u'"') {
+            ++quotes;
+            needsQuotes = true;
+        } else if (c == separator || c == u'\r' || c == u'\n') {
+            needsQuotes = true;
+        }
+    }
+    if (!needsQuotes) {
         return text;
     }
-    QString quoted = text;
-    quoted.replace(u"\""_s, u"\"\""_s);
-    return u'"' + quoted + u'"';
+    // Written in one pass into a string of the final size: QString::replace of one character by two
+    // moves the tail at every match, which made a field of many quotes take quadratic time.
+    QString quoted(text.size() + quotes + 2, Qt::Uninitialized);
+    QChar *out = quoted.data();
+    *out++ = u'"';
+    for (const QChar c : text) {
+        *out++ = c;
+        if (c == u'"') {
+            *out++ = c;
+        }
+    }
+    *out = u'"';
+    return quoted;
 }
 
 QChar LocaleListSeparator(const QLocale &locale)

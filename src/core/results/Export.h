@@ -9,9 +9,14 @@
 
 namespace quorvel {
 
-enum class ExportFormat { Csv, Text };
+enum class ExportFormat
+{
+    Csv,
+    Text
+};
 
-// Quotes one CSV field when it holds the separator or a double quote.
+// Quotes one CSV field when it holds the separator, a double quote, CR or LF; a quote inside is
+// doubled. Linear in the field's length.
 QString CsvField(const QString &text, QChar separator);
 
 // ';' when the locale writes decimals with a comma, otherwise ','.

@@ -117,6 +117,11 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
                 deliver(row, TURLStatus{url, 0, QString(), u"EMAIL"_s, QString()});
                 continue;
             }
+            if (!IsCheckedAddress(url)) {
+                // Nothing to request: a scheme-less href of a local page would be taken for a host.
+                deliver(row, TURLStatus{url, 0, QString(), QString(), QString()});
+                continue;
+            }
             request.url = url;
             session.start(request, [&onResult, row](HttpResult result) { onResult(row, result); });
         }
@@ -137,6 +142,11 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
 }
 
 } // namespace
+
+bool IsCheckedAddress(const QString &link)
+{
+    return startsWithAsciiCI(link, u"http://") || startsWithAsciiCI(link, u"https://");
+}
 
 int IconForStatus(int code)
 {

@@ -21,8 +21,8 @@ class HttpSession;
 struct TURLStatus
 {
     QString MyURL;          // the row's link
-    int MyStatus = 0;       // HTTP status code; 0 for a mail link; -1 when no status line arrived
-    QString MyResponseTime; // whole milliseconds as plain digits; empty for a mail link
+    int MyStatus = 0;       // HTTP status code; 0 for a link not requested; -1 when no status line arrived
+    QString MyResponseTime; // whole milliseconds as plain digits; empty for a link not requested
     QString MyMessage;      // the "HTTP Response" cell: the status line as received, "EMAIL", or empty
     QString MyError;        // why no answer arrived (MyStatus -1): "Could not resolve host ...", else empty
 
@@ -43,6 +43,11 @@ struct LinkCheckOptions
     QString responseTimeout = QStringLiteral("5000");
     int parallel = kDefaultParallelChecks; // requests in flight at once, kept within 1..1024
 };
+
+// True for a link the check requests: one that starts with "http://" or "https://" (ASCII case
+// ignored). Any other row (a mail link, a local page's scheme-less href such as "about.html" or
+// "127.0.0.1:8080/x") gets a result with status 0 and no request.
+bool IsCheckedAddress(const QString &link);
 
 // The icon of a checked row: 200 ok, 300-399 redirect, 400-599 broken, anything else none.
 int IconForStatus(int code);

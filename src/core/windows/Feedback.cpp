@@ -98,12 +98,12 @@ PostFormReply PostForm(const QString &address, const QStringList &fields, const 
 
     const HttpResult result = PerformRequest(request);
     if (!result.completed()) {
-        return {QString(), result.error};
+        return {QString(), result.error, result.statusCode};
     }
     if (!secure && result.statusCode >= 400) {
-        return {QString(), QString::fromLatin1(result.statusLine)};
+        return {QString(), QString::fromLatin1(result.statusLine), result.statusCode};
     }
-    return {QString::fromUtf8(result.body), QString()};
+    return {QString::fromUtf8(result.body), QString(), result.statusCode};
 }
 
 bool IsFeedbackReceived(const QString &reply)
@@ -114,6 +114,7 @@ bool IsFeedbackReceived(const QString &reply)
 FeedbackOutcome SendFeedback(const QStringList &addresses, const QStringList &fields, const PostFormOptions &options)
 {
     FeedbackOutcome outcome;
+    bool errorStatus = false;
     for (const QString &address : addresses) {
         if (options.cancel && options.cancel->load()) {
             break;
@@ -123,11 +124,13 @@ FeedbackOutcome SendFeedback(const QStringList &addresses, const QStringList &fi
         if (reply.error.isEmpty()) {
             outcome.reply = normaliseLineEnds(reply.text);
             outcome.error.clear();
+            // An https error status brings its body along; the service still did not take the form.
+            errorStatus = reply.statusCode >= 400;
             break;
         }
         outcome.error = reply.error;
     }
-    outcome.received = outcome.error.isEmpty() && IsFeedbackReceived(outcome.reply);
+    outcome.received = outcome.error.isEmpty() && !errorStatus && IsFeedbackReceived(outcome.reply);
     return outcome;
 }
 

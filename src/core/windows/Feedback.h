@@ -51,11 +51,13 @@ struct PostFormReply
 {
     QString text;
     QString error;
+    int statusCode = -1; // of the answer, when one arrived
 };
 
 // Posts the fields as a form and returns the reply body as UTF-8 text. Over https the header
 // "Connection: close" goes along and the body comes back whatever the status; over http an error
 // status (400 and above) is an error. No connection, a time-out or a TLS failure is an error.
+// Either way an error status means the form was not taken (see SendFeedback).
 PostFormReply PostForm(const QString &address, const QStringList &fields, const PostFormOptions &options = {});
 
 // The service's one promise: the reply, trimmed, is exactly "OK" (case matters) when it got the
@@ -71,7 +73,8 @@ struct FeedbackOutcome
 };
 
 // Posts the fields to the first address and, only when that post fails (an error, not an error
-// status), to the second one. The addresses are the service's https and http addresses.
+// status), to the second one. The addresses are the service's https and http addresses. An answer
+// with an error status (400 and above) is never a received feedback, whatever its body says.
 FeedbackOutcome SendFeedback(const QStringList &addresses, const QStringList &fields,
                              const PostFormOptions &options = {});
 

@@ -30,7 +30,7 @@ LinkRows sampleRows()
 
 } // namespace
 
-TEST(Export, CsvFieldQuotesOnlyForSeparatorAndQuote)
+TEST(Export, CsvFieldQuotesForSeparatorQuoteAndLineBreak)
 {
     struct Case
     {
@@ -46,13 +46,52 @@ TEST(Export, CsvFieldQuotesOnlyForSeparatorAndQuote)
         {"comma with semicolon separator", u"a,b"_s, u';', u"a,b"_s},
         {"semicolon with semicolon separator", u"a;b"_s, u';', u"\"a;b\""_s},
         {"quote doubled whatever the separator", u"say \"hi\""_s, u';', u"\"say \"\"hi\"\"\""_s},
-        {"line break, blank, leading zero unquoted", u"0 1\r\n2"_s, u',', u"0 1\r\n2"_s},
+        {"blank and leading zero unquoted", u"0 1\t2"_s, u',', u"0 1\t2"_s},
+        {"CR LF quoted", u"0 1\r\n2"_s, u',', u"\"0 1\r\n2\""_s},
+        {"LF alone quoted", u"a\nb"_s, u';', u"\"a\nb\""_s},
+        {"CR alone quoted", u"a\rb"_s, u';', u"\"a\rb\""_s},
+        {"line break and quote", u"\"\n\""_s, u',', u"\"\"\"\n\"\"\""_s},
+        {"only quotes", u"\"\"\""_s, u',', u"\"\"\"\"\"\"\"\""_s},
         {"empty", u""_s, u',', u""_s},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(CsvField(c.text, c.separator), c.out);
     }
+}
+
+// Large fields, checked for their content only: the benchmark BM_CsvField shows the time is linear.
+TEST(Export, CsvFieldOfManyQuotesDoublesEachOne)
+{
+    struct Case
+    {
+        const char *name;
+        QString text;
+        QString out;
+    };
+
+    const qsizetype n = qsizetype(1) << 20;
+    const std::vector<Case> cases = {
+        {"a MiB of quotes", QString(n, u'"'), u'"' + QString(2 * n, u'"') + u'"'},
+        {"quotes between letters", QString(n, u'a') + u'"' + QString(n, u'b'),
+         u'"' + QString(n, u'a') + u"\"\""_s + QString(n, u'b') + u'"'},
+        {"a MiB of line breaks", QString(n, u'\n'), u'"' + QString(n, u'\n') + u'"'},
+        {"a MiB of letters", QString(n, u'x'), QString(n, u'x')},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString field = CsvField(c.text, u',');
+        EXPECT_EQ(field.size(), c.out.size());
+        EXPECT_TRUE(field == c.out);
+    }
+}
+
+TEST(Export, ALinkWithALineBreakStaysOneRecord)
+{
+    const LinkRows rows = {LinkRow{u"http://b.com/a\r\nb"_s, u"dofollow"_s, u"External"_s, u"x\ny"_s, QString(),
+                                   QString(), kIconCollected}};
+    EXPECT_EQ(ExportBytes(rows, ExportFormat::Csv, u','),
+              QByteArray("\xEF\xBB\xBF\"http://b.com/a\r\nb\",dofollow,External,\"x\ny\",\r\n"));
 }
 
 TEST(Export, FormatFollowsTheLowerCasedExtension)
@@ -85,7 +124,7 @@ TEST(Export, BytesAreUtf8WithMarkAndCrLf)
                          "http://a.com/,*redirect*,*redirect*,*redirect*,\r\n"
                          "http://b.com/x,dofollow,External,\"one, two; \"\"three\"\"\",\r\n"
                          "mailto:m@b.com,UGC,External,\xC3\xA9 mail,EMAIL\r\n"
-                         "http://b.com/y,NOFOLLOW,Internal,0012\r\nline,HTTP/1.1 200 OK\r\n"));
+                         "http://b.com/y,NOFOLLOW,Internal,\"0012\r\nline\",HTTP/1.1 200 OK\r\n"));
     EXPECT_EQ(ExportBytes(rows.mid(1, 1), ExportFormat::Csv, u';'),
               QByteArray("\xEF\xBB\xBFhttp://b.com/x;dofollow;External;\"one, two; \"\"three\"\"\";\r\n"));
 }

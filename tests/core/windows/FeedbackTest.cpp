@@ -212,6 +212,36 @@ TEST_F(FeedbackPostTest, ErrorStatusesCountOnlyOverHttp)
     EXPECT_EQ(httpsReceived.contentType, "application/x-www-form-urlencoded; charset=UTF-8");
 }
 
+TEST_F(FeedbackPostTest, AnErrorStatusIsNeverReceivedWhateverItsBody)
+{
+    Received received;
+    LoopbackServer http(LoopbackServer::Scheme::Http);
+    LoopbackServer https(LoopbackServer::Scheme::Https);
+    addRoutes(http.server(), received);
+    addRoutes(https.server(), received);
+    ASSERT_TRUE(http.start());
+    ASSERT_TRUE(https.start());
+
+    struct Case
+    {
+        const char *name;
+        LoopbackServer *server;
+        QString path;
+        bool received;
+    };
+
+    const std::vector<Case> cases = {
+        {"https 200 OK", &https, u"/status/200/OK"_s, true},  {"https 500 OK", &https, u"/status/500/OK"_s, false},
+        {"https 404 OK", &https, u"/status/404/OK"_s, false}, {"https 400 OK", &https, u"/status/400/OK"_s, false},
+        {"http 200 OK", &http, u"/status/200/OK"_s, true},    {"http 503 OK", &http, u"/status/503/OK"_s, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const FeedbackOutcome outcome = SendFeedback({c.server->url(c.path)}, {u"cmd=feedback"_s}, quickOptions());
+        EXPECT_EQ(outcome.received, c.received);
+    }
+}
+
 TEST_F(FeedbackPostTest, HttpsFirstThenHttpOnlyWhenTheHttpsPostFails)
 {
     const QStringList fields =
