@@ -190,7 +190,8 @@ private:
 bool foundBroken(const LinkRows &rows)
 {
     for (const LinkRow &row : rows) {
-        if (row.icon == kIconBroken || row.response.isEmpty()) {
+        // A row the check does not request (no http or https address) has no answer to miss.
+        if (row.icon == kIconBroken || (row.response.isEmpty() && IsCheckedAddress(row.link))) {
             return true;
         }
     }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <fcntl.h>
@@ -388,6 +389,42 @@ TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_TRUE(missing.err.contains("HTTP/1.1 404 Not Found")) << missing.err.toStdString();
     EXPECT_EQ(missing.out, QByteArray("[]\n"));
+}
+
+// A local page's hrefs without a scheme are not addresses the check can request: they get no
+// request, no answer and no icon, and they do not make the check fail.
+TEST(Cli, CheckRequestsOnlyHttpAndHttpsAddresses)
+{
+    std::atomic<int> requests{0};
+    LoopbackServer server;
+    server.server().Get("/200", [&requests](const httplib::Request &, httplib::Response &res) {
+        ++requests;
+        res.set_content("x", "text/plain");
+    });
+    ASSERT_TRUE(server.start());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString page = dir.filePath(u"page.html"_s);
+    const QByteArray hostLike = "127.0.0.1:" + QByteArray::number(server.port()) + "/200";
+    QFile file(page);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<a href=\"" + hostLike + "\">host-like</a> <a href=\"about.html\">about</a> <a href=\"" +
+               server.url(u"/200"_s).toUtf8() + "\">web</a>");
+    file.close();
+
+    const CliRun check = runCli({u"check"_s, page});
+    EXPECT_EQ(check.exitCode, 0) << check.err.toStdString();
+    const QJsonArray rows = QJsonDocument::fromJson(check.out).array();
+    ASSERT_EQ(rows.size(), 3) << check.out.toStdString();
+    for (const int i : {0, 1}) {
+        SCOPED_TRACE(i);
+        const QJsonObject row = rows[i].toObject();
+        EXPECT_EQ(row.value(u"response"_s).toString(), QString());
+        EXPECT_EQ(row.value(u"time"_s).toString(), QString());
+        EXPECT_EQ(row.value(u"icon"_s).toInt(), -1);
+    }
+    EXPECT_EQ(rows[2].toObject().value(u"response"_s).toString(), u"HTTP/1.1 200 OK"_s);
+    EXPECT_EQ(requests.load(), 1) << "only the web address is requested";
 }
 
 // Reading a FIFO would wait for a writer for ever, a device would never end: only regular files
