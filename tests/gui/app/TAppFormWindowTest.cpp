@@ -4,6 +4,7 @@
 #include "core/collect/LocalPage.h"
 #include "core/collect/PageFetcher.h"
 #include "gui/app/AppFormDriver.h"
+#include "gui/app/CheckSite.h"
 #include "gui/app/TAppForm.h"
 #include "gui/results/ResultsModel.h"
 #include "gui/windows/TNewVer.h"
@@ -60,46 +61,6 @@ QString linkPage(Sandbox &sandbox, const QStringList &hrefs)
     }
     return sandbox.page(u"links.html"_s, html + u"</body></html>\n"_s);
 }
-
-// Answers /ok at once and holds /slow back until released (five seconds at most, so no server
-// thread outlives its test).
-class SlowSite final
-{
-public:
-    SlowSite()
-    {
-        httplib::Server &s = m_server.server();
-        s.Get("/ok", [](const httplib::Request &, httplib::Response &res) { res.set_content("ok", "text/plain"); });
-        s.Get("/after", [this](const httplib::Request &, httplib::Response &res) {
-            ++afterRequests;
-            res.set_content("after", "text/plain");
-        });
-        s.Get("/slow", [this](const httplib::Request &, httplib::Response &res) {
-            slowEntered = true;
-            for (int step = 0; step < 500 && !m_release; ++step) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-            res.set_content("slow", "text/plain");
-        });
-        if (!m_server.start() || !QTest::qWaitFor([this] { return m_server.server().is_running(); }, kRunWaitMs)) {
-            throw std::runtime_error("the loopback server did not start");
-        }
-    }
-
-    ~SlowSite() { m_release = true; }
-
-    SlowSite(const SlowSite &) = delete;
-    SlowSite &operator=(const SlowSite &) = delete;
-
-    QString url(const QString &path) const { return m_server.url(path); }
-
-    std::atomic<bool> slowEntered{false};
-    std::atomic<int> afterRequests{0};
-
-private:
-    std::atomic<bool> m_release{false};
-    LoopbackServer m_server;
-};
 
 bool passRunning(const TAppForm &form)
 {
@@ -213,7 +174,7 @@ TEST(TAppFormWindow, APageThatCannotBeLoadedSaysWhy)
 // A check row that got no answer says why as the tooltip of its HTTP Response cell.
 TEST(TAppFormWindow, ACheckRowWithoutAnswerSaysWhyInItsTooltip)
 {
-    SlowSite site;
+    CheckSite site;
     Sandbox sandbox;
     const QString refused = refusedAddress();
     const QString ok = site.url(u"/ok"_s);
@@ -236,7 +197,7 @@ TEST(TAppFormWindow, ACheckRowWithoutAnswerSaysWhyInItsTooltip)
 // went stops the pass; the HEAD box, which the pass has already read, is disabled meanwhile.
 TEST(TAppFormWindow, StopIsWhereCheckBrokenLinksWas)
 {
-    SlowSite site;
+    CheckSite site;
     Sandbox sandbox;
     const auto form = sandbox.open();
     child<QSpinBox>(*form, u"ParallelChecks"_s).setValue(1);
@@ -259,7 +220,7 @@ TEST(TAppFormWindow, StopIsWhereCheckBrokenLinksWas)
 
     QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, spot);
     ASSERT_TRUE(waitForPassEnd(*form));
-    EXPECT_EQ(site.afterRequests.load(), 0) << "the second click stopped the pass";
+    EXPECT_EQ(site.hits("/after"), 0) << "the second click stopped the pass";
     EXPECT_EQ(form->resultsModel()->rows().at(1).response, QString());
     EXPECT_TRUE(head.isEnabled());
     EXPECT_EQ(button.geometry(), idle);
