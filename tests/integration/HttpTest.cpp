@@ -3,6 +3,8 @@
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
 
+#include <QLoggingCategory>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -446,6 +448,62 @@ TEST_F(HttpTest, PostSendsBodyTypeAndExtraHeaders)
     EXPECT_EQ(r.error, QString());
     EXPECT_EQ(r.statusCode, 200);
     EXPECT_EQ(r.body, "application/x-www-form-urlencoded|yes|" + request.body);
+}
+
+// Each request is logged at debug level with its method, address, answer and time, and only when
+// the rules ask for it.
+TEST_F(HttpTest, RequestsAreLoggedOnlyWhenDebugIsOn)
+{
+    static QStringList lines;
+    lines.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &context, const QString &message) {
+            if (QByteArrayView(context.category) == "quorvel.http") {
+                lines.append(message);
+            }
+        });
+
+    struct Case
+    {
+        const char *name;
+        const char *rules;
+        HttpMethod method;
+        QString path;
+        QStringList expected; // texts the one line holds; empty: no line at all
+    };
+
+    const std::vector<Case> cases = {
+        {"off by default", "", HttpMethod::Get, u"/missing"_s, {}},
+        {"a GET",
+         "quorvel.http.debug=true",
+         HttpMethod::Get,
+         u"/missing"_s,
+         {u"GET "_s, u"/missing"_s, u"-> 404"_s, u" ms"_s}},
+        {"a HEAD", "quorvel.*.debug=true", HttpMethod::Head, u"/ok"_s, {u"HEAD "_s, u"-> 200"_s}},
+        {"a failure says why",
+         "quorvel.http.debug=true",
+         HttpMethod::Get,
+         QString(),
+         {u"-> -1"_s, u"Failed to connect"_s}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        lines.clear();
+        QLoggingCategory::setFilterRules(QString::fromLatin1(c.rules));
+        const QString url = c.path.isEmpty() ? u"http://127.0.0.1:1/"_s : m_http.url(c.path);
+        PerformRequest(requestFor(url, c.method));
+        if (c.expected.isEmpty() && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) {
+            EXPECT_TRUE(lines.isEmpty()) << lines.join(u'\n').toStdString();
+        }
+        if (!c.expected.isEmpty()) {
+            ASSERT_EQ(lines.size(), 1);
+            for (const QString &text : c.expected) {
+                EXPECT_TRUE(lines[0].contains(text)) << lines[0].toStdString() << " lacks " << text.toStdString();
+            }
+        }
+    }
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
 }
 
 TEST(RequestUrlBytes, EncodesOnlyWhatCannotBeSent)

@@ -1,5 +1,7 @@
 #include "core/common/Http.h"
 
+#include "core/common/Logging.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -267,6 +269,8 @@ struct Transfer
     qint64 bodyLimit = -1;
     bool discardBody = false;
     HttpSession::Done done;
+    const char *method = "GET"; // for the debug log
+    QString url;
 
     HttpResult result;
     Clock::time_point started;
@@ -458,6 +462,7 @@ void configure(Transfer &t, const HttpRequest &request)
     curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer);
     curl_easy_setopt(e, CURLOPT_URL, RequestUrlBytes(request.url).constData());
+    t.url = request.url;
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
@@ -483,9 +488,11 @@ void configure(Transfer &t, const HttpRequest &request)
     case HttpMethod::Get:
         break;
     case HttpMethod::Head:
+        t.method = "HEAD";
         curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
         break;
     case HttpMethod::Post:
+        t.method = "POST";
         t.postBody = request.body;
         curl_easy_setopt(e, CURLOPT_POST, 1L);
         curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(t.postBody.size()));
@@ -612,6 +619,14 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason)
         r.body.clear(); // a body cut short is no body
     }
     r.location = r.header("Location");
+    // A server's words are quoted, so control characters in them show as escapes.
+    if (r.error.isEmpty()) {
+        qCDebug(lcHttp).nospace() << t->method << ' ' << t->url << " -> " << r.statusCode << " in " << r.elapsedMs
+                                  << " ms";
+    } else {
+        qCDebug(lcHttp).nospace() << t->method << ' ' << t->url << " -> " << r.statusCode << " (" << r.error << ") in "
+                                  << r.elapsedMs << " ms";
+    }
 
     if (t->easy) {
         curl_multi_remove_handle(multi, t->easy);
