@@ -3,9 +3,10 @@
 # 10,000-link page (scale.sh: memory growth, thread count). Reproduces RESULTS.md.
 #
 #   bench/peers/run.sh --bin build/release/src/cli/quorvel-cli \
-#       [--shared /work/shared/bench] [--work /tmp/benchrun] [--rounds 5] [--port 8290]
+#       [--harness bench/harness] [--work /tmp/benchrun] [--rounds 5] [--port 8290]
 #
-# The shared harness (read-only) is copied to --work once (npm ci there: linkinator,
+# The harness (bench/harness: the test site, the peers' command lines, the timing scripts) is
+# copied to --work once (npm ci there: linkinator,
 # blc); our adapted compare.py (parser of quorvel's JSON) and check-statuses.sh are
 # copied over it. One site server is started on --port (+1, +2) for the whole run;
 # pick a port no one else uses (the harness resets the server's counters per run).
@@ -17,10 +18,10 @@
 # defaults are throttle-bound: 320 s and 1016 s for page-1000).
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
-SHARED=/work/shared/bench; WORK=/tmp/benchrun; ROUNDS=5; PORT=8290; BIN=
+SHARED=$HERE/../harness; WORK=/tmp/benchrun; ROUNDS=5; PORT=8290; BIN=
 while [ $# -gt 0 ]; do
   case $1 in
-    --shared) SHARED=$2; shift 2 ;;
+    --harness) SHARED=$2; shift 2 ;;
     --work) WORK=$2; shift 2 ;;
     --rounds) ROUNDS=$2; shift 2 ;;
     --port) PORT=$2; shift 2 ;;
