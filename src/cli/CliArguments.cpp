@@ -1,54 +1,185 @@
 #include "cli/CliArguments.h"
 
-#include <QFileInfo>
+#include <QCommandLineParser>
+#include <QHash>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-QString CliUsage()
+namespace {
+
+constexpr unsigned kCollectOrCheck = kCollectScope | kCheckScope;
+constexpr unsigned kEveryCommand = kCollectScope | kCheckScope | kAnalyzeScope;
+
+CliOption option(const QString &name, unsigned scope, const QString &description, const QString &valueName = {})
 {
-    return uR"(usage: quorvel-cli collect ADDRESS [options]
-       quorvel-cli check   ADDRESS [options]
-       quorvel-cli analyze ADDRESS [--format json] [--contents-host HOST]
-       quorvel-cli --version | --help
-
-ADDRESS is an http(s) address, a "file:///" address, or the path of an existing local file.
-
-options (collect and check):
-  --mode domain|subdomain|none         how links are typed Internal/External (default domain)
-  --remove-anchors | --keep-anchors    cut links at "#" (default: remove)
-  --ignore-ext "LIST"                  extensions to drop, separated by blanks ("" for none)
-  --ignore-urls FILE                   address prefixes to drop, one per line
-  --agent TEXT                         User-Agent of the requests
-  --page-url URL                       for a local file: the address it stands for
-  --format json|csv|txt                output format (default json)
-  --separator C                        CSV list separator (default: the locale's)
-  --output FILE                        write the export file (.csv: CSV, else a list of links)
-options (check):
-  --head                               HEAD instead of GET
-  --connect-timeout MS                 default 5000
-  --response-timeout MS                default 5000
-  --parallel N                         requests in flight, 1 to 1024 (default 16)
-)"_s;
+    return {QCommandLineOption(name, description, valueName), scope};
 }
 
-namespace {
+std::vector<CliOption> makeOptionTable()
+{
+    return {
+        option(u"format"_s, kEveryCommand, u"output format (default json; analyze: json only)"_s, u"json|csv|txt"_s),
+        option(u"mode"_s, kCollectOrCheck, u"how links are typed Internal/External (default domain)"_s,
+               u"domain|subdomain|none"_s),
+        option(u"remove-anchors"_s, kCollectOrCheck, u"cut links at \"#\" (the default)"_s),
+        option(u"keep-anchors"_s, kCollectOrCheck, u"keep links whole at \"#\""_s),
+        option(u"ignore-ext"_s, kCollectOrCheck, u"extensions to drop, separated by blanks (\"\" for none)"_s,
+               u"\"LIST\""_s),
+        option(u"ignore-urls"_s, kCollectOrCheck, u"address prefixes to drop, one per line"_s, u"FILE"_s),
+        option(u"agent"_s, kCollectOrCheck, u"User-Agent of the requests"_s, u"TEXT"_s),
+        option(u"page-url"_s, kCollectOrCheck, u"for a local file: the address it stands for"_s, u"URL"_s),
+        option(u"separator"_s, kCollectOrCheck, u"CSV list separator (default: the locale's)"_s, u"C"_s),
+        option(u"output"_s, kCollectOrCheck, u"write the export file (.csv: CSV, else a list of links)"_s, u"FILE"_s),
+        option(u"head"_s, kCheckScope, u"HEAD instead of GET"_s),
+        option(u"connect-timeout"_s, kCheckScope, u"milliseconds to connect (default %1)"_s.arg(DefaultTimeoutText()),
+               u"MS"_s),
+        option(u"response-timeout"_s, kCheckScope,
+               u"milliseconds to wait for an answer (default %1)"_s.arg(DefaultTimeoutText()), u"MS"_s),
+        option(u"parallel"_s, kCheckScope,
+               u"requests in flight, %1 to %2 (default %3)"_s.arg(kMinParallelRequests)
+                   .arg(kMaxParallelRequests)
+                   .arg(kDefaultParallelRequests),
+               u"N"_s),
+        option(u"contents-host"_s, kAnalyzeScope, u"host of the html2txt service (default: the W3C's)"_s, u"HOST"_s),
+    };
+}
+
+QString synopsisOf(const QCommandLineOption &option)
+{
+    QString text = u"--"_s + option.names().constFirst();
+    if (!option.valueName().isEmpty()) {
+        text += u' ' + option.valueName();
+    }
+    return text;
+}
 
 bool isWholeNumber(const QString &text)
 {
     if (text.isEmpty() || text.size() > 9) {
         return false;
     }
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9') {
-            return false;
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+std::optional<CliCommand> commandNamed(const QString &word)
+{
+    if (word == u"collect") {
+        return CliCommand::Collect;
+    }
+    if (word == u"check") {
+        return CliCommand::Check;
+    }
+    if (word == u"analyze") {
+        return CliCommand::Analyze;
+    }
+    return std::nullopt;
+}
+
+unsigned scopeOf(CliCommand command)
+{
+    switch (command) {
+    case CliCommand::Collect:
+        return kCollectScope;
+    case CliCommand::Check:
+        return kCheckScope;
+    case CliCommand::Analyze:
+        return kAnalyzeScope;
+    case CliCommand::Help:
+    case CliCommand::Version:
+        break;
+    }
+    return 0;
+}
+
+// The argument as typed that holds the option `name` ("--name", "--name=value", "-name").
+QString spellingOf(const QStringList &args, const QString &name)
+{
+    for (const QString &arg : args) {
+        if (arg.startsWith(u'-') && arg.size() > 1) {
+            const QString bare = arg.mid(arg.startsWith(u"--"_s) ? 2 : 1).section(u'=', 0, 0);
+            if (bare == name) {
+                return arg.section(u'=', 0, 0);
+            }
         }
     }
-    return true;
+    return u"--"_s + name;
+}
+
+// Why the parser refused the arguments, in the CLI's words.
+QString parseError(const QCommandLineParser &parser, const QStringList &args, const QString &command,
+                   const std::vector<const CliOption *> &accepted)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        return u"unknown option \"%1\" for %2"_s.arg(spellingOf(args, parser.unknownOptionNames().constFirst()),
+                                                     command);
+    }
+    // Otherwise one known option was misused: a value missing at the end, or "=value" on a switch.
+    for (const CliOption *entry : accepted) {
+        const QString name = entry->option.names().constFirst();
+        const QString spelled = u"--"_s + name;
+        if (entry->option.valueName().isEmpty()) {
+            for (const QString &arg : args) {
+                if (arg.startsWith(spelled + u'=')) {
+                    return u"%1 takes no value"_s.arg(spelled);
+                }
+            }
+        } else if (args.constLast() == spelled || args.constLast() == u'-' + name) {
+            return u"%1 needs a value"_s.arg(args.constLast());
+        }
+    }
+    return parser.errorText();
 }
 
 } // namespace
+
+const std::vector<CliOption> &CliOptionTable()
+{
+    static const std::vector<CliOption> table = makeOptionTable();
+    return table;
+}
+
+QString CliUsage()
+{
+    QString text = uR"(usage: quorvel-cli collect ADDRESS [options]
+       quorvel-cli check   ADDRESS [options]
+       quorvel-cli analyze ADDRESS [--format json] [--contents-host HOST]
+       quorvel-cli --version | --help
+
+ADDRESS is an http(s) address, a "file:///" address, or the path of an existing local file.
+)"_s;
+    const std::vector<CliOption> &table = CliOptionTable();
+    qsizetype width = 0;
+    for (const CliOption &entry : table) {
+        width = std::max(width, synopsisOf(entry.option).size());
+    }
+
+    struct Group
+    {
+        unsigned scope;
+        QString heading;
+    };
+
+    const Group groups[] = {
+        {kEveryCommand, u"options (collect, check and analyze):"_s},
+        {kCollectOrCheck, u"options (collect and check):"_s},
+        {kCheckScope, u"options (check):"_s},
+        {kAnalyzeScope, u"options (analyze):"_s},
+    };
+    for (const Group &group : groups) {
+        text += u'\n' + group.heading + u'\n';
+        for (const CliOption &entry : table) {
+            if (entry.scope == group.scope) {
+                text +=
+                    u"  "_s + synopsisOf(entry.option).leftJustified(width + 3) + entry.option.description() + u'\n';
+            }
+        }
+    }
+    return text;
+}
 
 std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *error)
 {
@@ -69,47 +200,45 @@ std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *
         parsed.command = CliCommand::Version;
         return parsed;
     }
-    if (command == u"collect") {
-        parsed.command = CliCommand::Collect;
-    } else if (command == u"check") {
-        parsed.command = CliCommand::Check;
-    } else if (command == u"analyze") {
-        parsed.command = CliCommand::Analyze;
-    } else {
+    const std::optional<CliCommand> named = commandNamed(command);
+    if (!named) {
         return fail(u"unknown command \"%1\""_s.arg(command));
     }
+    parsed.command = *named;
 
-    bool haveAddress = false;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        auto value = [&](QString *out) {
-            if (i + 1 >= args.size()) {
-                *error = u"%1 needs a value"_s.arg(arg);
-                return false;
-            }
-            *out = args[++i];
-            return true;
-        };
-        const bool collectOption = parsed.command != CliCommand::Analyze;
-        const bool checkOption = parsed.command == CliCommand::Check;
-        QString v;
-        if (arg == u"--format") {
-            if (!value(&v)) {
-                return std::nullopt;
-            }
+    // Only the command's own options are known to the parser: another command's option is unknown.
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    std::vector<const CliOption *> accepted;
+    for (const CliOption &entry : CliOptionTable()) {
+        if ((entry.scope & scopeOf(parsed.command)) != 0) {
+            parser.addOption(entry.option);
+            accepted.push_back(&entry);
+        }
+    }
+    const QStringList rest = args.mid(1);
+    if (!parser.parse(QStringList{u"quorvel-cli"_s} + rest)) {
+        return fail(parseError(parser, rest, command, accepted));
+    }
+
+    // The values in the order they were given; for a repeated option the last one counts.
+    QHash<QString, qsizetype> seen;
+    for (const QString &name : parser.optionNames()) {
+        const qsizetype occurrence = seen[name]++;
+        const QStringList values = parser.values(name);
+        const QString v = occurrence < values.size() ? values.at(occurrence) : QString();
+        const QString spelled = u"--"_s + name;
+        if (name == u"format") {
             if (v == u"json") {
                 parsed.format = CliFormat::Json;
-            } else if (v == u"csv" && collectOption) {
+            } else if (v == u"csv" && parsed.command != CliCommand::Analyze) {
                 parsed.format = CliFormat::Csv;
-            } else if (v == u"txt" && collectOption) {
+            } else if (v == u"txt" && parsed.command != CliCommand::Analyze) {
                 parsed.format = CliFormat::Txt;
             } else {
                 return fail(u"unknown format \"%1\""_s.arg(v));
             }
-        } else if (arg == u"--mode" && collectOption) {
-            if (!value(&v)) {
-                return std::nullopt;
-            }
+        } else if (name == u"mode") {
             if (v == u"domain") {
                 parsed.mode = UrlBaseMode::Domain;
             } else if (v == u"subdomain") {
@@ -119,33 +248,22 @@ std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *
             } else {
                 return fail(u"unknown mode \"%1\" (domain, subdomain or none)"_s.arg(v));
             }
-        } else if (arg == u"--remove-anchors" && collectOption) {
+        } else if (name == u"remove-anchors") {
             parsed.removeAnchors = true;
-        } else if (arg == u"--keep-anchors" && collectOption) {
+        } else if (name == u"keep-anchors") {
             parsed.removeAnchors = false;
-        } else if (arg == u"--ignore-ext" && collectOption) {
-            if (!value(&parsed.ignoreExtensions)) {
-                return std::nullopt;
-            }
-        } else if (arg == u"--ignore-urls" && collectOption) {
-            if (!value(&parsed.ignoreUrlsFile)) {
-                return std::nullopt;
-            }
-            if (parsed.ignoreUrlsFile.isEmpty()) {
+        } else if (name == u"ignore-ext") {
+            parsed.ignoreExtensions = v;
+        } else if (name == u"ignore-urls") {
+            if (v.isEmpty()) {
                 return fail(u"--ignore-urls needs a file name"_s);
             }
-        } else if (arg == u"--agent" && collectOption) {
-            if (!value(&parsed.agent)) {
-                return std::nullopt;
-            }
-        } else if (arg == u"--page-url" && collectOption) {
-            if (!value(&parsed.pageUrl)) {
-                return std::nullopt;
-            }
-        } else if (arg == u"--separator" && collectOption) {
-            if (!value(&v)) {
-                return std::nullopt;
-            }
+            parsed.ignoreUrlsFile = v;
+        } else if (name == u"agent") {
+            parsed.agent = v;
+        } else if (name == u"page-url") {
+            parsed.pageUrl = v;
+        } else if (name == u"separator") {
             if (v.size() != 1) {
                 return fail(u"--separator takes one character"_s);
             }
@@ -154,49 +272,39 @@ std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *
                 return fail(u"--separator cannot be a double quote or a line break"_s);
             }
             parsed.separator = v.front();
-        } else if (arg == u"--output" && collectOption) {
-            if (!value(&parsed.outputFile)) {
-                return std::nullopt;
-            }
-            if (parsed.outputFile.isEmpty()) {
+        } else if (name == u"output") {
+            if (v.isEmpty()) {
                 return fail(u"--output needs a file name"_s);
             }
-        } else if (arg == u"--contents-host" && parsed.command == CliCommand::Analyze) {
-            if (!value(&parsed.contentsHost)) {
-                return std::nullopt;
-            }
-        } else if (arg == u"--head" && checkOption) {
+            parsed.outputFile = v;
+        } else if (name == u"contents-host") {
+            parsed.contentsHost = v;
+        } else if (name == u"head") {
             parsed.head = true;
-        } else if ((arg == u"--connect-timeout" || arg == u"--response-timeout") && checkOption) {
-            if (!value(&v)) {
-                return std::nullopt;
-            }
+        } else if (name == u"connect-timeout" || name == u"response-timeout") {
             if (!isWholeNumber(v)) {
-                return fail(u"%1 takes a whole number of milliseconds"_s.arg(arg));
+                return fail(u"%1 takes a whole number of milliseconds"_s.arg(spelled));
             }
-            (arg == u"--connect-timeout" ? parsed.connectTimeout : parsed.responseTimeout) = v;
-        } else if (arg == u"--parallel" && checkOption) {
-            if (!value(&v)) {
-                return std::nullopt;
-            }
+            (name == u"connect-timeout" ? parsed.connectTimeout : parsed.responseTimeout) = v;
+        } else if (name == u"parallel") {
             bool ok = false;
             const int n = v.toInt(&ok);
-            if (!ok || n < 1 || n > 1024) {
-                return fail(u"--parallel takes a number from 1 to 1024"_s);
+            if (!ok || n < kMinParallelRequests || n > kMaxParallelRequests) {
+                return fail(
+                    u"--parallel takes a number from %1 to %2"_s.arg(kMinParallelRequests).arg(kMaxParallelRequests));
             }
             parsed.parallel = n;
-        } else if (arg.startsWith(u"--") && arg.size() > 2) {
-            return fail(u"unknown option \"%1\" for %2"_s.arg(arg, command));
-        } else if (!haveAddress) {
-            parsed.address = arg;
-            haveAddress = true;
-        } else {
-            return fail(u"more than one address given"_s);
         }
     }
-    if (!haveAddress) {
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
         return fail(u"no address given"_s);
     }
+    if (positional.size() > 1) {
+        return fail(u"more than one address given"_s);
+    }
+    parsed.address = positional.constFirst();
     return parsed;
 }
 

@@ -2,17 +2,32 @@
 
 #include "core/app/OptionDefaults.h"
 #include "core/collect/RunOptions.h"
+#include "core/results/ParallelChecks.h"
 
 #include <QChar>
+#include <QCommandLineOption>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace quorvel {
 
-enum class CliCommand { Collect, Check, Analyze, Help, Version };
-enum class CliFormat { Json, Csv, Txt };
+enum class CliCommand
+{
+    Collect,
+    Check,
+    Analyze,
+    Help,
+    Version
+};
+enum class CliFormat
+{
+    Json,
+    Csv,
+    Txt
+};
 
 // Everything one invocation of quorvel-cli asked for; options missing from the command line keep
 // the defaults of a first start of the window program.
@@ -29,17 +44,35 @@ struct CliArguments
     bool head = false;
     QString connectTimeout = DefaultTimeoutText();
     QString responseTimeout = DefaultTimeoutText();
-    int parallel = 16;
+    int parallel = kDefaultParallelRequests;
     CliFormat format = CliFormat::Json;
     std::optional<QChar> separator;
     QString outputFile;
     QString contentsHost; // analyze: host of the html2txt service; empty: the W3C's
 };
 
+// The commands an option belongs to.
+enum CliScope : unsigned
+{
+    kCollectScope = 1,
+    kCheckScope = 2,
+    kAnalyzeScope = 4,
+};
+
+// One option of the command line: what the parser accepts and what the usage text shows.
+struct CliOption
+{
+    QCommandLineOption option;
+    unsigned scope = 0; // CliScope flags
+};
+
+// Every option, in the order the usage text lists them within a group.
+const std::vector<CliOption> &CliOptionTable();
+
 // Parses argv (without the program name). On bad usage returns nullopt and sets error.
 std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *error);
 
-// The usage text printed by --help and after a usage error.
+// The usage text printed by --help; its first four lines (the synopsis) follow a usage error.
 QString CliUsage();
 
 } // namespace quorvel

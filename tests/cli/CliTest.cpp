@@ -1,3 +1,6 @@
+#include "cli/CliArguments.h"
+#include "cli/CliRun.h"
+#include "core/app/VersionInfo.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
 
@@ -320,6 +323,30 @@ TEST(Cli, BadUsageAndUnreadablePagesAreReported)
             EXPECT_EQ(run.out, QByteArray("[]\n"));
         }
     }
+}
+
+// --help and --version answer on standard output; bad usage gets the reason, the synopsis and a
+// pointer to --help on standard error, and nothing on standard output.
+TEST(Cli, HelpVersionAndUsageLines)
+{
+    CliRun run = runCli({u"--help"_s});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, CliUsage().toUtf8());
+    EXPECT_EQ(run.err, QByteArray());
+
+    // The version is the build's: the one its version block holds, not a copy kept by hand.
+    run = runCli({u"--version"_s});
+    EXPECT_EQ(run.exitCode, 0);
+    const AppIdentity identity = ReadAppIdentity(QStringLiteral(QUORVEL_CLI_PATH));
+    ASSERT_EQ(identity.error, QString());
+    EXPECT_EQ(run.out, "quorvel-cli " + identity.AppVersion.toUtf8() + "\n");
+    EXPECT_EQ(run.out, CliVersionLine().toUtf8());
+
+    run = runCli({u"collect"_s, u"x"_s, u"--fast"_s});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, QByteArray());
+    EXPECT_EQ(run.err, "quorvel-cli: unknown option \"--fast\" for collect\n" +
+                           CliUsage().section(u'\n', 0, 3).toUtf8() + "\nRun quorvel-cli --help for the options.\n");
 }
 
 TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)

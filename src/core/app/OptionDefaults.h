@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/results/ParallelChecks.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -53,16 +55,6 @@ inline QStringList DefaultIgnoreUrlLines()
 inline QString DefaultIgnoreUrlsText()
 {
     return DefaultIgnoreUrlLines().join(QChar(u'\n'));
-}
-
-// How many links the broken-link check asks at once.
-constexpr int kMinParallelChecksOption = 1;
-constexpr int kMaxParallelChecksOption = 64;
-constexpr int kDefaultParallelChecksOption = 16;
-
-inline QString DefaultParallelChecksText()
-{
-    return QStringLiteral("16");
 }
 
 } // namespace quorvel

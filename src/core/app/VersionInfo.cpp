@@ -1,5 +1,7 @@
 #include "core/app/VersionInfo.h"
 
+#include "core/app/ProjectVersion.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -331,6 +333,11 @@ VersionBlock ReadVersionStrings(const QString &path)
 QString AppVersionOf(const FixedFileVersion &fileVersion)
 {
     return QString::asprintf("%d.%d", int(fileVersion[0]), int(fileVersion[1]));
+}
+
+QString ProjectAppVersion()
+{
+    return AppVersionOf(kProjectFileVersion);
 }
 
 QString AppTitleOf(const TEXEVersionData &strings)

@@ -58,6 +58,10 @@ QByteArray VersionBlockMagic();
 // AppVersion: "%d.%d" of the major and minor parts (2.2.0.0 gives "2.2").
 QString AppVersionOf(const FixedFileVersion &fileVersion);
 
+// The AppVersion of this build: major and minor of the project's version, the one its version
+// block holds ("2.2"). For a front end that shows its version without reading its own file.
+QString ProjectAppVersion();
+
 // AppTitle: CompanyName, " - ", ProductName ("BRELLAN - Quorvel").
 QString AppTitleOf(const TEXEVersionData &strings);
 

@@ -11,6 +11,7 @@
 #include "core/collect/LocalPage.h"
 #include "core/common/LookupText.h"
 #include "core/common/Text.h"
+#include "core/results/CheckResult.h"
 #include "core/results/Export.h"
 #include "core/results/RowOrder.h"
 #include "gui/analyze/TAnalyzeForm.h"
@@ -1006,11 +1007,7 @@ void TAppForm::onCheckBrokenLinksClicked()
     }
     m_model->resetCheckCells();
 
-    QStringList links;
-    links.reserve(m_model->rowCount());
-    for (const LinkRow &row : m_model->rows()) {
-        links.append(row.link);
-    }
+    const QStringList links = LinksOf(m_model->rows());
     LinkCheckOptions options;
     options.userAgent = m_requestAgent;
     options.useHead = m_useHead->isChecked();
@@ -1033,8 +1030,7 @@ void TAppForm::onRowChecked(int row, const TURLStatus &status)
     if (sender() != m_checkPass.checker) {
         return; // a pass that was already ended
     }
-    m_model->setCheckResult(row, status.MyMessage, status.MyResponseTime, IconForStatus(status.MyStatus),
-                            status.MyError);
+    m_model->setCheckResult(row, status);
     m_checkProgress->setValue(++m_checkedRows);
 }
 

@@ -1,5 +1,6 @@
 #include "gui/results/ResultsModel.h"
 
+#include "core/results/CheckResult.h"
 #include "gui/common/Icons.h"
 
 using namespace Qt::StringLiterals;
@@ -164,6 +165,16 @@ void ResultsModel::setCheckResult(int row, const QString &response, const QStrin
     target.responseTime = responseTime;
     target.icon = icon;
     target.checkError = error;
+    Q_EMIT dataChanged(index(row, 0), index(row, LinkRow::kColumnCount - 1),
+                       {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});
+}
+
+void ResultsModel::setCheckResult(int row, const TURLStatus &status)
+{
+    if (row < 0 || row >= m_rows.size()) {
+        return;
+    }
+    ApplyCheckResult(m_rows[row], status);
     Q_EMIT dataChanged(index(row, 0), index(row, LinkRow::kColumnCount - 1),
                        {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});
 }

@@ -11,6 +11,8 @@
 
 namespace quorvel {
 
+struct TURLStatus;
+
 // The rows of the results list (ListBox1) as a table: the link and its five cells as text in six
 // columns, the row's icon beside the link. Owns the sort state: once a header was clicked
 // (sorted mode), appended rows take their place by the current order. A row without a picture
@@ -51,6 +53,8 @@ public:
     // came). Never re-sorts. An index out of range is ignored.
     void setCheckResult(int row, const QString &response, const QString &responseTime, int icon,
                         const QString &error = QString());
+    // The same for a result as the check reports it (see ApplyCheckResult).
+    void setCheckResult(int row, const TURLStatus &status);
     // The start of a check pass: no icon, empty check cells and no reason in every row.
     void resetCheckCells();
     // A header click the window let through (no run or check going): same column reverses, another

@@ -93,6 +93,8 @@ TEST(VersionInfo, TheProgramsOwnFileCarriesItsBlock)
     EXPECT_EQ(identity.error, QString());
     EXPECT_EQ(identity.AppTitle, u"BRELLAN - Quorvel"_s);
     EXPECT_EQ(identity.AppVersion, u"2.2"_s);
+    // The version the build was configured with is the one its block carries.
+    EXPECT_EQ(ProjectAppVersion(), identity.AppVersion);
     EXPECT_EQ(identity.AppProductName, u"Quorvel"_s);
     EXPECT_EQ(identity.CompanyName, u"BRELLAN"_s);
 

@@ -1,0 +1,359 @@
+#include "cli/CliRun.h"
+
+#include "cli/AnalyzeJson.h"
+#include "cli/CliArguments.h"
+#include "cli/CliOutput.h"
+#include "core/analyze/Analysis.h"
+#include "core/app/VersionInfo.h"
+#include "core/collect/Collector.h"
+#include "core/collect/LocalPage.h"
+#include "core/common/Text.h"
+#include "core/results/CheckResult.h"
+#include "core/results/Export.h"
+#include "core/results/LinkChecker.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitBroken = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitPageFailed = 3;
+constexpr int kExitOutputFailed = 4;
+
+// An Ignore URLs list is a few lines of address prefixes; a bigger file is a mistake, not a list.
+constexpr qint64 kIgnoreUrlsMaxBytes = 16LL * 1024 * 1024;
+
+// The first failed write to standard output (its errno), 0 while every write went through. Later
+// writes are skipped: the output is lost either way, and the run ends with kExitOutputFailed.
+int g_outError = 0;
+
+void writeOut(const QByteArray &bytes)
+{
+    if (g_outError != 0 || bytes.isEmpty()) {
+        return;
+    }
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) !=
+        static_cast<size_t>(bytes.size())) {
+        g_outError = errno != 0 ? errno : EIO;
+    }
+}
+
+// Flushes standard output; false when any write to it failed (a full disk, a closed pipe).
+bool finishOut()
+{
+    errno = 0;
+    if (g_outError == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) {
+        g_outError = errno != 0 ? errno : EIO;
+    }
+    return g_outError == 0;
+}
+
+// One message line on standard error; control characters in it (from a page, a server, a file
+// name) are written as visible escapes.
+void writeErr(const QString &text)
+{
+    const QByteArray bytes = VisibleText(text).toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+// SIGINT or SIGTERM, once received; the collection run and the check poll g_stop and end early.
+std::atomic<bool> g_stop = false;
+std::atomic<int> g_signal = 0;
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "set from a signal handler");
+
+void onStopSignal(int signal)
+{
+    g_signal.store(signal);
+    g_stop.store(true);
+}
+
+// A first Ctrl-C stops the run and prints what it has; a second one (SA_RESETHAND) ends the
+// program at once, as usual.
+void catchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int usageError(const QString &message)
+{
+    writeErr(u"quorvel-cli: "_s + message);
+    for (const QString &line : CliUsage().section(u'\n', 0, 3).split(u'\n')) {
+        writeErr(line);
+    }
+    writeErr(u"Run quorvel-cli --help for the options."_s);
+    return kExitUsage;
+}
+
+// The address as the URL box would hold it: a path of an existing local file becomes its
+// "file:///" address, as Load File would put it there; so does anything written as a path ("/",
+// "./", "../"), so that a missing file is reported as such instead of becoming "http:///..." and a
+// request; everything else gets the Check fix-up.
+QString boxAddress(const QString &argument)
+{
+    const bool looksLikePath =
+        argument.startsWith(u'/') || argument.startsWith(u"./"_s) || argument.startsWith(u"../"_s);
+    if (!argument.startsWith(u"http"_s) && !argument.startsWith(u"file:///"_s) &&
+        (looksLikePath || QFileInfo(argument).isFile())) {
+        return LocalAddressOf(QFileInfo(argument).absoluteFilePath());
+    }
+    return FixUpAddress(argument);
+}
+
+// Do two paths name the same existing file (same device and inode, whatever the names)?
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat sa = {};
+    struct stat sb = {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// Prints the rows or writes the export file; returns false when the file could not be written.
+bool emitRows(const LinkRows &rows, const CliArguments &args)
+{
+    const QChar separator = args.separator.value_or(LocaleListSeparator());
+    if (!args.outputFile.isEmpty()) {
+        QString error;
+        if (!WriteExportFile(args.outputFile, rows, separator, &error)) {
+            writeErr(u"quorvel-cli: "_s + error);
+            return false;
+        }
+        return true;
+    }
+    if (args.format == CliFormat::Json) {
+        writeOut(RowsToJson(rows));
+        return true;
+    }
+    const ExportFormat format = args.format == CliFormat::Csv ? ExportFormat::Csv : ExportFormat::Text;
+    // A terminal shows the rows with control characters escaped; a file or a pipe gets them
+    // byte for byte.
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    QByteArray out;
+    for (const LinkRow &row : rows) {
+        const QString line = ExportLine(row, format, separator);
+        out += (terminal ? VisibleText(line) : line).toUtf8() + '\n';
+    }
+    writeOut(out);
+    return true;
+}
+
+// Shows how far a long operation is, on standard error and only when that is a terminal.
+class Progress
+{
+public:
+    Progress()
+        : m_enabled(::isatty(STDERR_FILENO) == 1)
+    {}
+
+    void show(const QString &text)
+    {
+        if (m_enabled) {
+            const QByteArray line = "\r\033[K" + VisibleText(text).toUtf8();
+            std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+            m_shown = true;
+        }
+    }
+
+    void done()
+    {
+        if (m_shown) {
+            std::fputs("\r\033[K", stderr);
+            m_shown = false;
+        }
+    }
+
+private:
+    bool m_enabled;
+    bool m_shown = false;
+};
+
+// Did the check find a broken row: answered 400 to 599, or no answer at all (mail links excepted)?
+bool foundBroken(const LinkRows &rows)
+{
+    for (const LinkRow &row : rows) {
+        // A row the check does not request (no http or https address) has no answer to miss.
+        if (row.icon == kIconBroken || (row.response.isEmpty() && IsCheckedAddress(row.link))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int runCollectOrCheck(const CliArguments &args)
+{
+    if (trimControl(args.address).isEmpty()) {
+        return usageError(u"Please enter URL!"_s);
+    }
+    const QString address = boxAddress(args.address);
+    if (!args.pageUrl.isEmpty() && !IsLocalAddress(address)) {
+        return usageError(u"--page-url is only for a \"file:///\" address"_s);
+    }
+    QString ignoreUrlsText;
+    if (!args.ignoreUrlsFile.isEmpty()) {
+        const FileBytes file = ReadRegularFile(args.ignoreUrlsFile, kIgnoreUrlsMaxBytes);
+        if (!file.error.isEmpty()) {
+            return usageError(u"cannot read the Ignore URLs file: "_s + file.error);
+        }
+        ignoreUrlsText = DecodeLocalFile(file.bytes);
+    }
+    if (!args.outputFile.isEmpty()) {
+        // Compared by device and inode: another spelling or a link of the same file counts too.
+        if (IsLocalAddress(address) && sameFile(args.outputFile, LocalPathOf(address))) {
+            return usageError(u"--output names the page being read: \"%1\""_s.arg(args.outputFile));
+        }
+        if (!args.ignoreUrlsFile.isEmpty() && sameFile(args.outputFile, args.ignoreUrlsFile)) {
+            return usageError(u"--output names the Ignore URLs file: \"%1\""_s.arg(args.outputFile));
+        }
+    }
+
+    CollectionSnapshot snapshot;
+    snapshot.address = address;
+    snapshot.ignoreUrlsText = ignoreUrlsText;
+    snapshot.ignoreExtensionsText = trimControl(args.ignoreExtensions);
+    snapshot.removeAnchors = args.removeAnchors;
+    snapshot.urlBase = args.mode;
+    snapshot.userAgent = args.agent;
+    snapshot.localPageUrl = args.pageUrl;
+
+    Progress progress;
+    CollectionEvents events;
+    events.loading = [&progress](const QString &page) {
+        progress.show(u"Loading: "_s + page);
+    };
+    catchStopSignals();
+    CollectionResult run = TCollector::runToEnd(snapshot, events, &g_stop);
+    progress.done();
+
+    const bool pageFailed = !run.error.isEmpty();
+    // A stop during the run may have cut the page short: its rows are printed, not exported.
+    const bool collected = !pageFailed && !g_stop.load();
+    if (args.command == CliCommand::Check && collected) {
+        const QStringList links = LinksOf(run.rows);
+        LinkCheckOptions options;
+        options.userAgent = args.agent;
+        options.useHead = args.head;
+        options.connectTimeout = args.connectTimeout;
+        options.responseTimeout = args.responseTimeout;
+        options.parallel = args.parallel;
+        qsizetype done = 0;
+        const qsizetype total = links.size();
+        const LinkCheckResults results = LinkChecker::checkAll(links, options, &g_stop, [&](int, const TURLStatus &) {
+            progress.show(u"Checking Broken Links... %1 of %2"_s.arg(++done).arg(total));
+        });
+        progress.done();
+        for (qsizetype i = 0; i < results.size() && i < run.rows.size(); ++i) {
+            if (const std::optional<TURLStatus> &status = results[i]) {
+                ApplyCheckResult(run.rows[i], *status);
+            }
+        }
+    }
+
+    // An export file is written only for a whole collection (an earlier one is kept otherwise); a
+    // check stopped by a signal still exports the rows it finished.
+    if (collected || args.outputFile.isEmpty()) {
+        if (!emitRows(run.rows, args)) {
+            return kExitOutputFailed;
+        }
+    } else {
+        writeErr(u"quorvel-cli: \"%1\" was not written"_s.arg(args.outputFile));
+    }
+    if (const int signal = g_signal.load(); signal != 0) {
+        writeErr(u"quorvel-cli: stopped by %1; the rows finished so far were kept"_s.arg(
+            signal == SIGINT ? u"SIGINT"_s : u"SIGTERM"_s));
+        return 128 + signal;
+    }
+    if (pageFailed) {
+        writeErr(u"quorvel-cli: the page could not be loaded: "_s + run.error);
+        return kExitPageFailed;
+    }
+    if (args.command == CliCommand::Check && foundBroken(run.rows)) {
+        return kExitBroken;
+    }
+    return kExitOk;
+}
+
+int runAnalyze(const CliArguments &args)
+{
+    if (trimControl(args.address).isEmpty()) {
+        return usageError(u"Please enter URL!"_s);
+    }
+    AnalysisOptions options;
+    options.userAgent = args.agent;
+    if (!args.contentsHost.isEmpty()) {
+        options.contentsHost = args.contentsHost;
+    }
+    Progress progress;
+    progress.show(u"Analyzing..."_s);
+    const AnalysisResult result = RunAnalysis(boxAddress(args.address), options);
+    progress.done();
+    writeOut(AnalysisToJson(result));
+    if (!result.pageError.isEmpty()) {
+        writeErr(u"quorvel-cli: the page could not be loaded: "_s + result.pageError);
+        return kExitPageFailed;
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+int RunCli(const QStringList &arguments)
+{
+    QString error;
+    const std::optional<CliArguments> args = ParseCliArguments(arguments, &error);
+    if (!args) {
+        return usageError(error);
+    }
+    int status = kExitUsage;
+    switch (args->command) {
+    case CliCommand::Help:
+        writeOut(CliUsage().toUtf8());
+        status = kExitOk;
+        break;
+    case CliCommand::Version:
+        writeOut(CliVersionLine().toUtf8());
+        status = kExitOk;
+        break;
+    case CliCommand::Collect:
+    case CliCommand::Check:
+        status = runCollectOrCheck(*args);
+        break;
+    case CliCommand::Analyze:
+        status = runAnalyze(*args);
+        break;
+    }
+    if (!finishOut()) {
+        writeErr(u"quorvel-cli: cannot write to standard output: "_s +
+                 QString::fromLocal8Bit(std::strerror(g_outError)));
+        return kExitOutputFailed;
+    }
+    return status;
+}
+
+QString CliVersionLine()
+{
+    return u"quorvel-cli "_s + ProjectAppVersion() + u'\n';
+}
+
+} // namespace quorvel

@@ -1,0 +1,20 @@
+#pragma once
+
+namespace quorvel {
+
+// How many links the broken-link check asks at once.
+
+// The check itself (a larger count is clamped) and the CLI's --parallel: 1 to 1024 requests in
+// flight.
+constexpr int kMinParallelRequests = 1;
+constexpr int kMaxParallelRequests = 1024;
+// The count either front end uses when none is given.
+constexpr int kDefaultParallelRequests = 16;
+
+// The window's "ParallelChecks" option: a smaller range, because the window also redraws a row for
+// every answer.
+constexpr int kMinParallelChecksOption = kMinParallelRequests;
+constexpr int kMaxParallelChecksOption = 64;
+constexpr int kDefaultParallelChecksOption = kDefaultParallelRequests;
+
+} // namespace quorvel

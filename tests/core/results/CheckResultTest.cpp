@@ -1,0 +1,60 @@
+#include "core/results/CheckResult.h"
+
+#include "core/results/LinkChecker.h"
+#include "support/Fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel::test {
+
+TEST(CheckResult, ApplyCheckResultFillsTheCheckCellsOnly)
+{
+    struct Case
+    {
+        const char *name;
+        TURLStatus status;
+        int icon;
+    };
+
+    const std::vector<Case> cases = {
+        {"answered 200", {u"http://h.com/a"_s, 200, u"12"_s, u"HTTP/1.1 200 OK"_s, {}}, kIconOk},
+        {"answered 301", {u"http://h.com/a"_s, 301, u"3"_s, u"HTTP/1.1 301 Moved"_s, {}}, kIconRedirect},
+        {"answered 404", {u"http://h.com/a"_s, 404, u"7"_s, u"HTTP/1.1 404 Not Found"_s, {}}, kIconBroken},
+        {"answered 600", {u"http://h.com/a"_s, 600, u"7"_s, u"HTTP/1.1 600 Odd"_s, {}}, kIconNone},
+        {"no answer", {u"http://h.com/a"_s, -1, u"5000"_s, {}, u"Could not resolve host: h.com"_s}, kIconNone},
+        {"mail link", {u"mailto:x@y.z"_s, 0, {}, u"EMAIL"_s, {}}, kIconNone},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // A row that still holds the reason of an earlier pass: a new answer replaces every check cell.
+        LinkRow row{u"http://h.com/a"_s,
+                    u"dofollow"_s,
+                    u"Internal"_s,
+                    u"a"_s,
+                    u"old"_s,
+                    u"99"_s,
+                    kIconBroken,
+                    u"Could not connect to server"_s};
+        ApplyCheckResult(row, c.status);
+        const LinkRow expected{u"http://h.com/a"_s, u"dofollow"_s,           u"Internal"_s, u"a"_s,
+                               c.status.MyMessage,  c.status.MyResponseTime, c.icon,        c.status.MyError};
+        EXPECT_EQ(row, expected);
+    }
+}
+
+TEST(CheckResult, LinksOfKeepsRowOrderAndRepeats)
+{
+    EXPECT_EQ(LinksOf({}), QStringList());
+    const LinkRows rows = {LinkRow::redirectRow(u"http://h.com/"_s),
+                           {u"http://h.com/b"_s, {}, {}, {}, {}, {}, kIconCollected},
+                           {u"mailto:x@y.z"_s, {}, {}, {}, {}, {}, kIconCollected},
+                           {u"http://h.com/b"_s, {}, {}, {}, {}, {}, kIconCollected}};
+    EXPECT_EQ(LinksOf(rows),
+              (QStringList{u"http://h.com/"_s, u"http://h.com/b"_s, u"mailto:x@y.z"_s, u"http://h.com/b"_s}));
+}
+
+} // namespace quorvel::test
