@@ -136,6 +136,8 @@ public:
 
     GuardCut over() const { return m_over; }
 
+    qint64 deepest() const { return m_deepest; }
+
     void addId(Id id)
     {
         if (static_cast<size_t>(id) >= m_positions.size()) {
@@ -574,8 +576,13 @@ private:
         if (f & kIntegration) {
             m_integration.push_back(pos);
         }
-        if (depth() > m_limits.maxDepth && m_over == GuardCut::None) {
+        if (m_over != GuardCut::None) {
+            return;
+        }
+        if (depth() > m_limits.maxDepth) {
             m_over = GuardCut::Depth;
+        } else {
+            m_deepest = std::max(m_deepest, depth());
         }
     }
 
@@ -903,6 +910,7 @@ private:
     const FlagTable &m_flags;
     GuardCut m_over = GuardCut::None;
     qint64 m_work = 0;
+    qint64 m_deepest = 0;
     qint64 m_reopened = 0;
     qint64 m_removed = 0;
     qint64 m_dead = 0; // dead entries still in the list
@@ -974,6 +982,8 @@ public:
     }
 
     GuardCut cut() const { return m_model.over(); }
+
+    int deepest() const { return static_cast<int>(m_model.deepest()); }
 
 private:
     bool over() const { return m_model.over() != GuardCut::None; }
@@ -1228,6 +1238,7 @@ GuardResult GuardHtml(QByteArrayView utf8, const GuardLimits &limits)
     }
     Scanner scanner(utf8.data(), size, limits);
     const qsizetype cut = scanner.run();
+    result.deepest = scanner.deepest();
     if (cut >= 0) {
         result.safeBytes = cut;
         result.cut = scanner.cut();
