@@ -585,7 +585,8 @@ void HtmlTreeModel::endFormatting(Id id)
 {
     const int entry = lastFormatting(id);
     if (entry < 0) {
-        otherEndTag(id);
+        // gumbo ignores the end tag then, though the element may still be open (the limit of
+        // three identical entries dropped it from the list): what is open above it stays open.
         return;
     }
     const int pos = m_list[static_cast<size_t>(entry)].stackPos;
