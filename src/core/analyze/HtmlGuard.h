@@ -29,6 +29,9 @@ struct GuardResult
 {
     qsizetype safeBytes = 0; // the length of the prefix that may be parsed
     GuardCut cut = GuardCut::None;
+    // The deepest nesting of elements the model reached before any cut, not counting html, head
+    // and body: a bound on how deep the parser's tree of the safe prefix grows below them.
+    int deepest = 0;
 };
 
 // Finds how much of a page (UTF-8) the HTML parser can take without running deep or long: a
