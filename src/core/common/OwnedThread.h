@@ -25,16 +25,12 @@ public:
     explicit OwnedThread(const QString &name);
     ~OwnedThread() override;
 
-    // Raised by requestStop (and so when the owner drops the thread); read from any thread.
-    const std::atomic<bool> &stopToken() const { return *m_stop; }
-
-    bool isStopRequested() const { return m_stop->load(); }
-
     // What else requestStop does for the work on this thread (a wake-up of a blocking wait). Runs on
     // the owner's thread, so it must be safe to call from there; set before start().
     void setStopHook(std::function<void()> hook) { m_stopHook = std::move(hook); }
 
-    // Raises the token, asks for an interruption and runs the stop hook. Owner's thread.
+    // Raises the stop token (the body's, see setBody), asks for an interruption and runs the stop
+    // hook. Owner's thread; the deleter calls it.
     void requestStop();
 
     // Moves worker here; it is deleted on this thread as the thread ends, after the owner's last
