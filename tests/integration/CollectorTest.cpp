@@ -134,7 +134,7 @@ Recorded runCollector(const CollectionSnapshot &snapshot, const std::function<vo
 {
     Recorded recorded;
     QObject context;
-    TCollectorPtr collector = TCollector::create(snapshot);
+    OwnedWorker<TCollector> collector = TCollector::create(snapshot);
     QObject::connect(collector.get(), &TCollector::loading, &context, [&](quint64 generation, const QString &address) {
         recorded.events.push_back({u"loading"_s, generation, address, {}, -1});
     });
@@ -157,7 +157,7 @@ Recorded runCollector(const CollectionSnapshot &snapshot, const std::function<vo
     if (beforeStart) {
         beforeStart(collector.get());
     }
-    collector->start();
+    collector.start();
     EXPECT_TRUE(QTest::qWaitFor([&] { return recorded.finished; }, 100'000));
     for (const Event &e : recorded.events) {
         EXPECT_EQ(e.generation, snapshot.generation) << e.kind.toStdString();
@@ -442,7 +442,7 @@ TEST(Collector, TheProbeAndTheFetchShareTheRunsBound)
     snapshot.connectTimeoutMs = 2000;
     snapshot.idleTimeoutMs = kBoundMs * 3 / 4;
     snapshot.totalTimeoutMs = kBoundMs;
-    const CollectionResult result = TCollector::runToEnd(snapshot, {}, nullptr);
+    const CollectionResult result = RunCollection(snapshot, {}, nullptr);
 
     EXPECT_EQ(result.error, u"The page did not arrive within the run's bound of 4000 ms"_s);
     EXPECT_EQ(result.redirectFrom, snapshot.address);
@@ -464,16 +464,16 @@ TEST(Collector, DroppingARunThatNeverStartedOrStillFetchesIsSafe)
     });
     ASSERT_TRUE(server.start());
 
-    TCollectorPtr neverStarted = TCollector::create(snapshotFor(server.url(u"/hang"_s)));
+    OwnedWorker<TCollector> neverStarted = TCollector::create(snapshotFor(server.url(u"/hang"_s)));
     neverStarted.reset();
 
-    TCollectorPtr fetching = TCollector::create(snapshotFor(server.url(u"/hang"_s)));
-    fetching->start();
+    OwnedWorker<TCollector> fetching = TCollector::create(snapshotFor(server.url(u"/hang"_s)));
+    fetching.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return reached.load(); }, 100'000));
     fetching.reset(); // stops the fetch, quits and waits the thread
 }
 
-TEST(Collector, RunToEndServesTheCommandLine)
+TEST(Collector, RunCollectionServesTheCommandLine)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -516,7 +516,7 @@ TEST(Collector, RunToEndServesTheCommandLine)
         events.rows = [&](const LinkRows &batch) {
             streamed += batch;
         };
-        const CollectionResult result = TCollector::runToEnd(c.snapshot, events, nullptr);
+        const CollectionResult result = RunCollection(c.snapshot, events, nullptr);
         EXPECT_EQ(linksOf(result.rows), c.links);
         EXPECT_EQ(streamed, result.rows.mid(c.redirectFrom.isEmpty() ? 0 : 1));
         EXPECT_EQ(result.redirectFrom, c.redirectFrom);

@@ -258,7 +258,7 @@ TEST_F(LinkCheckerTest, EveryRowGetsItsStatusLineTimeAndCode)
     o.responseTimeout = u"1500"_s; // "never answers" ends here; roomy enough for a sanitizer build
     QList<int> reported;
     const LinkCheckResults results =
-        LinkChecker::checkAll(links, o, nullptr, [&](int row, const TURLStatus &) { reported << row; });
+        CheckLinks(links, o, nullptr, [&](int row, const TURLStatus &) { reported << row; });
 
     ASSERT_EQ(results.size(), qsizetype(cases.size()));
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -325,7 +325,7 @@ TEST(LinkCheckerPass, OnlyHttpAndHttpsAddressesAreRequested)
         LinkCheckOptions o;
         o.connectTimeout = u"2000"_s;
         o.responseTimeout = u"2000"_s;
-        const LinkCheckResults results = LinkChecker::checkAll({c.link}, o);
+        const LinkCheckResults results = CheckLinks({c.link}, o);
         ASSERT_EQ(results.size(), 1);
         ASSERT_TRUE(results[0].has_value());
         const TURLStatus &s = *results[0];
@@ -352,7 +352,7 @@ TEST(LinkCheckerPass, AnInterimAnswerAloneIsNoAnswer)
     LinkCheckOptions o;
     o.connectTimeout = u"2000"_s;
     o.responseTimeout = u"2000"_s;
-    const LinkCheckResults results = LinkChecker::checkAll({server.url(u"/x"_s)}, o);
+    const LinkCheckResults results = CheckLinks({server.url(u"/x"_s)}, o);
     ASSERT_EQ(results.size(), 1);
     ASSERT_TRUE(results[0].has_value());
     EXPECT_EQ(results[0]->MyStatus, -1);
@@ -364,7 +364,7 @@ TEST(LinkCheckerPass, AnInterimAnswerAloneIsNoAnswer)
 TEST_F(LinkCheckerTest, HeadOptionSendsHeadOnly)
 {
     const QStringList links = {url(u"/head-refused"_s), url(u"/ok/h"_s), url(u"/moved/h"_s)};
-    const LinkCheckResults results = LinkChecker::checkAll(links, options(4, true));
+    const LinkCheckResults results = CheckLinks(links, options(4, true));
     ASSERT_EQ(results.size(), 3);
     EXPECT_EQ(results[0]->MyMessage, u"HTTP/1.1 405 Method Not Allowed"_s);
     EXPECT_EQ(IconForStatus(results[0]->MyStatus), kIconBroken);
@@ -402,7 +402,7 @@ TEST_F(LinkCheckerTest, OneAtATimeAndInParallelGiveTheSameRows)
 
     QList<int> order;
     const LinkCheckResults one =
-        LinkChecker::checkAll(links, options(1), nullptr, [&](int row, const TURLStatus &) { order << row; });
+        CheckLinks(links, options(1), nullptr, [&](int row, const TURLStatus &) { order << row; });
     {
         const std::lock_guard lock(m_log.mutex);
         EXPECT_EQ(m_log.clientPorts.size(), 1u) << "one connection, reused row after row";
@@ -412,7 +412,7 @@ TEST_F(LinkCheckerTest, OneAtATimeAndInParallelGiveTheSameRows)
     std::iota(rowOrder.begin(), rowOrder.end(), 0);
     EXPECT_EQ(order, rowOrder) << "parallel 1 checks the rows in table order";
 
-    const LinkCheckResults sixteen = LinkChecker::checkAll(links, options(16));
+    const LinkCheckResults sixteen = CheckLinks(links, options(16));
     EXPECT_EQ(withoutTimes(one), withoutTimes(sixteen));
     for (const auto &r : sixteen) {
         ASSERT_TRUE(r.has_value());
@@ -425,7 +425,7 @@ TEST_F(LinkCheckerTest, ParallelRequestsAreInFlightTogetherUpToTheLimit)
     for (int i = 0; i < kBarrierSize; ++i) {
         barrier << url(u"/barrier/"_s + QString::number(i));
     }
-    const LinkCheckResults together = LinkChecker::checkAll(barrier, options(kBarrierSize));
+    const LinkCheckResults together = CheckLinks(barrier, options(kBarrierSize));
     for (const auto &r : together) {
         EXPECT_EQ(r->MyStatus, 200) << "the requests were not in flight at once";
     }
@@ -438,7 +438,7 @@ TEST_F(LinkCheckerTest, ParallelRequestsAreInFlightTogetherUpToTheLimit)
         const std::lock_guard lock(m_log.mutex);
         m_log.mostInFlight = 0;
     }
-    LinkChecker::checkAll(slow, options(3));
+    CheckLinks(slow, options(3));
     const std::lock_guard lock(m_log.mutex);
     EXPECT_LE(m_log.mostInFlight, 3);
 }
@@ -451,13 +451,12 @@ TEST_F(LinkCheckerTest, StopLeavesRowsNotStartedWithoutResult)
     }
     std::atomic<bool> cancel{false};
     QList<int> reported;
-    const LinkCheckResults results =
-        LinkChecker::checkAll(links, options(1), &cancel, [&](int row, const TURLStatus &) {
-            reported << row;
-            if (row == 4) {
-                cancel = true; // stop after the fifth row
-            }
-        });
+    const LinkCheckResults results = CheckLinks(links, options(1), &cancel, [&](int row, const TURLStatus &) {
+        reported << row;
+        if (row == 4) {
+            cancel = true; // stop after the fifth row
+        }
+    });
     EXPECT_EQ(reported, (QList<int>{0, 1, 2, 3, 4}));
     for (int i = 0; i < links.size(); ++i) {
         SCOPED_TRACE(i);
@@ -468,10 +467,10 @@ TEST_F(LinkCheckerTest, StopLeavesRowsNotStartedWithoutResult)
 
 TEST(LinkCheckerPass, EmptyListFinishesAtOnce)
 {
-    EXPECT_TRUE(LinkChecker::checkAll({}, LinkCheckOptions()).isEmpty());
-    LinkChecker::Worker worker = LinkChecker::createOnWorkerThread({}, LinkCheckOptions());
-    PassRecorder pass(worker.checker);
-    worker.checker->start();
+    EXPECT_TRUE(CheckLinks({}, LinkCheckOptions()).isEmpty());
+    OwnedWorker<LinkChecker> worker = LinkChecker::createOnWorkerThread({}, LinkCheckOptions());
+    PassRecorder pass(worker.get());
+    worker.start();
     ASSERT_TRUE(pass.waitForFinished());
     EXPECT_EQ(pass.stopped, false);
     EXPECT_TRUE(pass.rows.isEmpty());
@@ -480,9 +479,9 @@ TEST(LinkCheckerPass, EmptyListFinishesAtOnce)
 TEST_F(LinkCheckerTest, WorkerReportsEveryRowThenFinishes)
 {
     const QStringList links = {url(u"/ok/w"_s), url(u"/missing/w"_s), u"mailto:x@example.com"_s, url(u"/ok/w"_s)};
-    LinkChecker::Worker worker = LinkChecker::createOnWorkerThread(links, options(2));
-    PassRecorder pass(worker.checker);
-    worker.checker->start();
+    OwnedWorker<LinkChecker> worker = LinkChecker::createOnWorkerThread(links, options(2));
+    PassRecorder pass(worker.get());
+    worker.start();
     ASSERT_TRUE(pass.waitForFinished());
     EXPECT_EQ(pass.stopped, false);
 
@@ -511,11 +510,11 @@ TEST_F(LinkCheckerTest, StopAbortsTheRequestInFlight)
                                silent.url(u"/x"_s)};
     LinkCheckOptions o = options(1);
     o.responseTimeout = u"30000"_s; // a stop that goes unheard ends as a time-out, not a hang
-    LinkChecker::Worker worker = LinkChecker::createOnWorkerThread(links, o);
-    PassRecorder pass(worker.checker);
-    worker.checker->start();
+    OwnedWorker<LinkChecker> worker = LinkChecker::createOnWorkerThread(links, o);
+    PassRecorder pass(worker.get());
+    worker.start();
     asked.get_future().wait();
-    worker.checker->stop();
+    worker.get()->stop();
     ASSERT_TRUE(pass.waitForFinished());
     EXPECT_EQ(pass.stopped, true);
 
@@ -539,9 +538,9 @@ TEST_F(LinkCheckerTest, ReleasingTheWorkerMidPassStopsAndJoins)
     ASSERT_TRUE(silent.start());
     LinkCheckOptions o = options(4);
     o.responseTimeout = u"30000"_s;
-    auto worker = std::make_unique<LinkChecker::Worker>(
+    auto worker = std::make_unique<OwnedWorker<LinkChecker>>(
         LinkChecker::createOnWorkerThread({silent.url(u"/x"_s), url(u"/ok/r"_s)}, o));
-    worker->checker->start();
+    worker->start();
     asked.get_future().wait();
     worker.reset(); // returns once the thread has ended; the checker goes with it
     EXPECT_EQ(silent.connectionCount(), 1);

@@ -7,7 +7,6 @@
 #include "core/common/ThreadHandOff.h"
 
 #include <QElapsedTimer>
-#include <QThread>
 #include <QUrl>
 
 #include <chrono>
@@ -59,8 +58,8 @@ LinkRows CollectLinks(const QString &pageText, const QString &base, const RunOpt
     return rows;
 }
 
-CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const CollectionEvents &events,
-                                      const std::atomic<bool> *stop, const std::atomic<bool> *abandon)
+CollectionResult RunCollection(const CollectionSnapshot &snapshot, const CollectionEvents &events,
+                               const std::atomic<bool> *stop, const std::atomic<bool> *abandon)
 {
     CollectionResult result;
     const auto reportLoading = [&](const QString &address) {
@@ -153,44 +152,38 @@ CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const 
     return result;
 }
 
-TCollector::TCollector(CollectionSnapshot snapshot, QObject *parent)
-    : QObject(parent)
-    , m_snapshot(std::move(snapshot))
+CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const CollectionEvents &events,
+                                      const std::atomic<bool> *stop, const std::atomic<bool> *abandon)
+{
+    return RunCollection(snapshot, events, stop, abandon);
+}
+
+TCollector::TCollector(CollectionSnapshot snapshot)
+    : m_snapshot(std::move(snapshot))
 {}
 
 TCollector::~TCollector()
 {
-    // Deleted on the worker thread as it ends, after the owner's last touch (see the deleter).
+    // Deleted on the worker thread as it ends; a stop may have come from any thread.
     handOffAcquire(this);
 }
 
-TCollectorPtr TCollector::create(CollectionSnapshot snapshot)
+OwnedWorker<TCollector> TCollector::create(CollectionSnapshot snapshot)
 {
-    TCollectorPtr collector(new TCollector(std::move(snapshot)));
-    auto thread = std::make_unique<QThread>();
-    thread->setObjectName(u"TCollector"_s);
-    collector->moveToThread(thread.get());
-    // started is sent on the new thread itself, so run() is called there directly, before the
-    // thread's event loop; finished deletes the collector on its own thread.
-    connect(thread.get(), &QThread::started, collector.get(), &TCollector::run);
-    connect(thread.get(), &QThread::finished, collector.get(), &QObject::deleteLater);
-    collector->m_thread = thread.release();
-    return collector;
-}
-
-void TCollector::start()
-{
-    if (m_started) {
-        return;
-    }
-    m_started = true;
-    m_thread->start();
+    return OwnedWorker<TCollector>(std::unique_ptr<TCollector>(new TCollector(std::move(snapshot))), u"TCollector"_s,
+                                   &TCollector::run, [](TCollector *collector) { collector->abandon(); });
 }
 
 void TCollector::requestStop()
 {
     m_stop = true;
     handOffRelease(this);
+}
+
+void TCollector::abandon()
+{
+    m_abandon = true;
+    m_stop = true;
 }
 
 void TCollector::run()
@@ -207,29 +200,8 @@ void TCollector::run()
     events.rows = [&](const LinkRows &rows) {
         Q_EMIT rowsCollected(generation, rows);
     };
-    const CollectionResult result = runToEnd(m_snapshot, events, &m_stop, &m_abandon);
+    const CollectionResult result = RunCollection(m_snapshot, events, &m_stop, &m_abandon);
     Q_EMIT finished(generation, result.rows.size(), result.error);
-}
-
-void TCollectorDeleter::operator()(TCollector *collector) const
-{
-    if (collector == nullptr) {
-        return;
-    }
-    collector->m_abandon = true;
-    collector->m_stop = true;
-    QThread *thread = collector->m_thread;
-    if (!collector->m_started) {
-        delete collector;
-        delete thread;
-        return;
-    }
-    // The collector is deleted on its own thread as the thread ends, before wait() returns; this
-    // is the owner's last touch of it.
-    handOffRelease(collector);
-    thread->quit();
-    thread->wait();
-    delete thread;
 }
 
 } // namespace quorvel

@@ -3,6 +3,7 @@
 #include "core/collect/LocalPage.h"
 #include "core/collect/PageFetcher.h"
 #include "core/collect/RunOptions.h"
+#include "core/common/OwnedThread.h"
 #include "core/results/LinkRow.h"
 
 #include <QObject>
@@ -11,10 +12,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-
-QT_BEGIN_NAMESPACE
-class QThread;
-QT_END_NAMESPACE
 
 namespace quorvel {
 
@@ -72,43 +69,35 @@ struct CollectionEvents
     std::function<void(const LinkRows &batch)> rows;
 };
 
-class TCollector;
+// The whole run on the calling thread, for the command line and for a collector's worker thread
+// alike. A stop aborts a page request in flight at once (the page is then empty); it does not cut
+// the scan short: every link of a loaded page is added. abandon, when it turns true, also skips the
+// rows still to come (nobody will see them).
+CollectionResult RunCollection(const CollectionSnapshot &snapshot, const CollectionEvents &events,
+                               const std::atomic<bool> *stop, const std::atomic<bool> *abandon = nullptr);
 
-// Stops the run, quits and waits its thread, and frees the thread and (through the thread's end)
-// the collector.
-struct TCollectorDeleter
-{
-    void operator()(TCollector *collector) const;
-};
-
-using TCollectorPtr = std::unique_ptr<TCollector, TCollectorDeleter>;
-
-// One collection run, living on a worker thread of its own: redirect probe (not for "file:///"),
-// page fetch or file read, scan, rows. create() makes it on a new thread; its owner connects the
-// signals (queued), calls start(), and drops the pointer after finished, or earlier to abandon the
-// run; the thread lives until then. Every signal carries the snapshot's generation number.
+// One collection run (RunCollection), living on an owned worker thread: redirect probe (not for
+// "file:///"), page fetch or file read, scan, rows. create() puts it on a new thread; its owner
+// connects the signals (queued), calls start(), and drops the handle after finished, or earlier to
+// abandon the run. Every signal carries the snapshot's generation number.
 class TCollector final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TCollector)
 
 public:
-    // A collector living on a new, not yet started thread.
-    static TCollectorPtr create(CollectionSnapshot snapshot);
+    // A collector living on a new, not yet started thread. start() on the handle starts the run;
+    // call it once, after connecting the signals. Dropping the handle abandons the run.
+    static OwnedWorker<TCollector> create(CollectionSnapshot snapshot);
     ~TCollector() override;
 
-    // Starts the run on the worker thread; call once, after connecting the signals.
-    void start();
     // STOP: aborts a page request in flight at once; a scan in progress still adds every row.
     // Safe from any thread.
     void requestStop();
 
     quint64 generation() const { return m_snapshot.generation; }
 
-    // The whole run on the calling thread, for the command line and for the worker thread alike.
-    // A stop aborts a page request in flight at once (the page is then empty); it does not cut the
-    // scan short: every link of a loaded page is added. abandon, when it turns true, also skips
-    // the rows still to come (nobody will see them).
+    // Forwards to RunCollection, for callers not yet moved to it.
     static CollectionResult runToEnd(const CollectionSnapshot &snapshot, const CollectionEvents &events,
                                      const std::atomic<bool> *stop, const std::atomic<bool> *abandon = nullptr);
 
@@ -126,14 +115,11 @@ Q_SIGNALS:
     void finished(quint64 generation, qsizetype total, const QString &error);
 
 private:
-    explicit TCollector(CollectionSnapshot snapshot, QObject *parent = nullptr);
+    explicit TCollector(CollectionSnapshot snapshot);
     void run();
-
-    friend struct TCollectorDeleter;
+    void abandon(); // the owner dropped the run: stop, and skip the rows still to come
 
     CollectionSnapshot m_snapshot;
-    QThread *m_thread = nullptr; // freed by TCollectorDeleter, after it has ended
-    bool m_started = false;
     std::atomic<bool> m_stop = false;
     std::atomic<bool> m_abandon = false;
 };

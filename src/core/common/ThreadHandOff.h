@@ -22,17 +22,17 @@ extern "C" void AnnotateIgnoreWritesEnd(const char *file, int line);
 
 namespace quorvel {
 
-inline void handOffRelease([[maybe_unused]] void *object)
+inline void handOffRelease([[maybe_unused]] const void *object)
 {
 #ifdef QUORVEL_TSAN
-    __tsan_release(object);
+    __tsan_release(const_cast<void *>(object));
 #endif
 }
 
-inline void handOffAcquire([[maybe_unused]] void *object)
+inline void handOffAcquire([[maybe_unused]] const void *object)
 {
 #ifdef QUORVEL_TSAN
-    __tsan_acquire(object);
+    __tsan_acquire(const_cast<void *>(object));
 #endif
 }
 

@@ -3,7 +3,6 @@
 #include "core/collect/PageFetcher.h"
 #include "core/common/Http.h"
 #include "core/common/Text.h"
-#include "core/common/ThreadHandOff.h"
 #include "core/results/LinkRow.h"
 
 #include <QHash>
@@ -169,33 +168,10 @@ int TimeoutFromText(const QString &text, int fallbackMs)
     return ok && value > 0 ? value : fallbackMs;
 }
 
-void LinkChecker::ThreadDeleter::operator()(QThread *thread) const
+OwnedWorker<LinkChecker> LinkChecker::createOnWorkerThread(const QStringList &links, const LinkCheckOptions &options)
 {
-    thread->requestInterruption();
-    thread->quit();
-    thread->wait();
-    delete thread;
-}
-
-LinkChecker::Worker::~Worker()
-{
-    if (thread && checker) {
-        checker->stop();
-        // The owner's last touch: the checker is deleted on its thread as that thread ends.
-        handOffRelease(checker);
-    }
-}
-
-LinkChecker::Worker LinkChecker::createOnWorkerThread(const QStringList &links, const LinkCheckOptions &options)
-{
-    Worker worker;
-    worker.thread.reset(new QThread);
-    // Owned by its thread: deleted there once the thread's loop has ended.
-    worker.checker = new LinkChecker(links, options);
-    worker.checker->moveToThread(worker.thread.get());
-    connect(worker.thread.get(), &QThread::finished, worker.checker, &QObject::deleteLater);
-    worker.thread->start();
-    return worker;
+    return OwnedWorker<LinkChecker>(std::make_unique<LinkChecker>(links, options), u"LinkChecker"_s, &LinkChecker::run,
+                                    [](LinkChecker *checker) { checker->stop(); });
 }
 
 LinkChecker::LinkChecker(QStringList links, LinkCheckOptions options, QObject *parent)
@@ -206,16 +182,7 @@ LinkChecker::LinkChecker(QStringList links, LinkCheckOptions options, QObject *p
     qRegisterMetaType<quorvel::TURLStatus>();
 }
 
-LinkChecker::~LinkChecker()
-{
-    handOffAcquire(this);
-}
-
-void LinkChecker::start()
-{
-    const QueuedCallHandOff handOff;
-    QMetaObject::invokeMethod(this, &LinkChecker::run, Qt::QueuedConnection);
-}
+LinkChecker::~LinkChecker() = default;
 
 void LinkChecker::stop()
 {
@@ -252,6 +219,12 @@ void LinkChecker::run()
 LinkCheckResults LinkChecker::checkAll(const QStringList &links, const LinkCheckOptions &options,
                                        const std::atomic<bool> *cancel,
                                        const std::function<void(int, const TURLStatus &)> &progress)
+{
+    return CheckLinks(links, options, cancel, progress);
+}
+
+LinkCheckResults CheckLinks(const QStringList &links, const LinkCheckOptions &options, const std::atomic<bool> *cancel,
+                            const std::function<void(int, const TURLStatus &)> &progress)
 {
     const int parallel = effectiveParallel(options.parallel);
     HttpSession session(keptConnections(parallel));

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "core/common/OwnedThread.h"
+
 #include <QList>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 
 #include <atomic>
 #include <functional>
@@ -59,7 +60,15 @@ int TimeoutFromText(const QString &text, int fallbackMs);
 // One row's result, or nothing for a row that a stopped pass did not get to.
 using LinkCheckResults = QList<std::optional<TURLStatus>>;
 
-// Runs one broken-link pass over a snapshot of the rows' links; lives on its own worker thread.
+// One broken-link pass over links on the calling thread (the command line's, or a LinkChecker's
+// worker thread). progress runs on it once per row that got its result, in the order results
+// arrive (row order when parallel is 1); cancel is looked at every few ms.
+LinkCheckResults CheckLinks(const QStringList &links, const LinkCheckOptions &options,
+                            const std::atomic<bool> *cancel = nullptr,
+                            const std::function<void(int, const TURLStatus &)> &progress = {});
+
+// Runs one broken-link pass (CheckLinks) over a snapshot of the rows' links; lives on an owned
+// worker thread.
 // Up to `parallel` requests are in flight through one curl multi handle, connections are reused
 // within the pass, and each distinct link text is requested once: a repeat waits for its first
 // occurrence and copies its result.
@@ -69,52 +78,29 @@ class LinkChecker final : public QObject
     Q_DISABLE_COPY_MOVE(LinkChecker)
 
 public:
-    // Deletes a worker thread only after stopping what runs on it, quitting it and waiting for it.
-    struct ThreadDeleter
-    {
-        void operator()(QThread *thread) const;
-    };
-
-    using WorkerThread = std::unique_ptr<QThread, ThreadDeleter>;
-
-    // A checker moved to a new, running worker thread and deleted with it. Connect to the signals,
-    // then call start(); releasing `thread` stops the pass, quits the thread and waits for it.
-    struct Worker
-    {
-        WorkerThread thread;
-        LinkChecker *checker = nullptr; // valid while `thread` lives
-
-        Worker() = default;
-        Worker(Worker &&) noexcept = default;
-        Worker &operator=(Worker &&) noexcept = default;
-        ~Worker(); // stops the pass at once; the thread's deleter then quits and waits
-    };
-
-    static Worker createOnWorkerThread(const QStringList &links, const LinkCheckOptions &options);
+    // A checker on a new, not yet started thread. Connect to the signals, then call start() on
+    // the handle; dropping the handle stops the pass, quits the thread and waits for it.
+    static OwnedWorker<LinkChecker> createOnWorkerThread(const QStringList &links, const LinkCheckOptions &options);
 
     explicit LinkChecker(QStringList links, LinkCheckOptions options, QObject *parent = nullptr);
     ~LinkChecker() override;
 
-    // Any thread: queues the pass on the checker's thread.
-    void start();
     // Any thread: requests in flight are aborted at once; rows not started get no result.
     void stop();
 
-    // The same pass on the calling thread. progress runs on it once per row that got its result, in
-    // the order results arrive (row order when parallel is 1); cancel is looked at every few ms.
+    // Forwards to CheckLinks, for callers not yet moved to it.
     static LinkCheckResults checkAll(const QStringList &links, const LinkCheckOptions &options,
                                      const std::atomic<bool> *cancel = nullptr,
                                      const std::function<void(int, const TURLStatus &)> &progress = {});
-
-public Q_SLOTS:
-    // Runs the whole pass on the checker's thread, then emits finished.
-    void run();
 
 Q_SIGNALS:
     void rowChecked(int row, quorvel::TURLStatus status);
     void finished(bool stopped);
 
 private:
+    // Runs the whole pass on the checker's thread as it starts, then emits finished.
+    void run();
+
     const QStringList m_links;
     const LinkCheckOptions m_options;
     std::atomic<bool> m_stop{false};

@@ -37,7 +37,6 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -63,7 +62,6 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 using namespace Qt::StringLiterals;
 
@@ -718,7 +716,7 @@ void TAppForm::startRun()
     connect(run, &TCollector::rowsCollected, this, &TAppForm::onRowsCollected);
     connect(run, &TCollector::finished, this, &TAppForm::onRunFinished);
     m_statusTotal->setText(u"Total Links: 0"_s);
-    run->start();
+    m_collector.start();
 }
 
 void TAppForm::onLoading(quint64 generation, const QString &address)
@@ -902,32 +900,29 @@ void TAppForm::onAnalyzeUrl()
     if (!m_environment.contentsHost.isEmpty()) {
         options.contentsHost = m_environment.contentsHost;
     }
-    auto stop = std::make_shared<std::atomic<bool>>(false);
-    options.stop = stop.get();
-    m_analysisStops.append(stop);
-    ++m_analysesRunning;
     if (!m_cursorBusy) {
         QGuiApplication::setOverrideCursor(Qt::BusyCursor);
         m_cursorBusy = true;
     }
     // The fetches and the parse run off the UI thread; the window opens when they are done.
-    auto *watcher = new QFutureWatcher<AnalysisResult>(this);
-    connect(watcher, &QFutureWatcher<AnalysisResult>::finished, this, [this, watcher, stop] {
-        watcher->deleteLater();
-        m_analysisStops.removeOne(stop);
-        --m_analysesRunning;
-        if (m_cursorBusy && m_analysesRunning == 0 && !m_collector && !m_checkPass.checker) {
-            QGuiApplication::restoreOverrideCursor();
-            m_cursorBusy = false;
-        }
-        if (stop->load()) {
-            return; // the main window is closing
-        }
-        auto *form = new TAnalyzeForm(watcher->result(), this);
-        form->setWindowFlag(Qt::Window);
-        form->show();
-    });
-    watcher->setFuture(QtConcurrent::run([address = *target, options, stop] { return RunAnalysis(address, options); }));
+    const quint64 analysis = ++m_lastAnalysis;
+    m_analyses.emplace(analysis, RunOwned<AnalysisResult>(
+                                     u"Analysis"_s, this,
+                                     [address = *target, options](const std::atomic<bool> &stop) {
+                                         AnalysisOptions stoppable = options;
+                                         stoppable.stop = &stop;
+                                         return RunAnalysis(address, stoppable);
+                                     },
+                                     [this, analysis](AnalysisResult result) {
+                                         m_analyses.erase(analysis);
+                                         if (m_cursorBusy && m_analyses.empty() && !m_collector && !m_checkPass) {
+                                             QGuiApplication::restoreOverrideCursor();
+                                             m_cursorBusy = false;
+                                         }
+                                         auto *form = new TAnalyzeForm(result, this);
+                                         form->setWindowFlag(Qt::Window);
+                                         form->show();
+                                     }));
 }
 
 WindowContext TAppForm::windowContext()
@@ -987,8 +982,8 @@ bool TAppForm::eventFilter(QObject *watched, QEvent *event)
 void TAppForm::onCheckBrokenLinksClicked()
 {
     if (m_brokenButton->text() == kStop) {
-        if (m_checkPass.checker) {
-            m_checkPass.checker->stop();
+        if (m_checkPass) {
+            m_checkPass->stop();
         }
         return;
     }
@@ -1020,14 +1015,14 @@ void TAppForm::onCheckBrokenLinksClicked()
     m_checkProgress->setVisible(true);
 
     m_checkPass = LinkChecker::createOnWorkerThread(links, options);
-    connect(m_checkPass.checker, &LinkChecker::rowChecked, this, &TAppForm::onRowChecked);
-    connect(m_checkPass.checker, &LinkChecker::finished, this, &TAppForm::onCheckPassFinished);
-    m_checkPass.checker->start();
+    connect(m_checkPass.get(), &LinkChecker::rowChecked, this, &TAppForm::onRowChecked);
+    connect(m_checkPass.get(), &LinkChecker::finished, this, &TAppForm::onCheckPassFinished);
+    m_checkPass.start();
 }
 
 void TAppForm::onRowChecked(int row, const TURLStatus &status)
 {
-    if (sender() != m_checkPass.checker) {
+    if (sender() != m_checkPass.get()) {
         return; // a pass that was already ended
     }
     m_model->setCheckResult(row, status);
@@ -1036,10 +1031,10 @@ void TAppForm::onRowChecked(int row, const TURLStatus &status)
 
 void TAppForm::onCheckPassFinished()
 {
-    if (sender() != m_checkPass.checker) {
+    if (sender() != m_checkPass.get()) {
         return;
     }
-    m_checkPass = LinkChecker::Worker();
+    m_checkPass.reset();
     m_brokenButton->setText(kCheckBrokenLinks);
     m_checkButton->setEnabled(true);
     m_useHead->setEnabled(true);
@@ -1054,13 +1049,12 @@ void TAppForm::onCheckPassFinished()
 
 void TAppForm::closeEvent(QCloseEvent *event)
 {
-    // The window closes at once; a run or a check pass still going is stopped and its thread joined.
+    // The window closes at once; a run, a check pass or an analysis still going is stopped and
+    // its thread joined.
     ++m_generation;
     m_collector.reset();
-    m_checkPass = LinkChecker::Worker();
-    for (const std::shared_ptr<std::atomic<bool>> &stop : std::as_const(m_analysisStops)) {
-        stop->store(true);
-    }
+    m_checkPass.reset();
+    m_analyses.clear();
     if (m_cursorBusy) {
         QGuiApplication::restoreOverrideCursor();
         m_cursorBusy = false;

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -62,7 +63,7 @@ public:
     ResultsModel *resultsModel() const { return m_model; }
     const QString &popupSource() const { return m_popupSource; }
     // Analyses whose page is still being fetched.
-    int analysesRunning() const { return m_analysesRunning; }
+    int analysesRunning() const { return static_cast<int>(m_analyses.size()); }
     QMenu *checkMenu() const { return m_popupMenu1; }
     QMenu *listMenu() const { return m_popupMenu2; }
 
@@ -154,8 +155,8 @@ private:
     qsizetype m_findPosition = -1; // FindPosition
 
     std::optional<OptionWriter> m_settings;
-    TCollectorPtr m_collector;
-    LinkChecker::Worker m_checkPass;
+    OwnedWorker<TCollector> m_collector;
+    OwnedWorker<LinkChecker> m_checkPass;
     int m_checkedRows = 0;
     quint64 m_generation = 0;
     bool m_cursorBusy = false;
@@ -195,9 +196,10 @@ private:
     QMenu *m_popupMenu1 = nullptr;
     QMenu *m_popupMenu2 = nullptr;
     QPointer<TFindDialog> m_findDialog;
-    // Each analysis has its own stop token; closing the window sets every one still running.
-    QList<std::shared_ptr<std::atomic<bool>>> m_analysisStops;
-    int m_analysesRunning = 0;
+    // Analyses whose page is still being fetched, each on its own thread with its own stop token;
+    // closing the window drops them all, which stops them and waits.
+    std::map<quint64, OwnedThreadPtr> m_analyses;
+    quint64 m_lastAnalysis = 0;
 };
 
 } // namespace quorvel

@@ -66,7 +66,7 @@ TFeedbackForm::TFeedbackForm(WindowContext context, QWidget *parent, PostFormOpt
 
 TFeedbackForm::~TFeedbackForm()
 {
-    m_post.stop();
+    m_post.reset(); // a post still running is cut off and waited for; its outcome is dropped
     endBusyCursor();
 }
 
@@ -222,7 +222,7 @@ bool TFeedbackForm::eventFilter(QObject *watched, QEvent *event)
 
 void TFeedbackForm::onSendClicked()
 {
-    if (m_post.isRunning()) {
+    if (m_post) {
         return;
     }
     const QString message = trimControl(m_message->toPlainText());
@@ -247,13 +247,17 @@ void TFeedbackForm::onSendClicked()
     QApplication::setOverrideCursor(Qt::BusyCursor);
     m_busyCursor = true;
     m_sendButton->setEnabled(false);
-    m_post.start(
+    m_post = RunOwned<FeedbackOutcome>(
+        u"TFeedbackForm post"_s, this,
         [addresses, fields, options](const std::atomic<bool> &cancel) {
             PostFormOptions bounded = options;
             bounded.cancel = &cancel;
             return SendFeedback(addresses, fields, bounded);
         },
-        [this](FeedbackOutcome outcome) { onPostFinished(outcome); });
+        [this](FeedbackOutcome outcome) {
+            m_post.reset();
+            onPostFinished(outcome);
+        });
 }
 
 void TFeedbackForm::onPostFinished(const FeedbackOutcome &outcome)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/windows/BackgroundCall.h"
+#include "core/common/OwnedThread.h"
 #include "core/windows/Feedback.h"
 #include "gui/windows/WindowContext.h"
 
@@ -17,7 +17,7 @@ QT_END_NAMESPACE
 namespace quorvel {
 
 // The feedback window: a like or dislike choice, a message and an optional e-mail address, sent
-// with one button to the maker's feedback service. The post runs on a thread of its own while the
+// with one button to the maker's feedback service. The post runs on an owned thread while the
 // window stays responsive. Modal, one per "Send Feedback..." command; UI thread.
 class TFeedbackForm final : public QDialog
 {
@@ -38,7 +38,7 @@ public:
 
     bool dislikeOn() const { return m_dislikeOn; }
 
-    bool isSending() const { return m_post.isRunning(); }
+    bool isSending() const { return m_post != nullptr; }
 
 public Q_SLOTS:
     // BitBtn1Click: checks the message and the e-mail address and starts the post.
@@ -75,7 +75,7 @@ private:
     QLineEdit *m_email = nullptr;        // Edit1
     QPushButton *m_sendButton = nullptr; // BitBtn1
 
-    BackgroundCall<FeedbackOutcome> m_post{this};
+    OwnedThreadPtr m_post; // the post on its way; null when none runs
 };
 
 } // namespace quorvel

@@ -32,7 +32,7 @@ UpdateNotifier::UpdateNotifier(WindowContext context, ShowUpdateSetting setting,
 
 UpdateNotifier::~UpdateNotifier()
 {
-    m_check.stop();
+    m_check.reset();
 }
 
 void UpdateNotifier::start()
@@ -43,13 +43,17 @@ void UpdateNotifier::start()
     m_started = true;
     const QString address = m_options.serviceAddress;
     const UpdateCheckOptions bounds = m_options.check;
-    m_check.start(
+    m_check = RunOwned<UpdateInfo>(
+        u"UpdateNotifier check"_s, this,
         [address, bounds](const std::atomic<bool> &cancel) {
             UpdateCheckOptions options = bounds;
             options.cancel = &cancel;
             return CheckForUpdate(address, options);
         },
-        [this](UpdateInfo info) { onCheckFinished(info); });
+        [this](UpdateInfo info) {
+            m_check.reset();
+            onCheckFinished(info);
+        });
 }
 
 void UpdateNotifier::onCheckFinished(const UpdateInfo &info)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/windows/BackgroundCall.h"
+#include "core/common/OwnedThread.h"
 #include "core/windows/ShowUpdateSetting.h"
 #include "core/windows/UpdateCheck.h"
 #include "gui/windows/TNewVer.h"
@@ -42,7 +42,7 @@ public:
     // Starts the one check of this run; later calls do nothing.
     void start();
 
-    bool isChecking() const { return m_check.isRunning(); }
+    bool isChecking() const { return m_check != nullptr; }
 
     // The popup, once a newer version was announced; null before.
     TNewVer *popup() const { return m_popup; }
@@ -62,7 +62,7 @@ private:
     Options m_options;
     bool m_started = false;
     QPointer<TNewVer> m_popup;
-    BackgroundCall<UpdateInfo> m_check{this};
+    OwnedThreadPtr m_check; // the request on its way; null when none runs
 };
 
 } // namespace quorvel

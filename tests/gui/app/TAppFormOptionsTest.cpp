@@ -999,3 +999,37 @@ TEST(TAppFormOptions, AnalyzeOpensAWindowForTheTarget)
 }
 
 } // namespace quorvel::test
+
+namespace quorvel::test {
+
+// Closing the main window while an analysis waits for its page: the analysis is stopped and its
+// thread joined by the time the close returns, and no analysis window opens afterwards.
+TEST(TAppFormOptions, ClosingDuringAnAnalysisStopsAndJoinsIt)
+{
+    std::atomic<bool> asked = false;
+    RawServer silent([&asked](RawServer::Connection &c) {
+        c.readRequestHead();
+        asked = true;
+        c.waitForShutdown();
+    });
+    ASSERT_TRUE(silent.start());
+    Sandbox sandbox;
+    const auto form = sandbox.open();
+    child<QComboBox>(*form, u"Edit1"_s).setEditText(silent.url(u"/page"_s));
+    form->checkMenu()->popup(form->mapToGlobal(QPoint(0, 0)));
+    form->checkMenu()->hide();
+    for (QAction *action : form->checkMenu()->actions()) {
+        if (action->objectName() == u"AnalyzeURL1"_s) {
+            action->trigger();
+        }
+    }
+    ASSERT_EQ(form->analysesRunning(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&asked] { return asked.load(); }, 10'000));
+
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(form->analysesRunning(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form->findChildren<TAnalyzeForm *>().isEmpty());
+}
+
+} // namespace quorvel::test
