@@ -134,6 +134,8 @@ CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const 
         batch.clear();
         sinceFlush.restart();
     };
+    // Reserved once: growing a list of many rows would hold the old and the new array at once.
+    result.rows.reserve(result.rows.size() + CountAnchorTags(pageText));
     ScanAnchors(pageText, base,
                 [&](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText) {
                     if (abandon && abandon->load(std::memory_order_relaxed)) {
@@ -141,6 +143,10 @@ CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const 
                     }
                     std::optional<LinkRow> row = AddLink(href, linkBase, follow, anchorText, options);
                     if (!row) {
+                        return;
+                    }
+                    if (!events.rows) {
+                        result.rows.append(std::move(*row)); // nobody takes batches: keep the row only
                         return;
                     }
                     result.rows.append(*row);

@@ -82,6 +82,19 @@ QStringView stripSchemeView(QStringView text)
     return text;
 }
 
+// Where the first "://" starts, or -1. A plain loop: the marker sits a few characters in, where a
+// general substring search spends more on its set-up than on the search.
+qsizetype schemeMarker(QStringView address)
+{
+    const char16_t *text = address.utf16();
+    for (qsizetype i = 0, n = address.size(); i + 2 < n; ++i) {
+        if (text[i] == u':' && text[i + 1] == u'/' && text[i + 2] == u'/') {
+            return i;
+        }
+    }
+    return -1;
+}
+
 // The host as written: the authority without user information, port or IPv6 brackets.
 QStringView hostOf(QStringView address)
 {
@@ -89,7 +102,7 @@ QStringView hostOf(QStringView address)
     if (address.startsWith(u"//")) {
         start = 2;
     } else {
-        const qsizetype marker = address.indexOf(u"://");
+        const qsizetype marker = schemeMarker(address);
         if (marker < 0) {
             return {};
         }
@@ -117,11 +130,71 @@ QStringView hostOf(QStringView address)
     return colon < 0 ? authority : authority.first(colon);
 }
 
+bool isAsciiLetter(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool isAsciiLetterOrDigit(char16_t c)
+{
+    return isAsciiLetter(c) || (c >= u'0' && c <= u'9');
+}
+
+// domainPattern() for a host made only of ASCII letters, digits, dots and hyphens, without the
+// regular expression. The pattern ends at the end of the host, so a match starting at s is the whole
+// rest of the host, and the rest matches when: it starts with a letter or digit, its first dot
+// after that comes after 1 to 63 letters, digits or hyphens, and 2 to 6 letters or dots follow that
+// dot up to the end. The expression takes the leftmost start that matches; so does this.
+QStringView asciiDomainTail(QStringView host)
+{
+    const char16_t *text = host.utf16();
+    const qsizetype n = host.size();
+    // Longest match: 1 + 63 + the dot + 6; shortest: 1 + 1 + the dot + 2.
+    for (qsizetype s = std::max<qsizetype>(0, n - 71); s + 5 <= n; ++s) {
+        if (!isAsciiLetterOrDigit(text[s])) {
+            continue;
+        }
+        qsizetype dot = s + 1;
+        while (dot < n && text[dot] != u'.') {
+            ++dot;
+        }
+        const qsizetype label = dot - s - 1; // letters, digits and hyphens only: the host holds no others
+        const qsizetype tail = n - dot - 1;
+        if (dot >= n || label < 1 || label > 63 || tail < 2 || tail > 6) {
+            continue;
+        }
+        bool lettersAndDots = true;
+        for (qsizetype i = dot + 1; i < n && lettersAndDots; ++i) {
+            lettersAndDots = isAsciiLetter(text[i]) || text[i] == u'.';
+        }
+        if (lettersAndDots) {
+            return host.sliced(s);
+        }
+    }
+    return {};
+}
+
+// Hosts the hand-written match reads exactly like the pattern: in Unicode case folding some
+// characters outside ASCII match ASCII letters, and those hosts go to the regular expression.
+bool isPlainAsciiHost(QStringView host)
+{
+    for (const QChar ch : host) {
+        const char16_t c = ch.unicode();
+        if (!isAsciiLetterOrDigit(c) && c != u'.' && c != u'-') {
+            return false;
+        }
+    }
+    return true;
+}
+
 QStringView domainOfView(QStringView address)
 {
     const QStringView host = hostOf(address);
     if (!host.contains(u'.')) {
         return {}; // the pattern needs a dot; spare the regular expression
+    }
+    if (isPlainAsciiHost(host)) {
+        return asciiDomainTail(host);
     }
     const QRegularExpressionMatch match = domainPattern().match(host);
     if (!match.hasMatch()) {
@@ -212,15 +285,21 @@ std::optional<LinkRow> AddLink(const QString &href, const QString &base, const Q
         internal = domain == QStringView(options.pageDomain);
         // Two hosts the pattern cannot read (IP numbers, single labels, long top-level labels) would
         // compare equal as two empty texts: the Public Suffix List tells them apart.
-        if (internal && domain.isEmpty() && !options.pageRegistrableDomain.isEmpty() && !hostOf(link).isEmpty()) {
-            internal = RegistrableDomainOf(link) == options.pageRegistrableDomain;
+        if (internal && domain.isEmpty() && !options.pageRegistrableDomain.isEmpty()) {
+            const QStringView host = hostOf(link);
+            // The page's own host, written the same way, has the page's registrable domain: the
+            // common case of a page on an IP number skips the list for each of its links.
+            if (!host.isEmpty() && host != QStringView(options.pageHostName)) {
+                internal = RegistrableDomainOf(link) == options.pageRegistrableDomain;
+            }
         }
     } else {
         internal = stripSchemeView(siteRootView(link)) == QStringView(options.pageHost);
     }
 
     QString anchor = anchorText;
-    if (anchor.contains(u"\r\n")) {
+    // A single-character search first: most anchor texts hold no CR at all.
+    if (anchor.contains(u'\r') && anchor.contains(u"\r\n")) {
         anchor.replace(u"\r\n"_s, u" "_s);
     }
 
@@ -276,6 +355,11 @@ QString ResolveParentPath(const QString &href, const QString &base)
         }
     }
     return joined(folder, QStringView(href).sliced(rest));
+}
+
+QString HostOf(const QString &address)
+{
+    return hostOf(address).toString();
 }
 
 QString DomainOf(const QString &address)

@@ -1,5 +1,8 @@
 #include "core/common/Text.h"
 
+#include <cstring>
+#include <utility>
+
 namespace quorvel {
 
 QStringView trimControl(QStringView text)
@@ -84,6 +87,102 @@ QString normaliseLineEnds(const QString &text)
         result.append(u"\r\n");
     }
     return result;
+}
+
+namespace {
+
+// normaliseLineEnds for a detached text without CR: every LF becomes CR LF. The LFs are counted
+// with Qt's vectorised character search, then the lines move as blocks, from the end.
+QString normaliseLineFeeds(QString &&text)
+{
+    const qsizetype n = text.size();
+    qsizetype feeds = 0;
+    for (qsizetype at = text.indexOf(u'\n'); at >= 0; at = text.indexOf(u'\n', at + 1)) {
+        ++feeds;
+    }
+    const bool openLastLine = text.back() != u'\n';
+    const qsizetype grow = feeds + (openLastLine ? 2 : 0);
+    if (grow == 0) {
+        return std::move(text);
+    }
+    text.resize(n + grow);
+    char16_t *data = reinterpret_cast<char16_t *>(text.data());
+    qsizetype out = n + grow;
+    if (openLastLine) {
+        data[--out] = u'\n';
+        data[--out] = u'\r';
+    }
+    qsizetype end = n; // the text still to move is [0, end)
+    while (out > end) {
+        qsizetype feed = end - 1;
+        while (data[feed] != u'\n') {
+            --feed; // out > end means an LF is still ahead, so this stops
+        }
+        const qsizetype line = end - (feed + 1);
+        out -= line;
+        std::memmove(data + out, data + feed + 1, static_cast<size_t>(line) * sizeof(char16_t));
+        data[--out] = u'\n';
+        data[--out] = u'\r';
+        end = feed;
+    }
+    return std::move(text);
+}
+
+} // namespace
+
+QString normaliseLineEnds(QString &&text)
+{
+    if (text.isEmpty() || !text.isDetached()) {
+        return normaliseLineEnds(std::as_const(text));
+    }
+    const qsizetype n = text.size();
+    if (!text.contains(u'\r')) {
+        return normaliseLineFeeds(std::move(text));
+    }
+    const char16_t *in = reinterpret_cast<const char16_t *>(text.constData());
+    // Each lone CR and each lone LF gains a unit; a last line without an end gains CR LF.
+    qsizetype grow = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = in[i];
+        if (c == u'\r') {
+            grow += (i + 1 < n && in[i + 1] == u'\n') ? 0 : 1;
+        } else if (c == u'\n') {
+            grow += (i > 0 && in[i - 1] == u'\r') ? 0 : 1;
+        }
+    }
+    const char16_t last = in[n - 1];
+    if (last != u'\r' && last != u'\n') {
+        grow += 2;
+    }
+    if (grow == 0) {
+        return std::move(text);
+    }
+    text.resize(n + grow);
+    char16_t *data = reinterpret_cast<char16_t *>(text.data());
+    // From the end: the write position never falls below the read position, so nothing unread is
+    // overwritten.
+    qsizetype out = n + grow;
+    if (last != u'\r' && last != u'\n') {
+        data[--out] = u'\n';
+        data[--out] = u'\r';
+    }
+    for (qsizetype i = n - 1; i >= 0; --i) {
+        const char16_t c = data[i];
+        if (c == u'\n') {
+            if (i > 0 && data[i - 1] == u'\r') {
+                --i;
+            }
+            data[--out] = u'\n';
+            data[--out] = u'\r';
+        } else if (c == u'\r') {
+            data[--out] = u'\n';
+            data[--out] = u'\r';
+        } else {
+            data[--out] = c;
+        }
+    }
+    Q_ASSERT(out == 0);
+    return std::move(text);
 }
 
 QString decodeWindows1252(QByteArrayView bytes)

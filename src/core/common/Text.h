@@ -13,10 +13,12 @@ QStringView trimControl(QStringView text);
 // Folds only the ASCII letters, so positions found in the folded copy are valid in the text itself.
 QString asciiLower(const QString &text);
 QString asciiUpper(const QString &text);
+
 inline char16_t asciiLower(char16_t c)
 {
     return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
 }
+
 inline char16_t asciiUpper(char16_t c)
 {
     return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
@@ -27,6 +29,9 @@ bool startsWithAsciiCI(QStringView text, QStringView prefix);
 
 // Splits at CR LF, CR or LF and joins with CR LF, with CR LF after the last line. Empty stays empty.
 QString normaliseLineEnds(const QString &text);
+// The same, reusing the text's own storage when nothing else shares it: the text grows in place
+// and is filled from the end, so a page is never held twice.
+QString normaliseLineEnds(QString &&text);
 
 // Every byte as its windows-1252 character (bytes the code page leaves undefined keep their code).
 QString decodeWindows1252(QByteArrayView bytes);
