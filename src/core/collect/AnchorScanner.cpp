@@ -7,15 +7,10 @@
 #include <QChar>
 
 #include <algorithm>
-#include <bit>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -56,32 +51,6 @@ private:
     qsizetype m_lastFrom = 0;
     bool m_exhausted = false;
 };
-
-// The first unit at or after from, or -1. Eight units at a time where SSE2 is there (every x86-64
-// processor): the marks the scanner looks for lie a few dozen units apart, where a library call's
-// set-up costs more than the search.
-qsizetype findUnit(QStringView text, qsizetype from, char16_t unit)
-{
-    const char16_t *units = text.utf16();
-    const qsizetype n = text.size();
-    qsizetype i = from;
-#if defined(__SSE2__)
-    const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
-    for (; i + 8 <= n; i += 8) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(units + i));
-        const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, wanted)));
-        if (hits != 0) {
-            return i + std::countr_zero(hits) / 2; // two mask bits per unit
-        }
-    }
-#endif
-    for (; i < n; ++i) {
-        if (units[i] == unit) {
-            return i;
-        }
-    }
-    return -1;
-}
 
 // The first "<" at or after from that the tail accepts, or -1; only the few characters after
 // each "<" are looked at.

@@ -27,6 +27,10 @@ inline char16_t asciiUpper(char16_t c)
 // Does text begin with prefix when ASCII letters are compared without regard to case?
 bool startsWithAsciiCI(QStringView text, QStringView prefix);
 
+// The first unit at or after from, or -1; unlike QStringView::indexOf it is inline enough to pay
+// off when the next hit lies only a few dozen units ahead.
+qsizetype findUnit(QStringView text, qsizetype from, char16_t unit);
+
 // Splits at CR LF, CR or LF and joins with CR LF, with CR LF after the last line. Empty stays empty.
 QString normaliseLineEnds(const QString &text);
 // The same, reusing the text's own storage when nothing else shares it: the text grows in place

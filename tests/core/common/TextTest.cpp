@@ -50,6 +50,10 @@ TEST(Text, LineEndsBecomeCrLfWithOneAfterTheLastLine)
         {"CR last", u"ab\ncd\r"_s, u"ab\r\ncd\r\n"_s},
         {"already normal, LF last", u"a\r\n\r\nb\r\n"_s, u"a\r\n\r\nb\r\n"_s},
         {"a line end alone", u"\r"_s, u"\r\n"_s},
+        // Lines longer than the blocks the search takes at once.
+        {"long LF lines", u"a"_s.repeated(21) + u"\n\n"_s + u"b"_s.repeated(17) + u"\n"_s + u"c"_s.repeated(9),
+         u"a"_s.repeated(21) + u"\r\n\r\n"_s + u"b"_s.repeated(17) + u"\r\n"_s + u"c"_s.repeated(9) + u"\r\n"_s},
+        {"an LF on a block's edges", u"1234567\n12345678\n"_s, u"1234567\r\n12345678\r\n"_s},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -64,6 +68,17 @@ TEST(Text, LineEndsBecomeCrLfWithOneAfterTheLastLine)
         EXPECT_EQ(normaliseLineEnds(std::move(copy)), c.out);
         EXPECT_EQ(shared, c.in);
     }
+}
+
+TEST(Text, LineEndsInPlaceAgreeWithTheCopyOnALongPage)
+{
+    // Long enough for the line feeds to be counted in more than one round of block counters.
+    const QString page = u"line\n"_s.repeated(200'000) + u"last"_s;
+    const QString expected = normaliseLineEnds(page);
+    ASSERT_EQ(expected.size(), page.size() + 200'000 + 2);
+    QString own = page;
+    own.detach();
+    EXPECT_EQ(normaliseLineEnds(std::move(own)), expected);
 }
 
 TEST(Text, LineEndsInPlaceAgreeWithTheCopyOnRandomText)
