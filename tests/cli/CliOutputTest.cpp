@@ -52,11 +52,43 @@ TEST(CliOutput, JsonStringEscapesDelAndC1Controls)
         {"C1 CSI", u"\u009B2J"_s, "\"\\u009b2J\""},
         {"no-break space is text", u"\u00A0"_s, "\"\xC2\xA0\""},
         {"quote, backslash, line break", u"\"\\\n"_s, "\"\\\"\\\\\\n\""},
+        {"tab and carriage return", u"a\tb\r"_s, "\"a\\tb\\r\""},
+        {"empty", QString(), "\"\""},
+        {"two-byte and three-byte UTF-8", u"\u00E9\u07FF\u0800\u20AC\uFFFD"_s,
+         "\"\xC3\xA9\xDF\xBF\xE0\xA0\x80\xE2\x82\xAC\xEF\xBF\xBD\""},
+        {"a surrogate pair is one four-byte character", u"x\U0001F600\U0010FFFFy"_s,
+         "\"x\xF0\x9F\x98\x80\xF4\x8F\xBF\xBFy\""},
+        {"a lone high surrogate at the end", u"a"_s + QChar(0xD83D), "\"a\\ud83d\""},
+        {"a lone low surrogate", QString(QChar(0xDE00)) + u"b"_s, "\"\\ude00b\""},
+        {"a pair in the wrong order", QString(QChar(0xDE00)) + QChar(0xD83D), "\"\\ude00\\ud83d\""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(JsonString(c.text), c.json);
     }
+}
+
+TEST(CliOutput, RowsToJsonWritesOneObjectPerRow)
+{
+    EXPECT_EQ(RowsToJson({}), "[]\n");
+    LinkRow first{.link = u"http://h.com/\u00E9"_s,
+                  .follow = u"dofollow"_s,
+                  .type = u"Internal"_s,
+                  .anchorText = u"say \"hi\""_s,
+                  .response = QString(),
+                  .responseTime = QString(),
+                  .icon = kIconCollected};
+    LinkRow second = first;
+    second.link = u"mailto:a@b.c"_s;
+    second.response = u"200"_s;
+    second.icon = kIconBroken;
+    EXPECT_EQ(RowsToJson({first, second}),
+              "[\n"
+              "  {\"link\": \"http://h.com/\xC3\xA9\", \"follow\": \"dofollow\", \"type\": \"Internal\", "
+              "\"anchor\": \"say \\\"hi\\\"\", \"response\": \"\", \"time\": \"\", \"icon\": 10},\n"
+              "  {\"link\": \"mailto:a@b.c\", \"follow\": \"dofollow\", \"type\": \"Internal\", "
+              "\"anchor\": \"say \\\"hi\\\"\", \"response\": \"200\", \"time\": \"\", \"icon\": 52}\n"
+              "]\n");
 }
 
 } // namespace quorvel::test

@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -15,16 +18,15 @@ namespace quorvel {
 
 namespace {
 
-// Finds a needle in a text for a sequence of start positions that never decrease. A hit found
+// Finds something in a text for a sequence of start positions that never decrease. A hit found
 // earlier that still lies at or after the new start is still the first one there, and "none after
 // X" stays true for every later start, so each character is searched at most once over the scan.
-template<typename View>
-class ForwardFinder
+// search(from) gives the first hit at or after from, or -1.
+template <typename Search> class ForwardFinder
 {
 public:
-    ForwardFinder(View text, View needle)
-        : m_text(text)
-        , m_needle(needle)
+    explicit ForwardFinder(Search search)
+        : m_search(std::move(search))
     {}
 
     // The first occurrence at or after from, or -1.
@@ -38,25 +40,49 @@ public:
         if (m_hit >= from) {
             return m_hit;
         }
-        m_hit = m_text.indexOf(m_needle, from);
+        m_hit = m_search(from);
         m_exhausted = m_hit < 0;
         return m_hit;
     }
 
 private:
-    View m_text;
-    View m_needle;
+    Search m_search;
     qsizetype m_hit = -1;
     qsizetype m_lastFrom = 0;
     bool m_exhausted = false;
 };
 
+// The first "<" at or after from that the tail accepts, or -1; only the few characters after
+// each "<" are looked at.
+template <typename Tail> qsizetype findAfterLess(QStringView page, qsizetype from, Tail acceptsTail)
+{
+    const char16_t *text = page.utf16();
+    const qsizetype n = page.size();
+    while (from < n) {
+        const qsizetype less = findUnit(page, from, u'<');
+        if (less < 0) {
+            return -1;
+        }
+        if (acceptsTail(text + less + 1, n - less - 1)) {
+            return less;
+        }
+        from = less + 1;
+    }
+    return -1;
+}
+
+// The letter a in either case: A and a are the only units that give 'a' with the 0x20 bit set.
+constexpr bool isLetterA(char16_t c)
+{
+    return (c | 0x20) == u'a';
+}
+
 // One pass over a tag: the rel and the href are read only with the same quote character.
 struct QuotePass
 {
     char quote;
-    QByteArrayView rel;
-    QByteArrayView href;
+    std::string_view rel;
+    std::string_view href;
 };
 
 constexpr QuotePass kPasses[] = {
@@ -64,19 +90,42 @@ constexpr QuotePass kPasses[] = {
     {'\'', " rel='", " href='"},
 };
 
-// The page with A to Z folded to a to z, one byte per UTF-16 unit so every position is the page's
-// own; a unit outside ASCII becomes a byte that no searched text holds. Half the size of a folded
-// copy of the text, and searched with the byte routines.
-QByteArray foldedBytes(QStringView page)
+// The tag with A to Z folded to a to z, one byte per UTF-16 unit so every position is the tag's
+// own; a unit outside ASCII becomes a byte that no searched text holds. Tags never overlap, so
+// folding each one keeps the scan linear without a folded copy of the whole page.
+std::string_view foldTag(QStringView tag, std::string &buffer)
 {
-    QByteArray folded(page.size(), Qt::Uninitialized);
-    char *out = folded.data();
-    const char16_t *in = page.utf16();
-    for (qsizetype i = 0, n = page.size(); i < n; ++i) {
+    buffer.resize(static_cast<size_t>(tag.size()));
+    const char16_t *in = tag.utf16();
+    for (qsizetype i = 0, n = tag.size(); i < n; ++i) {
         const char16_t c = in[i];
-        out[i] = c < 0x80 ? static_cast<char>(asciiLower(c)) : '\x80';
+        buffer[static_cast<size_t>(i)] = c < 0x80 ? static_cast<char>(asciiLower(c)) : '\x80';
     }
-    return folded;
+    return buffer;
+}
+
+// Where needle starts in text at or after from, or -1.
+qsizetype find(std::string_view text, std::string_view needle, qsizetype from = 0)
+{
+    const size_t at = text.find(needle, static_cast<size_t>(from));
+    return at == std::string_view::npos ? -1 : static_cast<qsizetype>(at);
+}
+
+qsizetype find(std::string_view text, char needle, qsizetype from)
+{
+    const size_t at = text.find(needle, static_cast<size_t>(from));
+    return at == std::string_view::npos ? -1 : static_cast<qsizetype>(at);
+}
+
+// The anchor text as rows show it: references decoded, then units 0 to 32 trimmed from both ends.
+QString anchorTextOf(QStringView raw)
+{
+    if (!raw.contains(u'&')) {
+        return trimControl(raw).toString(); // nothing to decode: one copy, already trimmed
+    }
+    const QString decoded = DecodeCharacterReferences(raw);
+    const QStringView trimmed = trimControl(QStringView(decoded));
+    return trimmed.size() == decoded.size() ? decoded : trimmed.toString();
 }
 
 // nofollow wins over sponsored, sponsored over ugc; the words count anywhere in the value.
@@ -171,15 +220,22 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
     if (!sink) {
         return;
     }
-    // Folding only A to Z keeps every position of the copy valid in the page itself.
     const QStringView page(pageText);
-    const QByteArray lowerBytes = foldedBytes(page);
-    const QByteArrayView lower(lowerBytes);
+    const char16_t *text = page.utf16();
 
-    ForwardFinder<QByteArrayView> tagStarts(lower, "<a ");
-    ForwardFinder<QByteArrayView> tagEnds(lower, ">");
-    ForwardFinder<QByteArrayView> closings(lower, "</a>");
+    ForwardFinder tagStarts([page](qsizetype from) {
+        return findAfterLess(page, from, [](const char16_t *tail, qsizetype left) {
+            return left >= 2 && isLetterA(tail[0]) && tail[1] == u' ';
+        });
+    });
+    ForwardFinder tagEnds([page](qsizetype from) { return findUnit(page, from, u'>'); });
+    ForwardFinder closings([page](qsizetype from) {
+        return findAfterLess(page, from, [](const char16_t *tail, qsizetype left) {
+            return left >= 3 && tail[0] == u'/' && isLetterA(tail[1]) && tail[2] == u'>';
+        });
+    });
 
+    std::string tagBuffer;
     qsizetype textBudget = 2 * page.size() + kAnchorTextSlack;
     // Everything before offset has been consumed.
     qsizetype offset = 0;
@@ -194,26 +250,25 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
             return;
         }
         const qsizetype tagLength = end - start + 1;
-        const QStringView tag = page.sliced(start, tagLength);
-        const QByteArrayView lowerTag = lower.sliced(start, tagLength);
+        const std::string_view lowerTag = foldTag(page.sliced(start, tagLength), tagBuffer);
 
         for (const QuotePass &pass : kPasses) {
             QString follow = u"dofollow"_s;
-            const qsizetype rel = lowerTag.indexOf(pass.rel);
+            const qsizetype rel = find(lowerTag, pass.rel);
             if (rel >= 0) {
-                const qsizetype valueStart = rel + pass.rel.size();
-                const qsizetype valueEnd = lowerTag.indexOf(pass.quote, valueStart);
+                const qsizetype valueStart = rel + static_cast<qsizetype>(pass.rel.size());
+                const qsizetype valueEnd = find(lowerTag, pass.quote, valueStart);
                 if (valueEnd >= 0) {
-                    follow = followOf(lowerTag.sliced(valueStart, valueEnd - valueStart));
+                    follow = followOf(QByteArrayView(lowerTag.data() + valueStart, valueEnd - valueStart));
                 }
             }
 
-            const qsizetype href = lowerTag.indexOf(pass.href);
+            const qsizetype href = find(lowerTag, pass.href);
             if (href < 0) {
                 continue;
             }
-            const qsizetype hrefStart = href + pass.href.size();
-            const qsizetype hrefEnd = lowerTag.indexOf(pass.quote, hrefStart);
+            const qsizetype hrefStart = href + static_cast<qsizetype>(pass.href.size());
+            const qsizetype hrefEnd = find(lowerTag, pass.quote, hrefStart);
             if (hrefEnd < 0) {
                 continue;
             }
@@ -231,16 +286,31 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
                 textLength = std::max(textBudget, std::min(textLength, kAnchorTextHeadAfterBudget));
             }
             textBudget -= std::min(textBudget, textLength);
-            const QStringView rawText = page.sliced(textStart, textLength);
-            const QString anchorText = trimControl(DecodeCharacterReferences(rawText));
+            const QString anchorText = anchorTextOf(page.sliced(textStart, textLength));
 
-            const QString hrefText = tag.sliced(hrefStart, hrefEnd - hrefStart).toString();
+            const QString hrefText(reinterpret_cast<const QChar *>(text + start + hrefStart), hrefEnd - hrefStart);
             const bool mail = startsWithAsciiCI(hrefText, u"mailto:");
             sink(hrefText, mail ? QString() : base, follow, anchorText);
         }
 
         // The character after the tag's ">" goes too, so an "<a " glued to that ">" is passed over.
         offset = end + 2;
+    }
+}
+
+qsizetype CountAnchorTags(QStringView page)
+{
+    qsizetype tags = 0;
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype start = findAfterLess(page, from, [](const char16_t *tail, qsizetype left) {
+            return left >= 2 && isLetterA(tail[0]) && tail[1] == u' ';
+        });
+        if (start < 0) {
+            return tags;
+        }
+        ++tags;
+        from = start + 3;
     }
 }
 
@@ -252,7 +322,7 @@ QString DecodeCharacterReferences(QStringView text)
     }
     QString out;
     out.reserve(text.size());
-    ForwardFinder<QStringView> semicolons(text, u";");
+    ForwardFinder semicolons([text](qsizetype from) { return text.indexOf(u';', from); });
     qsizetype copied = 0;
     while (amp >= 0) {
         out.append(text.sliced(copied, amp - copied));

@@ -133,6 +133,8 @@ CollectionResult RunCollection(const CollectionSnapshot &snapshot, const Collect
         batch.clear();
         sinceFlush.restart();
     };
+    // Reserved once: growing a list of many rows would hold the old and the new array at once.
+    result.rows.reserve(result.rows.size() + CountAnchorTags(pageText));
     ScanAnchors(pageText, base,
                 [&](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText) {
                     if (abandon && abandon->load(std::memory_order_relaxed)) {
@@ -140,6 +142,10 @@ CollectionResult RunCollection(const CollectionSnapshot &snapshot, const Collect
                     }
                     std::optional<LinkRow> row = AddLink(href, linkBase, follow, anchorText, options);
                     if (!row) {
+                        return;
+                    }
+                    if (!events.rows) {
+                        result.rows.append(std::move(*row)); // nobody takes batches: keep the row only
                         return;
                     }
                     result.rows.append(*row);

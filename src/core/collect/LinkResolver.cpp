@@ -27,6 +27,23 @@ const QRegularExpression &domainPattern()
     return pattern;
 }
 
+// QStringView::startsWith for the short literal prefixes of the resolver: inline, without the
+// general comparison's set-up, which costs more than comparing a few units.
+template <qsizetype N> bool begins(QStringView text, const char16_t (&prefix)[N])
+{
+    constexpr qsizetype length = N - 1;
+    if (text.size() < length) {
+        return false;
+    }
+    const char16_t *units = text.utf16();
+    for (qsizetype i = 0; i < length; ++i) {
+        if (units[i] != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 QString joined(QStringView a, QStringView b)
 {
     QString result;
@@ -50,9 +67,9 @@ QString joined(QStringView a, QStringView b, QStringView c)
 QStringView siteRootView(QStringView text)
 {
     qsizetype from = 0;
-    if (text.startsWith(u"http://")) {
+    if (begins(text, u"http://")) {
         from = 7;
-    } else if (text.startsWith(u"https://")) {
+    } else if (begins(text, u"https://")) {
         from = 8;
     } else {
         return {};
@@ -82,14 +99,27 @@ QStringView stripSchemeView(QStringView text)
     return text;
 }
 
+// Where the first "://" starts, or -1. A plain loop: the marker sits a few characters in, where a
+// general substring search spends more on its set-up than on the search.
+qsizetype schemeMarker(QStringView address)
+{
+    const char16_t *text = address.utf16();
+    for (qsizetype i = 0, n = address.size(); i + 2 < n; ++i) {
+        if (text[i] == u':' && text[i + 1] == u'/' && text[i + 2] == u'/') {
+            return i;
+        }
+    }
+    return -1;
+}
+
 // The host as written: the authority without user information, port or IPv6 brackets.
 QStringView hostOf(QStringView address)
 {
     qsizetype start = -1;
-    if (address.startsWith(u"//")) {
+    if (begins(address, u"//")) {
         start = 2;
     } else {
-        const qsizetype marker = address.indexOf(u"://");
+        const qsizetype marker = schemeMarker(address);
         if (marker < 0) {
             return {};
         }
@@ -117,11 +147,71 @@ QStringView hostOf(QStringView address)
     return colon < 0 ? authority : authority.first(colon);
 }
 
+bool isAsciiLetter(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool isAsciiLetterOrDigit(char16_t c)
+{
+    return isAsciiLetter(c) || (c >= u'0' && c <= u'9');
+}
+
+// domainPattern() for a host made only of ASCII letters, digits, dots and hyphens, without the
+// regular expression. The pattern ends at the end of the host, so a match starting at s is the whole
+// rest of the host, and the rest matches when: it starts with a letter or digit, its first dot
+// after that comes after 1 to 63 letters, digits or hyphens, and 2 to 6 letters or dots follow that
+// dot up to the end. The expression takes the leftmost start that matches; so does this.
+QStringView asciiDomainTail(QStringView host)
+{
+    const char16_t *text = host.utf16();
+    const qsizetype n = host.size();
+    // Longest match: 1 + 63 + the dot + 6; shortest: 1 + 1 + the dot + 2.
+    for (qsizetype s = std::max<qsizetype>(0, n - 71); s + 5 <= n; ++s) {
+        if (!isAsciiLetterOrDigit(text[s])) {
+            continue;
+        }
+        qsizetype dot = s + 1;
+        while (dot < n && text[dot] != u'.') {
+            ++dot;
+        }
+        const qsizetype label = dot - s - 1; // letters, digits and hyphens only: the host holds no others
+        const qsizetype tail = n - dot - 1;
+        if (dot >= n || label < 1 || label > 63 || tail < 2 || tail > 6) {
+            continue;
+        }
+        bool lettersAndDots = true;
+        for (qsizetype i = dot + 1; i < n && lettersAndDots; ++i) {
+            lettersAndDots = isAsciiLetter(text[i]) || text[i] == u'.';
+        }
+        if (lettersAndDots) {
+            return host.sliced(s);
+        }
+    }
+    return {};
+}
+
+// Hosts the hand-written match reads exactly like the pattern: in Unicode case folding some
+// characters outside ASCII match ASCII letters, and those hosts go to the regular expression.
+bool isPlainAsciiHost(QStringView host)
+{
+    for (const QChar ch : host) {
+        const char16_t c = ch.unicode();
+        if (!isAsciiLetterOrDigit(c) && c != u'.' && c != u'-') {
+            return false;
+        }
+    }
+    return true;
+}
+
 QStringView domainOfView(QStringView address)
 {
     const QStringView host = hostOf(address);
     if (!host.contains(u'.')) {
         return {}; // the pattern needs a dot; spare the regular expression
+    }
+    if (isPlainAsciiHost(host)) {
+        return asciiDomainTail(host);
     }
     const QRegularExpressionMatch match = domainPattern().match(host);
     if (!match.hasMatch()) {
@@ -145,16 +235,16 @@ QString resolve(const QString &href, const QString &base)
     if (href == u".") {
         return base.first(base.lastIndexOf(u'/') + 1);
     }
-    if (href == u".." || href.startsWith(u"../")) {
+    if (href == u".." || begins(href, u"../")) {
         return ResolveParentPath(href, base);
     }
-    if (href.startsWith(u"http://") || href.startsWith(u"https://")) {
+    if (begins(href, u"http://") || begins(href, u"https://")) {
         return href;
     }
     qsizetype schemeLength = 0;
-    if (base.startsWith(u"http://")) {
+    if (begins(base, u"http://")) {
         schemeLength = 7;
-    } else if (base.startsWith(u"https://")) {
+    } else if (begins(base, u"https://")) {
         schemeLength = 8;
     } else {
         return href; // a local file path, or the empty base of a mail link
@@ -179,8 +269,8 @@ std::optional<LinkRow> AddLink(const QString &href, const QString &base, const Q
     }
 
     QString ref = href;
-    if (ref.size() > 2 && ref.startsWith(u"//")) {
-        ref = joined(base.startsWith(u"https:") ? QStringView(u"https:") : QStringView(u"http:"), ref);
+    if (ref.size() > 2 && begins(ref, u"//")) {
+        ref = joined(begins(base, u"https:") ? QStringView(u"https:") : QStringView(u"http:"), ref);
     }
 
     // Extensions match only at the very end of the href as written, with letter case.
@@ -189,7 +279,7 @@ std::optional<LinkRow> AddLink(const QString &href, const QString &base, const Q
             return std::nullopt;
         }
     }
-    if (ref.startsWith(u"javascript:")) {
+    if (begins(ref, u"javascript:")) {
         return std::nullopt;
     }
 
@@ -212,15 +302,21 @@ std::optional<LinkRow> AddLink(const QString &href, const QString &base, const Q
         internal = domain == QStringView(options.pageDomain);
         // Two hosts the pattern cannot read (IP numbers, single labels, long top-level labels) would
         // compare equal as two empty texts: the Public Suffix List tells them apart.
-        if (internal && domain.isEmpty() && !options.pageRegistrableDomain.isEmpty() && !hostOf(link).isEmpty()) {
-            internal = RegistrableDomainOf(link) == options.pageRegistrableDomain;
+        if (internal && domain.isEmpty() && !options.pageRegistrableDomain.isEmpty()) {
+            const QStringView host = hostOf(link);
+            // The page's own host, written the same way, has the page's registrable domain: the
+            // common case of a page on an IP number skips the list for each of its links.
+            if (!host.isEmpty() && host != QStringView(options.pageHostName)) {
+                internal = RegistrableDomainOf(link) == options.pageRegistrableDomain;
+            }
         }
     } else {
         internal = stripSchemeView(siteRootView(link)) == QStringView(options.pageHost);
     }
 
     QString anchor = anchorText;
-    if (anchor.contains(u"\r\n")) {
+    // A single-character search first: most anchor texts hold no CR at all.
+    if (anchor.contains(u'\r') && anchor.contains(u"\r\n")) {
         anchor.replace(u"\r\n"_s, u" "_s);
     }
 
@@ -253,7 +349,7 @@ QString ResolveParentPath(const QString &href, const QString &base)
     qsizetype rest = 0; // position in href; advancing it avoids copying a long chain of ".."
     bool atRootFolder = false;
     bool settled = false; // a climb from the root folder led back to it, as every later one will
-    while (QStringView(href).sliced(rest).startsWith(u"..")) {
+    while (begins(QStringView(href).sliced(rest), u"..")) {
         if (!settled) {
             // Climb one folder: drop the last "/" and what follows, then keep up to the new last "/".
             const bool fromRootFolder = atRootFolder;
@@ -276,6 +372,11 @@ QString ResolveParentPath(const QString &href, const QString &base)
         }
     }
     return joined(folder, QStringView(href).sliced(rest));
+}
+
+QString HostOf(const QString &address)
+{
+    return hostOf(address).toString();
 }
 
 QString DomainOf(const QString &address)

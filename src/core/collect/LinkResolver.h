@@ -23,6 +23,10 @@ QString StripScheme(const QString &text);
 // Resolves an href that begins with "..": one folder up per "..", never above the site root.
 QString ResolveParentPath(const QString &href, const QString &base);
 
+// The host of an address as written: the authority without user information, port or IPv6
+// brackets; empty when the address has none.
+QString HostOf(const QString &address);
+
 // The registrable-looking end of the address's host, or empty.
 QString DomainOf(const QString &address);
 

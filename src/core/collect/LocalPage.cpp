@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -103,10 +104,11 @@ PageText ReadLocalPage(const QString &address)
         page.error = std::move(file.error);
         return page;
     }
-    // The bytes go before the line ends are normalised, so three copies of the page never coexist.
+    // The bytes go before the line ends are normalised, and the text is normalised in its own
+    // storage: the page is never held twice as text.
     QString text = DecodeLocalBytes(file.bytes);
     file.bytes = QByteArray();
-    page.text = normaliseLineEnds(text);
+    page.text = normaliseLineEnds(std::move(text));
     return page;
 }
 

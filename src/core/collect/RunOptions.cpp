@@ -21,6 +21,7 @@ RunOptions RunOptions::make(const QString &ignoreUrlsText, const QString &ignore
     o.pageDomain = DomainOf(pageAddress);
     o.pageHost = StripScheme(SiteRoot(pageAddress));
     o.pageRegistrableDomain = RegistrableDomainOf(pageAddress);
+    o.pageHostName = HostOf(pageAddress);
     return o;
 }
 

@@ -26,6 +26,7 @@ struct RunOptions
     QString pageHost;    // StripScheme(SiteRoot(pageAddress))
     // RegistrableDomainOf(pageAddress): decides Domain Name mode when the pattern reads neither host.
     QString pageRegistrableDomain;
+    QString pageHostName; // HostOf(pageAddress): links on this very host share its registrable domain
 
     static RunOptions make(const QString &ignoreUrlsText, const QString &ignoreExtensionsText, bool removeAnchors,
                            UrlBaseMode urlBase, const QString &pageAddress);

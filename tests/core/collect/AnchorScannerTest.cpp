@@ -314,6 +314,31 @@ TEST(AnchorScanner, PassesTheRunBaseThrough)
               (std::vector<Link>{{u"x"_s, u"C:/pages/"_s, u"dofollow"_s, u"x"_s}}));
 }
 
+TEST(AnchorScanner, CountsTheTagsARunMayReserveRowsFor)
+{
+    struct Case
+    {
+        const char *name;
+        QString page;
+        qsizetype tags;
+    };
+
+    const std::vector<Case> cases = {
+        {"empty page", QString(), 0},
+        {"either letter case", u"<a href=x><A HREF=y>"_s, 2},
+        {"a less-than sign before the tag", u"<<a href=x>"_s, 1},
+        {"no blank after the a", u"<ab><a\thref><abbr>"_s, 0},
+        {"closing tags are not anchors", u"</a></A>"_s, 0},
+        {"cut off at the end", u"x<a"_s, 0},
+        {"tags back to back", u"<a <a <a "_s, 3},
+        {"a letter outside ASCII", u"<\u00E1 <\u0101 "_s, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(CountAnchorTags(c.page), c.tags);
+    }
+}
+
 TEST(AnchorScanner, ReferenceAgreesWithTheHandWrittenExpectations)
 {
     // Keeps the reference honest before it judges the random pages.

@@ -3,11 +3,13 @@
 #include "core/collect/RunOptions.h"
 #include "support/Fixtures.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -275,6 +277,9 @@ TEST(LinkResolver, ClassifiesByDomainOrByHost)
         // Where the domain pattern reads neither host, the registrable domains decide.
         {"IP number on an IP page", u"http://192.168.1.1/"_s, u"http://10.0.0.1/"_s, ex, ex},
         {"same IP number, other port", u"http://192.168.1.1/"_s, u"http://192.168.1.1:8080/x"_s, in, ex},
+        {"relative href on an IP page", u"http://127.0.0.1:8090/big.html"_s, u"rel/x.html"_s, in, in},
+        {"same IP number with the root's dot", u"http://192.168.1.1/"_s, u"http://192.168.1.1./"_s, in, ex},
+        {"same single label in other letter case", u"http://intranet/"_s, u"http://INTRANET/x"_s, in, ex},
         {".invalid name on an IP page", u"http://127.0.0.1/"_s, u"http://nosuch.invalid/"_s, ex, ex},
         {"IPv6 numbers", u"http://[::1]/"_s, u"http://[::2]/"_s, ex, ex},
         {"long top-level labels, other domain", u"http://www.studio.photography/"_s, u"http://unrelated.technology/"_s,
@@ -484,6 +489,37 @@ TEST(DomainOf, TakesTheRegistrableLookingEndOfTheHost)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(DomainOf(c.address), c.expected);
+    }
+}
+
+TEST(DomainOf, AgreesWithTheDomainPatternOnRandomHosts)
+{
+    // The pattern as an expression: hosts of plain ASCII are read by hand, the rest by it.
+    const QRegularExpression pattern(uR"(([a-z0-9][a-z0-9\-]{1,63}\.[a-z\.]{2,6})$)"_s,
+                                     QRegularExpression::CaseInsensitiveOption);
+    const auto expected = [&pattern](const QString &host) {
+        if (!host.contains(u'.')) {
+            return QString();
+        }
+        const QRegularExpressionMatch match = pattern.match(host);
+        return match.hasMatch() ? match.captured(0) : QString();
+    };
+    // Letters of both cases, digits, dots, hyphens, and two characters outside ASCII, one of them
+    // the Kelvin sign, which Unicode case folding matches with k.
+    const QString alphabet = u"abkXYZ019..--\u212A\u00E9"_s;
+    std::mt19937 rng(11);
+    for (int round = 0; round < 20'000; ++round) {
+        QString host;
+        const int length = static_cast<int>(rng() % 80);
+        const int letters = round % 4 == 0 ? alphabet.size() : alphabet.size() - 2;
+        for (int i = 0; i < length; ++i) {
+            host.append(alphabet[static_cast<qsizetype>(rng() % static_cast<unsigned>(letters))]);
+        }
+        // Long plain names next to short ends: the 63-letter limit of the name is reached.
+        if (round % 5 == 0) {
+            host = QString(static_cast<qsizetype>(rng() % 70), u'n') + u".co.uk"_s;
+        }
+        ASSERT_EQ(DomainOf(u"http://"_s + host + u"/x"_s), expected(host)) << host.toStdString();
     }
 }
 

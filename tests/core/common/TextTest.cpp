@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -33,6 +35,7 @@ TEST(Text, LineEndsBecomeCrLfWithOneAfterTheLastLine)
         QString in;
         QString out;
     };
+
     const std::vector<Case> cases = {
         {"empty stays empty", u""_s, u""_s},
         {"one line gets a line end", u"a"_s, u"a\r\n"_s},
@@ -41,10 +44,60 @@ TEST(Text, LineEndsBecomeCrLfWithOneAfterTheLastLine)
         {"CR LF kept as one", u"a\r\nb\r\n"_s, u"a\r\nb\r\n"_s},
         {"LF CR is two breaks", u"a\n\rb"_s, u"a\r\n\r\nb\r\n"_s},
         {"blank lines kept", u"\n\na"_s, u"\r\n\r\na\r\n"_s},
+        {"only LFs", u"\n\n\n"_s, u"\r\n\r\n\r\n"_s},
+        {"LF lines, the last one open", u"ab\ncd\nef"_s, u"ab\r\ncd\r\nef\r\n"_s},
+        {"LF first", u"\nab"_s, u"\r\nab\r\n"_s},
+        {"CR last", u"ab\ncd\r"_s, u"ab\r\ncd\r\n"_s},
+        {"already normal, LF last", u"a\r\n\r\nb\r\n"_s, u"a\r\n\r\nb\r\n"_s},
+        {"a line end alone", u"\r"_s, u"\r\n"_s},
+        // Lines longer than the blocks the search takes at once.
+        {"long LF lines", u"a"_s.repeated(21) + u"\n\n"_s + u"b"_s.repeated(17) + u"\n"_s + u"c"_s.repeated(9),
+         u"a"_s.repeated(21) + u"\r\n\r\n"_s + u"b"_s.repeated(17) + u"\r\n"_s + u"c"_s.repeated(9) + u"\r\n"_s},
+        {"an LF on a block's edges", u"1234567\n12345678\n"_s, u"1234567\r\n12345678\r\n"_s},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(normaliseLineEnds(c.in), c.out);
+        // The text's own storage, grown in place and filled from the end.
+        QString own = c.in;
+        own.detach();
+        EXPECT_EQ(normaliseLineEnds(std::move(own)), c.out);
+        // A text shared with another owner is copied: the other owner's text stays as it was.
+        const QString shared = c.in;
+        QString copy = shared;
+        EXPECT_EQ(normaliseLineEnds(std::move(copy)), c.out);
+        EXPECT_EQ(shared, c.in);
+    }
+}
+
+TEST(Text, LineEndsInPlaceAgreeWithTheCopyOnALongPage)
+{
+    // Long enough for the line feeds to be counted in more than one round of block counters.
+    const QString page = u"line\n"_s.repeated(200'000) + u"last"_s;
+    const QString expected = normaliseLineEnds(page);
+    ASSERT_EQ(expected.size(), page.size() + 200'000 + 2);
+    QString own = page;
+    own.detach();
+    EXPECT_EQ(normaliseLineEnds(std::move(own)), expected);
+}
+
+TEST(Text, LineEndsInPlaceAgreeWithTheCopyOnRandomText)
+{
+    std::mt19937 rng(7);
+    const char16_t alphabet[] = {u'a', u'\r', u'\n', u'\u00E9', u' '};
+    for (int round = 0; round < 500; ++round) {
+        QString text;
+        const int length = static_cast<int>(rng() % 40);
+        // Half the texts hold no CR, which takes the block-moving path.
+        const int letters = round % 2 == 0 ? 5 : 2;
+        for (int i = 0; i < length; ++i) {
+            const char16_t c = alphabet[rng() % static_cast<unsigned>(letters)];
+            text.append(QChar(letters == 2 && c == u'\r' ? u'\n' : c));
+        }
+        const QString expected = normaliseLineEnds(text);
+        QString own = text;
+        own.detach();
+        ASSERT_EQ(normaliseLineEnds(std::move(own)), expected) << text.toStdString();
     }
 }
 
