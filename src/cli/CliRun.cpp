@@ -243,7 +243,7 @@ int runCollectOrCheck(const CliArguments &args)
         progress.show(u"Loading: "_s + page);
     };
     catchStopSignals();
-    CollectionResult run = TCollector::runToEnd(snapshot, events, &g_stop);
+    CollectionResult run = RunCollection(snapshot, events, &g_stop);
     progress.done();
 
     const bool pageFailed = !run.error.isEmpty();
@@ -259,7 +259,7 @@ int runCollectOrCheck(const CliArguments &args)
         options.parallel = args.parallel;
         qsizetype done = 0;
         const qsizetype total = links.size();
-        const LinkCheckResults results = LinkChecker::checkAll(links, options, &g_stop, [&](int, const TURLStatus &) {
+        const LinkCheckResults results = CheckLinks(links, options, &g_stop, [&](int, const TURLStatus &) {
             progress.show(u"Checking Broken Links... %1 of %2"_s.arg(++done).arg(total));
         });
         progress.done();

@@ -71,7 +71,7 @@ struct RunOutcome
 RunOutcome collect(const CollectionSnapshot &snapshot)
 {
     std::atomic<bool> stop = false;
-    auto run = std::async(std::launch::async, [&] { return TCollector::runToEnd(snapshot, {}, &stop); });
+    auto run = std::async(std::launch::async, [&] { return RunCollection(snapshot, {}, &stop); });
     RunOutcome outcome;
     outcome.ended = run.wait_for(std::chrono::milliseconds(kEndWithinMs)) == std::future_status::ready;
     stop = true;
@@ -89,7 +89,7 @@ struct CheckOutcome
 CheckOutcome checkOne(const QString &link, const LinkCheckOptions &options)
 {
     std::atomic<bool> stop = false;
-    auto pass = std::async(std::launch::async, [&] { return LinkChecker::checkAll({link}, options, &stop); });
+    auto pass = std::async(std::launch::async, [&] { return CheckLinks({link}, options, &stop); });
     CheckOutcome outcome;
     outcome.ended = pass.wait_for(std::chrono::milliseconds(kEndWithinMs)) == std::future_status::ready;
     stop = true;

@@ -158,12 +158,6 @@ CollectionResult RunCollection(const CollectionSnapshot &snapshot, const Collect
     return result;
 }
 
-CollectionResult TCollector::runToEnd(const CollectionSnapshot &snapshot, const CollectionEvents &events,
-                                      const std::atomic<bool> *stop, const std::atomic<bool> *abandon)
-{
-    return RunCollection(snapshot, events, stop, abandon);
-}
-
 TCollector::TCollector(CollectionSnapshot snapshot)
     : m_snapshot(std::move(snapshot))
 {}

@@ -97,10 +97,6 @@ public:
 
     quint64 generation() const { return m_snapshot.generation; }
 
-    // Forwards to RunCollection, for callers not yet moved to it.
-    static CollectionResult runToEnd(const CollectionSnapshot &snapshot, const CollectionEvents &events,
-                                     const std::atomic<bool> *stop, const std::atomic<bool> *abandon = nullptr);
-
 Q_SIGNALS:
     // The page being loaded (the window shows "Loading: " followed by it). Sent before the redirect
     // probe, and again with the target after a redirect.

@@ -34,7 +34,7 @@ struct PassOutcome
 // requests, so it is kept below, with room for the name resolver and the rest of the program.
 int effectiveParallel(int requested)
 {
-    int parallel = std::clamp(requested, kMinParallelChecks, kMaxParallelChecks);
+    int parallel = std::clamp(requested, kMinParallelRequests, kMaxParallelRequests);
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
         const auto room = (qint64(limit.rlim_cur) - 64) / 2;
@@ -214,13 +214,6 @@ void LinkChecker::run()
         m_session = nullptr;
     }
     Q_EMIT finished(outcome.stopped);
-}
-
-LinkCheckResults LinkChecker::checkAll(const QStringList &links, const LinkCheckOptions &options,
-                                       const std::atomic<bool> *cancel,
-                                       const std::function<void(int, const TURLStatus &)> &progress)
-{
-    return CheckLinks(links, options, cancel, progress);
 }
 
 LinkCheckResults CheckLinks(const QStringList &links, const LinkCheckOptions &options, const std::atomic<bool> *cancel,

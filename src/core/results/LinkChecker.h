@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/common/OwnedThread.h"
+#include "core/results/ParallelChecks.h"
 
 #include <QList>
 #include <QMetaType>
@@ -30,10 +31,6 @@ struct TURLStatus
     friend bool operator==(const TURLStatus &, const TURLStatus &) = default;
 };
 
-constexpr int kMinParallelChecks = 1;
-constexpr int kMaxParallelChecks = 1024;
-constexpr int kDefaultParallelChecks = 16;
-
 // A snapshot of the options a pass runs with, taken when it starts.
 struct LinkCheckOptions
 {
@@ -42,7 +39,7 @@ struct LinkCheckOptions
     // The time-out boxes' texts as typed, in milliseconds.
     QString connectTimeout = QStringLiteral("5000");
     QString responseTimeout = QStringLiteral("5000");
-    int parallel = kDefaultParallelChecks; // requests in flight at once, kept within 1..1024
+    int parallel = kDefaultParallelRequests; // requests in flight at once, kept within the bounds of ParallelChecks.h
 };
 
 // True for a link the check requests: one that starts with "http://" or "https://" (ASCII case
@@ -87,11 +84,6 @@ public:
 
     // Any thread: requests in flight are aborted at once; rows not started get no result.
     void stop();
-
-    // Forwards to CheckLinks, for callers not yet moved to it.
-    static LinkCheckResults checkAll(const QStringList &links, const LinkCheckOptions &options,
-                                     const std::atomic<bool> *cancel = nullptr,
-                                     const std::function<void(int, const TURLStatus &)> &progress = {});
 
 Q_SIGNALS:
     void rowChecked(int row, quorvel::TURLStatus status);

@@ -1,3 +1,4 @@
+#include "core/results/ParallelChecks.h"
 #include "gui/app/AppFormDriver.h"
 #include "support/LoopbackServer.h"
 
@@ -33,7 +34,6 @@ constexpr int kRunLinks = 200'000;
 constexpr int kPassLinks = 5'000;
 // Enough rows answered that the pass is well under way, and far from its end.
 constexpr int kMidway = 300;
-constexpr int kDefaultParallelChecks = 16;
 // The variable that makes the disabled test below play the child's part.
 constexpr char kScenarioVariable[] = "QUORVEL_CLOSE_SCENARIO";
 const QString kClosingMark = u"closing-at-ms "_s;
@@ -166,7 +166,7 @@ TEST(TAppFormUnderLoad, StopHalfWayThroughALongPass)
             EXPECT_TRUE(row.icon == kIconOk || row.icon == kIconBroken) << row.response.toStdString();
         }
     }
-    EXPECT_LE(cutOff, kDefaultParallelChecks);
+    EXPECT_LE(cutOff, kDefaultParallelChecksOption);
     EXPECT_EQ(answered + cutOff + blank, kPassLinks);
     EXPECT_GT(blank, 0);
     // Nothing of the stopped pass arrives later.
