@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/analyze/Analysis.h"
+#include "core/analyze/RunAnalysis.h"
 
 #include <QByteArray>
 

@@ -3,7 +3,7 @@
 #include "cli/AnalyzeJson.h"
 #include "cli/CliArguments.h"
 #include "cli/CliOutput.h"
-#include "core/analyze/Analysis.h"
+#include "core/analyze/RunAnalysis.h"
 #include "core/app/VersionInfo.h"
 #include "core/collect/Collector.h"
 #include "core/collect/LocalPage.h"

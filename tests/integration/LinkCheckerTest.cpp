@@ -1,6 +1,6 @@
 #include "core/results/LinkChecker.h"
 
-#include "core/results/LinkRow.h"
+#include "core/model/LinkRow.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
 

@@ -4,7 +4,7 @@
 #include "core/collect/PageFetcher.h"
 #include "core/collect/RunOptions.h"
 #include "core/common/OwnedThread.h"
-#include "core/results/LinkRow.h"
+#include "core/model/LinkRow.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/collect/RunOptions.h"
-#include "core/results/LinkRow.h"
+#include "core/model/LinkRow.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/results/LinkRow.h"
+#include "core/model/LinkRow.h"
 
 #include <QStringList>
 

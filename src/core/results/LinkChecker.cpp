@@ -3,7 +3,7 @@
 #include "core/collect/PageFetcher.h"
 #include "core/common/Http.h"
 #include "core/common/Text.h"
-#include "core/results/LinkRow.h"
+#include "core/model/LinkRow.h"
 
 #include <QHash>
 

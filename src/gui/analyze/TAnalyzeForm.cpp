@@ -1,6 +1,6 @@
 #include "gui/analyze/TAnalyzeForm.h"
 
-#include "core/analyze/Analysis.h"
+#include "core/analyze/RunAnalysis.h"
 #include "gui/common/WidgetPlacement.h"
 
 #include <QGridLayout>

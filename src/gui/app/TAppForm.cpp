@@ -1,6 +1,6 @@
 #include "gui/app/TAppForm.h"
 
-#include "core/analyze/Analysis.h"
+#include "core/analyze/RunAnalysis.h"
 #include "core/app/DataFolder.h"
 #include "core/app/MakerSite.h"
 #include "core/app/OptionDefaults.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/common/DialogButtons.h"
+#include "gui/common/DialogButtons.h"
 
 #include <QMessageBox>
 #include <QString>

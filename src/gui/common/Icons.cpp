@@ -1,6 +1,6 @@
 #include "gui/common/Icons.h"
 
-#include "core/results/LinkRow.h"
+#include "core/model/LinkRow.h"
 
 #include <QFile>
 #include <QPixmap>

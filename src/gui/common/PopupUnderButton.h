@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/common/PopupClickGuard.h"
+#include "gui/common/PopupClickGuard.h"
 
 class QAbstractButton;
 class QMenu;

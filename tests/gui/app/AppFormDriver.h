@@ -3,7 +3,7 @@
 // Drives the main window in tests: finds its controls by objectName, answers its modal dialogs,
 // and gives it a sandbox of folders (program folder, configuration home, test pages).
 
-#include "core/results/LinkRow.h"
+#include "core/model/LinkRow.h"
 #include "gui/app/TAppForm.h"
 #include "gui/results/ResultsModel.h"
 

@@ -1,7 +1,7 @@
 #include "core/app/OptionDefaults.h"
 #include "core/app/SettingsStore.h"
 #include "core/results/Export.h"
-#include "core/results/LinkRow.h"
+#include "core/model/LinkRow.h"
 #include "core/results/WebTools.h"
 #include "gui/analyze/TAnalyzeForm.h"
 #include "gui/app/AppFormDriver.h"

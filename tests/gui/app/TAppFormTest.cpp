@@ -1,7 +1,7 @@
 #include "gui/app/TAppForm.h"
 
 #include "core/app/MakerSite.h"
-#include "core/results/LinkRow.h"
+#include "core/model/LinkRow.h"
 #include "gui/results/ResultsModel.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"

@@ -1,4 +1,4 @@
-#include "core/results/LinkRow.h"
+#include "core/model/LinkRow.h"
 
 using namespace Qt::StringLiterals;
 

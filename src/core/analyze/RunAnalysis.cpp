@@ -1,4 +1,4 @@
-#include "core/analyze/Analysis.h"
+#include "core/analyze/RunAnalysis.h"
 
 #include "core/collect/LocalPage.h"
 #include "core/collect/PageFetcher.h"

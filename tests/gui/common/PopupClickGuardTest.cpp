@@ -1,4 +1,4 @@
-#include "core/common/PopupClickGuard.h"
+#include "gui/common/PopupClickGuard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/common/DialogButtons.h"
+#include "gui/common/DialogButtons.h"
 
 #include "support/Fixtures.h"
 
