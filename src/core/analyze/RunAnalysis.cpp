@@ -2,6 +2,9 @@
 
 #include "core/collect/LocalPage.h"
 #include "core/collect/PageFetcher.h"
+#include "core/common/Logging.h"
+
+#include <QElapsedTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -9,6 +12,9 @@ namespace quorvel {
 
 AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &options)
 {
+    QElapsedTimer timer;
+    timer.start();
+    qCDebug(lcAnalyze).noquote() << "analysis of" << address;
     AnalysisResult result;
     result.url = address;
     auto stopped = [&options] {
@@ -68,6 +74,11 @@ AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &option
     if (!stopped()) {
         result.images = ImagesListele(result.source);
     }
+    qCDebug(lcAnalyze).nospace().noquote()
+        << "analysis of " << address << " ended in " << timer.elapsed() << " ms: " << result.source.size()
+        << " characters, " << result.images.size() << " images"
+        << (result.pageError.isEmpty() ? QString() : u", page error: "_s + result.pageError)
+        << (result.contentsError.isEmpty() ? QString() : u", contents error: "_s + result.contentsError);
     return result;
 }
 

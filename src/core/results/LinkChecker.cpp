@@ -2,9 +2,11 @@
 
 #include "core/collect/PageFetcher.h"
 #include "core/common/Http.h"
+#include "core/common/Logging.h"
 #include "core/common/Text.h"
 #include "core/model/LinkRow.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 
 #include <algorithm>
@@ -64,6 +66,10 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
     const qsizetype count = links.size();
     PassOutcome outcome;
     outcome.results.resize(count);
+    QElapsedTimer timer;
+    timer.start();
+    qCDebug(lcCheck).nospace() << "check pass of " << count << " links, " << parallel << " in flight, "
+                               << (options.useHead ? "HEAD" : "GET");
 
     HttpRequest request;
     request.method = options.useHead ? HttpMethod::Head : HttpMethod::Get;
@@ -137,6 +143,8 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
         }
         session.poll(pollMs);
     }
+    qCDebug(lcCheck).nospace() << "check pass " << (outcome.stopped ? "stopped" : "ended") << " after "
+                               << timer.elapsed() << " ms";
     return outcome;
 }
 

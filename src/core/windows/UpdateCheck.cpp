@@ -2,6 +2,7 @@
 
 #include "core/app/MakerSite.h"
 #include "core/common/Http.h"
+#include "core/common/Logging.h"
 #include "core/common/Text.h"
 
 #include <QJsonDocument>
@@ -100,6 +101,8 @@ UpdateInfo CheckForUpdate(const QString &address, const UpdateCheckOptions &opti
     request.bodyLimit = kReplyLimit;
     request.cancel = options.cancel;
     const HttpResult result = PerformRequest(request);
+    qCDebug(lcApp).nospace().noquote() << "update check at " << address << ": "
+                                       << (result.completed() ? QString::fromLatin1(result.statusLine) : result.error);
     if (!result.completed()) {
         UpdateInfo info;
         info.error = result.error;

@@ -1,5 +1,7 @@
 #include "gui/windows/UpdateNotifier.h"
 
+#include "core/common/Logging.h"
+
 #include <QAction>
 #include <QWidget>
 
@@ -59,6 +61,9 @@ void UpdateNotifier::start()
 void UpdateNotifier::onCheckFinished(const UpdateInfo &info)
 {
     const bool noticesOn = m_setting.isOn();
+    qCDebug(lcGui).nospace().noquote() << "update check: latest " << info.latestVersion << ", this "
+                                       << m_context.appVersion << ", notices " << (noticesOn ? "on" : "off")
+                                       << (info.error.isEmpty() ? QString() : u", error: "_s + info.error);
     if (m_menuItem) {
         m_menuItem->setEnabled(true);
         if (!noticesOn) {
