@@ -4,6 +4,7 @@
 #include "core/model/LinkRow.h"
 #include "gui/results/ResultsModel.h"
 #include "support/Fixtures.h"
+#include "support/Gate.h"
 #include "support/LoopbackServer.h"
 
 #include <QAction>
@@ -37,10 +38,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -51,32 +50,6 @@ namespace quorvel::test {
 namespace {
 
 constexpr int kWaitMs = 10'000;
-
-// Holds the slow page's body back until the test ends, or 5 s at most, so no server thread
-// outlives its test.
-class Gate final
-{
-public:
-    void open()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_open = true;
-        }
-        m_changed.notify_all();
-    }
-
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_open; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-};
 
 // Three absolute links, so the same page gives the same rows from disk and from the server.
 const std::string kPage = "<html><body>\n"
@@ -146,7 +119,7 @@ public:
     std::atomic<int> toSlowRequests = 0; // answers of /to-slow.html
 
 private:
-    Gate m_gate;
+    Gate m_gate{std::chrono::seconds(5)}; // the slow body waits for the test's end, 5 s at most
     LoopbackServer m_server;
 };
 
