@@ -15,7 +15,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDialog>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -32,7 +31,6 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -119,44 +117,6 @@ public:
 private:
     Gate m_gate{std::chrono::seconds(5)}; // the slow body waits for the test's end, 5 s at most
     LoopbackServer m_server;
-};
-
-// Handles the next modal dialog from inside the event loop its exec() runs.
-class ModalHandler final
-{
-public:
-    explicit ModalHandler(std::function<void(QWidget *)> handle)
-        : m_handle(std::move(handle))
-    {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (modal == nullptr) {
-                return;
-            }
-            if (m_handled) {
-                // The handling did not close it, or another one came up: close it, so that the
-                // test fails instead of hanging in exec().
-                ADD_FAILURE() << "a modal " << modal->metaObject()->className() << " is still open";
-                if (auto *dialog = qobject_cast<QDialog *>(modal)) {
-                    dialog->reject();
-                } else {
-                    modal->close();
-                }
-                return;
-            }
-            m_handled = true;
-            m_handle(modal);
-        });
-        m_timer.start();
-    }
-
-    bool handled() const { return m_handled; }
-
-private:
-    std::function<void(QWidget *)> m_handle;
-    QTimer m_timer;
-    bool m_handled = false;
 };
 
 class TAppFormTest : public ::testing::Test

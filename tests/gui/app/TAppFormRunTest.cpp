@@ -1,4 +1,5 @@
 #include "core/model/LinkRow.h"
+#include "gui/ModalAnswerer.h"
 #include "gui/app/TAppFormFixture.h"
 #include "gui/results/ResultsModel.h"
 #include "support/Fixtures.h"
@@ -186,7 +187,8 @@ TEST_F(TAppFormTest, BlankUrlBoxWarnsAndChangesNothing)
         QString text;
         QString title;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
-        ModalHandler handler([&](QWidget *modal) {
+        ModalAnswerer answerer;
+        answerer.answerWith([&](QWidget *modal) {
             auto *box = qobject_cast<QMessageBox *>(modal);
             ASSERT_NE(box, nullptr);
             text = box->text();
@@ -196,7 +198,7 @@ TEST_F(TAppFormTest, BlankUrlBoxWarnsAndChangesNothing)
         });
         checkButton()->click();
 
-        EXPECT_TRUE(handler.handled());
+        EXPECT_EQ(answerer.seen().size(), 1U);
         EXPECT_EQ(text, u"Please enter URL!"_s);
         EXPECT_EQ(title, u"Warning"_s);
         EXPECT_EQ(icon, QMessageBox::Warning);

@@ -1,5 +1,6 @@
 #include "core/app/SettingsStore.h"
 #include "core/model/LinkRow.h"
+#include "gui/ModalAnswerer.h"
 #include "gui/app/AppFormDriver.h"
 #include "gui/app/TAppFormFixture.h"
 #include "gui/results/ResultsModel.h"
@@ -131,7 +132,8 @@ TEST_F(TAppFormTest, LoadFilePutsThePickedFileInTheUrlBox)
         SCOPED_TRACE(c.name);
         urlBox()->setEditText(before);
         QString filter;
-        ModalHandler handler([&](QWidget *modal) {
+        ModalAnswerer answerer;
+        answerer.answerWith([&](QWidget *modal) {
             auto *dialog = qobject_cast<QFileDialog *>(modal);
             ASSERT_NE(dialog, nullptr);
             filter = dialog->selectedNameFilter();
@@ -144,7 +146,7 @@ TEST_F(TAppFormTest, LoadFilePutsThePickedFileInTheUrlBox)
             }
         });
         child<QAction>(u"LoadFile1"_s)->trigger();
-        EXPECT_TRUE(handler.handled());
+        EXPECT_EQ(answerer.seen().size(), 1U);
         EXPECT_EQ(filter, u"HTML File (*.htm*)"_s);
         EXPECT_EQ(urlBox()->currentText(), c.picked ? localAddress(*c.picked) : before);
     }
