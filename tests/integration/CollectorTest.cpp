@@ -1,6 +1,7 @@
 #include "core/collect/Collector.h"
 
 #include "support/Fixtures.h"
+#include "support/Gate.h"
 #include "support/LoopbackServer.h"
 
 #include <QFile>
@@ -12,8 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -26,32 +25,6 @@ namespace quorvel::test {
 namespace {
 
 constexpr quint64 kGeneration = 42;
-
-// Holds server handlers until the test opens it (or a generous safety time passes), so a stalled
-// answer needs no sleeping. Declare it before the server and open it before the server stops.
-class Gate final
-{
-public:
-    void open()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_open = true;
-        }
-        m_changed.notify_all();
-    }
-
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, std::chrono::seconds(100), [this] { return m_open; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-};
 
 // Counts the requests of each path.
 class RequestCounter final

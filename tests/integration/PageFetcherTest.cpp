@@ -1,6 +1,7 @@
 #include "core/collect/PageFetcher.h"
 
 #include "support/Fixtures.h"
+#include "support/Gate.h"
 #include "support/LoopbackServer.h"
 
 #include <QScopeGuard>
@@ -8,9 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,32 +17,6 @@ using namespace Qt::StringLiterals;
 namespace quorvel::test {
 
 namespace {
-
-// Holds server handlers until the test opens it (or a generous safety time passes), so a stalled
-// answer needs no sleeping. Declare it before the server and open it before the server stops.
-class Gate final
-{
-public:
-    void open()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_open = true;
-        }
-        m_changed.notify_all();
-    }
-
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, std::chrono::seconds(100), [this] { return m_open; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-};
 
 // "<p>gzip café</p>\n" compressed with gzip.
 const QByteArray kGzipBody("\x1F\x8B\x08\x00\x00\x00\x00\x00\x02\xFF\xB3\x29\xB0\x4B\xAF\xCA\x2C\x50\x48\x4E\x4C\x3B"

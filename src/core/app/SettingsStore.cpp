@@ -87,37 +87,6 @@ QByteArray encodeIni(const QString &text, FileEncoding encoding)
     return text.toUtf8();
 }
 
-// One line of the file: its text is [start, contentEnd), its line end [contentEnd, end).
-struct Line
-{
-    qsizetype start = 0;
-    qsizetype contentEnd = 0;
-    qsizetype end = 0;
-};
-
-QList<Line> splitLines(QStringView text)
-{
-    QList<Line> lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c != u'\r' && c != u'\n') {
-            continue;
-        }
-        const qsizetype contentEnd = i;
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
-            ++i;
-        }
-        lines.append({start, contentEnd, i + 1});
-        start = i + 1;
-    }
-    if (start < n) {
-        lines.append({start, n, n});
-    }
-    return lines;
-}
-
 bool equalsAsciiCI(QStringView a, QStringView b)
 {
     return a.size() == b.size() && startsWithAsciiCI(a, b);
@@ -161,7 +130,7 @@ struct Location
     qsizetype lastEntryLine = -1;
 };
 
-Location locate(QStringView text, const QList<Line> &lines, QStringView key)
+Location locate(QStringView text, const QList<LineSpan> &lines, QStringView key)
 {
     Location loc;
     bool inSection = false;
@@ -194,7 +163,7 @@ Location locate(QStringView text, const QList<Line> &lines, QStringView key)
     return loc;
 }
 
-QStringView contentOf(QStringView text, const Line &line)
+QStringView contentOf(QStringView text, const LineSpan &line)
 {
     return text.sliced(line.start, line.contentEnd - line.start);
 }
@@ -326,7 +295,7 @@ QString SettingsStore::read(const QString &key) const
         return {};
     }
     const IniText ini = decodeIni(*bytes);
-    const QList<Line> lines = splitLines(ini.text);
+    const QList<LineSpan> lines = lineSpans(ini.text);
     const Location loc = locate(ini.text, lines, key);
     if (loc.keyLine < 0) {
         return {};
@@ -357,10 +326,10 @@ bool SettingsStore::write(const QString &key, const QString &value, QString *err
     }
 
     const QString &text = ini.text;
-    const QList<Line> lines = splitLines(text);
+    const QList<LineSpan> lines = lineSpans(text);
     const Location loc = locate(text, lines, key);
     QString lineEnd = u"\n"_s;
-    for (const Line &line : lines) {
+    for (const LineSpan &line : lines) {
         if (line.end > line.contentEnd) {
             lineEnd = text.sliced(line.contentEnd, line.end - line.contentEnd);
             break;
@@ -370,7 +339,7 @@ bool SettingsStore::write(const QString &key, const QString &value, QString *err
     QString updated;
     if (loc.keyLine >= 0) {
         // Keep the key as the file spells it; only the value changes.
-        const Line &line = lines[loc.keyLine];
+        const LineSpan &line = lines[loc.keyLine];
         const auto entry = entryOf(contentOf(text, line));
         updated.append(QStringView(text).first(line.start));
         updated.append(entry->key);
@@ -380,7 +349,7 @@ bool SettingsStore::write(const QString &key, const QString &value, QString *err
     } else {
         const QString newEntry = key + u'=' + encodeValue(value);
         if (loc.sectionLine >= 0) {
-            const Line &after = lines[loc.lastEntryLine];
+            const LineSpan &after = lines[loc.lastEntryLine];
             updated.append(QStringView(text).first(after.end));
             if (after.end == after.contentEnd) {
                 updated.append(lineEnd);

@@ -15,32 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-namespace {
-
-QStringList splitLines(QStringView text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c != u'\r' && c != u'\n') {
-            continue;
-        }
-        lines.append(text.sliced(start, i - start).toString());
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
-            ++i;
-        }
-        start = i + 1;
-    }
-    if (start < n) {
-        lines.append(text.sliced(start).toString());
-    }
-    return lines;
-}
-
-} // namespace
-
 TextLines ReadTextLines(const QString &path, TextEncoding encoding)
 {
     TextLines result;

@@ -28,25 +28,11 @@ RunOptions RunOptions::make(const QString &ignoreUrlsText, const QString &ignore
 QStringList SplitIgnoreUrls(const QString &boxText)
 {
     const QStringView text = trimControl(QStringView(boxText));
-    QStringList entries;
     if (text.isEmpty()) {
-        return entries;
+        return {};
     }
-    qsizetype lineStart = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c != u'\r' && c != u'\n') {
-            continue;
-        }
-        // Each entry stays as typed: only the whole text was trimmed.
-        entries.append(text.sliced(lineStart, i - lineStart).toString());
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            ++i;
-        }
-        lineStart = i + 1;
-    }
-    entries.append(text.sliced(lineStart).toString());
-    return entries;
+    // Each entry stays as typed: only the whole text was trimmed.
+    return splitLines(text, LastLine::KeepEmpty);
 }
 
 QStringList SplitIgnoredExtensions(const QString &text)

@@ -89,6 +89,22 @@ qsizetype findUnit(QStringView text, qsizetype from, char16_t unit)
     return -1;
 }
 
+QList<LineSpan> lineSpans(QStringView text, LastLine last)
+{
+    QList<LineSpan> spans;
+    forEachLine(text, last, [&spans](const LineSpan &span) { spans.append(span); });
+    return spans;
+}
+
+QStringList splitLines(QStringView text, LastLine last)
+{
+    QStringList lines;
+    forEachLine(text, last, [&](const LineSpan &span) {
+        lines.append(text.sliced(span.start, span.contentEnd - span.start).toString());
+    });
+    return lines;
+}
+
 QString normaliseLineEnds(const QString &text)
 {
     if (text.isEmpty()) {
@@ -97,24 +113,10 @@ QString normaliseLineEnds(const QString &text)
     QString result;
     result.reserve(text.size() + text.size() / 32 + 2);
     const QChar *data = text.constData();
-    const qsizetype n = text.size();
-    qsizetype runStart = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = data[i].unicode();
-        if (c != u'\r' && c != u'\n') {
-            continue;
-        }
-        result.append(data + runStart, i - runStart);
+    forEachLine(text, LastLine::DropEmpty, [&](const LineSpan &span) {
+        result.append(data + span.start, span.contentEnd - span.start);
         result.append(u"\r\n");
-        if (c == u'\r' && i + 1 < n && data[i + 1].unicode() == u'\n') {
-            ++i;
-        }
-        runStart = i + 1;
-    }
-    if (runStart < n) {
-        result.append(data + runStart, n - runStart);
-        result.append(u"\r\n");
-    }
+    });
     return result;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 namespace quorvel {
@@ -30,6 +32,48 @@ bool startsWithAsciiCI(QStringView text, QStringView prefix);
 // The first unit at or after from, or -1; unlike QStringView::indexOf it is inline enough to pay
 // off when the next hit lies only a few dozen units ahead.
 qsizetype findUnit(QStringView text, qsizetype from, char16_t unit);
+
+// One line of a text: its content is [start, contentEnd), its line break [contentEnd, end).
+struct LineSpan
+{
+    qsizetype start = 0;
+    qsizetype contentEnd = 0;
+    qsizetype end = 0;
+};
+
+// What follows the last line break: DropEmpty gives a line only when text follows it (so an empty
+// text has no lines); KeepEmpty always gives that last line, empty or not.
+enum class LastLine
+{
+    DropEmpty,
+    KeepEmpty
+};
+
+// Calls visit(LineSpan) for each line of text, which breaks at CR LF, a lone CR or a lone LF.
+template <typename Visit> void forEachLine(QStringView text, LastLine last, Visit &&visit)
+{
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c != u'\r' && c != u'\n') {
+            continue;
+        }
+        const qsizetype contentEnd = i;
+        if (c == u'\r' && i + 1 < n && text[i + 1].unicode() == u'\n') {
+            ++i;
+        }
+        visit(LineSpan{start, contentEnd, i + 1});
+        start = i + 1;
+    }
+    if (start < n || last == LastLine::KeepEmpty) {
+        visit(LineSpan{start, n, n});
+    }
+}
+
+// The lines of text, as spans or as strings without their breaks (see forEachLine).
+QList<LineSpan> lineSpans(QStringView text, LastLine last = LastLine::DropEmpty);
+QStringList splitLines(QStringView text, LastLine last = LastLine::DropEmpty);
 
 // Splits at CR LF, CR or LF and joins with CR LF, with CR LF after the last line. Empty stays empty.
 QString normaliseLineEnds(const QString &text);

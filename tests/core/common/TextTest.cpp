@@ -1,5 +1,6 @@
 #include "core/common/Text.h"
 
+#include "core/collect/RunOptions.h"
 #include "support/Fixtures.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,68 @@ TEST(Text, CaseFoldingTouchesOnlyAsciiLetters)
     EXPECT_EQ(asciiUpper(u"abz\u00E9`{"_s), u"ABZ\u00E9`{"_s);
     EXPECT_TRUE(startsWithAsciiCI(u"MAILTO:x"_s, u"mailto:"));
     EXPECT_FALSE(startsWithAsciiCI(u"mail"_s, u"mailto:"));
+}
+
+// Every reader of lines splits at CR LF, a lone CR or a lone LF; they differ only after the last
+// break. History and settings.ini drop an empty last line (a file ends with its break), the Ignore
+// URLs box keeps it but trims the whole text first, and the page text gets CR LF after each line.
+TEST(Text, LinesBreakAtCrLfCrOrLfAndEachReaderEndsItsOwnWay)
+{
+    struct Case
+    {
+        const char *name;
+        QString in;
+        QStringList dropEmpty;  // history.txt, settings.ini
+        QStringList keepEmpty;  // what follows the last break always counts
+        QStringList ignoreUrls; // the Ignore URLs box or file
+    };
+
+    const std::vector<Case> cases = {
+        {"empty text", u""_s, {}, {u""_s}, {}},
+        {"one line, no break", u"a"_s, {u"a"_s}, {u"a"_s}, {u"a"_s}},
+        {"LF", u"a\nb"_s, {u"a"_s, u"b"_s}, {u"a"_s, u"b"_s}, {u"a"_s, u"b"_s}},
+        {"CR", u"a\rb"_s, {u"a"_s, u"b"_s}, {u"a"_s, u"b"_s}, {u"a"_s, u"b"_s}},
+        {"CR LF is one break", u"a\r\nb"_s, {u"a"_s, u"b"_s}, {u"a"_s, u"b"_s}, {u"a"_s, u"b"_s}},
+        {"LF CR is two breaks", u"a\n\rb"_s, {u"a"_s, u""_s, u"b"_s}, {u"a"_s, u""_s, u"b"_s}, {u"a"_s, u""_s, u"b"_s}},
+        {"trailing LF", u"a\n"_s, {u"a"_s}, {u"a"_s, u""_s}, {u"a"_s}},
+        {"trailing CR LF", u"a\r\n"_s, {u"a"_s}, {u"a"_s, u""_s}, {u"a"_s}},
+        {"lone CR at the end", u"a\r"_s, {u"a"_s}, {u"a"_s, u""_s}, {u"a"_s}},
+        {"CR, then CR LF at the end", u"a\r\r\n"_s, {u"a"_s, u""_s}, {u"a"_s, u""_s, u""_s}, {u"a"_s}},
+        {"breaks only", u"\n\r\n"_s, {u""_s, u""_s}, {u""_s, u""_s, u""_s}, {}},
+        {"leading break", u"\na"_s, {u""_s, u"a"_s}, {u""_s, u"a"_s}, {u"a"_s}},
+        {"mixed breaks",
+         u"a\r\nb\nc\rd"_s,
+         {u"a"_s, u"b"_s, u"c"_s, u"d"_s},
+         {u"a"_s, u"b"_s, u"c"_s, u"d"_s},
+         {u"a"_s, u"b"_s, u"c"_s, u"d"_s}},
+        {"lines keep their blanks, the box trims the whole",
+         u" x \n\n y \r\n"_s,
+         {u" x "_s, u""_s, u" y "_s},
+         {u" x "_s, u""_s, u" y "_s, u""_s},
+         {u"x "_s, u""_s, u" y"_s}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(splitLines(c.in), c.dropEmpty);
+        EXPECT_EQ(splitLines(c.in, LastLine::KeepEmpty), c.keepEmpty);
+        EXPECT_EQ(SplitIgnoreUrls(c.in), c.ignoreUrls);
+
+        // The spans settings.ini is edited by cover the text without a gap, breaks included.
+        const QList<LineSpan> spans = lineSpans(c.in);
+        ASSERT_EQ(spans.size(), c.dropEmpty.size());
+        qsizetype at = 0;
+        QString normalised;
+        for (qsizetype i = 0; i < spans.size(); ++i) {
+            EXPECT_EQ(spans[i].start, at);
+            EXPECT_EQ(c.in.sliced(spans[i].start, spans[i].contentEnd - spans[i].start), c.dropEmpty[i]);
+            at = spans[i].end;
+            normalised += c.dropEmpty[i] + u"\r\n"_s;
+        }
+        EXPECT_EQ(at, c.in.size());
+        // The page text: CR LF after every line, the last one included.
+        EXPECT_EQ(normaliseLineEnds(c.in), normalised);
+        EXPECT_EQ(normaliseLineEnds(QString(c.in)), normalised);
+    }
 }
 
 TEST(Text, LineEndsBecomeCrLfWithOneAfterTheLastLine)
