@@ -166,7 +166,7 @@ TEST(TAppFormWindow, APageThatCannotBeLoadedSaysWhy)
         // curl says how long the refusal took ("after 0 ms"), which differs from run to run.
         static const QRegularExpression elapsed(u"after [0-9]+ ms"_s);
         EXPECT_EQ(statusPanel(*form, 1).replace(elapsed, u"after t ms"_s),
-                  (u"Could not load: "_s + c.reason).replace(elapsed, u"after t ms"_s));
+                  QString(u"Could not load: "_s + c.reason).replace(elapsed, u"after t ms"_s));
 
         // The next run starts without it.
         ASSERT_TRUE(collect(*form, good));
