@@ -7,8 +7,7 @@
 #
 # The harness (bench/harness: the test site, the peers' command lines, the timing scripts) is
 # copied to --work once (npm ci there: linkinator,
-# blc); our adapted compare.py (parser of quorvel's JSON) and check-statuses.sh are
-# copied over it. One site server is started on --port (+1, +2) for the whole run;
+# blc); its compare.py reads quorvel's JSON. One site server is started on --port (+1, +2) for the whole run;
 # pick a port no one else uses (the harness resets the server's counters per run).
 #
 # Interleaved rounds (A B A B): every round runs each fast cell once (the harness's
@@ -35,7 +34,6 @@ if [ ! -d "$WORK" ]; then
   cp -r "$SHARED" "$WORK"
   chmod -R u+w "$WORK"
 fi
-cp "$HERE/compare.py" "$HERE/check-statuses.sh" "$WORK/"
 [ -d "$WORK/node_modules" ] || (cd "$WORK" && npm ci --no-audit --no-fund)
 cd "$WORK"
 export QUORVEL_BIN=$BIN
