@@ -1,6 +1,6 @@
-#include "core/analyze/RunAnalysis.h"
 #include "core/analyze/ImageInventory.h"
 #include "core/analyze/PageAnalysis.h"
+#include "core/analyze/RunAnalysis.h"
 #include "core/collect/LocalPage.h"
 
 #include <QByteArray>

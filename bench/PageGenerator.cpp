@@ -8,10 +8,12 @@ namespace quorvel::bench {
 QByteArray generatePage(qint64 targetBytes, int anchors, unsigned seed)
 {
     std::mt19937 rng(seed);
-    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    static const char *const kRels[] = {"", " rel=\"nofollow\"", " rel=\"sponsored noopener\"", " rel=\"UGC\"",
-                                        " rel=\"noopener\"", " rel='nofollow'"};
-    static const char *const kTexts[] = {"Home",        "Read &amp; learn",     "caf&#233; &#x41;",
+    auto pick = [&rng](int n) {
+        return static_cast<int>(rng() % static_cast<unsigned>(n));
+    };
+    static const char *const kRels[] = {
+        "", " rel=\"nofollow\"", " rel=\"sponsored noopener\"", " rel=\"UGC\"", " rel=\"noopener\"", " rel='nofollow'"};
+    static const char *const kTexts[] = {"Home",        "Read &amp; learn",    "caf&#233; &#x41;",
                                          "A&nbsp;B",    "<img src=\"i.png\">", "line one\nline two",
                                          "&lt;tag&gt;", "plain anchor text"};
 
@@ -24,14 +26,30 @@ QByteArray generatePage(qint64 targetBytes, int anchors, unsigned seed)
         const qint64 lineStart = page.size();
         std::string href;
         switch (pick(8)) {
-        case 0: href = "/abs/path/" + std::to_string(i) + ".html"; break;
-        case 1: href = "rel/page" + std::to_string(i) + ".html?q=" + std::to_string(i); break;
-        case 2: href = "../up/" + std::to_string(i); break;
-        case 3: href = "http://www.example.com/a/" + std::to_string(i); break;
-        case 4: href = "https://sub" + std::to_string(i % 50) + ".other-site.co.uk/x#frag"; break;
-        case 5: href = "//cdn.example.com/lib" + std::to_string(i) + ".js"; break;
-        case 6: href = "mailto:user" + std::to_string(i) + "@example.com"; break;
-        default: href = "#section" + std::to_string(i); break;
+        case 0:
+            href = "/abs/path/" + std::to_string(i) + ".html";
+            break;
+        case 1:
+            href = "rel/page" + std::to_string(i) + ".html?q=" + std::to_string(i);
+            break;
+        case 2:
+            href = "../up/" + std::to_string(i);
+            break;
+        case 3:
+            href = "http://www.example.com/a/" + std::to_string(i);
+            break;
+        case 4:
+            href = "https://sub" + std::to_string(i % 50) + ".other-site.co.uk/x#frag";
+            break;
+        case 5:
+            href = "//cdn.example.com/lib" + std::to_string(i) + ".js";
+            break;
+        case 6:
+            href = "mailto:user" + std::to_string(i) + "@example.com";
+            break;
+        default:
+            href = "#section" + std::to_string(i);
+            break;
         }
         const bool single = pick(4) == 0;
         const bool capitals = pick(5) == 0;

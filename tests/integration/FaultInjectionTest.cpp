@@ -1,6 +1,6 @@
 #include "core/collect/Collector.h"
-#include "core/results/LinkChecker.h"
 #include "core/model/LinkRow.h"
+#include "core/results/LinkChecker.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
 

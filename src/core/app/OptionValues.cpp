@@ -57,7 +57,8 @@ int ParallelChecksFromText(const QString &text)
         }
         value = value * 10 + (c.unicode() - u'0');
     }
-    return (value >= kMinParallelChecksOption && value <= kMaxParallelChecksOption) ? value : kDefaultParallelChecksOption;
+    return (value >= kMinParallelChecksOption && value <= kMaxParallelChecksOption) ? value
+                                                                                    : kDefaultParallelChecksOption;
 }
 
 void RemoveStoredOptions(const QString &dataFolder)

@@ -23,7 +23,7 @@ struct OptionValues
     QString agent = DefaultAgent();                       // "Agent"
     QString ignoreExtensions = DefaultIgnoreExtensions(); // "IgnoreExtensions"
     QString ignoreUrls = DefaultIgnoreUrlsText();         // "IgnoreURLs": the box's whole text
-    int parallelChecks = kDefaultParallelChecksOption;          // "ParallelChecks": 1 to 64
+    int parallelChecks = kDefaultParallelChecksOption;    // "ParallelChecks": 1 to 64
 
     bool operator==(const OptionValues &) const = default;
 };

@@ -18,8 +18,8 @@ struct AppEnvironment
     QString contentsHost;  // host of the html2txt service; empty: the W3C's
     QString showUpdateIni; // where ShowUpdate is kept; empty: the per-user settings of BRELLAN/Quorvel
     std::function<void(const QString &address)> openAddress; // empty: the desktop's default handler
-    std::function<void()> beep;                               // empty: QApplication::beep()
-    std::function<void()> restart; // empty: start a new copy of the program and end this one
+    std::function<void()> beep;                              // empty: QApplication::beep()
+    std::function<void()> restart;                           // empty: start a new copy of the program and end this one
 };
 
 } // namespace quorvel

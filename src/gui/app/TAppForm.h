@@ -125,17 +125,17 @@ private:
     void onRunFinished(quint64 generation, qsizetype total, const QString &error);
 
     void onHeaderClicked(int column);
-    void onCheckMenuItem();     // Check1Click
-    void onGotoUrl();           // GotoURL1Click
-    void onCopyUrl();           // CopyURL1Click
-    void onCopyAnchorText();    // CopyAnchorText1Click
-    void onFind();              // Button1 / Search1Click
+    void onCheckMenuItem();               // Check1Click
+    void onGotoUrl();                     // GotoURL1Click
+    void onCopyUrl();                     // CopyURL1Click
+    void onCopyAnchorText();              // CopyAnchorText1Click
+    void onFind();                        // Button1 / Search1Click
     void onFindNext(const QString &text); // FindDialog1Find
-    void onLoadFile();          // LoadFile1Click
-    void onOnlineHelp();        // Help2Click
-    void onAnalyzeUrl();        // AnalyzeURL1Click
-    void onSendFeedback();      // SendFeedback1Click, Button4Click
-    void onAbout();             // About1Click, Button5Click
+    void onLoadFile();                    // LoadFile1Click
+    void onOnlineHelp();                  // Help2Click
+    void onAnalyzeUrl();                  // AnalyzeURL1Click
+    void onSendFeedback();                // SendFeedback1Click, Button4Click
+    void onAbout();                       // About1Click, Button5Click
     WindowContext windowContext();
 
     AppEnvironment m_environment;
@@ -149,9 +149,9 @@ private:
     bool m_startupComplete = false;
 
     // Values of the Check command.
-    QString m_ignoredExtensions; // IgnoredExtensions
-    QString m_requestAgent;      // RequestAgent
-    QString m_popupSource;       // PopupSource: "List", "Button" or empty
+    QString m_ignoredExtensions;   // IgnoredExtensions
+    QString m_requestAgent;        // RequestAgent
+    QString m_popupSource;         // PopupSource: "List", "Button" or empty
     qsizetype m_findPosition = -1; // FindPosition
 
     std::optional<OptionWriter> m_settings;
@@ -163,9 +163,9 @@ private:
 
     // Controls, named after their objectName.
     QWidget *m_panel1 = nullptr;
-    QComboBox *m_urlBox = nullptr;          // Edit1
-    QToolButton *m_checkButton = nullptr;   // BitBtn1
-    QCheckBox *m_showOptions = nullptr;     // CheckBox1
+    QComboBox *m_urlBox = nullptr;        // Edit1
+    QToolButton *m_checkButton = nullptr; // BitBtn1
+    QCheckBox *m_showOptions = nullptr;   // CheckBox1
     QWidget *m_panel2 = nullptr;
     QRadioButton *m_domainName = nullptr;    // RadioButton1
     QRadioButton *m_subdomainName = nullptr; // RadioButton2
@@ -184,14 +184,14 @@ private:
     QSplitter *m_splitter = nullptr;        // Splitter1
     QTableView *m_list = nullptr;           // ListBox1
     ResultsModel *m_model = nullptr;
-    QPushButton *m_findButton = nullptr;   // Button1
-    QPushButton *m_exportButton = nullptr; // Button3
-    QPushButton *m_brokenButton = nullptr; // Button2
+    QPushButton *m_findButton = nullptr;     // Button1
+    QPushButton *m_exportButton = nullptr;   // Button3
+    QPushButton *m_brokenButton = nullptr;   // Button2
     QPushButton *m_feedbackButton = nullptr; // Button4
     QPushButton *m_aboutButton = nullptr;    // Button5
     UpdateNotifier *m_updateNotifier = nullptr;
-    QLabel *m_statusTotal = nullptr;       // StatusBar1 panel 0
-    QLabel *m_statusActivity = nullptr;    // StatusBar1 panel 1
+    QLabel *m_statusTotal = nullptr;         // StatusBar1 panel 0
+    QLabel *m_statusActivity = nullptr;      // StatusBar1 panel 1
     QProgressBar *m_checkProgress = nullptr; // rows done of a broken-link pass
     QMenu *m_popupMenu1 = nullptr;
     QMenu *m_popupMenu2 = nullptr;

@@ -14,11 +14,16 @@ const char *const kButtonProperty = "quorvelDialogButton";
 QMessageBox::Icon iconFor(DialogKind kind)
 {
     switch (kind) {
-    case DialogKind::Warning: return QMessageBox::Warning;
-    case DialogKind::Error: return QMessageBox::Critical;
-    case DialogKind::Information: return QMessageBox::Information;
-    case DialogKind::Confirmation: return QMessageBox::Question;
-    case DialogKind::Custom: return QMessageBox::NoIcon;
+    case DialogKind::Warning:
+        return QMessageBox::Warning;
+    case DialogKind::Error:
+        return QMessageBox::Critical;
+    case DialogKind::Information:
+        return QMessageBox::Information;
+    case DialogKind::Confirmation:
+        return QMessageBox::Question;
+    case DialogKind::Custom:
+        return QMessageBox::NoIcon;
     }
     return QMessageBox::NoIcon;
 }
@@ -28,16 +33,21 @@ QMessageBox::ButtonRole roleFor(DialogButton button)
     switch (button) {
     case DialogButton::Yes:
     case DialogButton::YesToAll:
-    case DialogButton::All: return QMessageBox::YesRole;
+    case DialogButton::All:
+        return QMessageBox::YesRole;
     case DialogButton::No:
-    case DialogButton::NoToAll: return QMessageBox::NoRole;
+    case DialogButton::NoToAll:
+        return QMessageBox::NoRole;
     case DialogButton::Ok:
     case DialogButton::Retry:
-    case DialogButton::Ignore: return QMessageBox::AcceptRole;
-    case DialogButton::Help: return QMessageBox::HelpRole;
+    case DialogButton::Ignore:
+        return QMessageBox::AcceptRole;
+    case DialogButton::Help:
+        return QMessageBox::HelpRole;
     case DialogButton::Cancel:
     case DialogButton::Abort:
-    case DialogButton::Close: return QMessageBox::RejectRole;
+    case DialogButton::Close:
+        return QMessageBox::RejectRole;
     }
     return QMessageBox::ActionRole;
 }

@@ -13,7 +13,14 @@ class QWidget;
 namespace quorvel {
 
 // The kinds of the caption dialog; each picks the icon.
-enum class DialogKind { Warning, Error, Information, Confirmation, Custom };
+enum class DialogKind
+{
+    Warning,
+    Error,
+    Information,
+    Confirmation,
+    Custom
+};
 
 // The message dialog with the caller's window caption and button captions, built but not shown:
 // one button per member of the set in the standard order, the p-th caption on the p-th button.

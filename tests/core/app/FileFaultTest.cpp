@@ -1,7 +1,7 @@
 #include "core/app/SettingsStore.h"
 #include "core/app/UrlHistory.h"
-#include "core/results/Export.h"
 #include "core/model/LinkRow.h"
+#include "core/results/Export.h"
 #include "support/FileFaults.h"
 #include "support/Fixtures.h"
 
