@@ -231,7 +231,9 @@ TEST(TAppFormUnderLoad, ProcessEndsSoonAfterCloseUnderLoad)
         std::printf("close during the %s: the process ended %lld ms after the close\n", scenario,
                     static_cast<long long>(closeToExitMs));
         ::testing::Test::RecordProperty(std::string("close_to_exit_ms_") + scenario, static_cast<int>(closeToExitMs));
-        EXPECT_LT(closeToExitMs, 30'000);
+        // A hang guard, not a timing: alone it takes well under a second (3 s under ASan), but a
+        // ThreadSanitizer build sharing two cores with another build once took 34 s.
+        EXPECT_LT(closeToExitMs, 90'000);
     }
 }
 
