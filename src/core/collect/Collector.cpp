@@ -4,6 +4,7 @@
 #include "core/collect/LinkResolver.h"
 #include "core/collect/PageFetcher.h"
 #include "core/common/Http.h"
+#include "core/common/Logging.h"
 #include "core/common/ThreadHandOff.h"
 
 #include <QElapsedTimer>
@@ -61,6 +62,9 @@ LinkRows CollectLinks(const QString &pageText, const QString &base, const RunOpt
 CollectionResult RunCollection(const CollectionSnapshot &snapshot, const CollectionEvents &events,
                                const std::atomic<bool> *stop, const std::atomic<bool> *abandon)
 {
+    QElapsedTimer runTimer;
+    runTimer.start();
+    qCDebug(lcCollect).noquote() << "collection run of" << snapshot.address;
     CollectionResult result;
     const auto reportLoading = [&](const QString &address) {
         if (events.loading) {
@@ -155,6 +159,9 @@ CollectionResult RunCollection(const CollectionSnapshot &snapshot, const Collect
                     }
                 });
     flush();
+    qCDebug(lcCollect).nospace().noquote() << "collection run of " << snapshot.address << " ended in "
+                                           << runTimer.elapsed() << " ms: " << result.rows.size() << " rows"
+                                           << (result.error.isEmpty() ? QString() : u", error: "_s + result.error);
     return result;
 }
 
