@@ -76,11 +76,7 @@ TEST(Analysis, StopBeforeTheStartSkipsTheWork)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(u"page.html"_s);
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("<title>T</title><h1>H</h1><img src=\"a.png\">");
-    }
+    writeAll(path, "<title>T</title><h1>H</h1><img src=\"a.png\">");
     std::atomic<bool> stop{true};
     AnalysisOptions options;
     options.stop = &stop;

@@ -53,11 +53,7 @@ TEST(LocalPage, ReadFailuresAreReportedNotRaised)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString file = dir.filePath(u"page.html"_s);
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("<a href=\"x\">x</a>\n");
-    }
+    writeAll(file, "<a href=\"x\">x</a>\n");
     const PageText ok = ReadLocalPage(LocalAddressOf(file));
     EXPECT_TRUE(ok.error.isEmpty());
     EXPECT_EQ(ok.text, u"<a href=\"x\">x</a>\r\n"_s);
