@@ -51,7 +51,7 @@ QByteArray AnalysisToJson(const AnalysisResult &result)
     out += "  \"contents_error\": " + JsonString(result.contentsError) + ",\n";
     out += "  \"images\": " + imageArray(result.images) + ",\n";
     out += "  \"source_length\": " + QByteArray::number(result.source.size()) + ",\n";
-    out += "  \"counts\": {\"url\": " + QByteArray::number(c.url) + ", \"title\": " + QByteArray::number(c.title) +
+    out += R"(  "counts": {"url": )" + QByteArray::number(c.url) + ", \"title\": " + QByteArray::number(c.title) +
            ", \"description\": " + QByteArray::number(c.description) + ", \"h1\": " + QByteArray::number(c.h1) +
            ", \"h2\": " + QByteArray::number(c.h2) + ", \"h3\": " + QByteArray::number(c.h3) +
            ", \"contents\": " + QByteArray::number(c.contents) + "}\n";

@@ -4,6 +4,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -163,12 +164,13 @@ ADDRESS is an http(s) address, a "file:///" address, or the path of an existing 
         QString heading;
     };
 
-    const Group groups[] = {
+    const auto groups = std::to_array<Group>({
         {kEveryCommand, u"options (collect, check and analyze):"_s},
         {kCollectOrCheck, u"options (collect and check):"_s},
         {kCheckScope, u"options (check):"_s},
         {kAnalyzeScope, u"options (analyze):"_s},
-    };
+    });
+
     for (const Group &group : groups) {
         text += u'\n' + group.heading + u'\n';
         for (const CliOption &entry : table) {

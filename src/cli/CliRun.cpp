@@ -17,9 +17,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

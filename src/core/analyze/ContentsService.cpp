@@ -1,5 +1,7 @@
 #include "core/analyze/ContentsService.h"
 
+#include <string_view>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -30,7 +32,7 @@ bool passesUnchanged(char32_t c)
 
 void appendByte(QString &out, unsigned byte)
 {
-    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    constexpr std::u16string_view kHex = u"0123456789ABCDEF";
     out += u'%';
     out += QChar(kHex[(byte >> 4) & 0xF]);
     out += QChar(kHex[byte & 0xF]);

@@ -238,9 +238,7 @@ bool HtmlTreeModel::startTag(Id id, Id foreignId, quint64 key, qint64 attributes
             break;
         }
     }
-    if (!(f & kClosesP) && !(f & kNoReopen)) {
-        reopenFormatting();
-    } else if (id == GUMBO_TAG_XMP) {
+    if ((!(f & kClosesP) && !(f & kNoReopen)) || id == GUMBO_TAG_XMP) {
         reopenFormatting();
     }
     if ((f & kVoid) || (f & kRawText)) {
@@ -367,10 +365,10 @@ void HtmlTreeModel::pushForeign(Id id, Id foreignId)
 
 Id HtmlTreeModel::current()
 {
-    for (auto it = m_stack.rbegin(); it != m_stack.rend(); ++it) {
+    for (size_t i = m_stack.size(); i-- > 0;) {
         addWork(1);
-        if (!it->removed) {
-            return it->id;
+        if (!m_stack[i].removed) {
+            return m_stack[i].id;
         }
     }
     return -1;
@@ -697,7 +695,7 @@ void HtmlTreeModel::clearToMarker()
     if (m_markers.empty()) {
         return;
     }
-    const size_t marker = static_cast<size_t>(m_markers.back());
+    const auto marker = static_cast<size_t>(m_markers.back());
     m_markers.pop_back();
     addWork(static_cast<qint64>(m_list.size() - marker));
     for (size_t i = marker + 1; i < m_list.size(); ++i) {

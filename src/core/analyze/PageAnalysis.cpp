@@ -100,7 +100,7 @@ private:
         if (!raw) {
             std::longjmp(m_escape, 1);
         }
-        Block *block = static_cast<Block *>(raw);
+        auto *block = static_cast<Block *>(raw);
         block->next = m_blocks;
         m_blocks = block;
         m_total += blockSize;
@@ -549,10 +549,10 @@ QString noteFor(GuardCut cut, qsizetype characters, const GuardLimits &limits)
 {
     switch (cut) {
     case GuardCut::None:
-        return QString();
+        return {};
     case GuardCut::Size:
         return u"The page is larger than %1 MiB; only its first %2 characters were analysed."_s
-            .arg(limits.maxBytes / (1024 * 1024))
+            .arg(limits.maxBytes / (qsizetype{1024} * 1024))
             .arg(characters);
     case GuardCut::Depth:
         return u"The page nests its elements more than %1 levels deep; only its first %2 characters were analysed."_s
@@ -562,7 +562,7 @@ QString noteFor(GuardCut cut, qsizetype characters, const GuardLimits &limits)
         return u"The page's markup is too tangled to analyse in full; only its first %1 characters were analysed."_s
             .arg(characters);
     }
-    return QString();
+    return {};
 }
 
 } // namespace
@@ -618,7 +618,7 @@ QString ExtractHeadings(const QString &html, const QString &tag)
     if (name == u"h3"_s) {
         return RowsBlock(analysis.h3);
     }
-    return QString();
+    return {};
 }
 
 QString RowsBlock(const QStringList &rows)

@@ -6,7 +6,7 @@
 namespace quorvel {
 
 // The file name of the URL history inside the data folder.
-inline constexpr char16_t kHistoryFileName[] = u"history.txt";
+inline constexpr const char16_t *kHistoryFileName = u"history.txt";
 
 // A larger history is not this program's: it is not read and never replaced (every Check reads and
 // rewrites the whole file on the window's thread).

@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <utility>
 
@@ -17,7 +18,7 @@ namespace quorvel {
 namespace {
 
 // A block is small; a scan never looks further than this past a marker.
-constexpr qsizetype kMaxBlockSize = 64 * 1024;
+constexpr qsizetype kMaxBlockSize = qsizetype{64} * 1024;
 // Markers tried before giving up, so a file stuffed with markers cannot keep the reader busy.
 constexpr int kMaxCandidates = 16;
 constexpr QByteArrayView kFormatLine = "format 1";
@@ -241,7 +242,7 @@ VersionBlock fromRaw(const RawBlock &raw)
         QString TEXEVersionData::*member;
     };
 
-    static constexpr Field kFields[] = {
+    static constexpr auto kFields = std::to_array<Field>({
         {"CompanyName", &TEXEVersionData::CompanyName},
         {"FileDescription", &TEXEVersionData::FileDescription},
         {"FileVersion", &TEXEVersionData::FileVersion},
@@ -254,7 +255,8 @@ VersionBlock fromRaw(const RawBlock &raw)
         {"Comments", &TEXEVersionData::Comments},
         {"PrivateBuild", &TEXEVersionData::PrivateBuild},
         {"SpecialBuild", &TEXEVersionData::SpecialBuild},
-    };
+    });
+
     for (const Field &field : kFields) {
         // Keys and names match without regard to ASCII case, as the platform's own lookup does.
         const auto found = std::find_if(raw.strings.begin(), raw.strings.end(), [&](const StringEntry &entry) {

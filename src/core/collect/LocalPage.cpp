@@ -53,13 +53,15 @@ FileBytes ReadRegularFile(const QString &path, qint64 maxBytes)
     FileBytes result;
     const auto tooLarge = [&] {
         result.bytes = QByteArray();
-        result.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(maxBytes / (1024 * 1024));
+        result.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(maxBytes / (qint64{1024} * 1024));
         return result;
     };
-    if (const QFileInfo info(path); info.isDir()) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
         result.error = u"\"%1\" is a folder, not a file"_s.arg(path);
         return result;
-    } else if (info.exists() && !info.isFile()) {
+    }
+    if (info.exists() && !info.isFile()) {
         result.error = u"Cannot open file \"%1\". Not a regular file"_s.arg(path);
         return result;
     }

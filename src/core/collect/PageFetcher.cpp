@@ -43,7 +43,7 @@ QString refusalOf(const HttpResult &result)
     if (status < 0) {
         return u"The server sent no HTTP answer"_s;
     }
-    const QString statusLine = statusLineOf(result);
+    QString statusLine = statusLineOf(result);
     if (status >= 200 && status <= 299) {
         return {};
     }

@@ -100,7 +100,7 @@ public:
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> d;
+    std::unique_ptr<Impl> m_impl;
 };
 
 // The bytes handed to curl for an address: UTF-8, with spaces, control characters and non-ASCII

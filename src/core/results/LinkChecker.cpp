@@ -128,7 +128,7 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
                 continue;
             }
             request.url = url;
-            session.start(request, [&onResult, row](HttpResult result) { onResult(row, result); });
+            session.start(request, [&onResult, row](const HttpResult &result) { onResult(row, result); });
         }
         if (next >= count && session.inFlight() == 0) {
             break;
@@ -178,8 +178,10 @@ int TimeoutFromText(const QString &text, int fallbackMs)
 
 OwnedWorker<LinkChecker> LinkChecker::createOnWorkerThread(const QStringList &links, const LinkCheckOptions &options)
 {
-    return OwnedWorker<LinkChecker>(std::make_unique<LinkChecker>(links, options), u"LinkChecker"_s, &LinkChecker::run,
-                                    [](LinkChecker *checker) { checker->stop(); });
+    return {std::make_unique<LinkChecker>(links, options), u"LinkChecker"_s, &LinkChecker::run,
+            [](LinkChecker *checker) {
+                checker->stop();
+            }};
 }
 
 LinkChecker::LinkChecker(QStringList links, LinkCheckOptions options, QObject *parent)

@@ -46,7 +46,7 @@ public:
     QStringView at(qsizetype index) const
     {
         const auto i = static_cast<size_t>(index);
-        return QStringView(m_buffer.data() + m_starts[i], m_starts[i + 1] - m_starts[i]);
+        return {m_buffer.data() + m_starts[i], m_starts[i + 1] - m_starts[i]};
     }
 
 private:

@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <string_view>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -13,7 +15,7 @@ namespace {
 
 void appendFormEncoded(QByteArray &out, const QString &text)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
+    constexpr std::string_view kHex = "0123456789ABCDEF";
     for (const char c : text.toUtf8()) {
         const auto b = static_cast<unsigned char>(c);
         if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '*' || b == '-' ||

@@ -18,7 +18,7 @@ namespace quorvel {
 namespace {
 
 // The service answers with a few dozen bytes.
-constexpr qint64 kReplyLimit = 64 * 1024;
+constexpr qint64 kReplyLimit = qint64{64} * 1024;
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "gui/common/DialogButtons.h"
 
+#include <array>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -9,24 +11,24 @@ namespace {
 struct ButtonEntry
 {
     DialogButton button;
-    QStringView caption;
     int result;
+    QStringView caption;
 };
 
-constexpr ButtonEntry kButtons[] = {
-    {DialogButton::Yes, u"Yes", 6},
-    {DialogButton::No, u"No", 7},
-    {DialogButton::Ok, u"OK", 1},
-    {DialogButton::Cancel, u"Cancel", 2},
-    {DialogButton::Abort, u"Abort", 3},
-    {DialogButton::Retry, u"Retry", 4},
-    {DialogButton::Ignore, u"Ignore", 5},
-    {DialogButton::All, u"All", 12},
-    {DialogButton::NoToAll, u"No to All", 13},
-    {DialogButton::YesToAll, u"Yes to All", 14},
-    {DialogButton::Help, u"Help", 9},
-    {DialogButton::Close, u"Close", 8},
-};
+constexpr auto kButtons = std::to_array<ButtonEntry>({
+    {DialogButton::Yes, 6, u"Yes"},
+    {DialogButton::No, 7, u"No"},
+    {DialogButton::Ok, 1, u"OK"},
+    {DialogButton::Cancel, 2, u"Cancel"},
+    {DialogButton::Abort, 3, u"Abort"},
+    {DialogButton::Retry, 4, u"Retry"},
+    {DialogButton::Ignore, 5, u"Ignore"},
+    {DialogButton::All, 12, u"All"},
+    {DialogButton::NoToAll, 13, u"No to All"},
+    {DialogButton::YesToAll, 14, u"Yes to All"},
+    {DialogButton::Help, 9, u"Help"},
+    {DialogButton::Close, 8, u"Close"},
+});
 
 const ButtonEntry &entryOf(DialogButton button)
 {

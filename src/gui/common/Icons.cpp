@@ -43,7 +43,7 @@ QString RowIconName(int index)
     case kIconBroken:
         return u"exclamation"_s;
     default:
-        return QString();
+        return {};
     }
 }
 

@@ -47,7 +47,7 @@ QString ResultsModel::columnCaption(int column)
     case 5:
         return u"Response Time (ms)"_s;
     default:
-        return QString();
+        return {};
     }
 }
 
@@ -78,7 +78,7 @@ int ResultsModel::columnCount(const QModelIndex &parent) const
 QVariant ResultsModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
-        return QVariant();
+        return {};
     }
     const LinkRow &row = m_rows.at(index.row());
     switch (role) {
@@ -89,14 +89,14 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
             const auto icon = m_icons.constFind(row.icon);
             return icon != m_icons.constEnd() ? *icon : m_blankIcon;
         }
-        return QVariant();
+        return {};
     case Qt::ToolTipRole:
         if (index.column() == kResponseColumn && !row.checkError.isEmpty()) {
             return row.checkError;
         }
-        return QVariant();
+        return {};
     default:
-        return QVariant();
+        return {};
     }
 }
 

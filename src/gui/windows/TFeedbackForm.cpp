@@ -254,7 +254,7 @@ void TFeedbackForm::onSendClicked()
             bounded.cancel = &cancel;
             return SendFeedback(addresses, fields, bounded);
         },
-        [this](FeedbackOutcome outcome) {
+        [this](const FeedbackOutcome &outcome) {
             m_post.reset();
             onPostFinished(outcome);
         });

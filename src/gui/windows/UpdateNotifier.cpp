@@ -52,7 +52,7 @@ void UpdateNotifier::start()
             options.cancel = &cancel;
             return CheckForUpdate(address, options);
         },
-        [this](UpdateInfo info) {
+        [this](const UpdateInfo &info) {
             m_check.reset();
             onCheckFinished(info);
         });
