@@ -135,6 +135,85 @@ QString parseError(const QCommandLineParser &parser, const QStringList &args, co
     return parser.errorText();
 }
 
+QString applyFormat(CliArguments &parsed, const QString &v)
+{
+    if (v == u"json") {
+        parsed.format = CliFormat::Json;
+    } else if (v == u"csv" && parsed.command != CliCommand::Analyze) {
+        parsed.format = CliFormat::Csv;
+    } else if (v == u"txt" && parsed.command != CliCommand::Analyze) {
+        parsed.format = CliFormat::Txt;
+    } else {
+        return u"unknown format \"%1\""_s.arg(v);
+    }
+    return {};
+}
+
+QString applyMode(CliArguments &parsed, const QString &v)
+{
+    if (v == u"domain") {
+        parsed.mode = UrlBaseMode::Domain;
+    } else if (v == u"subdomain") {
+        parsed.mode = UrlBaseMode::Subdomain;
+    } else if (v == u"none") {
+        parsed.mode = UrlBaseMode::None;
+    } else {
+        return u"unknown mode \"%1\" (domain, subdomain or none)"_s.arg(v);
+    }
+    return {};
+}
+
+// Sets the option `name` to the value `v`; returns why the value is refused, or an empty text.
+QString applyOption(CliArguments &parsed, const QString &name, const QString &v)
+{
+    if (name == u"format") {
+        return applyFormat(parsed, v);
+    }
+    if (name == u"mode") {
+        return applyMode(parsed, v);
+    }
+    if (name == u"remove-anchors" || name == u"keep-anchors") {
+        parsed.removeAnchors = name == u"remove-anchors";
+    } else if (name == u"ignore-ext") {
+        parsed.ignoreExtensions = v;
+    } else if (name == u"ignore-urls" || name == u"output") {
+        if (v.isEmpty()) {
+            return u"--%1 needs a file name"_s.arg(name);
+        }
+        (name == u"output" ? parsed.outputFile : parsed.ignoreUrlsFile) = v;
+    } else if (name == u"agent") {
+        parsed.agent = v;
+    } else if (name == u"page-url") {
+        parsed.pageUrl = v;
+    } else if (name == u"separator") {
+        if (v.size() != 1) {
+            return u"--separator takes one character"_s;
+        }
+        // Such a separator would make fields that no reader can split back.
+        if (v == u"\"" || v == u"\r" || v == u"\n") {
+            return u"--separator cannot be a double quote or a line break"_s;
+        }
+        parsed.separator = v.front();
+    } else if (name == u"contents-host") {
+        parsed.contentsHost = v;
+    } else if (name == u"head") {
+        parsed.head = true;
+    } else if (name == u"connect-timeout" || name == u"response-timeout") {
+        if (!isWholeNumber(v)) {
+            return u"--%1 takes a whole number of milliseconds"_s.arg(name);
+        }
+        (name == u"connect-timeout" ? parsed.connectTimeout : parsed.responseTimeout) = v;
+    } else if (name == u"parallel") {
+        bool ok = false;
+        const int n = v.toInt(&ok);
+        if (!ok || n < kMinParallelRequests || n > kMaxParallelRequests) {
+            return u"--parallel takes a number from %1 to %2"_s.arg(kMinParallelRequests).arg(kMaxParallelRequests);
+        }
+        parsed.parallel = n;
+    }
+    return {};
+}
+
 } // namespace
 
 const std::vector<CliOption> &cliOptionTable()
@@ -229,73 +308,9 @@ std::optional<CliArguments> parseCliArguments(const QStringList &args, QString *
         const qsizetype occurrence = seen[name]++;
         const QStringList values = parser.values(name);
         const QString v = occurrence < values.size() ? values.at(occurrence) : QString();
-        const QString spelled = u"--"_s + name;
-        if (name == u"format") {
-            if (v == u"json") {
-                parsed.format = CliFormat::Json;
-            } else if (v == u"csv" && parsed.command != CliCommand::Analyze) {
-                parsed.format = CliFormat::Csv;
-            } else if (v == u"txt" && parsed.command != CliCommand::Analyze) {
-                parsed.format = CliFormat::Txt;
-            } else {
-                return fail(u"unknown format \"%1\""_s.arg(v));
-            }
-        } else if (name == u"mode") {
-            if (v == u"domain") {
-                parsed.mode = UrlBaseMode::Domain;
-            } else if (v == u"subdomain") {
-                parsed.mode = UrlBaseMode::Subdomain;
-            } else if (v == u"none") {
-                parsed.mode = UrlBaseMode::None;
-            } else {
-                return fail(u"unknown mode \"%1\" (domain, subdomain or none)"_s.arg(v));
-            }
-        } else if (name == u"remove-anchors") {
-            parsed.removeAnchors = true;
-        } else if (name == u"keep-anchors") {
-            parsed.removeAnchors = false;
-        } else if (name == u"ignore-ext") {
-            parsed.ignoreExtensions = v;
-        } else if (name == u"ignore-urls") {
-            if (v.isEmpty()) {
-                return fail(u"--ignore-urls needs a file name"_s);
-            }
-            parsed.ignoreUrlsFile = v;
-        } else if (name == u"agent") {
-            parsed.agent = v;
-        } else if (name == u"page-url") {
-            parsed.pageUrl = v;
-        } else if (name == u"separator") {
-            if (v.size() != 1) {
-                return fail(u"--separator takes one character"_s);
-            }
-            // Such a separator would make fields that no reader can split back.
-            if (v == u"\"" || v == u"\r" || v == u"\n") {
-                return fail(u"--separator cannot be a double quote or a line break"_s);
-            }
-            parsed.separator = v.front();
-        } else if (name == u"output") {
-            if (v.isEmpty()) {
-                return fail(u"--output needs a file name"_s);
-            }
-            parsed.outputFile = v;
-        } else if (name == u"contents-host") {
-            parsed.contentsHost = v;
-        } else if (name == u"head") {
-            parsed.head = true;
-        } else if (name == u"connect-timeout" || name == u"response-timeout") {
-            if (!isWholeNumber(v)) {
-                return fail(u"%1 takes a whole number of milliseconds"_s.arg(spelled));
-            }
-            (name == u"connect-timeout" ? parsed.connectTimeout : parsed.responseTimeout) = v;
-        } else if (name == u"parallel") {
-            bool ok = false;
-            const int n = v.toInt(&ok);
-            if (!ok || n < kMinParallelRequests || n > kMaxParallelRequests) {
-                return fail(
-                    u"--parallel takes a number from %1 to %2"_s.arg(kMinParallelRequests).arg(kMaxParallelRequests));
-            }
-            parsed.parallel = n;
+        const QString refusal = applyOption(parsed, name, v);
+        if (!refusal.isEmpty()) {
+            return fail(refusal);
         }
     }
 

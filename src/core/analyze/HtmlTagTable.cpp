@@ -6,6 +6,7 @@ namespace quorvel::htmlguard {
 
 namespace {
 
+// Long because it is data: one list of tags per flag, as the tree builder's rules name them.
 FlagTable makeFlags()
 {
     FlagTable t{};

@@ -79,6 +79,9 @@ void HtmlTreeModel::text(bool whiteSpaceOnly)
     }
 }
 
+// startTag and endTag are long on purpose: each is the tree builder's one decision for a tag,
+// read top to bottom in the order its rules apply, so the model can be compared with the
+// builder rule by rule. Split into pieces, the order of the rules would no longer show.
 bool HtmlTreeModel::startTag(Id id, Id foreignId, quint64 key, qint64 attributes, bool selfClosing, bool fontBreaksOut)
 {
     compactList();
@@ -261,6 +264,7 @@ bool HtmlTreeModel::startTag(Id id, Id foreignId, quint64 key, qint64 attributes
     return false;
 }
 
+// Long for the reason given above startTag.
 void HtmlTreeModel::endTag(Id id, Id foreignId)
 {
     compactList();

@@ -10,6 +10,32 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
+namespace {
+
+// The Contents text: a local page's own rendering, or the text service's rendering of a web page
+// (asked even when stopped: the fetch ends at once and its message is the error).
+void fillContents(AnalysisResult &result, bool local, const QString &renderedText, bool stopped,
+                  const QString &contentsHost, const FetchOptions &fetch)
+{
+    if (local) {
+        if (!result.pageError.isEmpty()) {
+            result.contentsError = result.pageError;
+        } else if (stopped) {
+            result.contentsError = QString::fromUtf16(kAnalysisStoppedMessage);
+        } else {
+            result.contents = renderedText;
+        }
+        return;
+    }
+    const FetchedPage contents = FetchPage(contentsServiceAddress(contentsHost, result.url), fetch);
+    result.contents = memoText(contents.text);
+    if (result.contents.isEmpty()) {
+        result.contentsError = contents.error;
+    }
+}
+
+} // namespace
+
 AnalysisResult runAnalysis(const QString &address, const AnalysisOptions &options)
 {
     QElapsedTimer timer;
@@ -49,22 +75,7 @@ AnalysisResult runAnalysis(const QString &address, const AnalysisOptions &option
         note = analysis.note;
     }
 
-    if (local) {
-        if (!result.pageError.isEmpty()) {
-            result.contentsError = result.pageError;
-        } else if (stopped()) {
-            result.contentsError = QString::fromUtf16(kAnalysisStoppedMessage);
-        } else {
-            result.contents = renderedText;
-        }
-    } else {
-        // A stopped analysis still asks: the fetch ends at once and its message is the error.
-        const FetchedPage contents = FetchPage(contentsServiceAddress(options.contentsHost, address), fetch);
-        result.contents = memoText(contents.text);
-        if (result.contents.isEmpty()) {
-            result.contentsError = contents.error;
-        }
-    }
+    fillContents(result, local, renderedText, stopped(), options.contentsHost, fetch);
     if (!note.isEmpty()) {
         result.contents = result.contents.isEmpty() ? note : note + u"\r\n\r\n"_s + result.contents;
     }

@@ -59,6 +59,25 @@ TURLStatus statusFromResult(const QString &url, const HttpResult &r)
                       QString::fromLatin1(r.statusLine), answered ? QString() : r.error};
 }
 
+// The request every link of a pass is sent with; only its address changes.
+HttpRequest checkRequest(const LinkCheckOptions &options)
+{
+    HttpRequest request;
+    request.method = options.useHead ? HttpMethod::Head : HttpMethod::Get;
+    request.userAgent = options.userAgent;
+    request.connectTimeoutMs = timeoutFromText(options.connectTimeout, kPageConnectTimeoutMs);
+    request.idleTimeoutMs = timeoutFromText(options.responseTimeout, kPageIdleTimeoutMs);
+    // A server that trickles a byte now and then never trips the idle bound: the whole request gets
+    // the connection time-out plus the response time-out.
+    request.totalTimeoutMs = int(
+        std::min<qint64>(qint64(request.connectTimeoutMs) + request.idleTimeoutMs, std::numeric_limits<int>::max()));
+    request.bodyLimit = kCheckBodyBytes;
+    request.discardBody = true;
+    return request;
+}
+
+// One function for the whole schedule of a pass (start, repeats, stop): its steps share the pass's
+// state, and the order in which they look at it is the point.
 PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, HttpSession &session, int parallel,
                     const std::function<bool()> &shouldStop, int pollMs,
                     const std::function<void(int, const TURLStatus &)> &progress)
@@ -71,17 +90,7 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
     qCDebug(lcCheck).nospace() << "check pass of " << count << " links, " << parallel << " in flight, "
                                << (options.useHead ? "HEAD" : "GET");
 
-    HttpRequest request;
-    request.method = options.useHead ? HttpMethod::Head : HttpMethod::Get;
-    request.userAgent = options.userAgent;
-    request.connectTimeoutMs = timeoutFromText(options.connectTimeout, kPageConnectTimeoutMs);
-    request.idleTimeoutMs = timeoutFromText(options.responseTimeout, kPageIdleTimeoutMs);
-    // A server that trickles a byte now and then never trips the idle bound: the whole request gets
-    // the connection time-out plus the response time-out.
-    request.totalTimeoutMs = int(
-        std::min<qint64>(qint64(request.connectTimeoutMs) + request.idleTimeoutMs, std::numeric_limits<int>::max()));
-    request.bodyLimit = kCheckBodyBytes;
-    request.discardBody = true;
+    HttpRequest request = checkRequest(options);
 
     QHash<QString, int> firstRow;          // link text -> the row that requests it
     QHash<int, QList<int>> waitingRepeats; // a row in flight -> later rows with the same link
