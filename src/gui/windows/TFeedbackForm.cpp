@@ -85,45 +85,35 @@ void TFeedbackForm::buildWindow()
     m_dislikePanel = buildChoicePanel(u"Panel5"_s, u"dislike"_s, u"Image2"_s, LookupText(kDislikeLine.toString()));
     m_dislikePanel->setGeometry(kDislikePanel);
 
-    m_label1 = new QLabel(LookupText(u"We would really appreciate your feedback."_s), this);
-    m_label1->setObjectName(u"Label1"_s);
-    m_label1->setGeometry(roomFor(m_label1, kLabel1));
+    m_invitation = new QLabel(LookupText(u"We would really appreciate your feedback."_s), this);
+    m_invitation->setObjectName(u"Label1"_s);
+    m_invitation->setGeometry(roomFor(m_invitation, kLabel1));
 
-    m_label2 = new QLabel(LookupText(u"What did you like or dislike?"_s), this);
-    m_label2->setObjectName(u"Label2"_s);
-    QFont bold = m_label2->font();
+    m_question = new QLabel(LookupText(u"What did you like or dislike?"_s), this);
+    m_question->setObjectName(u"Label2"_s);
+    QFont bold = m_question->font();
     bold.setBold(true);
-    m_label2->setFont(bold);
-    m_label2->setGeometry(roomFor(m_label2, kLabel2));
+    m_question->setFont(bold);
+    m_question->setGeometry(roomFor(m_question, kLabel2));
 
     m_message = new QPlainTextEdit(this);
     m_message->setObjectName(u"Memo1"_s);
     m_message->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_message->setTabChangesFocus(true);
     m_message->setGeometry(kMemo);
-    connect(m_message, &QPlainTextEdit::textChanged, this, [this] {
-        // At most kMessageLimit characters: whatever goes beyond is cut from the end.
-        if (m_message->document()->characterCount() - 1 <= kMessageLimit) {
-            return;
-        }
-        const QSignalBlocker blocker(m_message);
-        QTextCursor cursor(m_message->document());
-        cursor.setPosition(kMessageLimit);
-        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-    });
+    connect(m_message, &QPlainTextEdit::textChanged, this, &TFeedbackForm::limitMessage);
 
-    m_label3 = new QLabel(LookupText(u"Include my e-mail:"_s), this);
-    m_label3->setObjectName(u"Label3"_s);
-    m_label3->setGeometry(roomFor(m_label3, kLabel3));
+    m_emailCaption = new QLabel(LookupText(u"Include my e-mail:"_s), this);
+    m_emailCaption->setObjectName(u"Label3"_s);
+    m_emailCaption->setGeometry(roomFor(m_emailCaption, kLabel3));
     m_email = new QLineEdit(this);
     m_email->setObjectName(u"Edit1"_s);
     m_email->setMaxLength(kEmailLimit);
     // A caption that needs more room than its slot narrows the box, which keeps its right edge.
     QRect edit = kEdit;
-    edit.setLeft(std::max(kEdit.left(), m_label3->geometry().right() + 3));
+    edit.setLeft(std::max(kEdit.left(), m_emailCaption->geometry().right() + 3));
     m_email->setGeometry(edit);
-    m_label3->setBuddy(m_email);
+    m_emailCaption->setBuddy(m_email);
 
     m_sendButton = new QPushButton(namedIcon(u"feedback"_s), LookupText(u"Send"_s), this);
     m_sendButton->setObjectName(u"BitBtn1"_s);
@@ -138,7 +128,25 @@ void TFeedbackForm::buildWindow()
     setTabOrder(m_email, m_sendButton);
     m_message->setFocus();
 
-    // Centred on the screen (of the parent, when there is one).
+    centreOnScreen();
+}
+
+void TFeedbackForm::limitMessage()
+{
+    // At most kMessageLimit characters: whatever goes beyond is cut from the end.
+    if (m_message->document()->characterCount() - 1 <= kMessageLimit) {
+        return;
+    }
+    const QSignalBlocker blocker(m_message);
+    QTextCursor cursor(m_message->document());
+    cursor.setPosition(kMessageLimit);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+void TFeedbackForm::centreOnScreen()
+{
+    // On the screen of the parent, when there is one.
     const QScreen *screen = parent() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
     if (screen) {
         const QRect area = screen->availableGeometry();
