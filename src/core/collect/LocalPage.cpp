@@ -6,9 +6,11 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -94,6 +96,52 @@ FileBytes ReadRegularFile(const QString &path, qint64 maxBytes)
         return tooLarge();
     }
     return result;
+}
+
+PageSource PageSourceOf(QByteArray &&bytes)
+{
+    PageSource page;
+    if (!QByteArrayView(bytes).isValidUtf8()) {
+        // The bytes go before the line ends are normalised, in the text's own storage: the page
+        // is never held twice as text.
+        QString text = DecodeLocalBytes(bytes);
+        bytes = QByteArray();
+        page.text = normaliseLineEnds(std::move(text));
+        return page;
+    }
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        bytes.remove(0, 3);
+    }
+    page.isUtf8 = true;
+    page.utf8 = std::move(bytes);
+    return page;
+}
+
+void ReleasePageBytes(QByteArray &bytes, qsizetype upTo)
+{
+    if (!bytes.isDetached()) {
+        return; // shared: the other holder still reads them
+    }
+    const auto pageSize = static_cast<quintptr>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<quintptr>(bytes.data());
+    const quintptr from = (begin + pageSize - 1) & ~(pageSize - 1);
+    const quintptr to = (begin + static_cast<quintptr>(std::clamp<qsizetype>(upTo, 0, bytes.size()))) & ~(pageSize - 1);
+    if (to > from) {
+        // Only whole pages inside the bytes: the array's header before them stays. A page handed
+        // back reads as zeros if touched again, which the caller has promised not to do.
+        ::madvise(reinterpret_cast<void *>(from), static_cast<size_t>(to - from), MADV_DONTNEED);
+    }
+}
+
+PageSource ReadLocalPageSource(const QString &address)
+{
+    FileBytes file = ReadRegularFile(LocalPathOf(address), kPageMaxBytes);
+    if (!file.error.isEmpty()) {
+        PageSource page;
+        page.error = std::move(file.error);
+        return page;
+    }
+    return PageSourceOf(std::move(file.bytes));
 }
 
 PageText ReadLocalPage(const QString &address)
