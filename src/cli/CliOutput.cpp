@@ -1,6 +1,7 @@
 #include "cli/CliOutput.h"
 
 #include <algorithm>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -116,8 +117,16 @@ QByteArray JsonString(const QString &text)
 
 QByteArray RowsToJson(const LinkRows &rows)
 {
+    QByteArray all;
+    WriteRowsAsJson(rows, std::numeric_limits<qsizetype>::max(), [&all](const QByteArray &piece) { all += piece; });
+    return all;
+}
+
+void WriteRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write)
+{
     if (rows.isEmpty()) {
-        return "[]\n";
+        write(QByteArrayLiteral("[]\n"));
+        return;
     }
     QByteArray out = "[\n";
     for (qsizetype i = 0; i < rows.size(); ++i) {
@@ -137,9 +146,31 @@ QByteArray RowsToJson(const LinkRows &rows)
         out += ", \"icon\": ";
         out += QByteArray::number(row.icon);
         out += i + 1 < rows.size() ? "},\n" : "}\n";
+        if (out.size() >= chunkBytes) {
+            write(out);
+            out.truncate(0); // the capacity stays for the next piece
+        }
     }
     out += "]\n";
-    return out;
+    write(out);
+}
+
+void AppendUtf8(QByteArray &out, QStringView text)
+{
+    const char16_t *in = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (in[i] >= 0x80) {
+            out += text.toUtf8();
+            return;
+        }
+    }
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    char *w = out.data() + start;
+    for (qsizetype i = 0; i < n; ++i) {
+        w[i] = static_cast<char>(in[i]);
+    }
 }
 
 } // namespace quorvel

@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
+
+#include <functional>
 
 namespace quorvel {
 
@@ -24,5 +27,12 @@ QByteArray JsonString(const QString &text);
 
 // The rows as one JSON array, one object per row in table order.
 QByteArray RowsToJson(const LinkRows &rows);
+
+// RowsToJson's bytes handed to write in pieces of about chunkBytes (a row is never split): the
+// output of many rows is never held whole beside the rows.
+void WriteRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write);
+
+// Appends text as UTF-8, the same bytes as text.toUtf8(), without a copy for an ASCII text.
+void AppendUtf8(QByteArray &out, QStringView text);
 
 } // namespace quorvel

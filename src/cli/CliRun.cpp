@@ -142,8 +142,10 @@ bool emitRows(const LinkRows &rows, const CliArguments &args)
         }
         return true;
     }
+    // Written in pieces: the output of many rows is never held whole beside them.
+    constexpr qsizetype kPieceBytes = 1 << 20;
     if (args.format == CliFormat::Json) {
-        writeOut(RowsToJson(rows));
+        WriteRowsAsJson(rows, kPieceBytes, [](const QByteArray &piece) { writeOut(piece); });
         return true;
     }
     const ExportFormat format = args.format == CliFormat::Csv ? ExportFormat::Csv : ExportFormat::Text;
@@ -153,7 +155,12 @@ bool emitRows(const LinkRows &rows, const CliArguments &args)
     QByteArray out;
     for (const LinkRow &row : rows) {
         const QString line = ExportLine(row, format, separator);
-        out += (terminal ? VisibleText(line) : line).toUtf8() + '\n';
+        AppendUtf8(out, terminal ? VisibleText(line) : line);
+        out += '\n';
+        if (out.size() >= kPieceBytes) {
+            writeOut(out);
+            out.truncate(0);
+        }
     }
     writeOut(out);
     return true;
