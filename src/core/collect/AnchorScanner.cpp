@@ -109,6 +109,13 @@ template <typename Unit> bool closesAnchor(const Unit *tail, qsizetype left)
     return left >= 3 && tail[0] == '/' && isLetterA(tail[1]) && tail[2] == '>';
 }
 
+// Where needle is in text at or after from, or -1.
+qsizetype find(std::string_view text, char needle, qsizetype from)
+{
+    const size_t at = text.find(needle, static_cast<size_t>(from));
+    return at == std::string_view::npos ? -1 : static_cast<qsizetype>(at);
+}
+
 // One pass over a tag: the rel and the href are read only with the same quote character.
 struct QuotePass
 {
@@ -121,6 +128,33 @@ constexpr QuotePass kPasses[] = {
     {'"', " rel=\"", " href=\""},
     {'\'', " rel='", " href='"},
 };
+
+// Where each pass's rel and href first start in a folded tag (-1: nowhere), found in one walk over
+// its "=" signs instead of a search per pass and attribute.
+struct TagMarks
+{
+    qsizetype rel[2] = {-1, -1};
+    qsizetype href[2] = {-1, -1};
+};
+
+TagMarks marksOf(std::string_view tag)
+{
+    TagMarks marks;
+    const qsizetype n = static_cast<qsizetype>(tag.size());
+    for (qsizetype equals = find(tag, '=', 0); equals >= 0 && equals + 1 < n; equals = find(tag, '=', equals + 1)) {
+        const char quote = tag[static_cast<size_t>(equals + 1)];
+        const int pass = quote == '"' ? 0 : quote == '\'' ? 1 : -1;
+        if (pass < 0) {
+            continue;
+        }
+        if (marks.rel[pass] < 0 && equals >= 4 && tag.substr(static_cast<size_t>(equals - 4), 4) == " rel") {
+            marks.rel[pass] = equals - 4;
+        } else if (marks.href[pass] < 0 && equals >= 5 && tag.substr(static_cast<size_t>(equals - 5), 5) == " href") {
+            marks.href[pass] = equals - 5;
+        }
+    }
+    return marks;
+}
 
 // The tag with A to Z folded to a to z, one byte per UTF-16 unit so every position is the tag's
 // own; a unit outside ASCII becomes a byte that no searched text holds. Tags never overlap, so
@@ -144,19 +178,6 @@ std::string_view foldTag(const char *tag, qsizetype length, std::string &buffer)
         buffer[static_cast<size_t>(i)] = c < 0x80 ? static_cast<char>(asciiLower(char16_t(c))) : '\x80';
     }
     return buffer;
-}
-
-// Where needle starts in text at or after from, or -1.
-qsizetype find(std::string_view text, std::string_view needle, qsizetype from = 0)
-{
-    const size_t at = text.find(needle, static_cast<size_t>(from));
-    return at == std::string_view::npos ? -1 : static_cast<qsizetype>(at);
-}
-
-qsizetype find(std::string_view text, char needle, qsizetype from)
-{
-    const size_t at = text.find(needle, static_cast<size_t>(from));
-    return at == std::string_view::npos ? -1 : static_cast<qsizetype>(at);
 }
 
 // The anchor text as rows show it: references decoded, then units 0 to 32 trimmed from both ends.
@@ -336,12 +357,27 @@ qsizetype sequenceLength(unsigned char lead)
     return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
 }
 
+// What a text of the page holds that its copy must see to: a bit per kind of byte.
+constexpr unsigned kHoldsLineEnd = 1;
+constexpr unsigned kHoldsAmpersand = 2;
+
+// One walk over a short text instead of a library search for each kind.
+unsigned kindsIn(const char *start, qsizetype length)
+{
+    unsigned kinds = 0;
+    for (qsizetype i = 0; i < length; ++i) {
+        const char c = start[i];
+        kinds |= (c == '\r' || c == '\n') ? kHoldsLineEnd : 0;
+        kinds |= c == '&' ? kHoldsAmpersand : 0;
+    }
+    return kinds;
+}
+
 // Decodes UTF-8 with every line end (CR LF, a lone CR, a lone LF) written as CR LF, as in the page
 // the UTF-16 scan reads.
-QString decodeWithCrLf(const char *start, qsizetype length)
+QString decodeWithCrLf(const char *start, qsizetype length, unsigned kinds)
 {
-    const auto size = static_cast<size_t>(length);
-    if (std::memchr(start, '\n', size) == nullptr && std::memchr(start, '\r', size) == nullptr) {
+    if ((kinds & kHoldsLineEnd) == 0) {
         return QString::fromUtf8(start, length);
     }
     QByteArray bytes;
@@ -356,6 +392,11 @@ QString decodeWithCrLf(const char *start, qsizetype length)
         }
     }
     return QString::fromUtf8(bytes);
+}
+
+QString decodeWithCrLf(const char *start, qsizetype length)
+{
+    return decodeWithCrLf(start, length, kindsIn(start, length));
 }
 
 // The texts of a valid UTF-8 page whose line ends are as written, decoded with CR LF line ends as
@@ -427,8 +468,9 @@ public:
 private:
     QString wholeText(const char *start, qsizetype length)
     {
-        if (std::memchr(start, '&', static_cast<size_t>(length)) != nullptr) {
-            const QString raw = decodeWithCrLf(start, length);
+        const unsigned kinds = kindsIn(start, length);
+        if ((kinds & kHoldsAmpersand) != 0) {
+            const QString raw = decodeWithCrLf(start, length, kinds);
             m_handedOn += raw.size();
             return anchorTextOf(QStringView(raw));
         }
@@ -442,8 +484,12 @@ private:
         while (to > from && static_cast<unsigned char>(start[to - 1]) <= 32) {
             --to;
         }
-        QString text = decodeWithCrLf(start + from, to - from);
-        m_handedOn += text.size() + crLfUnits(start, 0, from, length) + crLfUnits(start, to, length, length);
+        QString text = decodeWithCrLf(start + from, to - from, kinds);
+        if ((kinds & kHoldsLineEnd) == 0) {
+            m_handedOn += length - (to - from) + text.size();
+        } else {
+            m_handedOn += text.size() + crLfUnits(start, 0, from, length) + crLfUnits(start, to, length, length);
+        }
         return text;
     }
 
@@ -483,9 +529,11 @@ void scanAnchorsIn(const Unit *text, qsizetype n, Texts &texts, const QString &b
         const qsizetype tagLength = end - start + 1;
         const std::string_view lowerTag = foldTag(text + start, tagLength, tagBuffer);
 
-        for (const QuotePass &pass : kPasses) {
+        const TagMarks marks = marksOf(lowerTag);
+        for (int passIndex = 0; passIndex < 2; ++passIndex) {
+            const QuotePass &pass = kPasses[passIndex];
             QString follow = u"dofollow"_s;
-            const qsizetype rel = find(lowerTag, pass.rel);
+            const qsizetype rel = marks.rel[passIndex];
             if (rel >= 0) {
                 const qsizetype valueStart = rel + static_cast<qsizetype>(pass.rel.size());
                 const qsizetype valueEnd = find(lowerTag, pass.quote, valueStart);
@@ -494,7 +542,7 @@ void scanAnchorsIn(const Unit *text, qsizetype n, Texts &texts, const QString &b
                 }
             }
 
-            const qsizetype href = find(lowerTag, pass.href);
+            const qsizetype href = marks.href[passIndex];
             if (href < 0) {
                 continue;
             }

@@ -344,9 +344,9 @@ QString StripScheme(const QString &text)
 QString ResolveParentPath(const QString &href, const QString &base)
 {
     const QStringView root = siteRootView(base);
-    QString rootFolder; // root followed by "/", built when first needed
-    QString folder = base;
-    qsizetype rest = 0; // position in href; advancing it avoids copying a long chain of ".."
+    QString rootFolder;        // root followed by "/", built when first needed
+    QStringView folder = base; // a view: climbing copies nothing
+    qsizetype rest = 0;        // position in href; advancing it avoids copying a long chain of ".."
     bool atRootFolder = false;
     bool settled = false; // a climb from the root folder led back to it, as every later one will
     while (begins(QStringView(href).sliced(rest), u"..")) {
