@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -124,35 +125,48 @@ QByteArray RowsToJson(const LinkRows &rows)
 
 void WriteRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write)
 {
-    if (rows.isEmpty()) {
-        write(QByteArrayLiteral("[]\n"));
-        return;
-    }
-    QByteArray out = "[\n";
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const LinkRow &row = rows[i];
-        out += "  {\"link\": ";
-        appendJsonString(out, row.link);
-        out += ", \"follow\": ";
-        appendJsonString(out, row.follow);
-        out += ", \"type\": ";
-        appendJsonString(out, row.type);
-        out += ", \"anchor\": ";
-        appendJsonString(out, row.anchorText);
-        out += ", \"response\": ";
-        appendJsonString(out, row.response);
-        out += ", \"time\": ";
-        appendJsonString(out, row.responseTime);
-        out += ", \"icon\": ";
-        out += QByteArray::number(row.icon);
-        out += i + 1 < rows.size() ? "},\n" : "}\n";
-        if (out.size() >= chunkBytes) {
-            write(out);
-            out.truncate(0); // the capacity stays for the next piece
+    JsonRowsWriter writer(chunkBytes, write);
+    writer.add(rows);
+    writer.finish();
+}
+
+JsonRowsWriter::JsonRowsWriter(qsizetype pieceBytes, std::function<void(const QByteArray &)> write)
+    : m_pieceBytes(pieceBytes)
+    , m_write(std::move(write))
+{}
+
+void JsonRowsWriter::add(const LinkRows &rows)
+{
+    for (const LinkRow &row : rows) {
+        // "[" before the first row, a comma after every row but the last.
+        m_out += m_anyRow ? ",\n  {\"link\": " : "[\n  {\"link\": ";
+        m_anyRow = true;
+        appendJsonString(m_out, row.link);
+        m_out += ", \"follow\": ";
+        appendJsonString(m_out, row.follow);
+        m_out += ", \"type\": ";
+        appendJsonString(m_out, row.type);
+        m_out += ", \"anchor\": ";
+        appendJsonString(m_out, row.anchorText);
+        m_out += ", \"response\": ";
+        appendJsonString(m_out, row.response);
+        m_out += ", \"time\": ";
+        appendJsonString(m_out, row.responseTime);
+        m_out += ", \"icon\": ";
+        m_out += QByteArray::number(row.icon);
+        m_out += '}';
+        if (m_out.size() >= m_pieceBytes) {
+            m_write(m_out);
+            m_out.truncate(0); // the capacity stays for the next piece
         }
     }
-    out += "]\n";
-    write(out);
+}
+
+void JsonRowsWriter::finish()
+{
+    m_out += m_anyRow ? "\n]\n" : "[]\n";
+    m_write(m_out);
+    m_out = QByteArray();
 }
 
 void AppendUtf8(QByteArray &out, QStringView text)

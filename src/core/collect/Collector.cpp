@@ -142,7 +142,11 @@ CollectionResult RunCollection(const CollectionSnapshot &snapshot, const Collect
         sinceFlush.restart();
     };
     // Reserved once: growing a list of many rows would hold the old and the new array at once.
-    result.rows.reserve(result.rows.size() + (pageIsUtf8 ? CountAnchorTagsUtf8(pageUtf8) : CountAnchorTags(pageText)));
+    const bool keepRows = !events.rows || events.keepRows;
+    if (keepRows) {
+        result.rows.reserve(result.rows.size() +
+                            (pageIsUtf8 ? CountAnchorTagsUtf8(pageUtf8) : CountAnchorTags(pageText)));
+    }
     const AnchorSink addRow = [&](const QString &href, const QString &linkBase, const QString &follow,
                                   const QString &anchorText) {
         if (abandon && abandon->load(std::memory_order_relaxed)) {
@@ -156,7 +160,9 @@ CollectionResult RunCollection(const CollectionSnapshot &snapshot, const Collect
             result.rows.append(std::move(*row)); // nobody takes batches: keep the row only
             return;
         }
-        result.rows.append(*row);
+        if (keepRows) {
+            result.rows.append(*row);
+        }
         batch.append(std::move(*row));
         if (batch.size() >= snapshot.batchRows || sinceFlush.elapsed() >= snapshot.batchIntervalMs) {
             flush();
