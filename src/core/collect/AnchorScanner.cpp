@@ -173,9 +173,28 @@ std::string_view foldTag(const char16_t *tag, qsizetype length, std::string &buf
 std::string_view foldTag(const char *tag, qsizetype length, std::string &buffer)
 {
     buffer.resize(static_cast<size_t>(length));
-    for (qsizetype i = 0; i < length; ++i) {
+    char *out = buffer.data(); // a local pointer: a char written through it cannot move it
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: as signed bytes A to Z are the only ones between '@' and '[', and
+    // the bytes of sequences outside ASCII the negative ones.
+    const __m128i beforeA = _mm_set1_epi8('A' - 1);
+    const __m128i afterZ = _mm_set1_epi8('Z' + 1);
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const auto outsideAscii = static_cast<char>(0x80);
+    const __m128i mark = _mm_set1_epi8(outsideAscii);
+    for (; i + 16 <= length; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(tag + i));
+        const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmplt_epi8(bytes, afterZ));
+        const __m128i folded = _mm_or_si128(bytes, _mm_and_si128(upper, caseBit));
+        const __m128i high = _mm_cmplt_epi8(bytes, _mm_setzero_si128());
+        const __m128i result = _mm_or_si128(_mm_andnot_si128(high, folded), _mm_and_si128(high, mark));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), result);
+    }
+#endif
+    for (; i < length; ++i) {
         const auto c = static_cast<unsigned char>(tag[i]);
-        buffer[static_cast<size_t>(i)] = c < 0x80 ? static_cast<char>(asciiLower(char16_t(c))) : '\x80';
+        out[i] = c < 0x80 ? static_cast<char>(asciiLower(char16_t(c))) : '\x80';
     }
     return buffer;
 }
@@ -365,7 +384,22 @@ constexpr unsigned kHoldsAmpersand = 2;
 unsigned kindsIn(const char *start, qsizetype length)
 {
     unsigned kinds = 0;
-    for (qsizetype i = 0; i < length; ++i) {
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i ampersand = _mm_set1_epi8('&');
+    __m128i lineEnds = _mm_setzero_si128();
+    __m128i ampersands = _mm_setzero_si128();
+    for (; i + 16 <= length; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(start + i));
+        lineEnds = _mm_or_si128(lineEnds, _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+        ampersands = _mm_or_si128(ampersands, _mm_cmpeq_epi8(bytes, ampersand));
+    }
+    kinds |= _mm_movemask_epi8(lineEnds) != 0 ? kHoldsLineEnd : 0;
+    kinds |= _mm_movemask_epi8(ampersands) != 0 ? kHoldsAmpersand : 0;
+#endif
+    for (; i < length; ++i) {
         const char c = start[i];
         kinds |= (c == '\r' || c == '\n') ? kHoldsLineEnd : 0;
         kinds |= c == '&' ? kHoldsAmpersand : 0;

@@ -164,7 +164,9 @@ CollectionResult RunCollection(const CollectionSnapshot &snapshot, const Collect
             result.rows.append(*row);
         }
         batch.append(std::move(*row));
-        if (batch.size() >= snapshot.batchRows || sinceFlush.elapsed() >= snapshot.batchIntervalMs) {
+        // The clock is read every 16 rows: reading it for each row costs more than its row.
+        if (batch.size() >= snapshot.batchRows ||
+            (batch.size() % 16 == 1 && sinceFlush.elapsed() >= snapshot.batchIntervalMs)) {
             flush();
         }
     };
