@@ -204,9 +204,9 @@ bool isPlainAsciiHost(QStringView host)
     return true;
 }
 
-QStringView domainOfView(QStringView address)
+// The registrable-looking end of a host (see domainPattern()), or empty.
+QStringView domainOfHost(QStringView host)
 {
-    const QStringView host = hostOf(address);
     if (!host.contains(u'.')) {
         return {}; // the pattern needs a dot; spare the regular expression
     }
@@ -218,6 +218,11 @@ QStringView domainOfView(QStringView address)
         return {};
     }
     return host.sliced(match.capturedStart(0), match.capturedLength(0));
+}
+
+QStringView domainOfView(QStringView address)
+{
+    return domainOfHost(hostOf(address));
 }
 
 // Does href end with "." followed by ext? Compared with letter case, without building ".ext".
@@ -298,12 +303,12 @@ std::optional<LinkRow> AddLink(const QString &href, const QString &base, const Q
 
     bool internal = false;
     if (options.urlBase == UrlBaseMode::Domain) {
-        const QStringView domain = domainOfView(link);
+        const QStringView host = hostOf(link);
+        const QStringView domain = domainOfHost(host);
         internal = domain == QStringView(options.pageDomain);
         // Two hosts the pattern cannot read (IP numbers, single labels, long top-level labels) would
         // compare equal as two empty texts: the Public Suffix List tells them apart.
         if (internal && domain.isEmpty() && !options.pageRegistrableDomain.isEmpty()) {
-            const QStringView host = hostOf(link);
             // The page's own host, written the same way, has the page's registrable domain: the
             // common case of a page on an IP number skips the list for each of its links.
             if (!host.isEmpty() && host != QStringView(options.pageHostName)) {
