@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -10,7 +11,7 @@ namespace quorvel {
 
 QString VisibleText(const QString &text)
 {
-    static constexpr char16_t kHex[] = u"0123456789abcdef";
+    constexpr std::u16string_view kHex = u"0123456789abcdef";
     QString out;
     out.reserve(text.size());
     for (const QChar ch : text) {
@@ -95,7 +96,7 @@ void appendJsonString(QByteArray &out, QStringView text)
             *w++ = escape[1];
             continue;
         }
-        static constexpr char kHex[] = "0123456789abcdef";
+        constexpr std::string_view kHex = "0123456789abcdef";
         *w++ = '\\';
         *w++ = 'u';
         *w++ = kHex[(c >> 12) & 0xF];

@@ -17,10 +17,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

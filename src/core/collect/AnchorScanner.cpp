@@ -7,6 +7,7 @@
 #include <QChar>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -124,23 +125,23 @@ struct QuotePass
     std::string_view href;
 };
 
-constexpr QuotePass kPasses[] = {
+constexpr std::array<QuotePass, 2> kPasses = {{
     {'"', " rel=\"", " href=\""},
     {'\'', " rel='", " href='"},
-};
+}};
 
 // Where each pass's rel and href first start in a folded tag (-1: nowhere), found in one walk over
 // its "=" signs instead of a search per pass and attribute.
 struct TagMarks
 {
-    qsizetype rel[2] = {-1, -1};
-    qsizetype href[2] = {-1, -1};
+    std::array<qsizetype, 2> rel = {-1, -1};
+    std::array<qsizetype, 2> href = {-1, -1};
 };
 
 TagMarks marksOf(std::string_view tag)
 {
     TagMarks marks;
-    const qsizetype n = static_cast<qsizetype>(tag.size());
+    const auto n = static_cast<qsizetype>(tag.size());
     for (qsizetype equals = find(tag, '=', 0); equals >= 0 && equals + 1 < n; equals = find(tag, '=', equals + 1)) {
         const char quote = tag[static_cast<size_t>(equals + 1)];
         const int pass = quote == '"' ? 0 : quote == '\'' ? 1 : -1;
@@ -284,9 +285,13 @@ struct NamedReference
     char16_t character;
 };
 
-constexpr NamedReference kNamedReferences[] = {
-    {u"&amp;", u'&'}, {u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&quot;", u'"'}, {u"&apos;", u'\''},
-};
+constexpr std::array<NamedReference, 5> kNamedReferences = {{
+    {u"&amp;", u'&'},
+    {u"&lt;", u'<'},
+    {u"&gt;", u'>'},
+    {u"&quot;", u'"'},
+    {u"&apos;", u'\''},
+}};
 
 // Anchors without a closing tag of their own all run to the same later "</a>", so their texts can
 // overlap: n such anchors would hand on n times the page. A page gets a budget of anchor-text

@@ -196,8 +196,10 @@ TCollector::~TCollector()
 
 OwnedWorker<TCollector> TCollector::create(CollectionSnapshot snapshot)
 {
-    return OwnedWorker<TCollector>(std::unique_ptr<TCollector>(new TCollector(std::move(snapshot))), u"TCollector"_s,
-                                   &TCollector::run, [](TCollector *collector) { collector->abandon(); });
+    return {std::unique_ptr<TCollector>(new TCollector(std::move(snapshot))), u"TCollector"_s, &TCollector::run,
+            [](TCollector *collector) {
+                collector->abandon();
+            }};
 }
 
 void TCollector::requestStop()

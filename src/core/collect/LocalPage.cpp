@@ -55,13 +55,15 @@ FileBytes ReadRegularFile(const QString &path, qint64 maxBytes)
     FileBytes result;
     const auto tooLarge = [&] {
         result.bytes = QByteArray();
-        result.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(maxBytes / (1024 * 1024));
+        result.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(maxBytes / (1024LL * 1024));
         return result;
     };
-    if (const QFileInfo info(path); info.isDir()) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
         result.error = u"\"%1\" is a folder, not a file"_s.arg(path);
         return result;
-    } else if (info.exists() && !info.isFile()) {
+    }
+    if (info.exists() && !info.isFile()) {
         result.error = u"Cannot open file \"%1\". Not a regular file"_s.arg(path);
         return result;
     }
@@ -123,13 +125,16 @@ void ReleasePageBytes(QByteArray &bytes, qsizetype upTo)
         return; // shared: the other holder still reads them
     }
     const auto pageSize = static_cast<quintptr>(::sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<quintptr>(bytes.data());
-    const quintptr from = (begin + pageSize - 1) & ~(pageSize - 1);
-    const quintptr to = (begin + static_cast<quintptr>(std::clamp<qsizetype>(upTo, 0, bytes.size()))) & ~(pageSize - 1);
-    if (to > from) {
+    char *const data = bytes.data();
+    const auto begin = reinterpret_cast<quintptr>(data);
+    // Offsets from data of the first page boundary in the bytes and of the last one before upTo.
+    const quintptr from = ((begin + pageSize - 1) & ~(pageSize - 1)) - begin;
+    const quintptr to =
+        ((begin + static_cast<quintptr>(std::clamp<qsizetype>(upTo, 0, bytes.size()))) & ~(pageSize - 1)) - begin;
+    if (to > from && to <= static_cast<quintptr>(bytes.size())) {
         // Only whole pages inside the bytes: the array's header before them stays. A page handed
         // back reads as zeros if touched again, which the caller has promised not to do.
-        ::madvise(reinterpret_cast<void *>(from), static_cast<size_t>(to - from), MADV_DONTNEED);
+        ::madvise(data + from, static_cast<size_t>(to - from), MADV_DONTNEED);
     }
 }
 
