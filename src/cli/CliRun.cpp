@@ -153,8 +153,12 @@ public:
             return;
         }
         for (const LinkRow &row : rows) {
-            const QString line = ExportLine(row, m_format, m_separator);
-            AppendUtf8(m_out, m_terminal ? VisibleText(line) : line);
+            if (m_format == ExportFormat::Text && !m_terminal) {
+                AppendUtf8(m_out, row.link); // the text line is the link itself
+            } else {
+                const QString line = ExportLine(row, m_format, m_separator);
+                AppendUtf8(m_out, m_terminal ? VisibleText(line) : line);
+            }
             m_out += '\n';
             if (m_out.size() >= kPieceBytes) {
                 writeOut(m_out);
