@@ -35,10 +35,10 @@ std::vector<CliOption> makeOptionTable()
         option(u"separator"_s, kCollectOrCheck, u"CSV list separator (default: the locale's)"_s, u"C"_s),
         option(u"output"_s, kCollectOrCheck, u"write the export file (.csv: CSV, else a list of links)"_s, u"FILE"_s),
         option(u"head"_s, kCheckScope, u"HEAD instead of GET"_s),
-        option(u"connect-timeout"_s, kCheckScope, u"milliseconds to connect (default %1)"_s.arg(DefaultTimeoutText()),
+        option(u"connect-timeout"_s, kCheckScope, u"milliseconds to connect (default %1)"_s.arg(defaultTimeoutText()),
                u"MS"_s),
         option(u"response-timeout"_s, kCheckScope,
-               u"milliseconds to wait for an answer (default %1)"_s.arg(DefaultTimeoutText()), u"MS"_s),
+               u"milliseconds to wait for an answer (default %1)"_s.arg(defaultTimeoutText()), u"MS"_s),
         option(u"parallel"_s, kCheckScope,
                u"requests in flight, %1 to %2 (default %3)"_s.arg(kMinParallelRequests)
                    .arg(kMaxParallelRequests)
@@ -136,13 +136,13 @@ QString parseError(const QCommandLineParser &parser, const QStringList &args, co
 
 } // namespace
 
-const std::vector<CliOption> &CliOptionTable()
+const std::vector<CliOption> &cliOptionTable()
 {
     static const std::vector<CliOption> table = makeOptionTable();
     return table;
 }
 
-QString CliUsage()
+QString cliUsage()
 {
     QString text = uR"(usage: quorvel-cli collect ADDRESS [options]
        quorvel-cli check   ADDRESS [options]
@@ -151,7 +151,7 @@ QString CliUsage()
 
 ADDRESS is an http(s) address, a "file:///" address, or the path of an existing local file.
 )"_s;
-    const std::vector<CliOption> &table = CliOptionTable();
+    const std::vector<CliOption> &table = cliOptionTable();
     qsizetype width = 0;
     for (const CliOption &entry : table) {
         width = std::max(width, synopsisOf(entry.option).size());
@@ -181,7 +181,7 @@ ADDRESS is an http(s) address, a "file:///" address, or the path of an existing 
     return text;
 }
 
-std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *error)
+std::optional<CliArguments> parseCliArguments(const QStringList &args, QString *error)
 {
     CliArguments parsed;
     auto fail = [error](const QString &message) {
@@ -210,7 +210,7 @@ std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     std::vector<const CliOption *> accepted;
-    for (const CliOption &entry : CliOptionTable()) {
+    for (const CliOption &entry : cliOptionTable()) {
         if ((entry.scope & scopeOf(parsed.command)) != 0) {
             parser.addOption(entry.option);
             accepted.push_back(&entry);

@@ -11,14 +11,14 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-QString VisibleText(const QString &text)
+QString visibleText(const QString &text)
 {
     constexpr std::u16string_view kHex = u"0123456789abcdef";
     QString out;
     out.reserve(text.size());
     for (const QChar ch : text) {
         const char16_t c = ch.unicode();
-        if (!IsControlCharacter(c)) {
+        if (!isControlCharacter(c)) {
             out += ch;
         } else if (c < 0x80) {
             out += u"\\x"_s + QChar(kHex[c >> 4]) + QChar(kHex[c & 0xF]);
@@ -49,7 +49,7 @@ char *writeJsonString(char *w, QStringView text)
     const char16_t *in = text.utf16();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = in[i];
-        if (c < 0x80 && !IsControlCharacter(c) && c != u'"' && c != u'\\') {
+        if (c < 0x80 && !isControlCharacter(c) && c != u'"' && c != u'\\') {
             *w++ = static_cast<char>(c);
             continue;
         }
@@ -63,7 +63,7 @@ char *writeJsonString(char *w, QStringView text)
             *w++ = static_cast<char>(0x80 | (code & 0x3F));
             continue;
         }
-        if (!IsControlCharacter(c) && c != u'"' && c != u'\\' && !QChar::isSurrogate(c)) {
+        if (!isControlCharacter(c) && c != u'"' && c != u'\\' && !QChar::isSurrogate(c)) {
             if (c < 0x800) {
                 *w++ = static_cast<char>(0xC0 | (c >> 6));
             } else {
@@ -132,14 +132,14 @@ template <size_t N> char *writeLiteral(char *w, const char (&text)[N]) // NOLINT
 
 } // namespace
 
-QByteArray JsonString(const QString &text)
+QByteArray jsonString(const QString &text)
 {
     QByteArray out;
     appendJsonString(out, text);
     return out;
 }
 
-QByteArray RowsToJson(const LinkRows &rows)
+QByteArray rowsToJson(const LinkRows &rows)
 {
     QByteArray all;
     WriteRowsAsJson(rows, std::numeric_limits<qsizetype>::max(), [&all](const QByteArray &piece) { all += piece; });

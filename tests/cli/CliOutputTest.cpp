@@ -33,7 +33,7 @@ TEST(CliOutput, VisibleTextEscapesEveryControlCharacter)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(VisibleText(c.text), c.visible);
+        EXPECT_EQ(visibleText(c.text), c.visible);
     }
 }
 
@@ -64,13 +64,13 @@ TEST(CliOutput, JsonStringEscapesDelAndC1Controls)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(JsonString(c.text), c.json);
+        EXPECT_EQ(jsonString(c.text), c.json);
     }
 }
 
 TEST(CliOutput, RowsToJsonWritesOneObjectPerRow)
 {
-    EXPECT_EQ(RowsToJson({}), "[]\n");
+    EXPECT_EQ(rowsToJson({}), "[]\n");
     LinkRow first{.link = u"http://h.com/\u00E9"_s,
                   .follow = u"dofollow"_s,
                   .type = u"Internal"_s,
@@ -82,7 +82,7 @@ TEST(CliOutput, RowsToJsonWritesOneObjectPerRow)
     second.link = u"mailto:a@b.c"_s;
     second.response = u"200"_s;
     second.icon = kIconBroken;
-    EXPECT_EQ(RowsToJson({first, second}),
+    EXPECT_EQ(rowsToJson({first, second}),
               "[\n"
               "  {\"link\": \"http://h.com/\xC3\xA9\", \"follow\": \"dofollow\", \"type\": \"Internal\", "
               "\"anchor\": \"say \\\"hi\\\"\", \"response\": \"\", \"time\": \"\", \"icon\": 10},\n"
@@ -116,7 +116,7 @@ TEST(CliOutput, JsonInPiecesIsTheWholeJson)
         {"no rows", {}, 1, 1},
         {"a piece per row, and the closing bracket", rows, 1, 6},
         {"all in one piece", rows, 1 << 20, 1},
-        {"pieces of about two rows", rows, 2 * RowsToJson({rows[0]}).size() - 8, 0},
+        {"pieces of about two rows", rows, 2 * rowsToJson({rows[0]}).size() - 8, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -127,7 +127,7 @@ TEST(CliOutput, JsonInPiecesIsTheWholeJson)
             joined += piece;
             EXPECT_TRUE(piece.endsWith('}') || piece.endsWith("]\n")) << "a row split at: " << piece.toStdString();
         }
-        EXPECT_EQ(joined, RowsToJson(c.rows));
+        EXPECT_EQ(joined, rowsToJson(c.rows));
         if (c.pieces > 0) {
             EXPECT_EQ(static_cast<qsizetype>(pieces.size()), c.pieces);
         }
@@ -141,7 +141,7 @@ TEST(CliOutput, JsonInPiecesIsTheWholeJson)
                 writer.add(c.rows.mid(from, batchRows));
             }
             writer.finish();
-            EXPECT_EQ(written, RowsToJson(c.rows)) << batchRows << " rows a batch";
+            EXPECT_EQ(written, rowsToJson(c.rows)) << batchRows << " rows a batch";
         }
     }
 }

@@ -57,7 +57,7 @@ void appendUtf8(QString &out, char32_t c)
 
 } // namespace
 
-QString EncodeForQuery(const QString &text)
+QString encodeForQuery(const QString &text)
 {
     QString out;
     out.reserve(text.size() * 3);
@@ -81,9 +81,9 @@ QString EncodeForQuery(const QString &text)
     return out;
 }
 
-QString ContentsServiceAddress(const QString &host, const QString &address)
+QString contentsServiceAddress(const QString &host, const QString &address)
 {
-    return u"https://"_s + host + u"/services/html2txt?url="_s + EncodeForQuery(address);
+    return u"https://"_s + host + u"/services/html2txt?url="_s + encodeForQuery(address);
 }
 
 } // namespace quorvel

@@ -85,7 +85,7 @@ FlagTable makeFlags()
 
 } // namespace
 
-const FlagTable &TagFlags()
+const FlagTable &tagFlags()
 {
     static const FlagTable table = makeFlags();
     return table;

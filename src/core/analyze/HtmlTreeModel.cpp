@@ -7,7 +7,7 @@ namespace quorvel::htmlguard {
 
 HtmlTreeModel::HtmlTreeModel(const GuardLimits &limits)
     : m_limits(limits)
-    , m_flags(TagFlags())
+    , m_flags(tagFlags())
 {
     m_positions.resize(kFirstUnknownId);
 }

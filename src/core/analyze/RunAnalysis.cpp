@@ -10,7 +10,7 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &options)
+AnalysisResult runAnalysis(const QString &address, const AnalysisOptions &options)
 {
     QElapsedTimer timer;
     timer.start();
@@ -25,9 +25,9 @@ AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &option
     fetch.userAgent = options.userAgent;
     fetch.cancel = options.stop;
 
-    const bool local = IsLocalAddress(address);
+    const bool local = isLocalAddress(address);
     if (local) {
-        const PageText page = ReadLocalPage(address);
+        const PageText page = readLocalPage(address);
         result.source = page.text;
         result.pageError = page.error;
     } else {
@@ -39,9 +39,9 @@ AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &option
     QString note;
     QString renderedText;
     if (!stopped()) {
-        const PageAnalysis analysis = AnalyzeHtml(result.source);
+        const PageAnalysis analysis = analyzeHtml(result.source);
         result.title = analysis.title;
-        result.description = MemoText(analysis.description);
+        result.description = memoText(analysis.description);
         result.h1 = analysis.h1;
         result.h2 = analysis.h2;
         result.h3 = analysis.h3;
@@ -59,8 +59,8 @@ AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &option
         }
     } else {
         // A stopped analysis still asks: the fetch ends at once and its message is the error.
-        const FetchedPage contents = FetchPage(ContentsServiceAddress(options.contentsHost, address), fetch);
-        result.contents = MemoText(contents.text);
+        const FetchedPage contents = FetchPage(contentsServiceAddress(options.contentsHost, address), fetch);
+        result.contents = memoText(contents.text);
         if (result.contents.isEmpty()) {
             result.contentsError = contents.error;
         }
@@ -70,7 +70,7 @@ AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &option
     }
 
     result.counts =
-        CountsFor(result.url, result.title, result.description, result.h1, result.h2, result.h3, result.contents);
+        countsFor(result.url, result.title, result.description, result.h1, result.h2, result.h3, result.contents);
     if (!stopped()) {
         result.images = ImagesListele(result.source);
     }

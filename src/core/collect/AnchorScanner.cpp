@@ -206,7 +206,7 @@ QString anchorTextOf(QStringView raw)
     if (!raw.contains(u'&')) {
         return trimControl(raw).toString(); // nothing to decode: one copy, already trimmed
     }
-    const QString decoded = DecodeCharacterReferences(raw);
+    const QString decoded = decodeCharacterReferences(raw);
     const QStringView trimmed = trimControl(QStringView(decoded));
     return trimmed.size() == decoded.size() ? decoded : trimmed.toString();
 }
@@ -663,7 +663,7 @@ void ScanAnchorsUtf8(QByteArrayView page, const QString &base, const AnchorSink 
     scanAnchorsIn(page.data(), page.size(), texts, base, sink);
 }
 
-qsizetype CountAnchorTags(QStringView page)
+qsizetype countAnchorTags(QStringView page)
 {
     return countAnchorTags(page.utf16(), page.size());
 }
@@ -673,7 +673,7 @@ qsizetype CountAnchorTagsUtf8(QByteArrayView page)
     return countAnchorTags(page.data(), page.size());
 }
 
-QString DecodeCharacterReferences(QStringView text)
+QString decodeCharacterReferences(QStringView text)
 {
     qsizetype amp = text.indexOf(u'&');
     if (amp < 0) {

@@ -18,7 +18,7 @@ using AnchorSink =
 // previous one ended.
 void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink &sink);
 // The same for a page held as valid UTF-8 without a byte-order mark: the same calls as for its
-// decoded text with every line end made CR LF (DecodeLocalFile), without holding that text.
+// decoded text with every line end made CR LF (decodeLocalFile), without holding that text.
 // passed, when given, is called now and then with a position before which the scan will read
 // nothing more of the page: the caller may hand that memory back.
 using ScanPassed = std::function<void(qsizetype position)>;
@@ -26,11 +26,11 @@ void ScanAnchorsUtf8(QByteArrayView page, const QString &base, const AnchorSink 
 
 // How many "<a " (either case) the page holds: what a list of the scan's rows may reserve. A tag
 // usually yields at most one link; when the rows outnumber the tags the list simply grows.
-qsizetype CountAnchorTags(QStringView page);
+qsizetype countAnchorTags(QStringView page);
 qsizetype CountAnchorTagsUtf8(QByteArrayView page);
 
 // Decodes the five named references and numeric ones (decimal, or hex after x, X or $); every other
 // ampersand sequence stays as written.
-QString DecodeCharacterReferences(QStringView text);
+QString decodeCharacterReferences(QStringView text);
 
 } // namespace quorvel

@@ -19,27 +19,27 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-bool IsLocalAddress(const QString &address)
+bool isLocalAddress(const QString &address)
 {
     return address.startsWith(u"file:///"_s);
 }
 
-QString LocalPathOf(const QString &address)
+QString localPathOf(const QString &address)
 {
     return address.mid(7);
 }
 
-QString LocalAddressOf(const QString &path)
+QString localAddressOf(const QString &path)
 {
     return u"file://"_s + path;
 }
 
-QString DecodeLocalFile(const QByteArray &bytes)
+QString decodeLocalFile(const QByteArray &bytes)
 {
-    return normaliseLineEnds(DecodeLocalBytes(bytes));
+    return normaliseLineEnds(decodeLocalBytes(bytes));
 }
 
-QString DecodeLocalBytes(const QByteArray &bytes)
+QString decodeLocalBytes(const QByteArray &bytes)
 {
     // Stateless, so a sequence cut off at the end of the file counts as invalid too.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -50,7 +50,7 @@ QString DecodeLocalBytes(const QByteArray &bytes)
     return text;
 }
 
-FileBytes ReadRegularFile(const QString &path, qint64 maxBytes)
+FileBytes readRegularFile(const QString &path, qint64 maxBytes)
 {
     FileBytes result;
     const auto tooLarge = [&] {
@@ -106,7 +106,7 @@ PageSource PageSourceOf(QByteArray &&bytes)
     if (!QByteArrayView(bytes).isValidUtf8()) {
         // The bytes go before the line ends are normalised, in the text's own storage: the page
         // is never held twice as text.
-        QString text = DecodeLocalBytes(bytes);
+        QString text = decodeLocalBytes(bytes);
         bytes = QByteArray();
         page.text = normaliseLineEnds(std::move(text));
         return page;
@@ -140,7 +140,7 @@ void ReleasePageBytes(QByteArray &bytes, qsizetype upTo)
 
 PageSource ReadLocalPageSource(const QString &address)
 {
-    FileBytes file = ReadRegularFile(LocalPathOf(address), kPageMaxBytes);
+    FileBytes file = readRegularFile(localPathOf(address), kPageMaxBytes);
     if (!file.error.isEmpty()) {
         PageSource page;
         page.error = std::move(file.error);
@@ -149,17 +149,17 @@ PageSource ReadLocalPageSource(const QString &address)
     return PageSourceOf(std::move(file.bytes));
 }
 
-PageText ReadLocalPage(const QString &address)
+PageText readLocalPage(const QString &address)
 {
     PageText page;
-    FileBytes file = ReadRegularFile(LocalPathOf(address), kPageMaxBytes);
+    FileBytes file = readRegularFile(localPathOf(address), kPageMaxBytes);
     if (!file.error.isEmpty()) {
         page.error = std::move(file.error);
         return page;
     }
     // The bytes go before the line ends are normalised, and the text is normalised in its own
     // storage: the page is never held twice as text.
-    QString text = DecodeLocalBytes(file.bytes);
+    QString text = decodeLocalBytes(file.bytes);
     file.bytes = QByteArray();
     page.text = normaliseLineEnds(std::move(text));
     return page;

@@ -402,7 +402,7 @@ QByteArray declaredInPage(QByteArray label)
 
 } // namespace
 
-QString DecodeBody(const QByteArray &contentType, const QByteArray &body)
+QString decodeBody(const QByteArray &contentType, const QByteArray &body)
 {
     // A byte-order mark is the strongest evidence there is: it wins over every declaration.
     const ByteOrderMark bom = byteOrderMarkOf(body);

@@ -461,7 +461,7 @@ void configure(Transfer &t, const HttpRequest &request)
     CURL *e = t.easy;
     curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer);
-    curl_easy_setopt(e, CURLOPT_URL, RequestUrlBytes(request.url).constData());
+    curl_easy_setopt(e, CURLOPT_URL, requestUrlBytes(request.url).constData());
     t.url = request.url;
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
@@ -537,12 +537,12 @@ QByteArray HttpResult::header(QByteArrayView name) const
     return {};
 }
 
-QString TotalTimeoutMessage(int totalTimeoutMs)
+QString totalTimeoutMessage(int totalTimeoutMs)
 {
     return u"The answer took longer than %1 ms"_s.arg(totalTimeoutMs);
 }
 
-QByteArray RequestUrlBytes(const QString &address)
+QByteArray requestUrlBytes(const QString &address)
 {
     const QByteArray utf8 = address.toUtf8();
     qsizetype from = utf8.size();
@@ -659,7 +659,7 @@ void HttpSession::Impl::checkDeadlines(Clock::time_point now)
             due.emplace_back(t, u"No data received for %1 ms"_s.arg(t->idleTimeoutMs));
         } else if (t->totalTimeoutMs > 0 && now - t->totalStart >= std::chrono::milliseconds(t->totalTimeoutMs)) {
             // A server that trickles a byte now and then never trips the idle bound.
-            due.emplace_back(t, TotalTimeoutMessage(t->totalTimeoutMs));
+            due.emplace_back(t, totalTimeoutMessage(t->totalTimeoutMs));
         }
     }
     for (const auto &[t, reason] : due) {
@@ -744,7 +744,7 @@ void HttpSession::start(const HttpRequest &request, Done done)
         return;
     }
     if (t->totalTimeoutMs > 0 && t->started - t->totalStart >= std::chrono::milliseconds(t->totalTimeoutMs)) {
-        d->end(t, CURLE_OK, TotalTimeoutMessage(t->totalTimeoutMs));
+        d->end(t, CURLE_OK, totalTimeoutMessage(t->totalTimeoutMs));
         return;
     }
     t->easy = d->multi ? curl_easy_init() : nullptr;
@@ -820,7 +820,7 @@ HttpResult HttpSession::perform(const HttpRequest &request)
     return out;
 }
 
-HttpResult PerformRequest(const HttpRequest &request)
+HttpResult performRequest(const HttpRequest &request)
 {
     HttpSession session;
     return session.perform(request);

@@ -74,8 +74,8 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
     HttpRequest request;
     request.method = options.useHead ? HttpMethod::Head : HttpMethod::Get;
     request.userAgent = options.userAgent;
-    request.connectTimeoutMs = TimeoutFromText(options.connectTimeout, kPageConnectTimeoutMs);
-    request.idleTimeoutMs = TimeoutFromText(options.responseTimeout, kPageIdleTimeoutMs);
+    request.connectTimeoutMs = timeoutFromText(options.connectTimeout, kPageConnectTimeoutMs);
+    request.idleTimeoutMs = timeoutFromText(options.responseTimeout, kPageIdleTimeoutMs);
     // A server that trickles a byte now and then never trips the idle bound: the whole request gets
     // the connection time-out plus the response time-out.
     request.totalTimeoutMs = int(
@@ -122,7 +122,7 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
                 deliver(row, TURLStatus{url, 0, QString(), u"EMAIL"_s, QString()});
                 continue;
             }
-            if (!IsCheckedAddress(url)) {
+            if (!isCheckedAddress(url)) {
                 // Nothing to request: a scheme-less href of a local page would be taken for a host.
                 deliver(row, TURLStatus{url, 0, QString(), QString(), QString()});
                 continue;
@@ -150,12 +150,12 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
 
 } // namespace
 
-bool IsCheckedAddress(const QString &link)
+bool isCheckedAddress(const QString &link)
 {
     return startsWithAsciiCI(link, u"http://") || startsWithAsciiCI(link, u"https://");
 }
 
-int IconForStatus(int code)
+int iconForStatus(int code)
 {
     if (code == 200) {
         return kIconOk;
@@ -169,7 +169,7 @@ int IconForStatus(int code)
     return kIconNone;
 }
 
-int TimeoutFromText(const QString &text, int fallbackMs)
+int timeoutFromText(const QString &text, int fallbackMs)
 {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
@@ -224,7 +224,7 @@ void LinkChecker::run()
     Q_EMIT finished(outcome.stopped);
 }
 
-LinkCheckResults CheckLinks(const QStringList &links, const LinkCheckOptions &options, const std::atomic<bool> *cancel,
+LinkCheckResults checkLinks(const QStringList &links, const LinkCheckOptions &options, const std::atomic<bool> *cancel,
                             const std::function<void(int, const TURLStatus &)> &progress)
 {
     const int parallel = effectiveParallel(options.parallel);

@@ -110,7 +110,7 @@ QString valueOf(Value value, const QString &target)
 
 } // namespace
 
-QList<WebTool> WebToolsInMenuOrder()
+QList<WebTool> webToolsInMenuOrder()
 {
     QList<WebTool> tools;
     for (const WebToolEntry &entry : kWebTools) {
@@ -119,32 +119,32 @@ QList<WebTool> WebToolsInMenuOrder()
     return tools;
 }
 
-QList<WebTool> IndexTools()
+QList<WebTool> indexWebTools()
 {
     return {WebTool::Google, WebTool::Yahoo, WebTool::Bing, WebTool::Yandex};
 }
 
-QString CheckIndexCaption()
+QString checkIndexCaption()
 {
     return u"Check Index"_s;
 }
 
-QString AllIndexCaption()
+QString allIndexCaption()
 {
     return u"All"_s;
 }
 
-QString WebToolCaption(WebTool tool)
+QString webToolCaption(WebTool tool)
 {
     return entryOf(tool).caption.toString();
 }
 
-QString WebToolObjectName(WebTool tool)
+QString webToolObjectName(WebTool tool)
 {
     return entryOf(tool).objectName.toString();
 }
 
-QString WebToolAddress(WebTool tool, const QString &target)
+QString webToolAddress(WebTool tool, const QString &target)
 {
     const WebToolEntry &entry = entryOf(tool);
     QString address = entry.before.toString();
@@ -153,7 +153,7 @@ QString WebToolAddress(WebTool tool, const QString &target)
     return address;
 }
 
-QList<FixedTool> FixedToolsInMenuOrder()
+QList<FixedTool> fixedToolsInMenuOrder()
 {
     QList<FixedTool> tools;
     for (const FixedToolEntry &entry : kFixedTools) {
@@ -162,23 +162,23 @@ QList<FixedTool> FixedToolsInMenuOrder()
     return tools;
 }
 
-QString FixedToolCaption(FixedTool tool)
+QString fixedToolCaption(FixedTool tool)
 {
     return entryOf(tool).caption.toString();
 }
 
-QString FixedToolObjectName(FixedTool tool)
+QString fixedToolObjectName(FixedTool tool)
 {
     return entryOf(tool).objectName.toString();
 }
 
-QString FixedToolAddress(FixedTool tool)
+QString fixedToolAddress(FixedTool tool)
 {
     return entryOf(tool).address.toString();
 }
 
-std::optional<QString> RowTarget(const QString &popupSource, const std::optional<QString> &selectedRowLink,
-                                 const QString &urlBoxText)
+std::optional<QString> rowTargetOf(const QString &popupSource, const std::optional<QString> &selectedRowLink,
+                                   const QString &urlBoxText)
 {
     if (popupSource == u"List") {
         return selectedRowLink;

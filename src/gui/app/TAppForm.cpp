@@ -111,7 +111,7 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
     buildMenus();
     setAcceptDrops(true);
     m_dataFolder =
-        ChooseDataFolder(m_environment.programFolder, m_companyName, m_appProductName, m_environment.configHome);
+        chooseDataFolder(m_environment.programFolder, m_companyName, m_appProductName, m_environment.configHome);
     m_settings.emplace(SettingsStore::inFolder(m_dataFolder));
     applyStoredOptions();
     connectOptionWriters();
@@ -125,7 +125,7 @@ void TAppForm::applyStoredOptions()
 {
     // The values go to the controls before their change handlers are connected: a start-up writes
     // nothing.
-    const OptionValues values = LoadOptions(m_settings->store());
+    const OptionValues values = loadOptions(m_settings->store());
     m_urlBox->setEditText(values.startUrl);
     setHistory(HistoryEkle(m_dataFolder, QString()).lines);
     m_showOptions->setChecked(values.showOptions);
@@ -201,7 +201,7 @@ TAppForm::~TAppForm() = default;
 
 void TAppForm::readIdentity()
 {
-    const AppIdentity identity = ReadAppIdentity(m_environment.programFile);
+    const AppIdentity identity = readAppIdentity(m_environment.programFile);
     m_startupError = identity.error;
     m_appProductName = identity.AppProductName;
     m_appVersion = identity.AppVersion;
@@ -279,7 +279,7 @@ void TAppForm::buildWindow()
     m_agentBox->setObjectName(u"ComboBox1"_s);
     m_agentBox->setEditable(true);
     m_agentBox->setInsertPolicy(QComboBox::NoInsert);
-    m_agentBox->addItems(AgentList());
+    m_agentBox->addItems(agentList());
     m_agentBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_agentBox->setMinimumContentsLength(20);
     m_agentBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -379,28 +379,28 @@ void TAppForm::buildWindow()
     auto *panel3 = panel(u"Panel3"_s, 45, central);
     m_findButton = new QPushButton(panel3);
     m_findButton->setObjectName(u"Button1"_s);
-    m_findButton->setIcon(NamedIcon(u"search"_s));
+    m_findButton->setIcon(namedIcon(u"search"_s));
     m_findButton->setIconSize(QSize(32, 32));
     m_findButton->setToolTip(u"Find"_s);
     m_exportButton = new QPushButton(panel3);
     m_exportButton->setObjectName(u"Button3"_s);
-    m_exportButton->setIcon(NamedIcon(u"document-save"_s));
+    m_exportButton->setIcon(namedIcon(u"document-save"_s));
     m_exportButton->setIconSize(QSize(32, 32));
     m_exportButton->setToolTip(u"Export to File"_s);
     m_brokenButton = new QPushButton(u"Check Broken Links"_s, panel3);
     m_brokenButton->setObjectName(u"Button2"_s);
-    m_brokenButton->setIcon(NamedIcon(u"link_break"_s));
+    m_brokenButton->setIcon(namedIcon(u"link_break"_s));
     m_brokenButton->setIconSize(QSize(32, 32));
     m_brokenButton->setToolTip(u"Check Broken Links"_s);
-    FitWidthToCaptions(*m_brokenButton, {kCheckBrokenLinks, kStop});
+    fitWidthToCaptions(*m_brokenButton, {kCheckBrokenLinks, kStop});
     panel3->layout()->addWidget(m_findButton);
     panel3->layout()->addWidget(m_exportButton);
     panel3->layout()->addWidget(m_brokenButton);
     static_cast<QHBoxLayout *>(panel3->layout())->addStretch(1);
-    m_feedbackButton = new QPushButton(NamedIcon(u"feedback"_s), u"Send Feedback..."_s, panel3);
+    m_feedbackButton = new QPushButton(namedIcon(u"feedback"_s), u"Send Feedback..."_s, panel3);
     m_feedbackButton->setObjectName(u"Button4"_s);
     m_feedbackButton->setIconSize(QSize(32, 32));
-    m_aboutButton = new QPushButton(NamedIcon(u"about"_s), u"About..."_s, panel3);
+    m_aboutButton = new QPushButton(namedIcon(u"about"_s), u"About..."_s, panel3);
     m_aboutButton->setObjectName(u"Button5"_s);
     m_aboutButton->setIconSize(QSize(32, 32));
     panel3->layout()->addWidget(m_feedbackButton);
@@ -428,7 +428,7 @@ void TAppForm::buildWindow()
     status->addPermanentWidget(m_checkProgress);
     setStatusBar(status);
 
-    CentreOnScreen(*this, QSize(729, 455));
+    centreOnScreen(*this, QSize(729, 455));
     setKeyboardOrder();
 
     // A file dropped anywhere on the window goes to the URL box by the window's own rule, never as
@@ -468,7 +468,7 @@ void TAppForm::buildWindow()
             return;
         }
         QString error;
-        if (!WriteExportFile(dialog.selectedFiles().first(), m_model->rows(), m_localeListSeparator, &error)) {
+        if (!writeExportFile(dialog.selectedFiles().first(), m_model->rows(), m_localeListSeparator, &error)) {
             QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), error);
         }
     });
@@ -531,19 +531,19 @@ void TAppForm::buildMenus()
     file->addAction(u"Exit"_s, this, [] { QCoreApplication::quit(); })->setObjectName(u"Exit1"_s);
 
     QMenu *results = bar->addMenu(u"Results"_s);
-    QAction *find = results->addAction(NamedIcon(u"search"_s), u"Find..."_s, m_findButton, &QPushButton::click);
+    QAction *find = results->addAction(namedIcon(u"search"_s), u"Find..."_s, m_findButton, &QPushButton::click);
     find->setObjectName(u"Search1"_s);
     find->setShortcut(QKeySequence(u"Ctrl+F"_s));
-    results->addAction(NamedIcon(u"document-save"_s), u"Export to File..."_s, m_exportButton, &QPushButton::click)
+    results->addAction(namedIcon(u"document-save"_s), u"Export to File..."_s, m_exportButton, &QPushButton::click)
         ->setObjectName(u"ExporttoFile1"_s);
-    results->addAction(NamedIcon(u"link_break"_s), kCheckBrokenLinks, m_brokenButton, &QPushButton::click)
+    results->addAction(namedIcon(u"link_break"_s), kCheckBrokenLinks, m_brokenButton, &QPushButton::click)
         ->setObjectName(u"FindBrokenLinks1"_s);
 
     QMenu *tools = bar->addMenu(u"Tools"_s);
-    for (const FixedTool tool : FixedToolsInMenuOrder()) {
-        QAction *item = tools->addAction(NamedIcon(u"html"_s), FixedToolCaption(tool), this,
-                                         [this, tool] { openAddress(FixedToolAddress(tool)); });
-        item->setObjectName(FixedToolObjectName(tool));
+    for (const FixedTool tool : fixedToolsInMenuOrder()) {
+        QAction *item = tools->addAction(namedIcon(u"html"_s), fixedToolCaption(tool), this,
+                                         [this, tool] { openAddress(fixedToolAddress(tool)); });
+        item->setObjectName(fixedToolObjectName(tool));
     }
 
     QMenu *settings = bar->addMenu(u"Settings"_s);
@@ -561,9 +561,9 @@ void TAppForm::buildMenus()
         windowContext(),
         m_environment.showUpdateIni.isEmpty() ? ShowUpdateSetting() : ShowUpdateSetting(m_environment.showUpdateIni),
         updates, this);
-    help->addAction(NamedIcon(u"feedback"_s), u"Send Feedback..."_s, this, &TAppForm::onSendFeedback)
+    help->addAction(namedIcon(u"feedback"_s), u"Send Feedback..."_s, this, &TAppForm::onSendFeedback)
         ->setObjectName(u"SendFeedback1"_s);
-    help->addAction(NamedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
+    help->addAction(namedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
     connect(m_feedbackButton, &QPushButton::clicked, this, &TAppForm::onSendFeedback);
     connect(m_aboutButton, &QPushButton::clicked, this, &TAppForm::onAbout);
 }
@@ -571,17 +571,17 @@ void TAppForm::buildMenus()
 void TAppForm::addWebToolItems(QMenu *menu)
 {
     const QString suffix = menu == m_popupMenu2 ? u"_2"_s : QString();
-    QMenu *index = menu->addMenu(CheckIndexCaption());
+    QMenu *index = menu->addMenu(checkIndexCaption());
     index->setObjectName(u"CheckIndex1"_s + suffix);
-    const QList<WebTool> indexTools = IndexTools();
-    for (const WebTool tool : WebToolsInMenuOrder()) {
+    const QList<WebTool> indexTools = indexWebTools();
+    for (const WebTool tool : webToolsInMenuOrder()) {
         QMenu *target = indexTools.contains(tool) ? index : menu;
-        target->addAction(WebToolCaption(tool), this, [this, tool] { openWebTool(tool); })
-            ->setObjectName(WebToolObjectName(tool) + suffix);
+        target->addAction(webToolCaption(tool), this, [this, tool] { openWebTool(tool); })
+            ->setObjectName(webToolObjectName(tool) + suffix);
         if (tool == indexTools.constLast()) {
             // "All" runs the four index checks in order, each applying the row-target rule itself.
             index
-                ->addAction(AllIndexCaption(), this,
+                ->addAction(allIndexCaption(), this,
                             [this, indexTools] {
                                 for (const WebTool each : indexTools) {
                                     openWebTool(each);
@@ -595,7 +595,7 @@ void TAppForm::addWebToolItems(QMenu *menu)
 void TAppForm::openWebTool(WebTool tool)
 {
     if (const std::optional<QString> target = rowTarget()) {
-        openAddress(WebToolAddress(tool, *target));
+        openAddress(webToolAddress(tool, *target));
     }
 }
 
@@ -604,10 +604,10 @@ void TAppForm::onResetToDefaults()
     const int answer = ShowCaptionDialog(this, LookupText(u"Restart Application?"_s), DialogKind::Confirmation,
                                          {DialogButton::Yes, DialogButton::No}, LookupText(u"Confirmation"_s),
                                          {LookupText(u"Yes"_s), LookupText(u"No"_s)});
-    if (answer != DialogResultCode(DialogButton::Yes)) {
+    if (answer != dialogResultCode(DialogButton::Yes)) {
         return;
     }
-    RemoveStoredOptions(m_dataFolder);
+    removeStoredOptions(m_dataFolder);
     if (m_environment.restart) {
         m_environment.restart();
         return;
@@ -618,7 +618,7 @@ void TAppForm::onResetToDefaults()
 
 void TAppForm::setLocalFile(const QString &path)
 {
-    m_urlBox->setEditText(LocalAddressOf(path));
+    m_urlBox->setEditText(localAddressOf(path));
 }
 
 void TAppForm::setPanelsEnabled(bool enabled)
@@ -684,7 +684,7 @@ void TAppForm::startRun()
     setPanelsEnabled(false);
     m_brokenButton->setEnabled(false);
 
-    const QString address = FixUpAddress(m_urlBox->currentText());
+    const QString address = fixUpAddress(m_urlBox->currentText());
     if (address != m_urlBox->currentText()) {
         m_urlBox->setEditText(address);
     }
@@ -865,7 +865,7 @@ void TAppForm::onFind()
 
 void TAppForm::onFindNext(const QString &text)
 {
-    m_findPosition = FindNextRow(m_model->rows(), text, m_findPosition);
+    m_findPosition = findNextRow(m_model->rows(), text, m_findPosition);
     if (m_findPosition < 0) {
         // The old match must not look like the answer.
         m_list->clearSelection();
@@ -906,12 +906,12 @@ void TAppForm::onAnalyzeUrl()
     }
     // The fetches and the parse run off the UI thread; the window opens when they are done.
     const quint64 analysis = ++m_lastAnalysis;
-    m_analyses.emplace(analysis, RunOwned<AnalysisResult>(
+    m_analyses.emplace(analysis, runOwned<AnalysisResult>(
                                      u"Analysis"_s, this,
                                      [address = *target, options](const std::atomic<bool> &stop) {
                                          AnalysisOptions stoppable = options;
                                          stoppable.stop = &stop;
-                                         return RunAnalysis(address, stoppable);
+                                         return runAnalysis(address, stoppable);
                                      },
                                      [this, analysis](AnalysisResult result) {
                                          m_analyses.erase(analysis);
@@ -972,7 +972,7 @@ bool TAppForm::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_V && key->modifiers() == Qt::ControlModifier) {
             // Pasted line breaks become blanks, so the box keeps one line.
-            m_urlBox->lineEdit()->insert(PasteText(QGuiApplication::clipboard()->text()));
+            m_urlBox->lineEdit()->insert(pasteText(QGuiApplication::clipboard()->text()));
             return true;
         }
     }
@@ -1002,7 +1002,7 @@ void TAppForm::onCheckBrokenLinksClicked()
     }
     m_model->resetCheckCells();
 
-    const QStringList links = LinksOf(m_model->rows());
+    const QStringList links = linksOfRows(m_model->rows());
     LinkCheckOptions options;
     options.userAgent = m_requestAgent;
     options.useHead = m_useHead->isChecked();

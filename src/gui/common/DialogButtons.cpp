@@ -40,7 +40,7 @@ const ButtonEntry &entryOf(DialogButton button)
 
 } // namespace
 
-QList<DialogButton> OrderedButtons(const QList<DialogButton> &set)
+QList<DialogButton> orderedButtons(const QList<DialogButton> &set)
 {
     QList<DialogButton> ordered;
     for (const ButtonEntry &entry : kButtons) {
@@ -51,17 +51,17 @@ QList<DialogButton> OrderedButtons(const QList<DialogButton> &set)
     return ordered;
 }
 
-QString StandardCaption(DialogButton button)
+QString standardCaption(DialogButton button)
 {
     return entryOf(button).caption.toString();
 }
 
-int DialogResultCode(DialogButton button)
+int dialogResultCode(DialogButton button)
 {
     return entryOf(button).result;
 }
 
-std::optional<DialogButton> DefaultButton(const QList<DialogButton> &set)
+std::optional<DialogButton> defaultButtonOf(const QList<DialogButton> &set)
 {
     for (const DialogButton candidate : {DialogButton::Ok, DialogButton::Yes, DialogButton::Retry}) {
         if (set.contains(candidate)) {
@@ -71,12 +71,12 @@ std::optional<DialogButton> DefaultButton(const QList<DialogButton> &set)
     return std::nullopt;
 }
 
-QStringList CaptionAssignment(const QList<DialogButton> &set, const QStringList &captions)
+QStringList captionAssignment(const QList<DialogButton> &set, const QStringList &captions)
 {
     QStringList assigned;
-    const QList<DialogButton> ordered = OrderedButtons(set);
+    const QList<DialogButton> ordered = orderedButtons(set);
     for (qsizetype p = 0; p < ordered.size(); ++p) {
-        assigned.append(p < captions.size() ? captions[p] : StandardCaption(ordered[p]));
+        assigned.append(p < captions.size() ? captions[p] : standardCaption(ordered[p]));
     }
     return assigned;
 }

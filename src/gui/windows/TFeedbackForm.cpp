@@ -78,7 +78,7 @@ void TFeedbackForm::buildWindow()
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
     setWindowTitle(m_context.appProductName + u' ' + LookupText(u"feedback"_s));
-    setWindowIcon(NamedIcon(u"feedback"_s));
+    setWindowIcon(namedIcon(u"feedback"_s));
 
     m_likePanel = buildChoicePanel(u"Panel4"_s, u"like"_s, u"Image1"_s, LookupText(kLikeLine.toString()));
     m_likePanel->setGeometry(kLikePanel);
@@ -125,7 +125,7 @@ void TFeedbackForm::buildWindow()
     m_email->setGeometry(edit);
     m_label3->setBuddy(m_email);
 
-    m_sendButton = new QPushButton(NamedIcon(u"feedback"_s), LookupText(u"Send"_s), this);
+    m_sendButton = new QPushButton(namedIcon(u"feedback"_s), LookupText(u"Send"_s), this);
     m_sendButton->setObjectName(u"BitBtn1"_s);
     m_sendButton->setIconSize(QSize(16, 16));
     // Enter in the e-mail box does not send; the button sends on a click, Space or Enter on itself.
@@ -159,7 +159,7 @@ QFrame *TFeedbackForm::buildChoicePanel(const QString &name, const QString &pict
     auto *picture = new QLabel(panel);
     picture->setObjectName(pictureObject);
     picture->setGeometry(10, 8, 32, 32);
-    picture->setPixmap(WindowPixmap(pictureName, QSize(32, 32), devicePixelRatioF()));
+    picture->setPixmap(windowPixmap(pictureName, QSize(32, 32), devicePixelRatioF()));
 
     auto *caption = new QLabel(text, panel);
     caption->setObjectName(name + u"Caption"_s);
@@ -234,25 +234,25 @@ void TFeedbackForm::onSendClicked()
         return;
     }
     const QString email = trimControl(m_email->text());
-    if (!email.isEmpty() && !IsValidEmail(email)) {
+    if (!email.isEmpty() && !isValidEmail(email)) {
         m_email->setFocus();
         m_context.message(this, DialogKind::Error, LookupText(u"Failure"_s), LookupText(u"Invalid e-mail address!"_s));
         return;
     }
 
     const QStringList fields =
-        FeedbackFields(m_context.appTitle, m_context.appVersion, FeedbackMessage(choice, message), email);
+        feedbackFields(m_context.appTitle, m_context.appVersion, FeedbackMessage(choice, message), email);
     const QStringList addresses = m_context.site().feedbackUrls();
     const PostFormOptions options = m_options;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     m_busyCursor = true;
     m_sendButton->setEnabled(false);
-    m_post = RunOwned<FeedbackOutcome>(
+    m_post = runOwned<FeedbackOutcome>(
         u"TFeedbackForm post"_s, this,
         [addresses, fields, options](const std::atomic<bool> &cancel) {
             PostFormOptions bounded = options;
             bounded.cancel = &cancel;
-            return SendFeedback(addresses, fields, bounded);
+            return sendFeedback(addresses, fields, bounded);
         },
         [this](FeedbackOutcome outcome) {
             m_post.reset();

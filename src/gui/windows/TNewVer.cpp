@@ -100,7 +100,7 @@ TNewVer::TNewVer(WindowContext context, QString latestVersion, QString downloadA
 
     m_close = new QPushButton(m_panel1);
     m_close->setObjectName(u"Button1"_s);
-    m_close->setIcon(WindowPicture(u"close"_s));
+    m_close->setIcon(windowPicture(u"close"_s));
     m_close->setIconSize(QSize(16, 16));
     m_close->setFlat(true);
     m_close->setCursor(Qt::PointingHandCursor);
