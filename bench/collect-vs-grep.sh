@@ -14,6 +14,12 @@ set -eu
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$repo/build/release}
+if [ ! -d "$build" ]; then
+    echo "no build directory $build: build the release preset first" >&2
+    exit 2
+fi
+# Absolute, so that the page's address is a "file:///" one whatever the directory given.
+build=$(cd "$build" && pwd)
 runs=${2:-5}
 cli=$build/src/cli/quorvel-cli
 generator=$build/bench/quorvel_collect_bench

@@ -1,6 +1,11 @@
 #include "cli/CliOutput.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <string_view>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -8,7 +13,7 @@ namespace quorvel {
 
 QString visibleText(const QString &text)
 {
-    static constexpr char16_t kHex[] = u"0123456789abcdef";
+    constexpr std::u16string_view kHex = u"0123456789abcdef";
     QString out;
     out.reserve(text.size());
     for (const QChar ch : text) {
@@ -28,18 +33,18 @@ namespace {
 
 // Appends text as a JSON string, quotes included, written straight into out: a run of characters
 // that need no escape is encoded as UTF-8 in place, without a temporary per field.
-void appendJsonString(QByteArray &out, QStringView text)
+// The most bytes writeJsonString writes for a text: 6 per unit (an escape), and the quotes.
+qsizetype jsonStringBound(QStringView text)
+{
+    return 6 * text.size() + 2;
+}
+
+// Writes text as a JSON string, quotes included, at w, which has room for jsonStringBound(text)
+// bytes; returns the end of what it wrote. A run of characters that need no escape is encoded as
+// UTF-8 in place, without a temporary per field.
+char *writeJsonString(char *w, QStringView text)
 {
     const qsizetype n = text.size();
-    // At most 6 bytes per unit (an escape), plus the quotes.
-    const qsizetype start = out.size();
-    const qsizetype most = start + 6 * n + 2;
-    if (most > out.capacity()) {
-        out.reserve(std::max(most, 2 * out.capacity()));
-    }
-    out.resize(most);
-    char *const begin = out.data();
-    char *w = begin + start;
     *w++ = '"';
     const char16_t *in = text.utf16();
     for (qsizetype i = 0; i < n; ++i) {
@@ -93,7 +98,7 @@ void appendJsonString(QByteArray &out, QStringView text)
             *w++ = escape[1];
             continue;
         }
-        static constexpr char kHex[] = "0123456789abcdef";
+        constexpr std::string_view kHex = "0123456789abcdef";
         *w++ = '\\';
         *w++ = 'u';
         *w++ = kHex[(c >> 12) & 0xF];
@@ -102,7 +107,27 @@ void appendJsonString(QByteArray &out, QStringView text)
         *w++ = kHex[c & 0xF];
     }
     *w++ = '"';
-    out.truncate(w - begin);
+    return w;
+}
+
+// Appends text as a JSON string, quotes included.
+void appendJsonString(QByteArray &out, QStringView text)
+{
+    const qsizetype start = out.size();
+    const qsizetype most = start + jsonStringBound(text);
+    if (most > out.capacity()) {
+        out.reserve(std::max(most, 2 * out.capacity()));
+    }
+    out.resize(most);
+    char *const begin = out.data();
+    out.truncate(writeJsonString(begin + start, text) - begin);
+}
+
+// Copies a text known when compiling, without its terminating zero; returns the end.
+template <size_t N> char *writeLiteral(char *w, const char (&text)[N]) // NOLINT(modernize-avoid-c-arrays)
+{
+    std::memcpy(w, text, N - 1);
+    return w + N - 1;
 }
 
 } // namespace
@@ -116,30 +141,86 @@ QByteArray jsonString(const QString &text)
 
 QByteArray rowsToJson(const LinkRows &rows)
 {
-    if (rows.isEmpty()) {
-        return "[]\n";
+    QByteArray all;
+    WriteRowsAsJson(rows, std::numeric_limits<qsizetype>::max(), [&all](const QByteArray &piece) { all += piece; });
+    return all;
+}
+
+void WriteRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write)
+{
+    JsonRowsWriter writer(chunkBytes, write);
+    writer.add(rows);
+    writer.finish();
+}
+
+JsonRowsWriter::JsonRowsWriter(qsizetype pieceBytes, std::function<void(const QByteArray &)> write)
+    : m_pieceBytes(pieceBytes)
+    , m_write(std::move(write))
+{}
+
+void JsonRowsWriter::add(const LinkRows &rows)
+{
+    for (const LinkRow &row : rows) {
+        // Room for the whole row at once, then written through a pointer: the field names, the
+        // strings, the icon number (at most 11 characters) and the punctuation.
+        const qsizetype start = m_out.size();
+        const qsizetype most = start + 128 + jsonStringBound(row.link) + jsonStringBound(row.follow) +
+                               jsonStringBound(row.type) + jsonStringBound(row.anchorText) +
+                               jsonStringBound(row.response) + jsonStringBound(row.responseTime);
+        if (most > m_out.capacity()) {
+            m_out.reserve(std::max(most, 2 * m_out.capacity()));
+        }
+        m_out.resize(most);
+        char *const begin = m_out.data();
+        char *w = begin + start;
+        // "[" before the first row, a comma after every row but the last.
+        w = m_anyRow ? writeLiteral(w, ",\n  {\"link\": ") : writeLiteral(w, "[\n  {\"link\": ");
+        m_anyRow = true;
+        w = writeJsonString(w, row.link);
+        w = writeLiteral(w, ", \"follow\": ");
+        w = writeJsonString(w, row.follow);
+        w = writeLiteral(w, ", \"type\": ");
+        w = writeJsonString(w, row.type);
+        w = writeLiteral(w, ", \"anchor\": ");
+        w = writeJsonString(w, row.anchorText);
+        w = writeLiteral(w, ", \"response\": ");
+        w = writeJsonString(w, row.response);
+        w = writeLiteral(w, ", \"time\": ");
+        w = writeJsonString(w, row.responseTime);
+        w = writeLiteral(w, ", \"icon\": ");
+        w = std::to_chars(w, w + 11, row.icon).ptr;
+        *w++ = '}';
+        m_out.truncate(w - begin);
+        if (m_out.size() >= m_pieceBytes) {
+            m_write(m_out);
+            m_out.truncate(0); // the capacity stays for the next piece
+        }
     }
-    QByteArray out = "[\n";
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const LinkRow &row = rows[i];
-        out += "  {\"link\": ";
-        appendJsonString(out, row.link);
-        out += ", \"follow\": ";
-        appendJsonString(out, row.follow);
-        out += ", \"type\": ";
-        appendJsonString(out, row.type);
-        out += ", \"anchor\": ";
-        appendJsonString(out, row.anchorText);
-        out += ", \"response\": ";
-        appendJsonString(out, row.response);
-        out += ", \"time\": ";
-        appendJsonString(out, row.responseTime);
-        out += ", \"icon\": ";
-        out += QByteArray::number(row.icon);
-        out += i + 1 < rows.size() ? "},\n" : "}\n";
+}
+
+void JsonRowsWriter::finish()
+{
+    m_out += m_anyRow ? "\n]\n" : "[]\n";
+    m_write(m_out);
+    m_out = QByteArray();
+}
+
+void AppendUtf8(QByteArray &out, QStringView text)
+{
+    const char16_t *in = text.utf16();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (in[i] >= 0x80) {
+            out += text.toUtf8();
+            return;
+        }
     }
-    out += "]\n";
-    return out;
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    char *w = out.data() + start;
+    for (qsizetype i = 0; i < n; ++i) {
+        w[i] = static_cast<char>(in[i]);
+    }
 }
 
 } // namespace quorvel

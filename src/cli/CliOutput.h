@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
+
+#include <functional>
 
 namespace quorvel {
 
@@ -24,5 +27,30 @@ QByteArray jsonString(const QString &text);
 
 // The rows as one JSON array, one object per row in table order.
 QByteArray rowsToJson(const LinkRows &rows);
+
+// rowsToJson's bytes handed to write in pieces of about chunkBytes (a row is never split): the
+// output of many rows is never held whole beside the rows.
+void WriteRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write);
+
+// rowsToJson's array for rows that come in batches: add() each batch in table order, then
+// finish(). The bytes go to write in pieces of about pieceBytes, never splitting a row.
+class JsonRowsWriter
+{
+public:
+    JsonRowsWriter(qsizetype pieceBytes, std::function<void(const QByteArray &)> write);
+
+    void add(const LinkRows &rows);
+    // The end of the array, and what is still held. Call it once, after the last add().
+    void finish();
+
+private:
+    qsizetype m_pieceBytes;
+    std::function<void(const QByteArray &)> m_write;
+    QByteArray m_out;
+    bool m_anyRow = false;
+};
+
+// Appends text as UTF-8, the same bytes as text.toUtf8(), without a copy for an ASCII text.
+void AppendUtf8(QByteArray &out, QStringView text);
 
 } // namespace quorvel

@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,32 +131,77 @@ bool sameFile(const QString &a, const QString &b)
            sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// Prints rows on standard output as they come, in table order: add() each batch, then finish().
+// The bytes go out a megabyte at a time, so the output of many rows is never held whole.
+class RowPrinter
+{
+public:
+    explicit RowPrinter(const CliArguments &args)
+        : m_json(args.format == CliFormat::Json)
+        , m_format(args.format == CliFormat::Csv ? ExportFormat::Csv : ExportFormat::Text)
+        , m_separator(args.separator.value_or(LocaleListSeparator()))
+        // A terminal shows the rows with control characters escaped; a file or a pipe gets them
+        // byte for byte.
+        , m_terminal(::isatty(STDOUT_FILENO) == 1)
+        , m_jsonWriter(kPieceBytes, [](const QByteArray &piece) { writeOut(piece); })
+    {}
+
+    void add(const LinkRows &rows)
+    {
+        if (m_json) {
+            m_jsonWriter.add(rows);
+            return;
+        }
+        for (const LinkRow &row : rows) {
+            if (m_format == ExportFormat::Text && !m_terminal) {
+                AppendUtf8(m_out, row.link); // the text line is the link itself
+            } else {
+                const QString line = exportLine(row, m_format, m_separator);
+                AppendUtf8(m_out, m_terminal ? visibleText(line) : line);
+            }
+            m_out += '\n';
+            if (m_out.size() >= kPieceBytes) {
+                writeOut(m_out);
+                m_out.truncate(0); // the capacity stays for the next piece
+            }
+        }
+    }
+
+    void finish()
+    {
+        if (m_json) {
+            m_jsonWriter.finish();
+        } else {
+            writeOut(m_out);
+            m_out = QByteArray();
+        }
+    }
+
+private:
+    static constexpr qsizetype kPieceBytes = 1 << 20;
+
+    bool m_json;
+    ExportFormat m_format;
+    QChar m_separator;
+    bool m_terminal;
+    JsonRowsWriter m_jsonWriter;
+    QByteArray m_out;
+};
+
 // Prints the rows or writes the export file; returns false when the file could not be written.
 bool emitRows(const LinkRows &rows, const CliArguments &args)
 {
-    const QChar separator = args.separator.value_or(LocaleListSeparator());
     if (!args.outputFile.isEmpty()) {
         QString error;
-        if (!writeExportFile(args.outputFile, rows, separator, &error)) {
+        if (!writeExportFile(args.outputFile, rows, args.separator.value_or(LocaleListSeparator()), &error)) {
             writeErr(u"quorvel-cli: "_s + error);
             return false;
         }
         return true;
     }
-    if (args.format == CliFormat::Json) {
-        writeOut(rowsToJson(rows));
-        return true;
-    }
-    const ExportFormat format = args.format == CliFormat::Csv ? ExportFormat::Csv : ExportFormat::Text;
-    // A terminal shows the rows with control characters escaped; a file or a pipe gets them
-    // byte for byte.
-    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
-    QByteArray out;
-    for (const LinkRow &row : rows) {
-        const QString line = exportLine(row, format, separator);
-        out += (terminal ? visibleText(line) : line).toUtf8() + '\n';
-    }
-    writeOut(out);
+    RowPrinter printer(args);
+    printer.add(rows);
+    printer.finish();
     return true;
 }
 
@@ -242,6 +288,21 @@ int runCollectOrCheck(const CliArguments &args)
     events.loading = [&progress](const QString &page) {
         progress.show(u"Loading: "_s + page);
     };
+    // Collected rows printed on standard output go out as they come and are not kept: nothing
+    // later needs them, and a page of many links is never held with all of its rows.
+    std::optional<RowPrinter> printer;
+    if (args.command == CliCommand::Collect && args.outputFile.isEmpty()) {
+        printer.emplace(args);
+        events.keepRows = false;
+        events.redirected = [&](const LinkRow &row, const QString &) {
+            progress.done();
+            printer->add(LinkRows{row});
+        };
+        events.rows = [&](const LinkRows &batch) {
+            progress.done();
+            printer->add(batch);
+        };
+    }
     catchStopSignals();
     CollectionResult run = runCollection(snapshot, events, &g_stop);
     progress.done();
@@ -272,7 +333,9 @@ int runCollectOrCheck(const CliArguments &args)
 
     // An export file is written only for a whole collection (an earlier one is kept otherwise); a
     // check stopped by a signal still exports the rows it finished.
-    if (collected || args.outputFile.isEmpty()) {
+    if (printer) {
+        printer->finish(); // every row went out as it came
+    } else if (collected || args.outputFile.isEmpty()) {
         if (!emitRows(run.rows, args)) {
             return kExitOutputFailed;
         }

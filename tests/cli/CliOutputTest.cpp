@@ -91,4 +91,73 @@ TEST(CliOutput, RowsToJsonWritesOneObjectPerRow)
               "]\n");
 }
 
+// The rows written in pieces make the same bytes as written at once, and no row is split.
+TEST(CliOutput, JsonInPiecesIsTheWholeJson)
+{
+    LinkRows rows;
+    for (int i = 0; i < 5; ++i) {
+        rows.append(LinkRow{.link = u"http://h.com/%1\u00E9"_s.arg(i),
+                            .follow = u"dofollow"_s,
+                            .type = u"External"_s,
+                            .anchorText = u"text \"%1\"\n"_s.arg(i),
+                            .response = QString(),
+                            .responseTime = QString(),
+                            .icon = kIconCollected});
+    }
+    struct Case
+    {
+        const char *name;
+        LinkRows rows;
+        qsizetype pieceBytes;
+        qsizetype pieces; // 0: not counted
+    };
+
+    const std::vector<Case> cases = {
+        {"no rows", {}, 1, 1},
+        {"a piece per row, and the closing bracket", rows, 1, 6},
+        {"all in one piece", rows, 1 << 20, 1},
+        {"pieces of about two rows", rows, 2 * rowsToJson({rows[0]}).size() - 8, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<QByteArray> pieces;
+        WriteRowsAsJson(c.rows, c.pieceBytes, [&pieces](const QByteArray &piece) { pieces.push_back(piece); });
+        QByteArray joined;
+        for (const QByteArray &piece : pieces) {
+            joined += piece;
+            EXPECT_TRUE(piece.endsWith('}') || piece.endsWith("]\n")) << "a row split at: " << piece.toStdString();
+        }
+        EXPECT_EQ(joined, rowsToJson(c.rows));
+        if (c.pieces > 0) {
+            EXPECT_EQ(static_cast<qsizetype>(pieces.size()), c.pieces);
+        }
+
+        // Rows that come in batches of any size, empty ones too, make the same array.
+        for (qsizetype batchRows = 1; batchRows <= 3; ++batchRows) {
+            QByteArray written;
+            JsonRowsWriter writer(c.pieceBytes, [&written](const QByteArray &piece) { written += piece; });
+            writer.add({});
+            for (qsizetype from = 0; from < c.rows.size(); from += batchRows) {
+                writer.add(c.rows.mid(from, batchRows));
+            }
+            writer.finish();
+            EXPECT_EQ(written, rowsToJson(c.rows)) << batchRows << " rows a batch";
+        }
+    }
+}
+
+TEST(CliOutput, AppendUtf8WritesTheBytesOfToUtf8)
+{
+    const std::vector<QString> texts = {
+        QString(),       u"http://h.com/a?b=c#d"_s,  u"\u0000\u007F"_s, u"caf\u00E9 \u20AC"_s,
+        u"\U0001F600"_s, u"lone \xD800 surrogate"_s, u"\xDC00"_s,
+    };
+    for (const QString &text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        QByteArray out = "before ";
+        AppendUtf8(out, text);
+        EXPECT_EQ(out, "before " + text.toUtf8());
+    }
+}
+
 } // namespace quorvel::test

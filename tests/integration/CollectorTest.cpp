@@ -495,6 +495,18 @@ TEST(Collector, RunCollectionServesTheCommandLine)
         EXPECT_EQ(result.redirectFrom, c.redirectFrom);
         EXPECT_EQ(result.pageAddress, c.pageAddress);
         EXPECT_EQ(result.error, QString());
+
+        // A caller that writes the rows out as they come gets the same batches, and the result
+        // keeps only the redirect row.
+        LinkRows handedOn;
+        events.rows = [&](const LinkRows &batch) {
+            handedOn += batch;
+        };
+        events.keepRows = false;
+        const CollectionResult notKept = runCollection(c.snapshot, events, nullptr);
+        EXPECT_EQ(handedOn, streamed);
+        EXPECT_EQ(notKept.rows, result.rows.first(c.redirectFrom.isEmpty() ? 0 : 1));
+        EXPECT_EQ(notKept.pageAddress, c.pageAddress);
     }
 }
 

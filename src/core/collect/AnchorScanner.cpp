@@ -7,10 +7,17 @@
 #include <QChar>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -52,14 +59,29 @@ private:
     bool m_exhausted = false;
 };
 
+// The first unit at or after from, or -1: UTF-16 units, or bytes of UTF-8 (whose multi-byte
+// sequences hold no ASCII byte, so an ASCII search finds the same characters in either form).
+qsizetype findIn(const char16_t *text, qsizetype n, qsizetype from, char16_t unit)
+{
+    return findUnit(QStringView(text, n), from, unit);
+}
+
+qsizetype findIn(const char *text, qsizetype n, qsizetype from, char16_t unit)
+{
+    if (from >= n) {
+        return -1;
+    }
+    const void *hit = std::memchr(text + from, static_cast<int>(unit), static_cast<size_t>(n - from));
+    return hit == nullptr ? -1 : static_cast<const char *>(hit) - text;
+}
+
 // The first "<" at or after from that the tail accepts, or -1; only the few characters after
 // each "<" are looked at.
-template <typename Tail> qsizetype findAfterLess(QStringView page, qsizetype from, Tail acceptsTail)
+template <typename Unit, typename Tail>
+qsizetype findAfterLess(const Unit *text, qsizetype n, qsizetype from, Tail acceptsTail)
 {
-    const char16_t *text = page.utf16();
-    const qsizetype n = page.size();
     while (from < n) {
-        const qsizetype less = findUnit(page, from, u'<');
+        const qsizetype less = findIn(text, n, from, u'<');
         if (less < 0) {
             return -1;
         }
@@ -72,9 +94,27 @@ template <typename Tail> qsizetype findAfterLess(QStringView page, qsizetype fro
 }
 
 // The letter a in either case: A and a are the only units that give 'a' with the 0x20 bit set.
-constexpr bool isLetterA(char16_t c)
+template <typename Unit> constexpr bool isLetterA(Unit c)
 {
-    return (c | 0x20) == u'a';
+    return (static_cast<char16_t>(static_cast<std::make_unsigned_t<Unit>>(c)) | 0x20) == u'a';
+}
+
+// The tails that follow the "<" of an anchor's opening and closing tags.
+template <typename Unit> bool opensAnchor(const Unit *tail, qsizetype left)
+{
+    return left >= 2 && isLetterA(tail[0]) && tail[1] == ' ';
+}
+
+template <typename Unit> bool closesAnchor(const Unit *tail, qsizetype left)
+{
+    return left >= 3 && tail[0] == '/' && isLetterA(tail[1]) && tail[2] == '>';
+}
+
+// Where needle is in text at or after from, or -1.
+qsizetype find(std::string_view text, char needle, qsizetype from)
+{
+    const size_t at = text.find(needle, static_cast<size_t>(from));
+    return at == std::string_view::npos ? -1 : static_cast<qsizetype>(at);
 }
 
 // One pass over a tag: the rel and the href are read only with the same quote character.
@@ -85,36 +125,79 @@ struct QuotePass
     std::string_view href;
 };
 
-constexpr QuotePass kPasses[] = {
+constexpr std::array<QuotePass, 2> kPasses = {{
     {'"', " rel=\"", " href=\""},
     {'\'', " rel='", " href='"},
+}};
+
+// Where each pass's rel and href first start in a folded tag (-1: nowhere), found in one walk over
+// its "=" signs instead of a search per pass and attribute.
+struct TagMarks
+{
+    std::array<qsizetype, 2> rel = {-1, -1};
+    std::array<qsizetype, 2> href = {-1, -1};
 };
+
+TagMarks marksOf(std::string_view tag)
+{
+    TagMarks marks;
+    const auto n = static_cast<qsizetype>(tag.size());
+    for (qsizetype equals = find(tag, '=', 0); equals >= 0 && equals + 1 < n; equals = find(tag, '=', equals + 1)) {
+        const char quote = tag[static_cast<size_t>(equals + 1)];
+        const int pass = quote == '"' ? 0 : quote == '\'' ? 1 : -1;
+        if (pass < 0) {
+            continue;
+        }
+        if (marks.rel[pass] < 0 && equals >= 4 && tag.substr(static_cast<size_t>(equals - 4), 4) == " rel") {
+            marks.rel[pass] = equals - 4;
+        } else if (marks.href[pass] < 0 && equals >= 5 && tag.substr(static_cast<size_t>(equals - 5), 5) == " href") {
+            marks.href[pass] = equals - 5;
+        }
+    }
+    return marks;
+}
 
 // The tag with A to Z folded to a to z, one byte per UTF-16 unit so every position is the tag's
 // own; a unit outside ASCII becomes a byte that no searched text holds. Tags never overlap, so
 // folding each one keeps the scan linear without a folded copy of the whole page.
-std::string_view foldTag(QStringView tag, std::string &buffer)
+std::string_view foldTag(const char16_t *tag, qsizetype length, std::string &buffer)
 {
-    buffer.resize(static_cast<size_t>(tag.size()));
-    const char16_t *in = tag.utf16();
-    for (qsizetype i = 0, n = tag.size(); i < n; ++i) {
-        const char16_t c = in[i];
+    buffer.resize(static_cast<size_t>(length));
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = tag[i];
         buffer[static_cast<size_t>(i)] = c < 0x80 ? static_cast<char>(asciiLower(c)) : '\x80';
     }
     return buffer;
 }
 
-// Where needle starts in text at or after from, or -1.
-qsizetype find(std::string_view text, std::string_view needle, qsizetype from = 0)
+// The same for UTF-8: a byte of a multi-byte sequence is 0x80 or above, like the mark above.
+std::string_view foldTag(const char *tag, qsizetype length, std::string &buffer)
 {
-    const size_t at = text.find(needle, static_cast<size_t>(from));
-    return at == std::string_view::npos ? -1 : static_cast<qsizetype>(at);
-}
-
-qsizetype find(std::string_view text, char needle, qsizetype from)
-{
-    const size_t at = text.find(needle, static_cast<size_t>(from));
-    return at == std::string_view::npos ? -1 : static_cast<qsizetype>(at);
+    buffer.resize(static_cast<size_t>(length));
+    char *out = buffer.data(); // a local pointer: a char written through it cannot move it
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: as signed bytes A to Z are the only ones between '@' and '[', and
+    // the bytes of sequences outside ASCII the negative ones.
+    const __m128i beforeA = _mm_set1_epi8('A' - 1);
+    const __m128i afterZ = _mm_set1_epi8('Z' + 1);
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const auto outsideAscii = static_cast<char>(0x80);
+    const __m128i mark = _mm_set1_epi8(outsideAscii);
+    for (; i + 16 <= length; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(tag + i));
+        const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmplt_epi8(bytes, afterZ));
+        const __m128i folded = _mm_or_si128(bytes, _mm_and_si128(upper, caseBit));
+        const __m128i high = _mm_cmplt_epi8(bytes, _mm_setzero_si128());
+        const __m128i result = _mm_or_si128(_mm_andnot_si128(high, folded), _mm_and_si128(high, mark));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), result);
+    }
+#endif
+    for (; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(tag[i]);
+        out[i] = c < 0x80 ? static_cast<char>(asciiLower(char16_t(c))) : '\x80';
+    }
+    return buffer;
 }
 
 // The anchor text as rows show it: references decoded, then units 0 to 32 trimmed from both ends.
@@ -202,9 +285,30 @@ struct NamedReference
     char16_t character;
 };
 
-constexpr NamedReference kNamedReferences[] = {
-    {u"&amp;", u'&'}, {u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&quot;", u'"'}, {u"&apos;", u'\''},
-};
+constexpr std::array<NamedReference, 5> kNamedReferences = {{
+    {u"&amp;", u'&'},
+    {u"&lt;", u'<'},
+    {u"&gt;", u'>'},
+    {u"&quot;", u'"'},
+    {u"&apos;", u'\''},
+}};
+
+// QStringView::startsWith for the short reference names: a plain loop costs less than the general
+// comparison's set-up.
+bool beginsWith(QStringView text, QStringView prefix)
+{
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    const char16_t *a = text.utf16();
+    const char16_t *b = prefix.utf16();
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // Anchors without a closing tag of their own all run to the same later "</a>", so their texts can
 // overlap: n such anchors would hand on n times the page. A page gets a budget of anchor-text
@@ -213,33 +317,262 @@ constexpr NamedReference kNamedReferences[] = {
 constexpr qsizetype kAnchorTextSlack = 1 << 20;
 constexpr qsizetype kAnchorTextHeadAfterBudget = 64;
 
-} // namespace
-
-void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink &sink)
+// The texts of a UTF-16 page: views of it, cut to the anchor-text budget.
+class Utf16Texts
 {
-    if (!sink) {
-        return;
-    }
-    const QStringView page(pageText);
-    const char16_t *text = page.utf16();
+public:
+    explicit Utf16Texts(qsizetype pageUnits)
+        : m_budget(2 * pageUnits + kAnchorTextSlack)
+    {}
 
-    ForwardFinder tagStarts([page](qsizetype from) {
-        return findAfterLess(page, from, [](const char16_t *tail, qsizetype left) {
-            return left >= 2 && isLetterA(tail[0]) && tail[1] == u' ';
-        });
-    });
-    ForwardFinder tagEnds([page](qsizetype from) { return findUnit(page, from, u'>'); });
-    ForwardFinder closings([page](qsizetype from) {
-        return findAfterLess(page, from, [](const char16_t *tail, qsizetype left) {
-            return left >= 3 && tail[0] == u'/' && isLetterA(tail[1]) && tail[2] == u'>';
-        });
-    });
+    static QString href(const char16_t *start, qsizetype length)
+    {
+        return QString(reinterpret_cast<const QChar *>(start), length);
+    }
+
+    QString anchorText(const char16_t *start, qsizetype length)
+    {
+        if (length > m_budget) {
+            length = std::max(m_budget, std::min(length, kAnchorTextHeadAfterBudget));
+        }
+        m_budget -= std::min(m_budget, length);
+        return anchorTextOf(QStringView(start, length));
+    }
+
+    static void passed(qsizetype /*position*/) {}
+
+private:
+    qsizetype m_budget;
+};
+
+// The UTF-16 length of valid UTF-8 bytes [from, to) of a page of n bytes once its line ends are
+// CR LF: a unit per sequence, two for a four-byte one, and one more for each CR or LF that is not
+// half of a CR LF. That is a unit for each byte that does not continue a sequence (10xxxxxx), one
+// more for each 11110xxx, CR and LF, and two fewer for each CR followed by LF (the byte after to is
+// looked at for that). The CR LF after an open last line is not counted.
+qsizetype crLfUnits(const char *text, qsizetype from, qsizetype to, qsizetype n)
+{
+    qsizetype units = 0;
+    qsizetype i = from;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, while the byte after the block exists. As signed bytes the
+    // continuing ones are -128 to -65; the four-byte leads F0 to F7. A lane gains 0 to 2 per
+    // block, so 127 blocks fit in its byte.
+    const __m128i lastContinuing = _mm_set1_epi8(-65);
+    const __m128i fourByteLead = _mm_set1_epi8(static_cast<char>(0xF0));
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i two = _mm_set1_epi8(2);
+    while (i + 16 <= to && i + 17 <= n) {
+        __m128i counts = _mm_setzero_si128();
+        for (int block = 0; block < 127 && i + 16 <= to && i + 17 <= n; ++block, i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + 1));
+            const __m128i starts = _mm_cmpgt_epi8(bytes, lastContinuing);
+            const __m128i fourByte = _mm_cmpeq_epi8(_mm_max_epu8(bytes, fourByteLead), bytes);
+            const __m128i isCr = _mm_cmpeq_epi8(bytes, cr);
+            const __m128i lineEnd = _mm_or_si128(isCr, _mm_cmpeq_epi8(bytes, lf));
+            const __m128i crLf = _mm_and_si128(isCr, _mm_cmpeq_epi8(next, lf));
+            __m128i gain = _mm_and_si128(starts, one);
+            gain = _mm_add_epi8(gain, _mm_and_si128(_mm_or_si128(fourByte, lineEnd), one));
+            counts = _mm_sub_epi8(_mm_add_epi8(counts, gain), _mm_and_si128(crLf, two));
+        }
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        units += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
+    }
+#endif
+    for (; i < to; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        units += ((c & 0xC0) != 0x80 ? 1 : 0) + (c >= 0xF0 || c == '\r' || c == '\n' ? 1 : 0);
+        if (c == '\r' && i + 1 < n && text[i + 1] == '\n') {
+            units -= 2;
+        }
+    }
+    return units;
+}
+
+// How many bytes a UTF-8 sequence takes, from its first byte.
+qsizetype sequenceLength(unsigned char lead)
+{
+    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// What a text of the page holds that its copy must see to: a bit per kind of byte.
+constexpr unsigned kHoldsLineEnd = 1;
+constexpr unsigned kHoldsAmpersand = 2;
+
+// One walk over a short text instead of a library search for each kind.
+unsigned kindsIn(const char *start, qsizetype length)
+{
+    unsigned kinds = 0;
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i ampersand = _mm_set1_epi8('&');
+    __m128i lineEnds = _mm_setzero_si128();
+    __m128i ampersands = _mm_setzero_si128();
+    for (; i + 16 <= length; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(start + i));
+        lineEnds = _mm_or_si128(lineEnds, _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+        ampersands = _mm_or_si128(ampersands, _mm_cmpeq_epi8(bytes, ampersand));
+    }
+    kinds |= _mm_movemask_epi8(lineEnds) != 0 ? kHoldsLineEnd : 0;
+    kinds |= _mm_movemask_epi8(ampersands) != 0 ? kHoldsAmpersand : 0;
+#endif
+    for (; i < length; ++i) {
+        const char c = start[i];
+        kinds |= (c == '\r' || c == '\n') ? kHoldsLineEnd : 0;
+        kinds |= c == '&' ? kHoldsAmpersand : 0;
+    }
+    return kinds;
+}
+
+// Decodes UTF-8 with every line end (CR LF, a lone CR, a lone LF) written as CR LF, as in the page
+// the UTF-16 scan reads.
+QString decodeWithCrLf(const char *start, qsizetype length, unsigned kinds)
+{
+    if ((kinds & kHoldsLineEnd) == 0) {
+        return QString::fromUtf8(start, length);
+    }
+    QByteArray bytes;
+    bytes.reserve(2 * length);
+    for (qsizetype i = 0; i < length; ++i) {
+        const char c = start[i];
+        if (c == '\r' || c == '\n') {
+            bytes += "\r\n";
+            i += (c == '\r' && i + 1 < length && start[i + 1] == '\n') ? 1 : 0;
+        } else {
+            bytes += c;
+        }
+    }
+    return QString::fromUtf8(bytes);
+}
+
+QString decodeWithCrLf(const char *start, qsizetype length)
+{
+    return decodeWithCrLf(start, length, kindsIn(start, length));
+}
+
+// The texts of a valid UTF-8 page whose line ends are as written, decoded with CR LF line ends as
+// they are handed on: the same texts as from the decoded page with its line ends made CR LF (the
+// scan's marks hold no CR or LF, so both find the same places). The anchor-text budget counts the
+// units of that decoded page. Its start needs the page's length in them, which is counted only when
+// a text could reach it: a page has at least a unit per three bytes, and a text at most two units
+// per byte.
+class Utf8Texts
+{
+public:
+    Utf8Texts(const char *page, qsizetype pageBytes, const ScanPassed &passed)
+        : m_page(page)
+        , m_pageBytes(pageBytes)
+        , m_passed(&passed)
+    {}
+
+    // The page before position is never read again. Its units are counted first, in case the
+    // budget is needed once it is gone.
+    void passed(qsizetype position)
+    {
+        if (!*m_passed || position - m_counted < kPassedStep) {
+            return;
+        }
+        m_countedUnits += crLfUnits(m_page, m_counted, position, m_pageBytes);
+        m_counted = position;
+        (*m_passed)(position);
+    }
+
+    static QString href(const char *start, qsizetype length) { return decodeWithCrLf(start, length); }
+
+    QString anchorText(const char *start, qsizetype length)
+    {
+        if (m_budget < 0 && m_handedOn + 2 * length > 2 * (m_pageBytes / 3) + kAnchorTextSlack) {
+            qsizetype pageUnits = m_countedUnits + crLfUnits(m_page, m_counted, m_pageBytes, m_pageBytes);
+            const char last = m_page[m_pageBytes - 1]; // a text lies inside, so the page is not empty
+            pageUnits += last != '\r' && last != '\n' ? 2 : 0;
+            m_budget = 2 * pageUnits + kAnchorTextSlack;
+        }
+        const qsizetype left = m_budget < 0 ? 2 * length : std::max<qsizetype>(0, m_budget - m_handedOn);
+        if (2 * length <= left) {
+            return wholeText(start, length);
+        }
+        // The text may pass the budget: decoded only as far as it can be kept.
+        const qsizetype head = std::max(left, kAnchorTextHeadAfterBudget);
+        qsizetype bytes = 0;
+        qsizetype units = 0;
+        while (bytes < length && units < head) {
+            const auto lead = static_cast<unsigned char>(start[bytes]);
+            if (lead == '\r' || lead == '\n') {
+                bytes += (lead == '\r' && bytes + 1 < length && start[bytes + 1] == '\n') ? 2 : 1;
+                units += 2;
+            } else {
+                const qsizetype sequence = sequenceLength(lead);
+                bytes += sequence;
+                units += sequence == 4 ? 2 : 1;
+            }
+        }
+        qsizetype kept = head;
+        if (bytes >= length) {
+            kept = units <= left ? units : std::min(units, head);
+        }
+        QString raw = decodeWithCrLf(start, bytes);
+        raw.truncate(kept); // a pair cut in two keeps its first half, as a cut of the decoded page does
+        m_handedOn += raw.size();
+        return anchorTextOf(QStringView(raw));
+    }
+
+private:
+    QString wholeText(const char *start, qsizetype length)
+    {
+        const unsigned kinds = kindsIn(start, length);
+        if ((kinds & kHoldsAmpersand) != 0) {
+            const QString raw = decodeWithCrLf(start, length, kinds);
+            m_handedOn += raw.size();
+            return anchorTextOf(QStringView(raw));
+        }
+        // Nothing to decode: the units 0 to 32 (CR and LF among them) are single bytes, trimmed
+        // before the one copy. A CR LF is trimmed whole or not at all.
+        qsizetype from = 0;
+        qsizetype to = length;
+        while (from < to && static_cast<unsigned char>(start[from]) <= 32) {
+            ++from;
+        }
+        while (to > from && static_cast<unsigned char>(start[to - 1]) <= 32) {
+            --to;
+        }
+        QString text = decodeWithCrLf(start + from, to - from, kinds);
+        if ((kinds & kHoldsLineEnd) == 0) {
+            m_handedOn += length - (to - from) + text.size();
+        } else {
+            m_handedOn += text.size() + crLfUnits(start, 0, from, length) + crLfUnits(start, to, length, length);
+        }
+        return text;
+    }
+
+    // The scan tells of its progress in steps of about this many bytes.
+    static constexpr qsizetype kPassedStep = 1 << 20;
+
+    const char *m_page;
+    qsizetype m_pageBytes;
+    const ScanPassed *m_passed;
+    qsizetype m_counted = 0;      // bytes before this were counted and handed back
+    qsizetype m_countedUnits = 0; // their units, line ends as CR LF
+    qsizetype m_handedOn = 0;     // units of the texts handed on, after any cut
+    qsizetype m_budget = -1;      // in units, once counted
+};
+
+template <typename Unit, typename Texts>
+void scanAnchorsIn(const Unit *text, qsizetype n, Texts &texts, const QString &base, const AnchorSink &sink)
+{
+    ForwardFinder tagStarts([text, n](qsizetype from) { return findAfterLess(text, n, from, opensAnchor<Unit>); });
+    ForwardFinder tagEnds([text, n](qsizetype from) { return findIn(text, n, from, u'>'); });
+    ForwardFinder closings([text, n](qsizetype from) { return findAfterLess(text, n, from, closesAnchor<Unit>); });
 
     std::string tagBuffer;
-    qsizetype textBudget = 2 * page.size() + kAnchorTextSlack;
     // Everything before offset has been consumed.
     qsizetype offset = 0;
-    while (offset < page.size()) {
+    while (offset < n) {
+        texts.passed(offset);
         const qsizetype start = tagStarts.next(offset);
         if (start < 0) {
             return;
@@ -250,11 +583,13 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
             return;
         }
         const qsizetype tagLength = end - start + 1;
-        const std::string_view lowerTag = foldTag(page.sliced(start, tagLength), tagBuffer);
+        const std::string_view lowerTag = foldTag(text + start, tagLength, tagBuffer);
 
-        for (const QuotePass &pass : kPasses) {
+        const TagMarks marks = marksOf(lowerTag);
+        for (int passIndex = 0; passIndex < 2; ++passIndex) {
+            const QuotePass &pass = kPasses[passIndex];
             QString follow = u"dofollow"_s;
-            const qsizetype rel = find(lowerTag, pass.rel);
+            const qsizetype rel = marks.rel[passIndex];
             if (rel >= 0) {
                 const qsizetype valueStart = rel + static_cast<qsizetype>(pass.rel.size());
                 const qsizetype valueEnd = find(lowerTag, pass.quote, valueStart);
@@ -263,7 +598,7 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
                 }
             }
 
-            const qsizetype href = find(lowerTag, pass.href);
+            const qsizetype href = marks.href[passIndex];
             if (href < 0) {
                 continue;
             }
@@ -281,14 +616,10 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
                 return;
             }
             const qsizetype textStart = end + 1;
-            qsizetype textLength = closing > textStart ? closing - textStart : 0;
-            if (textLength > textBudget) {
-                textLength = std::max(textBudget, std::min(textLength, kAnchorTextHeadAfterBudget));
-            }
-            textBudget -= std::min(textBudget, textLength);
-            const QString anchorText = anchorTextOf(page.sliced(textStart, textLength));
+            const qsizetype textLength = closing > textStart ? closing - textStart : 0;
+            const QString anchorText = texts.anchorText(text + textStart, textLength);
 
-            const QString hrefText(reinterpret_cast<const QChar *>(text + start + hrefStart), hrefEnd - hrefStart);
+            const QString hrefText = Texts::href(text + start + hrefStart, hrefEnd - hrefStart);
             const bool mail = startsWithAsciiCI(hrefText, u"mailto:");
             sink(hrefText, mail ? QString() : base, follow, anchorText);
         }
@@ -298,20 +629,48 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
     }
 }
 
-qsizetype countAnchorTags(QStringView page)
+template <typename Unit> qsizetype countAnchorTags(const Unit *text, qsizetype n)
 {
     qsizetype tags = 0;
     qsizetype from = 0;
     while (true) {
-        const qsizetype start = findAfterLess(page, from, [](const char16_t *tail, qsizetype left) {
-            return left >= 2 && isLetterA(tail[0]) && tail[1] == u' ';
-        });
+        const qsizetype start = findAfterLess(text, n, from, opensAnchor<Unit>);
         if (start < 0) {
             return tags;
         }
         ++tags;
         from = start + 3;
     }
+}
+
+} // namespace
+
+void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink &sink)
+{
+    if (!sink) {
+        return;
+    }
+    Utf16Texts texts(pageText.size());
+    scanAnchorsIn(QStringView(pageText).utf16(), pageText.size(), texts, base, sink);
+}
+
+void ScanAnchorsUtf8(QByteArrayView page, const QString &base, const AnchorSink &sink, const ScanPassed &passed)
+{
+    if (!sink) {
+        return;
+    }
+    Utf8Texts texts(page.data(), page.size(), passed);
+    scanAnchorsIn(page.data(), page.size(), texts, base, sink);
+}
+
+qsizetype countAnchorTags(QStringView page)
+{
+    return countAnchorTags(page.utf16(), page.size());
+}
+
+qsizetype CountAnchorTagsUtf8(QByteArrayView page)
+{
+    return countAnchorTags(page.data(), page.size());
 }
 
 QString decodeCharacterReferences(QStringView text)
@@ -329,13 +688,13 @@ QString decodeCharacterReferences(QStringView text)
         const QStringView rest = text.sliced(amp);
         qsizetype used = 0;
         for (const NamedReference &named : kNamedReferences) {
-            if (rest.startsWith(named.written)) {
+            if (beginsWith(rest, named.written)) {
                 out.append(QChar(named.character));
                 used = named.written.size();
                 break;
             }
         }
-        if (used == 0 && rest.startsWith(u"&#")) {
+        if (used == 0 && rest.size() >= 2 && rest[1] == u'#') {
             const qsizetype numberStart = amp + 2;
             const qsizetype semicolon = semicolons.next(numberStart);
             if (semicolon >= 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -16,10 +17,17 @@ using AnchorSink =
 // Runs in time linear in the page: each tag is lower-cased once and every search resumes where the
 // previous one ended.
 void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink &sink);
+// The same for a page held as valid UTF-8 without a byte-order mark: the same calls as for its
+// decoded text with every line end made CR LF (decodeLocalFile), without holding that text.
+// passed, when given, is called now and then with a position before which the scan will read
+// nothing more of the page: the caller may hand that memory back.
+using ScanPassed = std::function<void(qsizetype position)>;
+void ScanAnchorsUtf8(QByteArrayView page, const QString &base, const AnchorSink &sink, const ScanPassed &passed = {});
 
 // How many "<a " (either case) the page holds: what a list of the scan's rows may reserve. A tag
 // usually yields at most one link; when the rows outnumber the tags the list simply grows.
 qsizetype countAnchorTags(QStringView page);
+qsizetype CountAnchorTagsUtf8(QByteArrayView page);
 
 // Decodes the five named references and numeric ones (decimal, or hex after x, X or $); every other
 // ampersand sequence stays as written.

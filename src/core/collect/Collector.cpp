@@ -73,11 +73,15 @@ CollectionResult runCollection(const CollectionSnapshot &snapshot, const Collect
     };
 
     QString pageText;
+    QByteArray pageUtf8; // a local page that is valid UTF-8 is scanned as its bytes
+    bool pageIsUtf8 = false;
     QString base;
     QString pageAddress = snapshot.address;
     if (isLocalAddress(snapshot.address)) {
         reportLoading(snapshot.address);
-        PageText local = readLocalPage(snapshot.address);
+        PageSource local = ReadLocalPageSource(snapshot.address);
+        pageIsUtf8 = local.isUtf8;
+        pageUtf8 = std::move(local.utf8);
         pageText = std::move(local.text);
         result.error = std::move(local.error);
         if (snapshot.localPageUrl.isEmpty()) {
@@ -138,26 +142,41 @@ CollectionResult runCollection(const CollectionSnapshot &snapshot, const Collect
         sinceFlush.restart();
     };
     // Reserved once: growing a list of many rows would hold the old and the new array at once.
-    result.rows.reserve(result.rows.size() + countAnchorTags(pageText));
-    ScanAnchors(pageText, base,
-                [&](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText) {
-                    if (abandon && abandon->load(std::memory_order_relaxed)) {
-                        return;
-                    }
-                    std::optional<LinkRow> row = AddLink(href, linkBase, follow, anchorText, options);
-                    if (!row) {
-                        return;
-                    }
-                    if (!events.rows) {
-                        result.rows.append(std::move(*row)); // nobody takes batches: keep the row only
-                        return;
-                    }
-                    result.rows.append(*row);
-                    batch.append(std::move(*row));
-                    if (batch.size() >= snapshot.batchRows || sinceFlush.elapsed() >= snapshot.batchIntervalMs) {
-                        flush();
-                    }
-                });
+    const bool keepRows = !events.rows || events.keepRows;
+    if (keepRows) {
+        result.rows.reserve(result.rows.size() +
+                            (pageIsUtf8 ? CountAnchorTagsUtf8(pageUtf8) : countAnchorTags(pageText)));
+    }
+    const AnchorSink addRow = [&](const QString &href, const QString &linkBase, const QString &follow,
+                                  const QString &anchorText) {
+        if (abandon && abandon->load(std::memory_order_relaxed)) {
+            return;
+        }
+        std::optional<LinkRow> row = AddLink(href, linkBase, follow, anchorText, options);
+        if (!row) {
+            return;
+        }
+        if (!events.rows) {
+            result.rows.append(std::move(*row)); // nobody takes batches: keep the row only
+            return;
+        }
+        if (keepRows) {
+            result.rows.append(*row);
+        }
+        batch.append(std::move(*row));
+        // The clock is read every 16 rows: reading it for each row costs more than its row.
+        if (batch.size() >= snapshot.batchRows ||
+            (batch.size() % 16 == 1 && sinceFlush.elapsed() >= snapshot.batchIntervalMs)) {
+            flush();
+        }
+    };
+    if (pageIsUtf8) {
+        // The page goes back to the system as the scan passes it: it and all the rows are never
+        // held at once.
+        ScanAnchorsUtf8(pageUtf8, base, addRow, [&pageUtf8](qsizetype passed) { ReleasePageBytes(pageUtf8, passed); });
+    } else {
+        ScanAnchors(pageText, base, addRow);
+    }
     flush();
     qCDebug(lcCollect).nospace().noquote() << "collection run of " << snapshot.address << " ended in "
                                            << runTimer.elapsed() << " ms: " << result.rows.size() << " rows"
@@ -177,8 +196,10 @@ TCollector::~TCollector()
 
 OwnedWorker<TCollector> TCollector::create(CollectionSnapshot snapshot)
 {
-    return OwnedWorker<TCollector>(std::unique_ptr<TCollector>(new TCollector(std::move(snapshot))), u"TCollector"_s,
-                                   &TCollector::run, [](TCollector *collector) { collector->abandon(); });
+    return {std::unique_ptr<TCollector>(new TCollector(std::move(snapshot))), u"TCollector"_s, &TCollector::run,
+            [](TCollector *collector) {
+                collector->abandon();
+            }};
 }
 
 void TCollector::requestStop()

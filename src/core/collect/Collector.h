@@ -67,6 +67,9 @@ struct CollectionEvents
     std::function<void(const QString &address)> loading;
     std::function<void(const LinkRow &redirectRow, const QString &target)> redirected;
     std::function<void(const LinkRows &batch)> rows;
+    // False: the rows handed to rows are not kept in the result too (a caller that writes them out
+    // as they come needs no second copy of the run). The redirect row is kept either way.
+    bool keepRows = true;
 };
 
 // The whole run on the calling thread, for the command line and for a collector's worker thread

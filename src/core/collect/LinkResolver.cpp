@@ -29,6 +29,7 @@ const QRegularExpression &domainPattern()
 
 // QStringView::startsWith for the short literal prefixes of the resolver: inline, without the
 // general comparison's set-up, which costs more than comparing a few units.
+// NOLINTNEXTLINE(modernize-avoid-c-arrays): the literal's own array, its length known when compiled
 template <qsizetype N> bool begins(QStringView text, const char16_t (&prefix)[N])
 {
     constexpr qsizetype length = N - 1;
@@ -204,9 +205,9 @@ bool isPlainAsciiHost(QStringView host)
     return true;
 }
 
-QStringView domainOfView(QStringView address)
+// The registrable-looking end of a host (see domainPattern()), or empty.
+QStringView domainOfHost(QStringView host)
 {
-    const QStringView host = hostOf(address);
     if (!host.contains(u'.')) {
         return {}; // the pattern needs a dot; spare the regular expression
     }
@@ -218,6 +219,11 @@ QStringView domainOfView(QStringView address)
         return {};
     }
     return host.sliced(match.capturedStart(0), match.capturedLength(0));
+}
+
+QStringView domainOfView(QStringView address)
+{
+    return domainOfHost(hostOf(address));
 }
 
 // Does href end with "." followed by ext? Compared with letter case, without building ".ext".
@@ -298,12 +304,12 @@ std::optional<LinkRow> AddLink(const QString &href, const QString &base, const Q
 
     bool internal = false;
     if (options.urlBase == UrlBaseMode::Domain) {
-        const QStringView domain = domainOfView(link);
+        const QStringView host = hostOf(link);
+        const QStringView domain = domainOfHost(host);
         internal = domain == QStringView(options.pageDomain);
         // Two hosts the pattern cannot read (IP numbers, single labels, long top-level labels) would
         // compare equal as two empty texts: the Public Suffix List tells them apart.
         if (internal && domain.isEmpty() && !options.pageRegistrableDomain.isEmpty()) {
-            const QStringView host = hostOf(link);
             // The page's own host, written the same way, has the page's registrable domain: the
             // common case of a page on an IP number skips the list for each of its links.
             if (!host.isEmpty() && host != QStringView(options.pageHostName)) {
@@ -344,9 +350,9 @@ QString StripScheme(const QString &text)
 QString ResolveParentPath(const QString &href, const QString &base)
 {
     const QStringView root = siteRootView(base);
-    QString rootFolder; // root followed by "/", built when first needed
-    QString folder = base;
-    qsizetype rest = 0; // position in href; advancing it avoids copying a long chain of ".."
+    QString rootFolder;        // root followed by "/", built when first needed
+    QStringView folder = base; // a view: climbing copies nothing
+    qsizetype rest = 0;        // position in href; advancing it avoids copying a long chain of ".."
     bool atRootFolder = false;
     bool settled = false; // a climb from the root folder led back to it, as every later one will
     while (begins(QStringView(href).sliced(rest), u"..")) {

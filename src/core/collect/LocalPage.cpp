@@ -6,9 +6,11 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -53,7 +55,7 @@ FileBytes readRegularFile(const QString &path, qint64 maxBytes)
     FileBytes result;
     const auto tooLarge = [&] {
         result.bytes = QByteArray();
-        result.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(maxBytes / (qint64{1024} * 1024));
+        result.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(maxBytes / (1024LL * 1024));
         return result;
     };
     const QFileInfo info(path);
@@ -96,6 +98,55 @@ FileBytes readRegularFile(const QString &path, qint64 maxBytes)
         return tooLarge();
     }
     return result;
+}
+
+PageSource PageSourceOf(QByteArray &&bytes)
+{
+    PageSource page;
+    if (!QByteArrayView(bytes).isValidUtf8()) {
+        // The bytes go before the line ends are normalised, in the text's own storage: the page
+        // is never held twice as text.
+        QString text = decodeLocalBytes(bytes);
+        bytes = QByteArray();
+        page.text = normaliseLineEnds(std::move(text));
+        return page;
+    }
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        bytes.remove(0, 3);
+    }
+    page.isUtf8 = true;
+    page.utf8 = std::move(bytes);
+    return page;
+}
+
+void ReleasePageBytes(QByteArray &bytes, qsizetype upTo)
+{
+    if (!bytes.isDetached()) {
+        return; // shared: the other holder still reads them
+    }
+    const auto pageSize = static_cast<quintptr>(::sysconf(_SC_PAGESIZE));
+    char *const data = bytes.data();
+    const auto begin = reinterpret_cast<quintptr>(data);
+    // Offsets from data of the first page boundary in the bytes and of the last one before upTo.
+    const quintptr from = ((begin + pageSize - 1) & ~(pageSize - 1)) - begin;
+    const quintptr to =
+        ((begin + static_cast<quintptr>(std::clamp<qsizetype>(upTo, 0, bytes.size()))) & ~(pageSize - 1)) - begin;
+    if (to > from && to <= static_cast<quintptr>(bytes.size())) {
+        // Only whole pages inside the bytes: the array's header before them stays. A page handed
+        // back reads as zeros if touched again, which the caller has promised not to do.
+        ::madvise(data + from, static_cast<size_t>(to - from), MADV_DONTNEED);
+    }
+}
+
+PageSource ReadLocalPageSource(const QString &address)
+{
+    FileBytes file = readRegularFile(localPathOf(address), kPageMaxBytes);
+    if (!file.error.isEmpty()) {
+        PageSource page;
+        page.error = std::move(file.error);
+        return page;
+    }
+    return PageSourceOf(std::move(file.bytes));
 }
 
 PageText readLocalPage(const QString &address)

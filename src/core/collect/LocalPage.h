@@ -42,6 +42,28 @@ struct FileBytes
 // a file that is or grows larger than maxBytes is refused without reading more than maxBytes + 1.
 FileBytes readRegularFile(const QString &path, qint64 maxBytes);
 
+// A page as the collection scans it: its UTF-8 bytes when the file is valid UTF-8 (the byte-order
+// mark skipped, line ends as written: ScanAnchorsUtf8 reads them as CR LF, as decodeLocalFile
+// makes them), else its text as decodeLocalFile gives it. Held as bytes, a page of mostly ASCII
+// takes half the memory of its UTF-16 text, and is not copied to be decoded.
+struct PageSource
+{
+    bool isUtf8 = false;
+    QByteArray utf8; // when isUtf8
+    QString text;    // otherwise
+    QString error;
+};
+
+// The page of a file's bytes, as above.
+PageSource PageSourceOf(QByteArray &&bytes);
+
+// Hands the memory of the bytes before upTo back to the system (whole pages only) while the array
+// lives on: for a page the scan has passed, which is never read again. What was there is lost.
+void ReleasePageBytes(QByteArray &bytes, qsizetype upTo);
+
+// readLocalPage for the scan: the page as PageSourceOf gives it.
+PageSource ReadLocalPageSource(const QString &address);
+
 // Reads the file a "file:///" address names. A missing, unreadable or oversized file, a folder, or
 // anything that is not a regular file gives an error.
 PageText readLocalPage(const QString &address);

@@ -503,6 +503,140 @@ TEST(AnchorScanner, FinishesOnPathologicalPages)
 }
 
 // ---------------------------------------------------------------------------------------------
+// A page held as UTF-8 bytes must give exactly the calls its decoded text gives once its line ends
+// are CR LF, as a local file's text is.
+
+std::vector<Link> scanUtf8(QByteArrayView page, const ScanPassed &passed = {})
+{
+    std::vector<Link> links;
+    ScanAnchorsUtf8(
+        page, kBase,
+        [&links](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText) {
+            links.push_back({href, linkBase, follow, anchorText});
+        },
+        passed);
+    return links;
+}
+
+// The page's line ends as one kind: the pages of the cases are written with CR LF.
+QString withLineEnds(const QString &page, QStringView lineEnd)
+{
+    QString text = page;
+    text.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n').replace(u"\n"_s, lineEnd.toString());
+    return text;
+}
+
+TEST(AnchorScanner, Utf8BytesGiveTheLinksOfTheDecodedPage)
+{
+    struct Case
+    {
+        std::string name;
+        QString page;
+    };
+
+    std::vector<Case> cases = {
+        {"a line end inside the href", u"<a href=\"/a\r\nb\">x</a><a href='/c\rd'>y</a>"_s},
+        {"line ends around an anchor text", u"<a href=\"/a\">\r\n\n text\r\r\n</a>"_s},
+        {"line ends around a text with references", u"<a href=\"/a\">\n&amp; text\r</a>"_s},
+        {"a text of line ends only", u"<a href=\"/a\">\r\n\r\n\n\r</a>"_s},
+        {"letters outside ASCII in the rel", u"<a rel=\"\u00E9nofollow\" href=\"/\u00E9\">\u00E9</a>"_s},
+        {"a page ending without a line end", u"<a href=\"/a\">a</a>"_s},
+        {"line ends only", u"\r\n\n\r"_s},
+    };
+    for (const ScanCase &c : scanCases()) {
+        for (const QStringView lineEnd : {u"\r\n", u"\n", u"\r"}) {
+            cases.push_back({std::string(c.name) + " (line ends " +
+                                 (lineEnd == u"\r\n" ? "CR LF"
+                                  : lineEnd == u"\n" ? "LF"
+                                                     : "CR") +
+                                 ")",
+                             withLineEnds(c.page, lineEnd)});
+        }
+    }
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray bytes = c.page.toUtf8();
+        ASSERT_EQ(QString::fromUtf8(bytes), c.page);
+        EXPECT_EQ(scanUtf8(bytes), scan(normaliseLineEnds(c.page)));
+        EXPECT_EQ(CountAnchorTagsUtf8(bytes), countAnchorTags(c.page));
+    }
+}
+
+TEST(AnchorScanner, Utf8BytesAgreeWithTheDecodedPageOnRandomPages)
+{
+    std::mt19937 random(20261211);
+    size_t compared = 0;
+    size_t links = 0;
+    for (int round = 0; round < 6000; ++round) {
+        QString page = round % 2 == 0 ? randomPage(random) : randomText(random, pagePieces(), 1 + round % 80);
+        // Lone CRs and LFs too: the pieces hold CR LF only.
+        page = withLineEnds(page, round % 3 == 0 ? u"\r\n" : round % 3 == 1 ? u"\n" : u"\r");
+        const QByteArray bytes = page.toUtf8();
+        if (QString::fromUtf8(bytes) != page) {
+            continue; // a surrogate pair cut in two has no UTF-8 form
+        }
+        const std::vector<Link> expected = scan(normaliseLineEnds(page));
+        ASSERT_EQ(scanUtf8(bytes), expected) << "page: " << page.toStdString();
+        ++compared;
+        links += expected.size();
+    }
+    EXPECT_GT(compared, 5000u);
+    EXPECT_GT(links, 3000u);
+}
+
+// Anchors without their own "</a>" spend the anchor-text budget; the bytes must be cut where the
+// decoded page is, though its units are counted differently (line ends, pairs, letters outside ASCII).
+TEST(AnchorScanner, Utf8BytesKeepToTheDecodedPagesTextBudget)
+{
+    for (int lead = 0; lead < 4; ++lead) {
+        SCOPED_TRACE(lead);
+        // Texts that end in line ends, trimmed: a CR LF there counts as much as a lone CR.
+        const QString open = u"<a href=\"/x\">"_s + u"\u00E9"_s.repeated(lead) + u"\U0001F600 \u20AC\n b"_s +
+                             (lead % 2 == 0 ? u"\r\n"_s : u"\r"_s);
+        const QString page = u"<p>"_s + open.repeated(3000) + u"</a>"_s;
+        const QByteArray bytes = page.toUtf8();
+        const std::vector<Link> expected = scan(normaliseLineEnds(page));
+        ASSERT_EQ(expected.size(), 3000u);
+        EXPECT_EQ(scanUtf8(bytes), expected);
+    }
+}
+
+// The scan tells where it has passed; a caller may drop what lies before. Whatever is written
+// there afterwards must not change the calls, and the budget, counted only later, must still
+// count the units that were there.
+TEST(AnchorScanner, Utf8BytesAreNotReadBehindWhereTheScanPassed)
+{
+    QString page;
+    // About 1.5 MB of closed anchors, then 2 MB of anchors whose texts all run to the last "</a>".
+    const QString closed = u"<p><a href=\"/\u00E9\">\U0001F600 one\r\ntwo</a> \r filler text\n"_s;
+    const QString open = u"<p><a href='/o'>\u20AC\U0001F600 open \n"_s;
+    while (page.size() < 1'500'000) {
+        page += closed;
+    }
+    while (page.size() < 3'500'000) {
+        page += open;
+    }
+    page += u"</a>"_s;
+    QByteArray bytes = page.toUtf8();
+    const std::vector<Link> expected = scan(normaliseLineEnds(page));
+
+    std::vector<qsizetype> positions;
+    const std::vector<Link> actual = scanUtf8(bytes, [&](qsizetype position) {
+        ASSERT_LE(position, bytes.size());
+        ASSERT_TRUE(positions.empty() || position > positions.back());
+        positions.push_back(position);
+        // What a scan read again here would turn into links of its own.
+        const QByteArray junk = "<a href=\"/junk\">junk</a>";
+        for (qsizetype at = positions.size() > 1 ? positions[positions.size() - 2] : 0; at < position; ++at) {
+            bytes[at] = junk[at % junk.size()];
+        }
+    });
+    EXPECT_GE(positions.size(), 2u);
+    ASSERT_EQ(actual.size(), expected.size());
+    EXPECT_TRUE(actual == expected);
+}
+
+// ---------------------------------------------------------------------------------------------
 
 TEST(CharacterReferences, DecodeTheseAndLeaveTheRest)
 {

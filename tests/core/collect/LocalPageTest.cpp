@@ -1,5 +1,6 @@
 #include "core/collect/LocalPage.h"
 
+#include "core/common/Text.h"
 #include "support/Fixtures.h"
 
 #include <QDir>
@@ -46,6 +47,67 @@ TEST(LocalPage, DecodingFallsBackToWindows1252)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(decodeLocalFile(c.bytes), c.text);
     }
+}
+
+// A page is held as its bytes exactly when they are the UTF-8 that decodeLocalFile reads as such;
+// either way it must stand for the same text.
+TEST(LocalPage, PageSourceHoldsUtf8AsBytes)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        bool utf8;
+    };
+
+    const std::vector<Case> cases = {
+        {"ASCII with every kind of line end", "a\r\nb\nc\rd", true},
+        {"a byte-order mark", "\xEF\xBB\xBF<p>\xC3\xA9</p>", true},
+        {"a byte-order mark alone", "\xEF\xBB\xBF", true},
+        {"a mark after the start stays", "a\xEF\xBB\xBF", true},
+        {"four-byte sequences", "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF", true},
+        {"noncharacters", "\xEF\xBF\xBE\xEF\xBF\xBF", true},
+        {"NUL bytes", QByteArray("a\0b", 3), true},
+        {"empty", "", true},
+        {"windows-1252", "caf\xE9", false},
+        {"an overlong form", "\xC0\xAF", false},
+        {"an encoded surrogate", "\xED\xA0\x80", false},
+        {"above the last code point", "\xF4\x90\x80\x80", false},
+        {"a sequence cut off at the end", "caf\xC3", false},
+        {"a lone continuation byte", "a\x80", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const PageSource page = PageSourceOf(QByteArray(c.bytes));
+        EXPECT_TRUE(page.error.isEmpty());
+        ASSERT_EQ(page.isUtf8, c.utf8);
+        if (page.isUtf8) {
+            EXPECT_TRUE(page.text.isEmpty());
+            EXPECT_EQ(normaliseLineEnds(QString::fromUtf8(page.utf8)), decodeLocalFile(c.bytes));
+        } else {
+            EXPECT_TRUE(page.utf8.isEmpty());
+            EXPECT_EQ(page.text, decodeLocalFile(c.bytes));
+        }
+    }
+}
+
+TEST(LocalPage, ReleasedPageBytesKeepTheRest)
+{
+    QByteArray bytes(1 << 20, 'a');
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>('a' + i % 26);
+    }
+    const QByteArray original = bytes;
+    const QByteArray shared = bytes; // shares the original's storage
+    QByteArray own = original;
+    own.detach();
+    ReleasePageBytes(own, 700'000);
+    EXPECT_EQ(own.size(), original.size());
+    EXPECT_EQ(own.sliced(700'000), original.sliced(700'000));
+    // Shared bytes are still read by their other holder: left alone.
+    ReleasePageBytes(bytes, bytes.size());
+    EXPECT_EQ(shared, original);
+    EXPECT_EQ(bytes, original);
 }
 
 TEST(LocalPage, ReadFailuresAreReportedNotRaised)
