@@ -142,11 +142,11 @@ QByteArray jsonString(const QString &text)
 QByteArray rowsToJson(const LinkRows &rows)
 {
     QByteArray all;
-    WriteRowsAsJson(rows, std::numeric_limits<qsizetype>::max(), [&all](const QByteArray &piece) { all += piece; });
+    writeRowsAsJson(rows, std::numeric_limits<qsizetype>::max(), [&all](const QByteArray &piece) { all += piece; });
     return all;
 }
 
-void WriteRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write)
+void writeRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write)
 {
     JsonRowsWriter writer(chunkBytes, write);
     writer.add(rows);
@@ -205,7 +205,7 @@ void JsonRowsWriter::finish()
     m_out = QByteArray();
 }
 
-void AppendUtf8(QByteArray &out, QStringView text)
+void appendUtf8(QByteArray &out, QStringView text)
 {
     const char16_t *in = text.utf16();
     const qsizetype n = text.size();

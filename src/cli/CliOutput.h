@@ -30,7 +30,7 @@ QByteArray rowsToJson(const LinkRows &rows);
 
 // rowsToJson's bytes handed to write in pieces of about chunkBytes (a row is never split): the
 // output of many rows is never held whole beside the rows.
-void WriteRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write);
+void writeRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write);
 
 // rowsToJson's array for rows that come in batches: add() each batch in table order, then
 // finish(). The bytes go to write in pieces of about pieceBytes, never splitting a row.
@@ -51,6 +51,6 @@ private:
 };
 
 // Appends text as UTF-8, the same bytes as text.toUtf8(), without a copy for an ASCII text.
-void AppendUtf8(QByteArray &out, QStringView text);
+void appendUtf8(QByteArray &out, QStringView text);
 
 } // namespace quorvel

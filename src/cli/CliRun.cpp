@@ -154,10 +154,10 @@ public:
         }
         for (const LinkRow &row : rows) {
             if (m_format == ExportFormat::Text && !m_terminal) {
-                AppendUtf8(m_out, row.link); // the text line is the link itself
+                appendUtf8(m_out, row.link); // the text line is the link itself
             } else {
                 const QString line = exportLine(row, m_format, m_separator);
-                AppendUtf8(m_out, m_terminal ? visibleText(line) : line);
+                appendUtf8(m_out, m_terminal ? visibleText(line) : line);
             }
             m_out += '\n';
             if (m_out.size() >= kPieceBytes) {

@@ -121,7 +121,7 @@ TEST(CliOutput, JsonInPiecesIsTheWholeJson)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<QByteArray> pieces;
-        WriteRowsAsJson(c.rows, c.pieceBytes, [&pieces](const QByteArray &piece) { pieces.push_back(piece); });
+        writeRowsAsJson(c.rows, c.pieceBytes, [&pieces](const QByteArray &piece) { pieces.push_back(piece); });
         QByteArray joined;
         for (const QByteArray &piece : pieces) {
             joined += piece;
@@ -155,7 +155,7 @@ TEST(CliOutput, AppendUtf8WritesTheBytesOfToUtf8)
     for (const QString &text : texts) {
         SCOPED_TRACE(text.toStdString());
         QByteArray out = "before ";
-        AppendUtf8(out, text);
+        appendUtf8(out, text);
         EXPECT_EQ(out, "before " + text.toUtf8());
     }
 }

@@ -654,7 +654,7 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
     scanAnchorsIn(QStringView(pageText).utf16(), pageText.size(), texts, base, sink);
 }
 
-void ScanAnchorsUtf8(QByteArrayView page, const QString &base, const AnchorSink &sink, const ScanPassed &passed)
+void scanAnchorsUtf8(QByteArrayView page, const QString &base, const AnchorSink &sink, const ScanPassed &passed)
 {
     if (!sink) {
         return;
@@ -668,7 +668,7 @@ qsizetype countAnchorTags(QStringView page)
     return countAnchorTags(page.utf16(), page.size());
 }
 
-qsizetype CountAnchorTagsUtf8(QByteArrayView page)
+qsizetype countAnchorTagsUtf8(QByteArrayView page)
 {
     return countAnchorTags(page.data(), page.size());
 }

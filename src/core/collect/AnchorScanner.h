@@ -22,12 +22,12 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
 // passed, when given, is called now and then with a position before which the scan will read
 // nothing more of the page: the caller may hand that memory back.
 using ScanPassed = std::function<void(qsizetype position)>;
-void ScanAnchorsUtf8(QByteArrayView page, const QString &base, const AnchorSink &sink, const ScanPassed &passed = {});
+void scanAnchorsUtf8(QByteArrayView page, const QString &base, const AnchorSink &sink, const ScanPassed &passed = {});
 
 // How many "<a " (either case) the page holds: what a list of the scan's rows may reserve. A tag
 // usually yields at most one link; when the rows outnumber the tags the list simply grows.
 qsizetype countAnchorTags(QStringView page);
-qsizetype CountAnchorTagsUtf8(QByteArrayView page);
+qsizetype countAnchorTagsUtf8(QByteArrayView page);
 
 // Decodes the five named references and numeric ones (decimal, or hex after x, X or $); every other
 // ampersand sequence stays as written.

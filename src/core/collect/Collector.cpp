@@ -79,7 +79,7 @@ CollectionResult runCollection(const CollectionSnapshot &snapshot, const Collect
     QString pageAddress = snapshot.address;
     if (isLocalAddress(snapshot.address)) {
         reportLoading(snapshot.address);
-        PageSource local = ReadLocalPageSource(snapshot.address);
+        PageSource local = readLocalPageSource(snapshot.address);
         pageIsUtf8 = local.isUtf8;
         pageUtf8 = std::move(local.utf8);
         pageText = std::move(local.text);
@@ -145,7 +145,7 @@ CollectionResult runCollection(const CollectionSnapshot &snapshot, const Collect
     const bool keepRows = !events.rows || events.keepRows;
     if (keepRows) {
         result.rows.reserve(result.rows.size() +
-                            (pageIsUtf8 ? CountAnchorTagsUtf8(pageUtf8) : countAnchorTags(pageText)));
+                            (pageIsUtf8 ? countAnchorTagsUtf8(pageUtf8) : countAnchorTags(pageText)));
     }
     const AnchorSink addRow = [&](const QString &href, const QString &linkBase, const QString &follow,
                                   const QString &anchorText) {
@@ -173,7 +173,7 @@ CollectionResult runCollection(const CollectionSnapshot &snapshot, const Collect
     if (pageIsUtf8) {
         // The page goes back to the system as the scan passes it: it and all the rows are never
         // held at once.
-        ScanAnchorsUtf8(pageUtf8, base, addRow, [&pageUtf8](qsizetype passed) { ReleasePageBytes(pageUtf8, passed); });
+        scanAnchorsUtf8(pageUtf8, base, addRow, [&pageUtf8](qsizetype passed) { releasePageBytes(pageUtf8, passed); });
     } else {
         ScanAnchors(pageText, base, addRow);
     }

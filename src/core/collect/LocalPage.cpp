@@ -100,7 +100,7 @@ FileBytes readRegularFile(const QString &path, qint64 maxBytes)
     return result;
 }
 
-PageSource PageSourceOf(QByteArray &&bytes)
+PageSource pageSourceOf(QByteArray &&bytes)
 {
     PageSource page;
     if (!QByteArrayView(bytes).isValidUtf8()) {
@@ -119,7 +119,7 @@ PageSource PageSourceOf(QByteArray &&bytes)
     return page;
 }
 
-void ReleasePageBytes(QByteArray &bytes, qsizetype upTo)
+void releasePageBytes(QByteArray &bytes, qsizetype upTo)
 {
     if (!bytes.isDetached()) {
         return; // shared: the other holder still reads them
@@ -138,7 +138,7 @@ void ReleasePageBytes(QByteArray &bytes, qsizetype upTo)
     }
 }
 
-PageSource ReadLocalPageSource(const QString &address)
+PageSource readLocalPageSource(const QString &address)
 {
     FileBytes file = readRegularFile(localPathOf(address), kPageMaxBytes);
     if (!file.error.isEmpty()) {
@@ -146,7 +146,7 @@ PageSource ReadLocalPageSource(const QString &address)
         page.error = std::move(file.error);
         return page;
     }
-    return PageSourceOf(std::move(file.bytes));
+    return pageSourceOf(std::move(file.bytes));
 }
 
 PageText readLocalPage(const QString &address)

@@ -43,7 +43,7 @@ struct FileBytes
 FileBytes readRegularFile(const QString &path, qint64 maxBytes);
 
 // A page as the collection scans it: its UTF-8 bytes when the file is valid UTF-8 (the byte-order
-// mark skipped, line ends as written: ScanAnchorsUtf8 reads them as CR LF, as decodeLocalFile
+// mark skipped, line ends as written: scanAnchorsUtf8 reads them as CR LF, as decodeLocalFile
 // makes them), else its text as decodeLocalFile gives it. Held as bytes, a page of mostly ASCII
 // takes half the memory of its UTF-16 text, and is not copied to be decoded.
 struct PageSource
@@ -55,14 +55,14 @@ struct PageSource
 };
 
 // The page of a file's bytes, as above.
-PageSource PageSourceOf(QByteArray &&bytes);
+PageSource pageSourceOf(QByteArray &&bytes);
 
 // Hands the memory of the bytes before upTo back to the system (whole pages only) while the array
 // lives on: for a page the scan has passed, which is never read again. What was there is lost.
-void ReleasePageBytes(QByteArray &bytes, qsizetype upTo);
+void releasePageBytes(QByteArray &bytes, qsizetype upTo);
 
-// readLocalPage for the scan: the page as PageSourceOf gives it.
-PageSource ReadLocalPageSource(const QString &address);
+// readLocalPage for the scan: the page as pageSourceOf gives it.
+PageSource readLocalPageSource(const QString &address);
 
 // Reads the file a "file:///" address names. A missing, unreadable or oversized file, a folder, or
 // anything that is not a regular file gives an error.

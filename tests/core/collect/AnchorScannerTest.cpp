@@ -509,7 +509,7 @@ TEST(AnchorScanner, FinishesOnPathologicalPages)
 std::vector<Link> scanUtf8(QByteArrayView page, const ScanPassed &passed = {})
 {
     std::vector<Link> links;
-    ScanAnchorsUtf8(
+    scanAnchorsUtf8(
         page, kBase,
         [&links](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText) {
             links.push_back({href, linkBase, follow, anchorText});
@@ -558,7 +558,7 @@ TEST(AnchorScanner, Utf8BytesGiveTheLinksOfTheDecodedPage)
         const QByteArray bytes = c.page.toUtf8();
         ASSERT_EQ(QString::fromUtf8(bytes), c.page);
         EXPECT_EQ(scanUtf8(bytes), scan(normaliseLineEnds(c.page)));
-        EXPECT_EQ(CountAnchorTagsUtf8(bytes), countAnchorTags(c.page));
+        EXPECT_EQ(countAnchorTagsUtf8(bytes), countAnchorTags(c.page));
     }
 }
 

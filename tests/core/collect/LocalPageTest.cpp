@@ -78,7 +78,7 @@ TEST(LocalPage, PageSourceHoldsUtf8AsBytes)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const PageSource page = PageSourceOf(QByteArray(c.bytes));
+        const PageSource page = pageSourceOf(QByteArray(c.bytes));
         EXPECT_TRUE(page.error.isEmpty());
         ASSERT_EQ(page.isUtf8, c.utf8);
         if (page.isUtf8) {
@@ -101,11 +101,11 @@ TEST(LocalPage, ReleasedPageBytesKeepTheRest)
     const QByteArray shared = bytes; // shares the original's storage
     QByteArray own = original;
     own.detach();
-    ReleasePageBytes(own, 700'000);
+    releasePageBytes(own, 700'000);
     EXPECT_EQ(own.size(), original.size());
     EXPECT_EQ(own.sliced(700'000), original.sliced(700'000));
     // Shared bytes are still read by their other holder: left alone.
-    ReleasePageBytes(bytes, bytes.size());
+    releasePageBytes(bytes, bytes.size());
     EXPECT_EQ(shared, original);
     EXPECT_EQ(bytes, original);
 }
