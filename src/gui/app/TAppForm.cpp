@@ -15,6 +15,7 @@
 #include "core/results/Export.h"
 #include "core/results/RowOrder.h"
 #include "gui/analyze/TAnalyzeForm.h"
+#include "gui/common/BusyCursor.h"
 #include "gui/common/CaptionDialog.h"
 #include "gui/common/Icons.h"
 #include "gui/common/WidgetPlacement.h"
@@ -674,10 +675,7 @@ void TAppForm::onCheckClicked()
 
 void TAppForm::startRun()
 {
-    if (!m_cursorBusy) {
-        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-        m_cursorBusy = true;
-    }
+    m_runBusy.emplace();
     m_ignoredExtensions = trimControl(m_ignoreExtensions->text());
     m_requestAgent = m_agentBox->currentText();
     m_checkButton->setText(kStop);
@@ -773,10 +771,7 @@ void TAppForm::IslemTamam()
     m_statusActivity->clear();
     setPanelsEnabled(true);
     m_brokenButton->setEnabled(true);
-    if (m_cursorBusy) {
-        QGuiApplication::restoreOverrideCursor();
-        m_cursorBusy = false;
-    }
+    m_runBusy.reset();
 }
 
 std::optional<int> TAppForm::selectedRow() const
@@ -900,9 +895,8 @@ void TAppForm::onAnalyzeUrl()
     if (!m_environment.contentsHost.isEmpty()) {
         options.contentsHost = m_environment.contentsHost;
     }
-    if (!m_cursorBusy) {
-        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-        m_cursorBusy = true;
+    if (!m_analysisBusy) {
+        m_analysisBusy.emplace();
     }
     // The fetches and the parse run off the UI thread; the window opens when they are done.
     const quint64 analysis = ++m_lastAnalysis;
@@ -915,9 +909,8 @@ void TAppForm::onAnalyzeUrl()
                                      },
                                      [this, analysis](AnalysisResult result) {
                                          m_analyses.erase(analysis);
-                                         if (m_cursorBusy && m_analyses.empty() && !m_collector && !m_checkPass) {
-                                             QGuiApplication::restoreOverrideCursor();
-                                             m_cursorBusy = false;
+                                         if (m_analyses.empty()) {
+                                             m_analysisBusy.reset();
                                          }
                                          auto *form = new TAnalyzeForm(result, this);
                                          form->setWindowFlag(Qt::Window);
@@ -988,10 +981,7 @@ void TAppForm::onCheckBrokenLinksClicked()
         return;
     }
     m_statusActivity->setText(u"Checking Broken Links..."_s);
-    if (!m_cursorBusy) {
-        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-        m_cursorBusy = true;
-    }
+    m_runBusy.emplace();
     m_checkButton->setEnabled(false);
     // The pass took the HEAD option as it is now; changing it would have no effect.
     m_useHead->setEnabled(false);
@@ -1038,10 +1028,7 @@ void TAppForm::onCheckPassFinished()
     m_brokenButton->setText(kCheckBrokenLinks);
     m_checkButton->setEnabled(true);
     m_useHead->setEnabled(true);
-    if (m_cursorBusy) {
-        QGuiApplication::restoreOverrideCursor();
-        m_cursorBusy = false;
-    }
+    m_runBusy.reset();
     m_statusActivity->clear();
     m_checkProgress->setVisible(false);
     beep();
@@ -1055,10 +1042,8 @@ void TAppForm::closeEvent(QCloseEvent *event)
     m_collector.reset();
     m_checkPass.reset();
     m_analyses.clear();
-    if (m_cursorBusy) {
-        QGuiApplication::restoreOverrideCursor();
-        m_cursorBusy = false;
-    }
+    m_runBusy.reset();
+    m_analysisBusy.reset();
     if (m_findDialog) {
         m_findDialog->close();
     }

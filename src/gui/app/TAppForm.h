@@ -5,6 +5,7 @@
 #include "core/results/LinkChecker.h"
 #include "core/results/WebTools.h"
 #include "gui/app/AppEnvironment.h"
+#include "gui/common/BusyCursor.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -159,7 +160,10 @@ private:
     OwnedWorker<LinkChecker> m_checkPass;
     int m_checkedRows = 0;
     quint64 m_generation = 0;
-    bool m_cursorBusy = false;
+    // The wait cursor: one holder while a collection run or a broken-link pass goes, one while any
+    // analysis does.
+    std::optional<BusyCursor> m_runBusy;
+    std::optional<BusyCursor> m_analysisBusy;
 
     // Controls, named after their objectName.
     QWidget *m_panel1 = nullptr;
