@@ -459,7 +459,7 @@ void TAppForm::buildWindow()
     });
     connect(header, &QHeaderView::sectionClicked, this, &TAppForm::onHeaderClicked);
     connect(m_list, &QTableView::customContextMenuRequested, this, [this](const QPoint &pos) {
-        m_popupSource = u"List"_s;
+        m_popupSource = PopupSource::List;
         m_popupMenu2->popup(m_list->viewport()->mapToGlobal(pos));
     });
     connect(m_findButton, &QPushButton::clicked, this, &TAppForm::onFind);
@@ -522,7 +522,7 @@ void TAppForm::buildMenus()
     }
     m_checkButton->setMenu(m_popupMenu1);
     // BitBtn1DropDownClick: the arrow part opened the menu.
-    connect(m_popupMenu1, &QMenu::aboutToShow, this, [this] { m_popupSource = u"Button"_s; });
+    connect(m_popupMenu1, &QMenu::aboutToShow, this, [this] { m_popupSource = PopupSource::Button; });
 
     QMenuBar *bar = menuBar();
     bar->setObjectName(u"MainMenu1"_s);
@@ -622,10 +622,25 @@ void TAppForm::setLocalFile(const QString &path)
     m_urlBox->setEditText(LocalAddressOf(path));
 }
 
-void TAppForm::setPanelsEnabled(bool enabled)
+void TAppForm::setRunState(RunState state)
 {
+    // Every control the state governs is set each time, so the look never depends on the state
+    // before.
+    m_runState = state;
+    const bool collecting = state == RunState::Collecting || state == RunState::Stopping;
+    m_checkButton->setText(state == RunState::Collecting ? kStop : state == RunState::Stopping ? kStopping : kCheck);
+    m_checkButton->setEnabled(state == RunState::Idle || state == RunState::Collecting);
     for (QWidget *row : {m_panel2, m_panel4, m_panel5, m_panel6, m_panel7}) {
-        row->setEnabled(enabled);
+        row->setEnabled(!collecting);
+    }
+    m_brokenButton->setText(state == RunState::CheckingLinks ? kStop : kCheckBrokenLinks);
+    m_brokenButton->setEnabled(!collecting);
+    // A pass takes the HEAD option as it is when it starts; changing it then would have no effect.
+    m_useHead->setEnabled(state != RunState::CheckingLinks);
+    if (state == RunState::Idle) {
+        m_runBusy.reset();
+    } else if (!m_runBusy) {
+        m_runBusy.emplace();
     }
 }
 
@@ -651,18 +666,14 @@ void TAppForm::onCheckClicked()
 {
     // Enter and the menus' Check item do what a click does: nothing while the button is disabled
     // (a broken-link pass runs, or a stop is under way).
-    if (!m_checkButton->isEnabled()) {
+    if (m_runState == RunState::Stopping || m_runState == RunState::CheckingLinks) {
         return;
     }
-    const QString caption = m_checkButton->text();
-    if (caption != kCheck) {
-        if (caption == kStop) {
-            if (m_collector) {
-                m_collector->requestStop();
-            }
-            m_checkButton->setText(kStopping);
-            m_checkButton->setEnabled(false);
+    if (m_runState == RunState::Collecting) {
+        if (m_collector) {
+            m_collector->requestStop();
         }
+        setRunState(RunState::Stopping);
         return;
     }
     if (trimControl(m_urlBox->currentText()).isEmpty()) {
@@ -675,12 +686,9 @@ void TAppForm::onCheckClicked()
 
 void TAppForm::startRun()
 {
-    m_runBusy.emplace();
+    setRunState(RunState::Collecting);
     m_ignoredExtensions = trimControl(m_ignoreExtensions->text());
     m_requestAgent = m_agentBox->currentText();
-    m_checkButton->setText(kStop);
-    setPanelsEnabled(false);
-    m_brokenButton->setEnabled(false);
 
     const QString address = FixUpAddress(m_urlBox->currentText());
     if (address != m_urlBox->currentText()) {
@@ -752,7 +760,7 @@ void TAppForm::onRunFinished(quint64 generation, qsizetype, const QString &error
     if (generation != m_generation) {
         return;
     }
-    const bool stoppedByUser = m_checkButton->text() == kStopping;
+    const bool stoppedByUser = m_runState == RunState::Stopping;
     m_collector.reset();
     m_statusTotal->setText(u"Total Links: "_s + QString::number(m_model->rowCount()));
     IslemTamam();
@@ -766,12 +774,8 @@ void TAppForm::onRunFinished(quint64 generation, qsizetype, const QString &error
 
 void TAppForm::IslemTamam()
 {
-    m_checkButton->setText(kCheck);
-    m_checkButton->setEnabled(true);
+    setRunState(RunState::Idle);
     m_statusActivity->clear();
-    setPanelsEnabled(true);
-    m_brokenButton->setEnabled(true);
-    m_runBusy.reset();
 }
 
 std::optional<int> TAppForm::selectedRow() const
@@ -791,13 +795,13 @@ void TAppForm::selectRow(int row)
 
 std::optional<QString> TAppForm::rowTarget() const
 {
-    if (m_popupSource == u"List") {
+    if (m_popupSource == PopupSource::List) {
         if (const std::optional<int> row = selectedRow()) {
             return m_model->rows().at(*row).link;
         }
         return std::nullopt;
     }
-    if (m_popupSource == u"Button") {
+    if (m_popupSource == PopupSource::Button) {
         return m_urlBox->currentText();
     }
     return std::nullopt;
@@ -805,12 +809,12 @@ std::optional<QString> TAppForm::rowTarget() const
 
 void TAppForm::onCheckMenuItem()
 {
-    if (m_popupSource == u"List") {
+    if (m_popupSource == PopupSource::List) {
         if (const std::optional<int> row = selectedRow()) {
             m_urlBox->setEditText(m_model->rows().at(*row).link);
             onCheckClicked();
         }
-    } else if (m_popupSource == u"Button") {
+    } else if (m_popupSource == PopupSource::Button) {
         onCheckClicked();
     }
 }
@@ -839,7 +843,7 @@ void TAppForm::onCopyAnchorText()
 void TAppForm::onHeaderClicked(int column)
 {
     // The table is never re-ordered under a running collection or check.
-    if (m_checkButton->text() != kCheck || !m_checkButton->isEnabled()) {
+    if (m_runState != RunState::Idle) {
         return;
     }
     m_model->headerClicked(column);
@@ -885,7 +889,7 @@ void TAppForm::onLoadFile()
 
 void TAppForm::onAnalyzeUrl()
 {
-    // "List" with no selected row does not fall back to the URL box.
+    // The list with no selected row does not fall back to the URL box.
     const std::optional<QString> target = rowTarget();
     if (!target || target->isEmpty()) {
         return;
@@ -974,18 +978,17 @@ bool TAppForm::eventFilter(QObject *watched, QEvent *event)
 
 void TAppForm::onCheckBrokenLinksClicked()
 {
-    if (m_brokenButton->text() == kStop) {
+    if (m_runState == RunState::CheckingLinks) {
         if (m_checkPass) {
             m_checkPass->stop();
         }
         return;
     }
+    if (m_runState != RunState::Idle) {
+        return; // the button is disabled during a collection run
+    }
     m_statusActivity->setText(u"Checking Broken Links..."_s);
-    m_runBusy.emplace();
-    m_checkButton->setEnabled(false);
-    // The pass took the HEAD option as it is now; changing it would have no effect.
-    m_useHead->setEnabled(false);
-    m_brokenButton->setText(kStop);
+    setRunState(RunState::CheckingLinks);
     if (m_model->rowCount() > 0) {
         selectRow(0);
         m_list->setFocus();
@@ -1025,10 +1028,7 @@ void TAppForm::onCheckPassFinished()
         return;
     }
     m_checkPass.reset();
-    m_brokenButton->setText(kCheckBrokenLinks);
-    m_checkButton->setEnabled(true);
-    m_useHead->setEnabled(true);
-    m_runBusy.reset();
+    setRunState(RunState::Idle);
     m_statusActivity->clear();
     m_checkProgress->setVisible(false);
     beep();

@@ -5,6 +5,7 @@
 #include "core/results/LinkChecker.h"
 #include "core/results/WebTools.h"
 #include "gui/app/AppEnvironment.h"
+#include "gui/app/AppFormState.h"
 #include "gui/common/BusyCursor.h"
 
 #include <QMainWindow>
@@ -62,7 +63,8 @@ public:
     const QString &startupError() const { return m_startupError; }
 
     ResultsModel *resultsModel() const { return m_model; }
-    const QString &popupSource() const { return m_popupSource; }
+    // PopupSource by name: "List", "Button" or empty.
+    QString popupSource() const { return popupSourceName(m_popupSource); }
     // Analyses whose page is still being fetched.
     int analysesRunning() const { return static_cast<int>(m_analyses.size()); }
     QMenu *checkMenu() const { return m_popupMenu1; }
@@ -106,7 +108,8 @@ private:
     void onRowChecked(int row, const TURLStatus &status);
     void onCheckPassFinished();
     void readIdentity();
-    void setPanelsEnabled(bool enabled);
+    // Sets the Check and Check Broken Links captions, which controls take input, and the wait cursor.
+    void setRunState(RunState state);
     void startRun();
     // IslemTamam ("operation complete"): the idle look of the URL row.
     void IslemTamam();
@@ -150,14 +153,15 @@ private:
     bool m_startupComplete = false;
 
     // Values of the Check command.
-    QString m_ignoredExtensions;   // IgnoredExtensions
-    QString m_requestAgent;        // RequestAgent
-    QString m_popupSource;         // PopupSource: "List", "Button" or empty
+    QString m_ignoredExtensions; // IgnoredExtensions
+    QString m_requestAgent;      // RequestAgent
+    PopupSource m_popupSource = PopupSource::None;
     qsizetype m_findPosition = -1; // FindPosition
 
     std::optional<OptionWriter> m_settings;
     OwnedWorker<TCollector> m_collector;
     OwnedWorker<LinkChecker> m_checkPass;
+    RunState m_runState = RunState::Idle;
     int m_checkedRows = 0;
     quint64 m_generation = 0;
     // The wait cursor: one holder while a collection run or a broken-link pass goes, one while any
