@@ -15,6 +15,7 @@
 #include "core/results/Export.h"
 #include "core/results/RowOrder.h"
 #include "gui/analyze/TAnalyzeForm.h"
+#include "gui/app/AppFormOptions.h"
 #include "gui/common/BusyCursor.h"
 #include "gui/common/CaptionDialog.h"
 #include "gui/common/Icons.h"
@@ -113,78 +114,37 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
     setAcceptDrops(true);
     m_dataFolder =
         ChooseDataFolder(m_environment.programFolder, m_companyName, m_appProductName, m_environment.configHome);
-    m_settings.emplace(SettingsStore::inFolder(m_dataFolder));
-    applyStoredOptions();
-    connectOptionWriters();
+    m_options = new AppFormOptions(optionControls(), SettingsStore::inFolder(m_dataFolder), this);
+    m_options->applyStoredOptions();
+    setHistory(HistoryEkle(m_dataFolder, QString()).lines);
+    // A refused write is shown; the control keeps its new value.
+    connect(m_options, &AppFormOptions::writeRefused, this, [this](const QString &error) {
+        QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), error);
+    });
+    m_options->connectWriters();
     m_localeListSeparator = LocaleListSeparator(QLocale());
     m_startupComplete = true;
     // Right after start-up the start address is selected, so typing replaces it.
     QTimer::singleShot(1, this, [this] { m_urlBox->lineEdit()->selectAll(); });
 }
 
-void TAppForm::applyStoredOptions()
+OptionControls TAppForm::optionControls() const
 {
-    // The values go to the controls before their change handlers are connected: a start-up writes
-    // nothing.
-    const OptionValues values = LoadOptions(m_settings->store());
-    m_urlBox->setEditText(values.startUrl);
-    setHistory(HistoryEkle(m_dataFolder, QString()).lines);
-    m_showOptions->setChecked(values.showOptions);
-    for (QWidget *row : {m_panel2, m_panel4, m_panel5, m_panel6, m_panel7}) {
-        row->setVisible(values.showOptions);
-    }
-    (values.urlBase == UrlBaseMode::Subdomain ? m_subdomainName : m_domainName)->setChecked(true);
-    m_removeAnchors->setChecked(values.removeAnchors);
-    m_useHead->setChecked(values.useHead);
-    m_connectTimeout->setText(values.connectionTimeout);
-    m_responseTimeout->setText(values.responseTimeout);
-    m_agentBox->setEditText(values.agent);
-    m_ignoreExtensions->setText(values.ignoreExtensions);
-    m_ignoreUrls->setPlainText(values.ignoreUrls);
-    m_parallelChecks->setValue(values.parallelChecks);
-}
-
-void TAppForm::reportWrite(bool written, const QString &error)
-{
-    if (!written) {
-        QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), error);
-    }
-}
-
-void TAppForm::connectOptionWriters()
-{
-    // Every change is written at once; a refused write is shown and the control keeps its value.
-    auto write = [this](auto member) {
-        return [this, member](const auto &value) {
-            QString error;
-            reportWrite(((*m_settings).*member)(value, &error), error);
-        };
-    };
-    connect(m_urlBox, &QComboBox::editTextChanged, this, write(&OptionWriter::writeStartUrl));
-    connect(m_showOptions, &QCheckBox::toggled, this, write(&OptionWriter::writeShowOptions));
-    connect(m_domainName, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) {
-            QString error;
-            reportWrite(m_settings->writeUrlBase(true, &error), error);
-        }
-    });
-    connect(m_subdomainName, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) {
-            QString error;
-            reportWrite(m_settings->writeUrlBase(false, &error), error);
-        }
-    });
-    connect(m_removeAnchors, &QCheckBox::toggled, this, write(&OptionWriter::writeRemoveAnchors));
-    connect(m_useHead, &QCheckBox::toggled, this, write(&OptionWriter::writeUseHead));
-    connect(m_connectTimeout, &QLineEdit::textChanged, this, write(&OptionWriter::writeConnectionTimeout));
-    connect(m_responseTimeout, &QLineEdit::textChanged, this, write(&OptionWriter::writeResponseTimeout));
-    connect(m_agentBox, &QComboBox::editTextChanged, this, write(&OptionWriter::writeAgent));
-    connect(m_ignoreExtensions, &QLineEdit::textChanged, this, write(&OptionWriter::writeIgnoreExtensions));
-    connect(m_ignoreUrls, &QPlainTextEdit::textChanged, this, [this] {
-        QString error;
-        reportWrite(m_settings->writeIgnoreUrls(m_ignoreUrls->toPlainText(), &error), error);
-    });
-    connect(m_parallelChecks, &QSpinBox::valueChanged, this, write(&OptionWriter::writeParallelChecks));
+    OptionControls controls;
+    controls.urlBox = m_urlBox;
+    controls.showOptions = m_showOptions;
+    controls.domainName = m_domainName;
+    controls.subdomainName = m_subdomainName;
+    controls.removeAnchors = m_removeAnchors;
+    controls.useHead = m_useHead;
+    controls.connectTimeout = m_connectTimeout;
+    controls.responseTimeout = m_responseTimeout;
+    controls.agentBox = m_agentBox;
+    controls.ignoreExtensions = m_ignoreExtensions;
+    controls.ignoreUrls = m_ignoreUrls;
+    controls.parallelChecks = m_parallelChecks;
+    controls.optionRows = {m_panel2, m_panel4, m_panel5, m_panel6, m_panel7};
+    return controls;
 }
 
 void TAppForm::setHistory(const QStringList &entries)

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "core/app/OptionWriter.h"
 #include "core/collect/Collector.h"
 #include "core/results/LinkChecker.h"
 #include "core/results/WebTools.h"
 #include "gui/app/AppEnvironment.h"
+#include "gui/app/AppFormOptions.h"
 #include "gui/app/AppFormState.h"
 #include "gui/common/BusyCursor.h"
 
@@ -98,10 +98,7 @@ private:
     void buildMenus();
     void setKeyboardOrder();
     void addWebToolItems(QMenu *menu);
-    void applyStoredOptions();
-    void connectOptionWriters();
-    // Shows "Unable to write to ..." when a change could not be stored; the control keeps its value.
-    void reportWrite(bool written, const QString &error);
+    OptionControls optionControls() const;
     void setHistory(const QStringList &entries);
     void openWebTool(WebTool tool);
     void onResetToDefaults(); // ResettoDefaults1Click
@@ -158,7 +155,7 @@ private:
     PopupSource m_popupSource = PopupSource::None;
     qsizetype m_findPosition = -1; // FindPosition
 
-    std::optional<OptionWriter> m_settings;
+    AppFormOptions *m_options = nullptr;
     OwnedWorker<TCollector> m_collector;
     OwnedWorker<LinkChecker> m_checkPass;
     RunState m_runState = RunState::Idle;
