@@ -1,5 +1,7 @@
 #include "gui/app/TAppForm.h"
 
+#include "ui_TAppForm.h"
+
 #include "core/analyze/RunAnalysis.h"
 #include "core/app/DataFolder.h"
 #include "core/app/MakerSite.h"
@@ -40,9 +42,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,7 +63,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
-#include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -88,21 +89,12 @@ QFont tahoma(int pixelSize, bool bold = false)
     return font;
 }
 
-QWidget *panel(const QString &name, int height, QWidget *parent)
-{
-    auto *widget = new QWidget(parent);
-    widget->setObjectName(name);
-    widget->setFixedHeight(height);
-    auto *layout = new QHBoxLayout(widget);
-    layout->setContentsMargins(6, 2, 6, 2);
-    return widget;
-}
-
 } // namespace
 
 TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
     : QMainWindow(parent)
     , m_environment(std::move(environment))
+    , m_ui(std::make_unique<Ui::TAppForm>())
 {
     setObjectName(u"AppForm"_s);
     setFont(tahoma(11));
@@ -143,7 +135,7 @@ OptionControls TAppForm::optionControls() const
     controls.ignoreExtensions = m_ignoreExtensions;
     controls.ignoreUrls = m_ignoreUrls;
     controls.parallelChecks = m_parallelChecks;
-    controls.optionRows = {m_panel2, m_panel4, m_panel5, m_panel6, m_panel7};
+    controls.optionRows = optionRows();
     return controls;
 }
 
@@ -173,152 +165,80 @@ void TAppForm::readIdentity()
 
 void TAppForm::buildWindow()
 {
-    auto *central = new QWidget(this);
-    auto *column = new QVBoxLayout(central);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
+    // The layout, captions, tab order and the described control names come from TAppForm.ui; the
+    // code adds what a form cannot say: fonts with fall-backs, icons, validators, ranges from the
+    // option limits, the list's model and header, and the status bar's panels.
+    m_ui->setupUi(this);
+    bindControls();
+    setFontsAndColours();
+    finishControls();
+    buildStatusBar();
+    CentreOnScreen(*this, QSize(729, 455));
 
-    // URL row.
-    m_panel1 = panel(u"Panel1"_s, 36, central);
-    auto *urlLabel = new QLabel(u"URL:"_s, m_panel1);
-    urlLabel->setFont(tahoma(16));
-    m_urlBox = new QComboBox(m_panel1);
-    m_urlBox->setObjectName(u"Edit1"_s);
-    m_urlBox->setEditable(true);
-    m_urlBox->setInsertPolicy(QComboBox::NoInsert);
-    m_urlBox->setMaxVisibleItems(20);
-    // Long history entries must not widen the window.
-    m_urlBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_urlBox->setMinimumContentsLength(20);
+    // A file dropped anywhere on the window goes to the URL box by the window's own rule, never as
+    // its path typed into whichever text box lies under the mouse (the URL box's own line edit too:
+    // there it would land in the middle of the address).
+    for (QLineEdit *box : findChildren<QLineEdit *>()) {
+        box->setAcceptDrops(false);
+    }
+    m_ignoreUrls->setAcceptDrops(false);
+    connectControls();
+}
+
+void TAppForm::bindControls()
+{
+    const Ui::TAppForm &ui = *m_ui;
+    m_urlBox = ui.Edit1;
+    m_checkButton = ui.BitBtn1;
+    m_showOptions = ui.CheckBox1;
+    m_urlBaseRow = ui.Panel2;
+    m_domainName = ui.RadioButton1;
+    m_subdomainName = ui.RadioButton2;
+    m_requestRow = ui.Panel4;
+    m_connectTimeout = ui.Edit3;
+    m_responseTimeout = ui.Edit4;
+    m_parallelChecks = ui.ParallelChecks;
+    m_agentBox = ui.ComboBox1;
+    m_ignoreExtensionsRow = ui.Panel5;
+    m_ignoreExtensions = ui.Edit2;
+    m_checkOptionsRow = ui.Panel6;
+    m_removeAnchors = ui.CheckBox2;
+    m_useHead = ui.CheckBox3;
+    m_ignoreUrlsRow = ui.Panel7;
+    m_ignoreUrls = ui.Memo1;
+    m_splitter = ui.Splitter1;
+    m_list = ui.ListBox1;
+    m_findButton = ui.Button1;
+    m_exportButton = ui.Button3;
+    m_brokenButton = ui.Button2;
+    m_feedbackButton = ui.Button4;
+    m_aboutButton = ui.Button5;
+}
+
+void TAppForm::setFontsAndColours()
+{
+    // A form names one font family; Tahoma needs its fall-backs, and the sizes are in pixels.
+    m_ui->UrlLabel->setFont(tahoma(16));
     m_urlBox->setFont(tahoma(19));
-    m_urlBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    m_urlBox->setStyleSheet(u"QComboBox { color: white; background-color: rgb(63, 81, 181); }"_s);
-    // Files dropped on the URL box go to the window's drop rule; as text they would land in the middle
-    // of the address.
-    m_urlBox->lineEdit()->setAcceptDrops(false);
-    m_checkButton = new QToolButton(m_panel1);
-    m_checkButton->setObjectName(u"BitBtn1"_s);
-    m_checkButton->setText(kCheck);
     m_checkButton->setFont(tahoma(16, true));
-    m_checkButton->setFixedWidth(130);
-    m_checkButton->setPopupMode(QToolButton::MenuButtonPopup);
-    m_checkButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    m_showOptions = new QCheckBox(u"Show Options"_s, m_panel1);
-    m_showOptions->setObjectName(u"CheckBox1"_s);
     m_showOptions->setFont(tahoma(13));
-    m_panel1->layout()->addWidget(urlLabel);
-    m_panel1->layout()->addWidget(m_urlBox);
-    m_panel1->layout()->addWidget(m_checkButton);
-    m_panel1->layout()->addWidget(m_showOptions);
-    column->addWidget(m_panel1);
+    // After the font: a style sheet set first would leave the box's line edit in the default font.
+    m_urlBox->setStyleSheet(u"QComboBox { color: white; background-color: rgb(63, 81, 181); }"_s);
+}
 
-    // Option rows, hidden until "Show Options".
-    m_panel2 = panel(u"Panel2"_s, 30, central);
-    auto *baseLabel = new QLabel(u"URL Base:"_s, m_panel2);
-    baseLabel->setToolTip(u"Outside of URL base will be regarded as external"_s);
-    m_domainName = new QRadioButton(u"Domain Name"_s, m_panel2);
-    m_domainName->setObjectName(u"RadioButton1"_s);
-    m_domainName->setChecked(true);
-    m_subdomainName = new QRadioButton(u"Subdomain Name"_s, m_panel2);
-    m_subdomainName->setObjectName(u"RadioButton2"_s);
-    m_panel2->layout()->addWidget(baseLabel);
-    m_panel2->layout()->addWidget(m_domainName);
-    m_panel2->layout()->addWidget(m_subdomainName);
-    static_cast<QHBoxLayout *>(m_panel2->layout())->addStretch(1);
-
-    m_panel4 = panel(u"Panel4"_s, 30, central);
+void TAppForm::finishControls()
+{
     const auto *digits = new QRegularExpressionValidator(QRegularExpression(u"[0-9]*"_s), this);
-    m_connectTimeout = new QLineEdit(m_panel4);
-    m_connectTimeout->setObjectName(u"Edit3"_s);
     m_connectTimeout->setValidator(digits);
-    m_connectTimeout->setFixedWidth(70);
-    m_responseTimeout = new QLineEdit(m_panel4);
-    m_responseTimeout->setObjectName(u"Edit4"_s);
     m_responseTimeout->setValidator(digits);
-    m_responseTimeout->setFixedWidth(70);
-    m_agentBox = new QComboBox(m_panel4);
-    m_agentBox->setObjectName(u"ComboBox1"_s);
-    m_agentBox->setEditable(true);
-    m_agentBox->setInsertPolicy(QComboBox::NoInsert);
     m_agentBox->addItems(AgentList());
-    m_agentBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_agentBox->setMinimumContentsLength(20);
-    m_agentBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    m_panel4->layout()->addWidget(new QLabel(u"Connection Timeout (ms):"_s, m_panel4));
-    m_panel4->layout()->addWidget(m_connectTimeout);
-    m_panel4->layout()->addWidget(new QLabel(u"Response Timeout (ms):"_s, m_panel4));
-    m_panel4->layout()->addWidget(m_responseTimeout);
-    m_parallelChecks = new QSpinBox(m_panel4);
-    m_parallelChecks->setObjectName(u"ParallelChecks"_s);
     m_parallelChecks->setRange(kMinParallelChecksOption, kMaxParallelChecksOption);
     m_parallelChecks->setValue(kDefaultParallelChecksOption);
-    m_panel4->layout()->addWidget(new QLabel(u"Parallel checks:"_s, m_panel4));
-    m_panel4->layout()->addWidget(m_parallelChecks);
-    m_panel4->layout()->addWidget(new QLabel(u"Agent:"_s, m_panel4));
-    m_panel4->layout()->addWidget(m_agentBox);
 
-    m_panel5 = panel(u"Panel5"_s, 30, central);
-    m_ignoreExtensions = new QLineEdit(m_panel5);
-    m_ignoreExtensions->setObjectName(u"Edit2"_s);
-    m_panel5->layout()->addWidget(new QLabel(u"Ignore Extensions:"_s, m_panel5));
-    m_panel5->layout()->addWidget(m_ignoreExtensions);
-
-    m_panel6 = panel(u"Panel6"_s, 24, central);
-    m_removeAnchors = new QCheckBox(u"Remove # Anchors"_s, m_panel6);
-    m_removeAnchors->setObjectName(u"CheckBox2"_s);
-    m_removeAnchors->setChecked(true);
-    m_useHead = new QCheckBox(u"Only Use HTTP HEAD for Broken Link Check (Faster)"_s, m_panel6);
-    m_useHead->setObjectName(u"CheckBox3"_s);
-    m_panel6->layout()->addWidget(m_removeAnchors);
-    m_panel6->layout()->addWidget(m_useHead);
-    static_cast<QHBoxLayout *>(m_panel6->layout())->addStretch(1);
-
-    for (QWidget *row : {m_panel2, m_panel4, m_panel5, m_panel6}) {
-        row->setVisible(false);
-        column->addWidget(row);
-    }
-
-    // The Ignore URLs row and the results share a splitter, whose bar sets the row's height.
-    m_splitter = new QSplitter(Qt::Vertical, central);
-    m_splitter->setObjectName(u"Splitter1"_s);
-    m_splitter->setHandleWidth(5);
-    m_splitter->setChildrenCollapsible(false);
-    m_panel7 = new QWidget(m_splitter);
-    m_panel7->setObjectName(u"Panel7"_s);
-    m_panel7->setMinimumHeight(1);
-    auto *ignoreRow = new QHBoxLayout(m_panel7);
-    ignoreRow->setContentsMargins(6, 2, 6, 2);
-    m_ignoreUrls = new QPlainTextEdit(m_panel7);
-    m_ignoreUrls->setObjectName(u"Memo1"_s);
-    m_ignoreUrls->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    auto *ignoreLabel = new QLabel(u"Ignore URLs:"_s, m_panel7);
-    ignoreLabel->setAlignment(Qt::AlignTop);
-    ignoreRow->addWidget(ignoreLabel);
-    ignoreRow->addWidget(m_ignoreUrls);
-    m_panel7->setVisible(false);
-
-    auto *panel10 = new QWidget(m_splitter);
-    panel10->setObjectName(u"Panel10"_s);
-    auto *panel10Layout = new QVBoxLayout(panel10);
-    panel10Layout->setContentsMargins(0, 0, 0, 0);
-    auto *panel8 = new QWidget(panel10);
-    panel8->setObjectName(u"Panel8"_s);
-    auto *panel8Layout = new QVBoxLayout(panel8);
-    panel8Layout->setContentsMargins(0, 0, 0, 0);
-    panel10Layout->addWidget(panel8);
-    m_list = new QTableView(panel8);
-    m_list->setObjectName(u"ListBox1"_s);
     m_model = new ResultsModel(m_list);
     m_list->setModel(m_model);
-    m_list->setShowGrid(true);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setWordWrap(false);
-    m_list->verticalHeader()->setVisible(false);
     m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_list->verticalHeader()->setDefaultSectionSize(20);
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     QHeaderView *header = m_list->horizontalHeader();
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
@@ -328,49 +248,24 @@ void TAppForm::buildWindow()
         header->setSectionResizeMode(section, QHeaderView::Interactive);
         header->resizeSection(section, width);
     }
-    panel8Layout->addWidget(m_list);
-    m_splitter->addWidget(m_panel7);
-    m_splitter->addWidget(panel10);
+    // The Ignore URLs row and the results share the splitter, whose bar sets the row's height.
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({40, 400});
-    column->addWidget(m_splitter, 1);
 
-    // Button bar.
-    auto *panel3 = panel(u"Panel3"_s, 45, central);
-    m_findButton = new QPushButton(panel3);
-    m_findButton->setObjectName(u"Button1"_s);
+    const QSize iconSize(32, 32);
     m_findButton->setIcon(NamedIcon(u"search"_s));
-    m_findButton->setIconSize(QSize(32, 32));
-    m_findButton->setToolTip(u"Find"_s);
-    m_exportButton = new QPushButton(panel3);
-    m_exportButton->setObjectName(u"Button3"_s);
     m_exportButton->setIcon(NamedIcon(u"document-save"_s));
-    m_exportButton->setIconSize(QSize(32, 32));
-    m_exportButton->setToolTip(u"Export to File"_s);
-    m_brokenButton = new QPushButton(u"Check Broken Links"_s, panel3);
-    m_brokenButton->setObjectName(u"Button2"_s);
     m_brokenButton->setIcon(NamedIcon(u"link_break"_s));
-    m_brokenButton->setIconSize(QSize(32, 32));
-    m_brokenButton->setToolTip(u"Check Broken Links"_s);
+    m_feedbackButton->setIcon(NamedIcon(u"feedback"_s));
+    m_aboutButton->setIcon(NamedIcon(u"about"_s));
+    // "STOP" takes the place of "Check Broken Links" without moving its neighbours.
     FitWidthToCaptions(*m_brokenButton, {kCheckBrokenLinks, kStop});
-    panel3->layout()->addWidget(m_findButton);
-    panel3->layout()->addWidget(m_exportButton);
-    panel3->layout()->addWidget(m_brokenButton);
-    static_cast<QHBoxLayout *>(panel3->layout())->addStretch(1);
-    m_feedbackButton = new QPushButton(NamedIcon(u"feedback"_s), u"Send Feedback..."_s, panel3);
-    m_feedbackButton->setObjectName(u"Button4"_s);
-    m_feedbackButton->setIconSize(QSize(32, 32));
-    m_aboutButton = new QPushButton(NamedIcon(u"about"_s), u"About..."_s, panel3);
-    m_aboutButton->setObjectName(u"Button5"_s);
-    m_aboutButton->setIconSize(QSize(32, 32));
-    panel3->layout()->addWidget(m_feedbackButton);
-    panel3->layout()->addWidget(m_aboutButton);
-    column->addWidget(panel3);
+}
 
-    setCentralWidget(central);
-
-    // Status bar: "Total Links: N" in a 200-pixel panel, the activity in the rest.
+void TAppForm::buildStatusBar()
+{
+    // "Total Links: N" in a 200-pixel panel, the activity in the rest.
     auto *status = new QStatusBar(this);
     status->setObjectName(u"StatusBar1"_s);
     status->setSizeGripEnabled(true);
@@ -388,68 +283,55 @@ void TAppForm::buildWindow()
     m_checkProgress->setVisible(false);
     status->addPermanentWidget(m_checkProgress);
     setStatusBar(status);
+}
 
-    CentreOnScreen(*this, QSize(729, 455));
-    setKeyboardOrder();
-
-    // A file dropped anywhere on the window goes to the URL box by the window's own rule, never as
-    // its path typed into whichever text box lies under the mouse.
-    for (QLineEdit *box : findChildren<QLineEdit *>()) {
-        box->setAcceptDrops(false);
-    }
-    m_ignoreUrls->setAcceptDrops(false);
-
+void TAppForm::connectControls()
+{
     connect(m_checkButton, &QToolButton::clicked, this, &TAppForm::onCheckClicked);
     m_urlBox->installEventFilter(this);
     m_urlBox->lineEdit()->installEventFilter(this);
     connect(m_urlBox->lineEdit(), &QLineEdit::returnPressed, this, &TAppForm::onCheckClicked);
     connect(m_brokenButton, &QPushButton::clicked, this, &TAppForm::onCheckBrokenLinksClicked);
-    connect(m_showOptions, &QCheckBox::toggled, this, [this](bool on) {
-        // Shown top to bottom, hidden bottom to top.
-        if (on) {
-            for (QWidget *row : {m_panel2, m_panel4, m_panel5, m_panel6, m_panel7}) {
-                row->setVisible(true);
-            }
-            m_agentBox->lineEdit()->deselect();
-        } else {
-            for (QWidget *row : {m_panel7, m_panel6, m_panel5, m_panel4, m_panel2}) {
-                row->setVisible(false);
-            }
-        }
-    });
-    connect(header, &QHeaderView::sectionClicked, this, &TAppForm::onHeaderClicked);
+    connect(m_showOptions, &QCheckBox::toggled, this, &TAppForm::onShowOptionsToggled);
+    connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this, &TAppForm::onHeaderClicked);
     connect(m_list, &QTableView::customContextMenuRequested, this, [this](const QPoint &pos) {
         m_popupSource = PopupSource::List;
         m_popupMenu2->popup(m_list->viewport()->mapToGlobal(pos));
     });
     connect(m_findButton, &QPushButton::clicked, this, &TAppForm::onFind);
-    connect(m_exportButton, &QPushButton::clicked, this, [this] {
-        ExportFileDialog dialog(this);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-            return;
-        }
-        QString error;
-        if (!WriteExportFile(dialog.selectedFiles().first(), m_model->rows(), m_localeListSeparator, &error)) {
-            QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), error);
-        }
-    });
+    connect(m_exportButton, &QPushButton::clicked, this, &TAppForm::onExport);
 }
 
-void TAppForm::setKeyboardOrder()
+QList<QWidget *> TAppForm::optionRows() const
 {
-    // Tab leaves the results list instead of walking its cells, and visits the controls top to
-    // bottom, left to right: the URL row, the option rows, the list, the button bar.
-    m_list->setTabKeyNavigation(false);
-    const QList<QWidget *> order = {
-        m_urlBox,         m_checkButton,     m_showOptions,    m_domainName, m_subdomainName,
-        m_connectTimeout, m_responseTimeout, m_parallelChecks, m_agentBox,   m_ignoreExtensions,
-        m_removeAnchors,  m_useHead,         m_ignoreUrls,     m_list,       m_findButton,
-        m_exportButton,   m_brokenButton,    m_feedbackButton, m_aboutButton};
-    for (qsizetype i = 1; i < order.size(); ++i) {
-        setTabOrder(order.at(i - 1), order.at(i));
+    return {m_urlBaseRow, m_requestRow, m_ignoreExtensionsRow, m_checkOptionsRow, m_ignoreUrlsRow};
+}
+
+void TAppForm::onShowOptionsToggled(bool on)
+{
+    // Shown top to bottom, hidden bottom to top.
+    QList<QWidget *> rows = optionRows();
+    if (!on) {
+        std::reverse(rows.begin(), rows.end());
     }
-    // Tab in the Ignore URLs box moves on rather than typing a tab character into the list.
-    m_ignoreUrls->setTabChangesFocus(true);
+    for (QWidget *row : rows) {
+        row->setVisible(on);
+    }
+    if (on) {
+        m_agentBox->lineEdit()->deselect();
+    }
+}
+
+void TAppForm::onExport()
+{
+    ExportFileDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    QString error;
+    if (!WriteExportFile(dialog.selectedFiles().first(), m_model->rows(), m_localeListSeparator, &error)) {
+        QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), error);
+    }
 }
 
 void TAppForm::buildMenus()
@@ -590,7 +472,7 @@ void TAppForm::setRunState(RunState state)
     const bool collecting = state == RunState::Collecting || state == RunState::Stopping;
     m_checkButton->setText(state == RunState::Collecting ? kStop : state == RunState::Stopping ? kStopping : kCheck);
     m_checkButton->setEnabled(state == RunState::Idle || state == RunState::Collecting);
-    for (QWidget *row : {m_panel2, m_panel4, m_panel5, m_panel6, m_panel7}) {
+    for (QWidget *row : optionRows()) {
         row->setEnabled(!collecting);
     }
     m_brokenButton->setText(state == RunState::CheckingLinks ? kStop : kCheckBrokenLinks);

@@ -18,6 +18,9 @@
 #include <optional>
 
 QT_BEGIN_NAMESPACE
+namespace Ui {
+class TAppForm;
+}
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -95,8 +98,16 @@ protected:
 
 private:
     void buildWindow();
+    void bindControls();
+    void setFontsAndColours();
+    void finishControls();
+    void buildStatusBar();
+    void connectControls();
     void buildMenus();
-    void setKeyboardOrder();
+    // The rows "Show Options" shows and hides, top to bottom.
+    QList<QWidget *> optionRows() const;
+    void onShowOptionsToggled(bool on);
+    void onExport(); // Button3Click
     void addWebToolItems(QMenu *menu);
     OptionControls optionControls() const;
     void setHistory(const QStringList &entries);
@@ -166,28 +177,28 @@ private:
     std::optional<BusyCursor> m_runBusy;
     std::optional<BusyCursor> m_analysisBusy;
 
-    // Controls, named after their objectName.
-    QWidget *m_panel1 = nullptr;
-    QComboBox *m_urlBox = nullptr;        // Edit1
-    QToolButton *m_checkButton = nullptr; // BitBtn1
-    QCheckBox *m_showOptions = nullptr;   // CheckBox1
-    QWidget *m_panel2 = nullptr;
-    QRadioButton *m_domainName = nullptr;    // RadioButton1
-    QRadioButton *m_subdomainName = nullptr; // RadioButton2
-    QWidget *m_panel4 = nullptr;
-    QLineEdit *m_connectTimeout = nullptr;  // Edit3
-    QLineEdit *m_responseTimeout = nullptr; // Edit4
-    QComboBox *m_agentBox = nullptr;        // ComboBox1
-    QSpinBox *m_parallelChecks = nullptr;   // "Parallel checks:"
-    QWidget *m_panel5 = nullptr;
-    QLineEdit *m_ignoreExtensions = nullptr; // Edit2
-    QWidget *m_panel6 = nullptr;
-    QCheckBox *m_removeAnchors = nullptr; // CheckBox2
-    QCheckBox *m_useHead = nullptr;       // CheckBox3
-    QWidget *m_panel7 = nullptr;
-    QPlainTextEdit *m_ignoreUrls = nullptr; // Memo1
-    QSplitter *m_splitter = nullptr;        // Splitter1
-    QTableView *m_list = nullptr;           // ListBox1
+    // The form; the members below point into it, each named for what it shows, with its objectName.
+    std::unique_ptr<Ui::TAppForm> m_ui;
+    QComboBox *m_urlBox = nullptr;            // Edit1
+    QToolButton *m_checkButton = nullptr;     // BitBtn1
+    QCheckBox *m_showOptions = nullptr;       // CheckBox1
+    QWidget *m_urlBaseRow = nullptr;          // Panel2
+    QRadioButton *m_domainName = nullptr;     // RadioButton1
+    QRadioButton *m_subdomainName = nullptr;  // RadioButton2
+    QWidget *m_requestRow = nullptr;          // Panel4: time-outs, parallel checks, agent
+    QLineEdit *m_connectTimeout = nullptr;    // Edit3
+    QLineEdit *m_responseTimeout = nullptr;   // Edit4
+    QComboBox *m_agentBox = nullptr;          // ComboBox1
+    QSpinBox *m_parallelChecks = nullptr;     // "Parallel checks:"
+    QWidget *m_ignoreExtensionsRow = nullptr; // Panel5
+    QLineEdit *m_ignoreExtensions = nullptr;  // Edit2
+    QWidget *m_checkOptionsRow = nullptr;     // Panel6: anchors, HEAD
+    QCheckBox *m_removeAnchors = nullptr;     // CheckBox2
+    QCheckBox *m_useHead = nullptr;           // CheckBox3
+    QWidget *m_ignoreUrlsRow = nullptr;       // Panel7
+    QPlainTextEdit *m_ignoreUrls = nullptr;   // Memo1
+    QSplitter *m_splitter = nullptr;          // Splitter1
+    QTableView *m_list = nullptr;             // ListBox1
     ResultsModel *m_model = nullptr;
     QPushButton *m_findButton = nullptr;     // Button1
     QPushButton *m_exportButton = nullptr;   // Button3
