@@ -13,6 +13,12 @@ enum class RunState
     CheckingLinks, // a broken-link pass goes; "Check Broken Links" reads "STOP"
 };
 
+// The captions the run state gives the two buttons; the Check menu items read "Check" too.
+inline const QString kCheckCaption = QStringLiteral("Check");
+inline const QString kStopCaption = QStringLiteral("STOP");
+inline const QString kStoppingCaption = QStringLiteral("Stopping...");
+inline const QString kCheckBrokenLinksCaption = QStringLiteral("Check Broken Links");
+
 // PopupSource: which control opened the shared menu commands, so they know their row target.
 enum class PopupSource
 {

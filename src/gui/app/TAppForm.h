@@ -47,6 +47,9 @@ class TFindDialog;
 
 // The main window: the URL row, the option rows, the results list, the button bar and the status
 // bar; it starts and stops collection runs and forwards the list's commands. Lives on the UI thread.
+// The layout is TAppForm.ui; the code is split by job: TAppForm.cpp (building, options, window
+// events), TAppFormRuns.cpp (collection runs, broken-link passes, run state) and TAppFormMenus.cpp
+// (the menus and the commands they run).
 class TAppForm final : public QMainWindow
 {
     Q_OBJECT
@@ -103,7 +106,8 @@ private:
     void finishControls();
     void buildStatusBar();
     void connectControls();
-    void buildMenus();
+    void buildPopupMenus();
+    void buildMenuBar();
     // The rows "Show Options" shows and hides, top to bottom.
     QList<QWidget *> optionRows() const;
     void onShowOptionsToggled(bool on);
