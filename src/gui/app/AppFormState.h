@@ -38,7 +38,7 @@ inline QString popupSourceName(PopupSource source)
     case PopupSource::None:
         break;
     }
-    return QString();
+    return {};
 }
 
 } // namespace quorvel

@@ -315,7 +315,7 @@ void TAppForm::setLocalFile(const QString &path)
     m_urlBox->setEditText(LocalAddressOf(path));
 }
 
-void TAppForm::beep()
+void TAppForm::beep() const
 {
     if (m_environment.beep) {
         m_environment.beep();
@@ -324,7 +324,7 @@ void TAppForm::beep()
     }
 }
 
-void TAppForm::openAddress(const QString &address)
+void TAppForm::openAddress(const QString &address) const
 {
     if (m_environment.openAddress) {
         m_environment.openAddress(address);

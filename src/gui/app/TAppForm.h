@@ -125,8 +125,8 @@ private:
     void startRun();
     // IslemTamam ("operation complete"): the idle look of the URL row.
     void IslemTamam();
-    void beep();
-    void openAddress(const QString &address);
+    void beep() const;
+    void openAddress(const QString &address) const;
 
     // The row-target rule: the selected row's link for the list's menu, the URL box text for the
     // button's menu, nothing otherwise.

@@ -294,7 +294,7 @@ void TAppForm::onAnalyzeUrl()
                                          stoppable.stop = &stop;
                                          return RunAnalysis(address, stoppable);
                                      },
-                                     [this, analysis](AnalysisResult result) {
+                                     [this, analysis](const AnalysisResult &result) {
                                          m_analyses.erase(analysis);
                                          if (m_analyses.empty()) {
                                              m_analysisBusy.reset();

@@ -263,7 +263,7 @@ void TAboutBox::onUninstallClicked()
 QString TAboutBox::licenseFile() const
 {
     if (m_context.programFolder.isEmpty()) {
-        return QString();
+        return {};
     }
     const QDir folder(m_context.programFolder);
     for (const QString &candidate : {u"license.txt"_s, u"../share/doc/Quorvel/license.txt"_s}) {
@@ -272,7 +272,7 @@ QString TAboutBox::licenseFile() const
             return file.canonicalFilePath();
         }
     }
-    return QString();
+    return {};
 }
 
 void TAboutBox::onLicenseClicked()

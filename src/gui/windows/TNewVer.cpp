@@ -29,7 +29,7 @@ namespace {
 // one ends.
 QRect centreOf(const QRect &r)
 {
-    return QRect(r.center(), QSize(1, 1));
+    return {r.center(), QSize(1, 1)};
 }
 
 } // namespace
