@@ -272,7 +272,7 @@ void TAppForm::connectControls()
     connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this, &TAppForm::onHeaderClicked);
     connect(m_list, &QTableView::customContextMenuRequested, this, [this](const QPoint &pos) {
         m_popupSource = PopupSource::List;
-        m_popupMenu2->popup(m_list->viewport()->mapToGlobal(pos));
+        m_listMenu->popup(m_list->viewport()->mapToGlobal(pos));
     });
     connect(m_findButton, &QPushButton::clicked, this, &TAppForm::onFind);
     connect(m_exportButton, &QPushButton::clicked, this, &TAppForm::onExport);

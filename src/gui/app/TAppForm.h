@@ -73,8 +73,8 @@ public:
     QString popupSource() const { return popupSourceName(m_popupSource); }
     // Analyses whose page is still being fetched.
     int analysesRunning() const { return static_cast<int>(m_analyses.size()); }
-    QMenu *checkMenu() const { return m_popupMenu1; }
-    QMenu *listMenu() const { return m_popupMenu2; }
+    QMenu *checkMenu() const { return m_checkMenu; }
+    QMenu *listMenu() const { return m_listMenu; }
 
     // Asks the update service once, in the background; called after the window is shown.
     void startUpdateCheck();
@@ -100,47 +100,48 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // TAppForm.cpp: building the window, its options, and the window's own events.
+    void readIdentity();
     void buildWindow();
     void bindControls();
     void setFontsAndColours();
     void finishControls();
     void buildStatusBar();
     void connectControls();
-    void buildPopupMenus();
-    void buildMenuBar();
+    OptionControls optionControls() const;
     // The rows "Show Options" shows and hides, top to bottom.
     QList<QWidget *> optionRows() const;
     void onShowOptionsToggled(bool on);
     void onExport(); // Button3Click
-    void addWebToolItems(QMenu *menu);
-    OptionControls optionControls() const;
     void setHistory(const QStringList &entries);
-    void openWebTool(WebTool tool);
-    void onResetToDefaults(); // ResettoDefaults1Click
-    void onRowChecked(int row, const TURLStatus &status);
-    void onCheckPassFinished();
-    void readIdentity();
+    void beep() const;
+    void openAddress(const QString &address) const;
+
+    // TAppFormRuns.cpp: collection runs, broken-link passes and the run state.
     // Sets the Check and Check Broken Links captions, which controls take input, and the wait cursor.
     void setRunState(RunState state);
     void startRun();
     // IslemTamam ("operation complete"): the idle look of the URL row.
     void IslemTamam();
-    void beep() const;
-    void openAddress(const QString &address) const;
-
-    // The row-target rule: the selected row's link for the list's menu, the URL box text for the
-    // button's menu, nothing otherwise.
-    std::optional<QString> rowTarget() const;
-    std::optional<int> selectedRow() const;
-    void selectRow(int row);
-
     void onLoading(quint64 generation, const QString &address);
     void onRedirectRow(quint64 generation, const LinkRow &row);
     void onUrlBoxChanged(quint64 generation, const QString &target);
     void onRowsCollected(quint64 generation, const QList<LinkRow> &rows);
     void onRunFinished(quint64 generation, qsizetype total, const QString &error);
-
+    void onRowChecked(int row, const TURLStatus &status);
+    void onCheckPassFinished();
     void onHeaderClicked(int column);
+
+    // TAppFormMenus.cpp: the menus and the commands they run.
+    void buildPopupMenus();
+    void buildMenuBar();
+    void addWebToolItems(QMenu *menu);
+    // The row-target rule: the selected row's link for the list's menu, the URL box text for the
+    // button's menu, nothing otherwise.
+    std::optional<QString> rowTarget() const;
+    std::optional<int> selectedRow() const;
+    void selectRow(int row);
+    void openWebTool(WebTool tool);
     void onCheckMenuItem();               // Check1Click
     void onGotoUrl();                     // GotoURL1Click
     void onCopyUrl();                     // CopyURL1Click
@@ -148,6 +149,7 @@ private:
     void onFind();                        // Button1 / Search1Click
     void onFindNext(const QString &text); // FindDialog1Find
     void onLoadFile();                    // LoadFile1Click
+    void onResetToDefaults();             // ResettoDefaults1Click
     void onOnlineHelp();                  // Help2Click
     void onAnalyzeUrl();                  // AnalyzeURL1Click
     void onSendFeedback();                // SendFeedback1Click, Button4Click
@@ -213,8 +215,8 @@ private:
     QLabel *m_statusTotal = nullptr;         // StatusBar1 panel 0
     QLabel *m_statusActivity = nullptr;      // StatusBar1 panel 1
     QProgressBar *m_checkProgress = nullptr; // rows done of a broken-link pass
-    QMenu *m_popupMenu1 = nullptr;
-    QMenu *m_popupMenu2 = nullptr;
+    QMenu *m_checkMenu = nullptr;            // PopupMenu1: the Check button's arrow
+    QMenu *m_listMenu = nullptr;             // PopupMenu2: the results list's context menu
     QPointer<TFindDialog> m_findDialog;
     // Analyses whose page is still being fetched, each on its own thread with its own stop token;
     // closing the window drops them all, which stops them and waits.

@@ -45,12 +45,12 @@ const QString kNotFound = u"Not found"_s;
 void TAppForm::buildPopupMenus()
 {
     // The Check button's menu and the list's context menu share their handlers.
-    m_popupMenu1 = new QMenu(this);
-    m_popupMenu1->setObjectName(u"PopupMenu1"_s);
-    m_popupMenu2 = new QMenu(this);
-    m_popupMenu2->setObjectName(u"PopupMenu2"_s);
-    for (QMenu *menu : {m_popupMenu1, m_popupMenu2}) {
-        const bool list = menu == m_popupMenu2;
+    m_checkMenu = new QMenu(this);
+    m_checkMenu->setObjectName(u"PopupMenu1"_s);
+    m_listMenu = new QMenu(this);
+    m_listMenu->setObjectName(u"PopupMenu2"_s);
+    for (QMenu *menu : {m_checkMenu, m_listMenu}) {
+        const bool list = menu == m_listMenu;
         QAction *check = menu->addAction(kCheckCaption, this, &TAppForm::onCheckMenuItem);
         check->setObjectName(list ? u"MenuItem1"_s : u"Check1"_s);
         QFont bold = check->font();
@@ -66,13 +66,13 @@ void TAppForm::buildPopupMenus()
         menu->addAction(u"Analyze URL..."_s, this, &TAppForm::onAnalyzeUrl)
             ->setObjectName(list ? u"MenuItem5"_s : u"AnalyzeURL1"_s);
     }
-    for (QMenu *menu : {m_popupMenu1, m_popupMenu2}) {
+    for (QMenu *menu : {m_checkMenu, m_listMenu}) {
         menu->addSeparator();
         addWebToolItems(menu);
     }
-    m_checkButton->setMenu(m_popupMenu1);
+    m_checkButton->setMenu(m_checkMenu);
     // BitBtn1DropDownClick: the arrow part opened the menu.
-    connect(m_popupMenu1, &QMenu::aboutToShow, this, [this] { m_popupSource = PopupSource::Button; });
+    connect(m_checkMenu, &QMenu::aboutToShow, this, [this] { m_popupSource = PopupSource::Button; });
 }
 
 void TAppForm::buildMenuBar()
@@ -124,7 +124,7 @@ void TAppForm::buildMenuBar()
 
 void TAppForm::addWebToolItems(QMenu *menu)
 {
-    const QString suffix = menu == m_popupMenu2 ? u"_2"_s : QString();
+    const QString suffix = menu == m_listMenu ? u"_2"_s : QString();
     QMenu *index = menu->addMenu(CheckIndexCaption());
     index->setObjectName(u"CheckIndex1"_s + suffix);
     const QList<WebTool> indexTools = IndexTools();
