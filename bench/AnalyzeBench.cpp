@@ -118,8 +118,8 @@ bool writePage(BenchPage &page, const benchmark::State &state)
     f.write(generateAnalysisPage(state.range(0) * 1000 * 1000, static_cast<int>(state.range(1)),
                                  static_cast<int>(state.range(2))));
     f.close();
-    page.address = LocalAddressOf(path);
-    page.text = ReadLocalPage(page.address).text;
+    page.address = localAddressOf(path);
+    page.text = readLocalPage(page.address).text;
     return true;
 }
 
@@ -133,7 +133,7 @@ void BM_RunAnalysis(benchmark::State &state)
     }
     AnalysisResult result;
     for (auto _ : state) {
-        result = RunAnalysis(page.address, {});
+        result = runAnalysis(page.address, {});
         benchmark::DoNotOptimize(result);
     }
     state.counters["images"] = static_cast<double>(result.images.size());
@@ -152,7 +152,7 @@ void BM_AnalyzeHtml(benchmark::State &state)
         return;
     }
     for (auto _ : state) {
-        PageAnalysis analysis = AnalyzeHtml(page.text);
+        PageAnalysis analysis = analyzeHtml(page.text);
         benchmark::DoNotOptimize(analysis);
     }
     state.SetBytesProcessed(state.iterations() * page.text.size());
@@ -196,7 +196,7 @@ int main(int argc, char **argv)
     }
     if (argc >= 3 && std::strcmp(argv[1], "--analyze-once") == 0) {
         const QString path = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
-        const AnalysisResult result = RunAnalysis(LocalAddressOf(path), {});
+        const AnalysisResult result = runAnalysis(localAddressOf(path), {});
         std::printf("%lld images, %lld headings\n", static_cast<long long>(result.images.size()),
                     static_cast<long long>(result.h1.size() + result.h2.size() + result.h3.size()));
         return 0;

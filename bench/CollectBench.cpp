@@ -27,7 +27,7 @@ RunOptions benchOptions()
 
 qsizetype collectOnce(const QString &address)
 {
-    const PageText page = ReadLocalPage(address);
+    const PageText page = readLocalPage(address);
     return CollectLinks(page.text, u"http://www.example.com/a/b/c.html"_s, benchOptions()).size();
 }
 
@@ -44,7 +44,7 @@ void BM_CollectPage(benchmark::State &state)
         }
         f.write(bench::generatePage(state.range(0) * 1000 * 1000, static_cast<int>(state.range(1))));
     }
-    const QString address = LocalAddressOf(path);
+    const QString address = localAddressOf(path);
     qsizetype rows = 0;
     for (auto _ : state) {
         rows = collectOnce(address);
@@ -74,7 +74,7 @@ int main(int argc, char **argv)
     }
     if (argc >= 3 && std::strcmp(argv[1], "--collect-once") == 0) {
         const QString path = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
-        std::printf("%lld rows\n", static_cast<long long>(collectOnce(LocalAddressOf(path))));
+        std::printf("%lld rows\n", static_cast<long long>(collectOnce(localAddressOf(path))));
         return 0;
     }
     benchmark::Initialize(&argc, argv);

@@ -33,7 +33,7 @@ void BM_ExportBytesOfQuotes(benchmark::State &state)
     const LinkRows rows = {LinkRow{u"http://example.com/"_s, u"dofollow"_s, u"External"_s,
                                    QString(qsizetype(state.range(0)), u'"'), QString(), QString(), kIconCollected}};
     for (auto _ : state) {
-        const QByteArray bytes = ExportBytes(rows, ExportFormat::Csv, u',');
+        const QByteArray bytes = exportBytes(rows, ExportFormat::Csv, u',');
         benchmark::DoNotOptimize(bytes.constData());
     }
     state.SetComplexityN(state.range(0));

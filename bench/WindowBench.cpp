@@ -74,7 +74,7 @@ int main(int argc, char **argv)
     auto *urlBox = window.findChild<QComboBox *>(u"Edit1"_s);
     auto *button = window.findChild<QToolButton *>(u"BitBtn1"_s);
     auto *list = window.findChild<QTableView *>(u"ListBox1"_s);
-    urlBox->setEditText(LocalAddressOf(page));
+    urlBox->setEditText(localAddressOf(page));
     // Nothing left out, so every anchor of the page becomes a row.
     window.findChild<QLineEdit *>(u"Edit2"_s)->clear();
     window.findChild<QPlainTextEdit *>(u"Memo1"_s)->clear();

@@ -13,7 +13,7 @@ QByteArray stringArray(const QStringList &rows)
     }
     QByteArray out = "[";
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        out += (i == 0 ? "" : ", ") + JsonString(rows[i]);
+        out += (i == 0 ? "" : ", ") + jsonString(rows[i]);
     }
     out += "]";
     return out;
@@ -27,8 +27,8 @@ QByteArray imageArray(const ImageRows &images)
     QByteArray out = "[\n";
     for (qsizetype i = 0; i < images.size(); ++i) {
         const ImageRow &image = images[i];
-        out += "    {\"src\": " + JsonString(image.src) + ", \"alt\": " + JsonString(image.alt) +
-               ", \"title\": " + JsonString(image.title) + "}";
+        out += "    {\"src\": " + jsonString(image.src) + ", \"alt\": " + jsonString(image.alt) +
+               ", \"title\": " + jsonString(image.title) + "}";
         out += i + 1 < images.size() ? ",\n" : "\n";
     }
     out += "  ]";
@@ -37,21 +37,21 @@ QByteArray imageArray(const ImageRows &images)
 
 } // namespace
 
-QByteArray AnalysisToJson(const AnalysisResult &result)
+QByteArray analysisToJson(const AnalysisResult &result)
 {
     const AnalysisCounts &c = result.counts;
     QByteArray out = "{\n";
-    out += "  \"url\": " + JsonString(result.url) + ",\n";
-    out += "  \"title\": " + JsonString(result.title) + ",\n";
-    out += "  \"description\": " + JsonString(result.description) + ",\n";
+    out += "  \"url\": " + jsonString(result.url) + ",\n";
+    out += "  \"title\": " + jsonString(result.title) + ",\n";
+    out += "  \"description\": " + jsonString(result.description) + ",\n";
     out += "  \"h1\": " + stringArray(result.h1) + ",\n";
     out += "  \"h2\": " + stringArray(result.h2) + ",\n";
     out += "  \"h3\": " + stringArray(result.h3) + ",\n";
-    out += "  \"contents\": " + JsonString(result.contents) + ",\n";
-    out += "  \"contents_error\": " + JsonString(result.contentsError) + ",\n";
+    out += "  \"contents\": " + jsonString(result.contents) + ",\n";
+    out += "  \"contents_error\": " + jsonString(result.contentsError) + ",\n";
     out += "  \"images\": " + imageArray(result.images) + ",\n";
     out += "  \"source_length\": " + QByteArray::number(result.source.size()) + ",\n";
-    out += "  \"counts\": {\"url\": " + QByteArray::number(c.url) + ", \"title\": " + QByteArray::number(c.title) +
+    out += R"(  "counts": {"url": )" + QByteArray::number(c.url) + ", \"title\": " + QByteArray::number(c.title) +
            ", \"description\": " + QByteArray::number(c.description) + ", \"h1\": " + QByteArray::number(c.h1) +
            ", \"h2\": " + QByteArray::number(c.h2) + ", \"h3\": " + QByteArray::number(c.h3) +
            ", \"contents\": " + QByteArray::number(c.contents) + "}\n";

@@ -4,6 +4,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -35,10 +36,10 @@ std::vector<CliOption> makeOptionTable()
         option(u"separator"_s, kCollectOrCheck, u"CSV list separator (default: the locale's)"_s, u"C"_s),
         option(u"output"_s, kCollectOrCheck, u"write the export file (.csv: CSV, else a list of links)"_s, u"FILE"_s),
         option(u"head"_s, kCheckScope, u"HEAD instead of GET"_s),
-        option(u"connect-timeout"_s, kCheckScope, u"milliseconds to connect (default %1)"_s.arg(DefaultTimeoutText()),
+        option(u"connect-timeout"_s, kCheckScope, u"milliseconds to connect (default %1)"_s.arg(defaultTimeoutText()),
                u"MS"_s),
         option(u"response-timeout"_s, kCheckScope,
-               u"milliseconds to wait for an answer (default %1)"_s.arg(DefaultTimeoutText()), u"MS"_s),
+               u"milliseconds to wait for an answer (default %1)"_s.arg(defaultTimeoutText()), u"MS"_s),
         option(u"parallel"_s, kCheckScope,
                u"requests in flight, %1 to %2 (default %3)"_s.arg(kMinParallelRequests)
                    .arg(kMaxParallelRequests)
@@ -134,15 +135,94 @@ QString parseError(const QCommandLineParser &parser, const QStringList &args, co
     return parser.errorText();
 }
 
+QString applyFormat(CliArguments &parsed, const QString &v)
+{
+    if (v == u"json") {
+        parsed.format = CliFormat::Json;
+    } else if (v == u"csv" && parsed.command != CliCommand::Analyze) {
+        parsed.format = CliFormat::Csv;
+    } else if (v == u"txt" && parsed.command != CliCommand::Analyze) {
+        parsed.format = CliFormat::Txt;
+    } else {
+        return u"unknown format \"%1\""_s.arg(v);
+    }
+    return {};
+}
+
+QString applyMode(CliArguments &parsed, const QString &v)
+{
+    if (v == u"domain") {
+        parsed.mode = UrlBaseMode::Domain;
+    } else if (v == u"subdomain") {
+        parsed.mode = UrlBaseMode::Subdomain;
+    } else if (v == u"none") {
+        parsed.mode = UrlBaseMode::None;
+    } else {
+        return u"unknown mode \"%1\" (domain, subdomain or none)"_s.arg(v);
+    }
+    return {};
+}
+
+// Sets the option `name` to the value `v`; returns why the value is refused, or an empty text.
+QString applyOption(CliArguments &parsed, const QString &name, const QString &v)
+{
+    if (name == u"format") {
+        return applyFormat(parsed, v);
+    }
+    if (name == u"mode") {
+        return applyMode(parsed, v);
+    }
+    if (name == u"remove-anchors" || name == u"keep-anchors") {
+        parsed.removeAnchors = name == u"remove-anchors";
+    } else if (name == u"ignore-ext") {
+        parsed.ignoreExtensions = v;
+    } else if (name == u"ignore-urls" || name == u"output") {
+        if (v.isEmpty()) {
+            return u"--%1 needs a file name"_s.arg(name);
+        }
+        (name == u"output" ? parsed.outputFile : parsed.ignoreUrlsFile) = v;
+    } else if (name == u"agent") {
+        parsed.agent = v;
+    } else if (name == u"page-url") {
+        parsed.pageUrl = v;
+    } else if (name == u"separator") {
+        if (v.size() != 1) {
+            return u"--separator takes one character"_s;
+        }
+        // Such a separator would make fields that no reader can split back.
+        if (v == u"\"" || v == u"\r" || v == u"\n") {
+            return u"--separator cannot be a double quote or a line break"_s;
+        }
+        parsed.separator = v.front();
+    } else if (name == u"contents-host") {
+        parsed.contentsHost = v;
+    } else if (name == u"head") {
+        parsed.head = true;
+    } else if (name == u"connect-timeout" || name == u"response-timeout") {
+        if (!isWholeNumber(v)) {
+            return u"--%1 takes a whole number of milliseconds"_s.arg(name);
+        }
+        (name == u"connect-timeout" ? parsed.connectTimeout : parsed.responseTimeout) = v;
+    } else if (name == u"parallel") {
+        bool ok = false;
+        const int n = v.toInt(&ok);
+        if (!ok || n < kMinParallelRequests || n > kMaxParallelRequests) {
+            return u"--parallel takes a number from %1 to %2"_s.arg(kMinParallelRequests).arg(kMaxParallelRequests);
+        }
+        parsed.parallel = n;
+    }
+    return {};
+}
+
 } // namespace
 
-const std::vector<CliOption> &CliOptionTable()
+const std::vector<CliOption> &cliOptionTable()
 {
     static const std::vector<CliOption> table = makeOptionTable();
     return table;
 }
 
-QString CliUsage()
+QString cliUsage()
 {
     QString text = uR"(usage: quorvel-cli collect ADDRESS [options]
        quorvel-cli check   ADDRESS [options]
@@ -151,7 +231,7 @@ QString CliUsage()
 
 ADDRESS is an http(s) address, a "file:///" address, or the path of an existing local file.
 )"_s;
-    const std::vector<CliOption> &table = CliOptionTable();
+    const std::vector<CliOption> &table = cliOptionTable();
     qsizetype width = 0;
     for (const CliOption &entry : table) {
         width = std::max(width, synopsisOf(entry.option).size());
@@ -163,12 +243,13 @@ ADDRESS is an http(s) address, a "file:///" address, or the path of an existing 
         QString heading;
     };
 
-    const Group groups[] = {
+    const auto groups = std::to_array<Group>({
         {kEveryCommand, u"options (collect, check and analyze):"_s},
         {kCollectOrCheck, u"options (collect and check):"_s},
         {kCheckScope, u"options (check):"_s},
         {kAnalyzeScope, u"options (analyze):"_s},
-    };
+    });
+
     for (const Group &group : groups) {
         text += u'\n' + group.heading + u'\n';
         for (const CliOption &entry : table) {
@@ -181,7 +262,7 @@ ADDRESS is an http(s) address, a "file:///" address, or the path of an existing 
     return text;
 }
 
-std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *error)
+std::optional<CliArguments> parseCliArguments(const QStringList &args, QString *error)
 {
     CliArguments parsed;
     auto fail = [error](const QString &message) {
@@ -210,7 +291,7 @@ std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     std::vector<const CliOption *> accepted;
-    for (const CliOption &entry : CliOptionTable()) {
+    for (const CliOption &entry : cliOptionTable()) {
         if ((entry.scope & scopeOf(parsed.command)) != 0) {
             parser.addOption(entry.option);
             accepted.push_back(&entry);
@@ -227,73 +308,9 @@ std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *
         const qsizetype occurrence = seen[name]++;
         const QStringList values = parser.values(name);
         const QString v = occurrence < values.size() ? values.at(occurrence) : QString();
-        const QString spelled = u"--"_s + name;
-        if (name == u"format") {
-            if (v == u"json") {
-                parsed.format = CliFormat::Json;
-            } else if (v == u"csv" && parsed.command != CliCommand::Analyze) {
-                parsed.format = CliFormat::Csv;
-            } else if (v == u"txt" && parsed.command != CliCommand::Analyze) {
-                parsed.format = CliFormat::Txt;
-            } else {
-                return fail(u"unknown format \"%1\""_s.arg(v));
-            }
-        } else if (name == u"mode") {
-            if (v == u"domain") {
-                parsed.mode = UrlBaseMode::Domain;
-            } else if (v == u"subdomain") {
-                parsed.mode = UrlBaseMode::Subdomain;
-            } else if (v == u"none") {
-                parsed.mode = UrlBaseMode::None;
-            } else {
-                return fail(u"unknown mode \"%1\" (domain, subdomain or none)"_s.arg(v));
-            }
-        } else if (name == u"remove-anchors") {
-            parsed.removeAnchors = true;
-        } else if (name == u"keep-anchors") {
-            parsed.removeAnchors = false;
-        } else if (name == u"ignore-ext") {
-            parsed.ignoreExtensions = v;
-        } else if (name == u"ignore-urls") {
-            if (v.isEmpty()) {
-                return fail(u"--ignore-urls needs a file name"_s);
-            }
-            parsed.ignoreUrlsFile = v;
-        } else if (name == u"agent") {
-            parsed.agent = v;
-        } else if (name == u"page-url") {
-            parsed.pageUrl = v;
-        } else if (name == u"separator") {
-            if (v.size() != 1) {
-                return fail(u"--separator takes one character"_s);
-            }
-            // Such a separator would make fields that no reader can split back.
-            if (v == u"\"" || v == u"\r" || v == u"\n") {
-                return fail(u"--separator cannot be a double quote or a line break"_s);
-            }
-            parsed.separator = v.front();
-        } else if (name == u"output") {
-            if (v.isEmpty()) {
-                return fail(u"--output needs a file name"_s);
-            }
-            parsed.outputFile = v;
-        } else if (name == u"contents-host") {
-            parsed.contentsHost = v;
-        } else if (name == u"head") {
-            parsed.head = true;
-        } else if (name == u"connect-timeout" || name == u"response-timeout") {
-            if (!isWholeNumber(v)) {
-                return fail(u"%1 takes a whole number of milliseconds"_s.arg(spelled));
-            }
-            (name == u"connect-timeout" ? parsed.connectTimeout : parsed.responseTimeout) = v;
-        } else if (name == u"parallel") {
-            bool ok = false;
-            const int n = v.toInt(&ok);
-            if (!ok || n < kMinParallelRequests || n > kMaxParallelRequests) {
-                return fail(
-                    u"--parallel takes a number from %1 to %2"_s.arg(kMinParallelRequests).arg(kMaxParallelRequests));
-            }
-            parsed.parallel = n;
+        const QString refusal = applyOption(parsed, name, v);
+        if (!refusal.isEmpty()) {
+            return fail(refusal);
         }
     }
 

@@ -37,13 +37,13 @@ struct CliArguments
     QString address;
     UrlBaseMode mode = UrlBaseMode::Domain;
     bool removeAnchors = true;
-    QString ignoreExtensions = DefaultIgnoreExtensions();
+    QString ignoreExtensions = defaultIgnoreExtensions();
     QString ignoreUrlsFile; // empty: no Ignore URLs lines
-    QString agent = DefaultAgent();
+    QString agent = defaultAgent();
     QString pageUrl;
     bool head = false;
-    QString connectTimeout = DefaultTimeoutText();
-    QString responseTimeout = DefaultTimeoutText();
+    QString connectTimeout = defaultTimeoutText();
+    QString responseTimeout = defaultTimeoutText();
     int parallel = kDefaultParallelRequests;
     CliFormat format = CliFormat::Json;
     std::optional<QChar> separator;
@@ -67,12 +67,12 @@ struct CliOption
 };
 
 // Every option, in the order the usage text lists them within a group.
-const std::vector<CliOption> &CliOptionTable();
+const std::vector<CliOption> &cliOptionTable();
 
 // Parses argv (without the program name). On bad usage returns nullopt and sets error.
-std::optional<CliArguments> ParseCliArguments(const QStringList &args, QString *error);
+std::optional<CliArguments> parseCliArguments(const QStringList &args, QString *error);
 
 // The usage text printed by --help; its first four lines (the synopsis) follow a usage error.
-QString CliUsage();
+QString cliUsage();
 
 } // namespace quorvel

@@ -6,14 +6,14 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-QString VisibleText(const QString &text)
+QString visibleText(const QString &text)
 {
     static constexpr char16_t kHex[] = u"0123456789abcdef";
     QString out;
     out.reserve(text.size());
     for (const QChar ch : text) {
         const char16_t c = ch.unicode();
-        if (!IsControlCharacter(c)) {
+        if (!isControlCharacter(c)) {
             out += ch;
         } else if (c < 0x80) {
             out += u"\\x"_s + QChar(kHex[c >> 4]) + QChar(kHex[c & 0xF]);
@@ -44,7 +44,7 @@ void appendJsonString(QByteArray &out, QStringView text)
     const char16_t *in = text.utf16();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = in[i];
-        if (c < 0x80 && !IsControlCharacter(c) && c != u'"' && c != u'\\') {
+        if (c < 0x80 && !isControlCharacter(c) && c != u'"' && c != u'\\') {
             *w++ = static_cast<char>(c);
             continue;
         }
@@ -58,7 +58,7 @@ void appendJsonString(QByteArray &out, QStringView text)
             *w++ = static_cast<char>(0x80 | (code & 0x3F));
             continue;
         }
-        if (!IsControlCharacter(c) && c != u'"' && c != u'\\' && !QChar::isSurrogate(c)) {
+        if (!isControlCharacter(c) && c != u'"' && c != u'\\' && !QChar::isSurrogate(c)) {
             if (c < 0x800) {
                 *w++ = static_cast<char>(0xC0 | (c >> 6));
             } else {
@@ -107,14 +107,14 @@ void appendJsonString(QByteArray &out, QStringView text)
 
 } // namespace
 
-QByteArray JsonString(const QString &text)
+QByteArray jsonString(const QString &text)
 {
     QByteArray out;
     appendJsonString(out, text);
     return out;
 }
 
-QByteArray RowsToJson(const LinkRows &rows)
+QByteArray rowsToJson(const LinkRows &rows)
 {
     if (rows.isEmpty()) {
         return "[]\n";

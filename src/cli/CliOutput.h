@@ -8,7 +8,7 @@
 namespace quorvel {
 
 // True for the characters a terminal may act on instead of showing: C0 controls, DEL and C1 controls.
-constexpr bool IsControlCharacter(char16_t c)
+constexpr bool isControlCharacter(char16_t c)
 {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
@@ -16,13 +16,13 @@ constexpr bool IsControlCharacter(char16_t c)
 // The text with every control character written as a visible escape: "\x1b" for C0 controls and
 // DEL, "\u009b" for C1 controls. Used for everything the CLI shows on a terminal, so that an escape
 // sequence in a page or an answer cannot move the cursor, recolour or retitle it.
-QString VisibleText(const QString &text);
+QString visibleText(const QString &text);
 
 // A JSON string literal in UTF-8; control characters (C0, DEL, C1) and lone UTF-16 surrogates
 // become \uXXXX.
-QByteArray JsonString(const QString &text);
+QByteArray jsonString(const QString &text);
 
 // The rows as one JSON array, one object per row in table order.
-QByteArray RowsToJson(const LinkRows &rows);
+QByteArray rowsToJson(const LinkRows &rows);
 
 } // namespace quorvel

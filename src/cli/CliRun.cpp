@@ -17,9 +17,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,7 +68,7 @@ bool finishOut()
 // name) are written as visible escapes.
 void writeErr(const QString &text)
 {
-    const QByteArray bytes = VisibleText(text).toUtf8() + '\n';
+    const QByteArray bytes = visibleText(text).toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
 }
 
@@ -99,7 +99,7 @@ void catchStopSignals()
 int usageError(const QString &message)
 {
     writeErr(u"quorvel-cli: "_s + message);
-    for (const QString &line : CliUsage().section(u'\n', 0, 3).split(u'\n')) {
+    for (const QString &line : cliUsage().section(u'\n', 0, 3).split(u'\n')) {
         writeErr(line);
     }
     writeErr(u"Run quorvel-cli --help for the options."_s);
@@ -116,9 +116,9 @@ QString boxAddress(const QString &argument)
         argument.startsWith(u'/') || argument.startsWith(u"./"_s) || argument.startsWith(u"../"_s);
     if (!argument.startsWith(u"http"_s) && !argument.startsWith(u"file:///"_s) &&
         (looksLikePath || QFileInfo(argument).isFile())) {
-        return LocalAddressOf(QFileInfo(argument).absoluteFilePath());
+        return localAddressOf(QFileInfo(argument).absoluteFilePath());
     }
-    return FixUpAddress(argument);
+    return fixUpAddress(argument);
 }
 
 // Do two paths name the same existing file (same device and inode, whatever the names)?
@@ -136,14 +136,14 @@ bool emitRows(const LinkRows &rows, const CliArguments &args)
     const QChar separator = args.separator.value_or(LocaleListSeparator());
     if (!args.outputFile.isEmpty()) {
         QString error;
-        if (!WriteExportFile(args.outputFile, rows, separator, &error)) {
+        if (!writeExportFile(args.outputFile, rows, separator, &error)) {
             writeErr(u"quorvel-cli: "_s + error);
             return false;
         }
         return true;
     }
     if (args.format == CliFormat::Json) {
-        writeOut(RowsToJson(rows));
+        writeOut(rowsToJson(rows));
         return true;
     }
     const ExportFormat format = args.format == CliFormat::Csv ? ExportFormat::Csv : ExportFormat::Text;
@@ -152,8 +152,8 @@ bool emitRows(const LinkRows &rows, const CliArguments &args)
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     QByteArray out;
     for (const LinkRow &row : rows) {
-        const QString line = ExportLine(row, format, separator);
-        out += (terminal ? VisibleText(line) : line).toUtf8() + '\n';
+        const QString line = exportLine(row, format, separator);
+        out += (terminal ? visibleText(line) : line).toUtf8() + '\n';
     }
     writeOut(out);
     return true;
@@ -170,7 +170,7 @@ public:
     void show(const QString &text)
     {
         if (m_enabled) {
-            const QByteArray line = "\r\033[K" + VisibleText(text).toUtf8();
+            const QByteArray line = "\r\033[K" + visibleText(text).toUtf8();
             std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
             m_shown = true;
         }
@@ -194,7 +194,7 @@ bool foundBroken(const LinkRows &rows)
 {
     for (const LinkRow &row : rows) {
         // A row the check does not request (no http or https address) has no answer to miss.
-        if (row.icon == kIconBroken || (row.response.isEmpty() && IsCheckedAddress(row.link))) {
+        if (row.icon == kIconBroken || (row.response.isEmpty() && isCheckedAddress(row.link))) {
             return true;
         }
     }
@@ -207,20 +207,20 @@ int runCollectOrCheck(const CliArguments &args)
         return usageError(u"Please enter URL!"_s);
     }
     const QString address = boxAddress(args.address);
-    if (!args.pageUrl.isEmpty() && !IsLocalAddress(address)) {
+    if (!args.pageUrl.isEmpty() && !isLocalAddress(address)) {
         return usageError(u"--page-url is only for a \"file:///\" address"_s);
     }
     QString ignoreUrlsText;
     if (!args.ignoreUrlsFile.isEmpty()) {
-        const FileBytes file = ReadRegularFile(args.ignoreUrlsFile, kIgnoreUrlsMaxBytes);
+        const FileBytes file = readRegularFile(args.ignoreUrlsFile, kIgnoreUrlsMaxBytes);
         if (!file.error.isEmpty()) {
             return usageError(u"cannot read the Ignore URLs file: "_s + file.error);
         }
-        ignoreUrlsText = DecodeLocalFile(file.bytes);
+        ignoreUrlsText = decodeLocalFile(file.bytes);
     }
     if (!args.outputFile.isEmpty()) {
         // Compared by device and inode: another spelling or a link of the same file counts too.
-        if (IsLocalAddress(address) && sameFile(args.outputFile, LocalPathOf(address))) {
+        if (isLocalAddress(address) && sameFile(args.outputFile, localPathOf(address))) {
             return usageError(u"--output names the page being read: \"%1\""_s.arg(args.outputFile));
         }
         if (!args.ignoreUrlsFile.isEmpty() && sameFile(args.outputFile, args.ignoreUrlsFile)) {
@@ -243,14 +243,14 @@ int runCollectOrCheck(const CliArguments &args)
         progress.show(u"Loading: "_s + page);
     };
     catchStopSignals();
-    CollectionResult run = RunCollection(snapshot, events, &g_stop);
+    CollectionResult run = runCollection(snapshot, events, &g_stop);
     progress.done();
 
     const bool pageFailed = !run.error.isEmpty();
     // A stop during the run may have cut the page short: its rows are printed, not exported.
     const bool collected = !pageFailed && !g_stop.load();
     if (args.command == CliCommand::Check && collected) {
-        const QStringList links = LinksOf(run.rows);
+        const QStringList links = linksOfRows(run.rows);
         LinkCheckOptions options;
         options.userAgent = args.agent;
         options.useHead = args.head;
@@ -259,13 +259,13 @@ int runCollectOrCheck(const CliArguments &args)
         options.parallel = args.parallel;
         qsizetype done = 0;
         const qsizetype total = links.size();
-        const LinkCheckResults results = CheckLinks(links, options, &g_stop, [&](int, const TURLStatus &) {
+        const LinkCheckResults results = checkLinks(links, options, &g_stop, [&](int, const TURLStatus &) {
             progress.show(u"Checking Broken Links... %1 of %2"_s.arg(++done).arg(total));
         });
         progress.done();
         for (qsizetype i = 0; i < results.size() && i < run.rows.size(); ++i) {
             if (const std::optional<TURLStatus> &status = results[i]) {
-                ApplyCheckResult(run.rows[i], *status);
+                applyCheckResult(run.rows[i], *status);
             }
         }
     }
@@ -306,9 +306,9 @@ int runAnalyze(const CliArguments &args)
     }
     Progress progress;
     progress.show(u"Analyzing..."_s);
-    const AnalysisResult result = RunAnalysis(boxAddress(args.address), options);
+    const AnalysisResult result = runAnalysis(boxAddress(args.address), options);
     progress.done();
-    writeOut(AnalysisToJson(result));
+    writeOut(analysisToJson(result));
     if (!result.pageError.isEmpty()) {
         writeErr(u"quorvel-cli: the page could not be loaded: "_s + result.pageError);
         return kExitPageFailed;
@@ -318,21 +318,21 @@ int runAnalyze(const CliArguments &args)
 
 } // namespace
 
-int RunCli(const QStringList &arguments)
+int runCommandLine(const QStringList &arguments)
 {
     QString error;
-    const std::optional<CliArguments> args = ParseCliArguments(arguments, &error);
+    const std::optional<CliArguments> args = parseCliArguments(arguments, &error);
     if (!args) {
         return usageError(error);
     }
     int status = kExitUsage;
     switch (args->command) {
     case CliCommand::Help:
-        writeOut(CliUsage().toUtf8());
+        writeOut(cliUsage().toUtf8());
         status = kExitOk;
         break;
     case CliCommand::Version:
-        writeOut(CliVersionLine().toUtf8());
+        writeOut(cliVersionLine().toUtf8());
         status = kExitOk;
         break;
     case CliCommand::Collect:
@@ -351,9 +351,9 @@ int RunCli(const QStringList &arguments)
     return status;
 }
 
-QString CliVersionLine()
+QString cliVersionLine()
 {
-    return u"quorvel-cli "_s + ProjectAppVersion() + u'\n';
+    return u"quorvel-cli "_s + projectAppVersion() + u'\n';
 }
 
 } // namespace quorvel

@@ -10,9 +10,9 @@ namespace quorvel {
 // found a broken row, 2 bad usage, 3 the page could not be loaded, 4 standard output or the export
 // file could not be written, 128 + the signal after SIGINT or SIGTERM). Needs a QCoreApplication
 // and libcurl set up (CurlGlobal); installs its own SIGINT and SIGTERM handlers for a run.
-int RunCli(const QStringList &arguments);
+int runCommandLine(const QStringList &arguments);
 
 // What --version prints: the program name and the build's AppVersion, ended by a line feed.
-QString CliVersionLine();
+QString cliVersionLine();
 
 } // namespace quorvel

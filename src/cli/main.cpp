@@ -10,5 +10,5 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    return quorvel::RunCli(arguments);
+    return quorvel::runCommandLine(arguments);
 }

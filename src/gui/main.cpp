@@ -15,7 +15,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(u"Quorvel"_s);
     QApplication::setApplicationDisplayName(u"Quorvel"_s);
     QApplication::setOrganizationName(u"BRELLAN"_s);
-    QApplication::setWindowIcon(quorvel::NamedIcon(u"html"_s));
+    QApplication::setWindowIcon(quorvel::namedIcon(u"html"_s));
 
     quorvel::AppEnvironment environment;
     environment.programFile = QCoreApplication::applicationFilePath();

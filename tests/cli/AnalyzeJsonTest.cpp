@@ -25,9 +25,9 @@ TEST(AnalyzeJson, ObjectHoldsEveryFieldInOrder)
     result.images = {{u"a.png"_s, u"A"_s, u""_s}, {u"b.png"_s, u""_s, u"B"_s}};
     result.source = u"<html>"_s;
     result.counts =
-        CountsFor(result.url, result.title, result.description, result.h1, result.h2, result.h3, result.contents);
+        countsFor(result.url, result.title, result.description, result.h1, result.h2, result.h3, result.contents);
 
-    const QByteArray json = AnalysisToJson(result);
+    const QByteArray json = analysisToJson(result);
     ASSERT_TRUE(json.endsWith("}\n"));
     QJsonParseError error;
     const QJsonObject o = QJsonDocument::fromJson(json, &error).object();
@@ -68,7 +68,7 @@ TEST(AnalyzeJson, ObjectHoldsEveryFieldInOrder)
 
 TEST(AnalyzeJson, EmptyResultIsStillComplete)
 {
-    const QJsonObject o = QJsonDocument::fromJson(AnalysisToJson(AnalysisResult{})).object();
+    const QJsonObject o = QJsonDocument::fromJson(analysisToJson(AnalysisResult{})).object();
     EXPECT_EQ(o.size(), 11);
     EXPECT_EQ(o.value(u"images"_s).toArray(), QJsonArray());
     EXPECT_EQ(o.value(u"counts"_s).toObject().size(), 7);

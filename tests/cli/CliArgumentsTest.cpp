@@ -75,7 +75,7 @@ TEST(CliArguments, BadUsageIsRefusedWithItsReason)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QString error;
-        EXPECT_FALSE(ParseCliArguments(c.args, &error).has_value());
+        EXPECT_FALSE(parseCliArguments(c.args, &error).has_value());
         EXPECT_EQ(error, c.error);
     }
 }
@@ -190,7 +190,7 @@ TEST(CliArguments, ValuesReachTheirFields)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QString error;
-        const std::optional<CliArguments> parsed = ParseCliArguments(c.args, &error);
+        const std::optional<CliArguments> parsed = parseCliArguments(c.args, &error);
         ASSERT_TRUE(parsed.has_value()) << error.toStdString();
         CliArguments expected;
         expected.address = u"page.html"_s;
@@ -216,9 +216,9 @@ TEST(CliArguments, ValuesReachTheirFields)
 
 TEST(CliArguments, UsageListsEveryOptionOfTheTable)
 {
-    const QString usage = CliUsage();
+    const QString usage = cliUsage();
     EXPECT_TRUE(usage.startsWith(u"usage: quorvel-cli collect ADDRESS [options]\n"_s)) << usage.toStdString();
-    for (const CliOption &entry : CliOptionTable()) {
+    for (const CliOption &entry : cliOptionTable()) {
         const QString name = u"--"_s + entry.option.names().constFirst();
         SCOPED_TRACE(name.toStdString());
         const QString synopsis = entry.option.valueName().isEmpty() ? name : name + u' ' + entry.option.valueName();
@@ -237,7 +237,7 @@ TEST(CliArguments, UsageListsEveryOptionOfTheTable)
             if (takesValue) {
                 args.append(name == u"--format" ? u"json"_s : name == u"--mode" ? u"none"_s : u"1"_s);
             }
-            const bool ok = ParseCliArguments(args, &error).has_value();
+            const bool ok = parseCliArguments(args, &error).has_value();
             EXPECT_EQ(ok, (entry.scope & scope) != 0) << command.toStdString() << ": " << error.toStdString();
         }
     }

@@ -33,7 +33,7 @@ TEST(CliOutput, VisibleTextEscapesEveryControlCharacter)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(VisibleText(c.text), c.visible);
+        EXPECT_EQ(visibleText(c.text), c.visible);
     }
 }
 
@@ -64,13 +64,13 @@ TEST(CliOutput, JsonStringEscapesDelAndC1Controls)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(JsonString(c.text), c.json);
+        EXPECT_EQ(jsonString(c.text), c.json);
     }
 }
 
 TEST(CliOutput, RowsToJsonWritesOneObjectPerRow)
 {
-    EXPECT_EQ(RowsToJson({}), "[]\n");
+    EXPECT_EQ(rowsToJson({}), "[]\n");
     LinkRow first{.link = u"http://h.com/\u00E9"_s,
                   .follow = u"dofollow"_s,
                   .type = u"Internal"_s,
@@ -82,7 +82,7 @@ TEST(CliOutput, RowsToJsonWritesOneObjectPerRow)
     second.link = u"mailto:a@b.c"_s;
     second.response = u"200"_s;
     second.icon = kIconBroken;
-    EXPECT_EQ(RowsToJson({first, second}),
+    EXPECT_EQ(rowsToJson({first, second}),
               "[\n"
               "  {\"link\": \"http://h.com/\xC3\xA9\", \"follow\": \"dofollow\", \"type\": \"Internal\", "
               "\"anchor\": \"say \\\"hi\\\"\", \"response\": \"\", \"time\": \"\", \"icon\": 10},\n"

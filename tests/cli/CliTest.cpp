@@ -331,22 +331,22 @@ TEST(Cli, HelpVersionAndUsageLines)
 {
     CliRun run = runCli({u"--help"_s});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, CliUsage().toUtf8());
+    EXPECT_EQ(run.out, cliUsage().toUtf8());
     EXPECT_EQ(run.err, QByteArray());
 
     // The version is the build's: the one its version block holds, not a copy kept by hand.
     run = runCli({u"--version"_s});
     EXPECT_EQ(run.exitCode, 0);
-    const AppIdentity identity = ReadAppIdentity(QStringLiteral(QUORVEL_CLI_PATH));
+    const AppIdentity identity = readAppIdentity(QStringLiteral(QUORVEL_CLI_PATH));
     ASSERT_EQ(identity.error, QString());
     EXPECT_EQ(run.out, "quorvel-cli " + identity.AppVersion.toUtf8() + "\n");
-    EXPECT_EQ(run.out, CliVersionLine().toUtf8());
+    EXPECT_EQ(run.out, cliVersionLine().toUtf8());
 
     run = runCli({u"collect"_s, u"x"_s, u"--fast"_s});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.out, QByteArray());
     EXPECT_EQ(run.err, "quorvel-cli: unknown option \"--fast\" for collect\n" +
-                           CliUsage().section(u'\n', 0, 3).toUtf8() + "\nRun quorvel-cli --help for the options.\n");
+                           cliUsage().section(u'\n', 0, 3).toUtf8() + "\nRun quorvel-cli --help for the options.\n");
 }
 
 TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)

@@ -49,9 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(parent.startsWith(root));
     }
 
-    (void)FixUpAddress(address);
+    (void)fixUpAddress(address);
     (void)RedirectTarget(address, href);
-    (void)RequestUrlBytes(address);
-    (void)RequestUrlBytes(href);
+    (void)requestUrlBytes(address);
+    (void)requestUrlBytes(href);
     return 0;
 }

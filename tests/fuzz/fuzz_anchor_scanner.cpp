@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                         ++rows;
                     }
                 });
-    (void)DecodeCharacterReferences(page);
+    (void)decodeCharacterReferences(page);
     (void)rows;
     return 0;
 }

@@ -36,6 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t pick = in.byte() % 16;
     const QByteArray contentType = pick < kContentTypes.size() ? kContentTypes[pick] : in.line();
     const QByteArray body = in.rest();
-    (void)DecodeBody(contentType, body);
+    (void)decodeBody(contentType, body);
     return 0;
 }

@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     for (const LinkRow &row : rows) {
-        const QString line = ExportLine(row, format, separator);
+        const QString line = exportLine(row, format, separator);
         if (format == ExportFormat::Text) {
             check(line == row.link);
             continue;
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             check(parseCsvLine(line, separator) == expected);
         }
     }
-    const QByteArray bytes = ExportBytes(rows, format, separator);
+    const QByteArray bytes = exportBytes(rows, format, separator);
     check(bytes.startsWith("\xEF\xBB\xBF") && bytes.endsWith("\r\n"));
     (void)CsvField(QString::fromUtf8(parts.first()), separator);
     return 0;

@@ -35,17 +35,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         limits.parseMemory = size_t(1) << (20 + (pick >> 6));
     }
 
-    const GuardResult guard = GuardHtml(bytes, limits.guard);
+    const GuardResult guard = guardHtml(bytes, limits.guard);
     if (guard.safeBytes < 0 || guard.safeBytes > bytes.size() ||
         (guard.cut == GuardCut::None) != (guard.safeBytes == bytes.size())) {
         std::abort();
     }
 
     const QString source = QString::fromUtf8(bytes);
-    const PageAnalysis page = AnalyzeHtml(source, limits);
-    (void)MemoText(page.text);
-    (void)RowsBlock(page.h1);
-    (void)CountsFor(QString(), page.title, page.description, page.h1, page.h2, page.h3, page.text);
+    const PageAnalysis page = analyzeHtml(source, limits);
+    (void)memoText(page.text);
+    (void)rowsBlock(page.h1);
+    (void)countsFor(QString(), page.title, page.description, page.h1, page.h2, page.h3, page.text);
     if ((pick & 2) != 0 && source.size() < 4096) {
         (void)ExtractTitle(source);
         (void)ExtractMetaDescription(source);

@@ -80,12 +80,12 @@ TEST(AnalysisService, ContentsComeFromTheTextService)
         ASSERT_TRUE(service.start());
         AnalysisOptions options;
         options.contentsHost = service.host();
-        const AnalysisResult result = RunAnalysis(address, options);
+        const AnalysisResult result = runAnalysis(address, options);
 
         EXPECT_EQ(result.title, u"Remote"_s);
         EXPECT_EQ(result.h1, QStringList{u"Head"_s});
         EXPECT_EQ(result.images.size(), 1);
-        EXPECT_EQ(service.target(), "/services/html2txt?url=" + EncodeForQuery(address).toStdString());
+        EXPECT_EQ(service.target(), "/services/html2txt?url=" + encodeForQuery(address).toStdString());
         EXPECT_EQ(result.contents, c.contents);
         if (c.contents.isEmpty()) {
             EXPECT_TRUE(result.contentsError.contains(u"500"_s)) << result.contentsError.toStdString();

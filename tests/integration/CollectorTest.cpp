@@ -309,7 +309,7 @@ TEST(Collector, FailedPagesEndTheRunWithTheirError)
     const std::vector<Case> cases = {
         {"an error status", server.url(u"/missing"_s), u"HTTP/1.1 404 Not Found"_s, 0},
         {"a redirect to an error status keeps its row", server.url(u"/to-missing"_s), u"HTTP/1.1 404 Not Found"_s, 1},
-        {"a local file that does not exist", LocalAddressOf(dir.filePath(u"none.html"_s)), u"*"_s, 0},
+        {"a local file that does not exist", localAddressOf(dir.filePath(u"none.html"_s)), u"*"_s, 0},
         {"no such scheme", u"httpx://127.0.0.1/"_s, u"Unknown Protocol"_s, 0},
     };
     for (const Case &c : cases) {
@@ -333,7 +333,7 @@ TEST(Collector, LocalFilesAreReadFromDisk)
     ASSERT_TRUE(dir.isValid());
     const QString path =
         writeFile(dir, u"page.html"_s, "<a href=\"http://example.com/x\">X</a>\n<a href=\"caf\xC3\xA9.html\">Y</a>");
-    const QString address = LocalAddressOf(path);
+    const QString address = localAddressOf(path);
 
     const Recorded run = runCollector(snapshotFor(address));
 
@@ -348,7 +348,7 @@ TEST(Collector, ARedirectToALocalFileNeverReadsTheDisk)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString secret = LocalAddressOf(writeFile(dir, u"secret.html"_s, "<a href=\"http://secret.example/\">s</a>"));
+    const QString secret = localAddressOf(writeFile(dir, u"secret.html"_s, "<a href=\"http://secret.example/\">s</a>"));
     RequestCounter counter;
     LoopbackServer server;
     page(server.server(), counter, "/to-file", 302, secret.toStdString(), "");
@@ -415,7 +415,7 @@ TEST(Collector, TheProbeAndTheFetchShareTheRunsBound)
     snapshot.connectTimeoutMs = 2000;
     snapshot.idleTimeoutMs = kBoundMs * 3 / 4;
     snapshot.totalTimeoutMs = kBoundMs;
-    const CollectionResult result = RunCollection(snapshot, {}, nullptr);
+    const CollectionResult result = runCollection(snapshot, {}, nullptr);
 
     EXPECT_EQ(result.error, u"The page did not arrive within the run's bound of 4000 ms"_s);
     EXPECT_EQ(result.redirectFrom, snapshot.address);
@@ -466,7 +466,7 @@ TEST(Collector, RunCollectionServesTheCommandLine)
         QString pageAddress;
     };
 
-    CollectionSnapshot local = snapshotFor(LocalAddressOf(path));
+    CollectionSnapshot local = snapshotFor(localAddressOf(path));
     local.localPageUrl = u"http://site.example/dir/page.html"_s;
     const QString start = server.url(u"/start"_s);
     const QString target = server.url(u"/target/page.html"_s);
@@ -489,7 +489,7 @@ TEST(Collector, RunCollectionServesTheCommandLine)
         events.rows = [&](const LinkRows &batch) {
             streamed += batch;
         };
-        const CollectionResult result = RunCollection(c.snapshot, events, nullptr);
+        const CollectionResult result = runCollection(c.snapshot, events, nullptr);
         EXPECT_EQ(linksOf(result.rows), c.links);
         EXPECT_EQ(streamed, result.rows.mid(c.redirectFrom.isEmpty() ? 0 : 1));
         EXPECT_EQ(result.redirectFrom, c.redirectFrom);

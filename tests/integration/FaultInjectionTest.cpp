@@ -71,7 +71,7 @@ struct RunOutcome
 RunOutcome collect(const CollectionSnapshot &snapshot)
 {
     std::atomic<bool> stop = false;
-    auto run = std::async(std::launch::async, [&] { return RunCollection(snapshot, {}, &stop); });
+    auto run = std::async(std::launch::async, [&] { return runCollection(snapshot, {}, &stop); });
     RunOutcome outcome;
     outcome.ended = run.wait_for(std::chrono::milliseconds(kEndWithinMs)) == std::future_status::ready;
     stop = true;
@@ -89,7 +89,7 @@ struct CheckOutcome
 CheckOutcome checkOne(const QString &link, const LinkCheckOptions &options)
 {
     std::atomic<bool> stop = false;
-    auto pass = std::async(std::launch::async, [&] { return CheckLinks({link}, options, &stop); });
+    auto pass = std::async(std::launch::async, [&] { return checkLinks({link}, options, &stop); });
     CheckOutcome outcome;
     outcome.ended = pass.wait_for(std::chrono::milliseconds(kEndWithinMs)) == std::future_status::ready;
     stop = true;
@@ -289,7 +289,7 @@ TEST(FaultInjection, EveryFaultEndsAndShowsItsFailure)
         ASSERT_TRUE(check.status.has_value());
         EXPECT_EQ(check.status->MyStatus, c.checkStatus);
         EXPECT_EQ(check.status->MyMessage, c.checkMessage);
-        EXPECT_EQ(IconForStatus(check.status->MyStatus), c.checkIcon);
+        EXPECT_EQ(iconForStatus(check.status->MyStatus), c.checkIcon);
         EXPECT_FALSE(check.status->MyResponseTime.isEmpty());
         if (c.sent) {
             EXPECT_LT(c.sent->load() - sentBeforeCheck, 256LL << 20) << "the check read far beyond its status";

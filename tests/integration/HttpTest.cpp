@@ -221,7 +221,7 @@ TEST_F(HttpTest, StatusesAreCompletedTransfersWithTheStatusLineAsReceived)
     for (LoopbackServer *server : {&m_http, &m_https}) {
         for (const Case &c : cases) {
             SCOPED_TRACE(std::string(c.name) + (server == &m_https ? " (https)" : " (http)"));
-            const HttpResult r = PerformRequest(requestFor(server->url(QString::fromLatin1(c.path)), c.method));
+            const HttpResult r = performRequest(requestFor(server->url(QString::fromLatin1(c.path)), c.method));
             EXPECT_EQ(r.error, QString());
             EXPECT_EQ(r.statusCode, c.code);
             EXPECT_EQ(r.statusLine, c.statusLine);
@@ -254,7 +254,7 @@ TEST_F(HttpTest, CompressedBodiesAreDecoded)
     for (LoopbackServer *server : {&m_http, &m_https}) {
         for (const Case &c : cases) {
             SCOPED_TRACE(std::string(c.name) + (server == &m_https ? " (https)" : " (http)"));
-            const HttpResult r = PerformRequest(requestFor(server->url(QString::fromLatin1(c.path))));
+            const HttpResult r = performRequest(requestFor(server->url(QString::fromLatin1(c.path))));
             EXPECT_EQ(r.error, QString());
             EXPECT_EQ(r.header("Content-Encoding"), c.contentEncoding);
             EXPECT_EQ(r.body.size(), kLongText.size());
@@ -284,7 +284,7 @@ TEST_F(HttpTest, CompressedBodiesCutShortAreNoBodies)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const HttpResult r = PerformRequest(requestFor(m_http.url(QString::fromLatin1(c.path))));
+        const HttpResult r = performRequest(requestFor(m_http.url(QString::fromLatin1(c.path))));
         EXPECT_EQ(r.error, c.error);
         EXPECT_EQ(r.statusCode, 200);
         EXPECT_TRUE(r.body.isEmpty()) << r.body.size() << " bytes of a broken body were kept";
@@ -374,7 +374,7 @@ TEST(HttpCodings, StackedCodingsAndGzipMembers)
         ASSERT_TRUE(server.start());
         HttpRequest request = requestFor(server.url(u"/x"_s));
         request.bodyLimit = c.limit;
-        const HttpResult r = PerformRequest(request);
+        const HttpResult r = performRequest(request);
         EXPECT_EQ(r.statusCode, 200);
         EXPECT_EQ(r.error, c.error);
         EXPECT_EQ(r.body.size(), c.decoded.size());
@@ -407,7 +407,7 @@ TEST_F(HttpTest, BodyLimitEndsTheTransferWithAnError)
         HttpRequest request = requestFor(m_http.url(QString::fromLatin1(c.path)));
         request.bodyLimit = c.limit;
         request.discardBody = c.discard;
-        const HttpResult r = PerformRequest(request);
+        const HttpResult r = performRequest(request);
         EXPECT_EQ(r.error, c.error);
         EXPECT_EQ(r.statusCode, 200);
         EXPECT_EQ(r.body.size(), c.bodySize);
@@ -432,7 +432,7 @@ TEST_F(HttpTest, RequestHeadersCarryTheAgentAndTheCodings)
         SCOPED_TRACE(c.name);
         HttpRequest request = requestFor(m_http.url(u"/echo-headers"_s));
         request.userAgent = c.agent;
-        const HttpResult r = PerformRequest(request);
+        const HttpResult r = performRequest(request);
         EXPECT_EQ(r.error, QString());
         EXPECT_EQ(r.body, c.echoed);
     }
@@ -444,7 +444,7 @@ TEST_F(HttpTest, PostSendsBodyTypeAndExtraHeaders)
     request.body = QByteArray("name=value&").repeated(300); // large enough for curl's Expect round trip
     request.contentType = "application/x-www-form-urlencoded";
     request.extraHeaders = {"X-Extra: yes"};
-    const HttpResult r = PerformRequest(request);
+    const HttpResult r = performRequest(request);
     EXPECT_EQ(r.error, QString());
     EXPECT_EQ(r.statusCode, 200);
     EXPECT_EQ(r.body, "application/x-www-form-urlencoded|yes|" + request.body);
@@ -491,7 +491,7 @@ TEST_F(HttpTest, RequestsAreLoggedOnlyWhenDebugIsOn)
         lines.clear();
         QLoggingCategory::setFilterRules(QString::fromLatin1(c.rules));
         const QString url = c.path.isEmpty() ? u"http://127.0.0.1:1/"_s : m_http.url(c.path);
-        PerformRequest(requestFor(url, c.method));
+        performRequest(requestFor(url, c.method));
         if (c.expected.isEmpty() && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) {
             EXPECT_TRUE(lines.isEmpty()) << lines.join(u'\n').toStdString();
         }
@@ -525,13 +525,13 @@ TEST(RequestUrlBytes, EncodesOnlyWhatCannotBeSent)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(RequestUrlBytes(c.address), c.expected);
+        EXPECT_EQ(requestUrlBytes(c.address), c.expected);
     }
 }
 
 TEST_F(HttpTest, PathIsSentEncoded)
 {
-    const HttpResult r = PerformRequest(requestFor(m_http.url(u"/echo-target/a b/\u00fc?q=\u00e7"_s)));
+    const HttpResult r = performRequest(requestFor(m_http.url(u"/echo-target/a b/\u00fc?q=\u00e7"_s)));
     EXPECT_EQ(r.error, QString());
     EXPECT_EQ(r.body, "/echo-target/a%20b/%C3%BC?q=%C3%A7");
 }
@@ -553,7 +553,7 @@ TEST(HttpFailures, AddressesThatCannotBeRequested)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const HttpResult r = PerformRequest(requestFor(c.url));
+        const HttpResult r = performRequest(requestFor(c.url));
         EXPECT_FALSE(r.error.isEmpty());
         EXPECT_EQ(r.statusCode, -1);
         EXPECT_TRUE(r.statusLine.isEmpty());
@@ -613,7 +613,7 @@ TEST(HttpFailures, HostileAnswers)
         ASSERT_TRUE(server.start());
         HttpRequest request = requestFor(server.url(u"/x"_s));
         request.idleTimeoutMs = 300;
-        const HttpResult r = PerformRequest(request);
+        const HttpResult r = performRequest(request);
         EXPECT_EQ(r.statusCode, c.code);
         EXPECT_EQ(r.statusLine, c.statusLine);
         if (c.error.endsWith(u'*')) {
@@ -641,13 +641,13 @@ TEST(HttpFailures, ASpentSharedBoundMakesNoConnection)
     HttpRequest request = requestFor(server.url(u"/x"_s));
     request.totalTimeoutMs = 1000;
     request.totalSince = std::chrono::steady_clock::now() - std::chrono::milliseconds(1000);
-    const HttpResult spent = PerformRequest(request);
-    EXPECT_EQ(spent.error, TotalTimeoutMessage(1000));
+    const HttpResult spent = performRequest(request);
+    EXPECT_EQ(spent.error, totalTimeoutMessage(1000));
     EXPECT_EQ(spent.statusCode, -1);
     EXPECT_EQ(server.connectionCount(), 0);
 
     request.totalSince = std::chrono::steady_clock::now();
-    const HttpResult fresh = PerformRequest(request);
+    const HttpResult fresh = performRequest(request);
     EXPECT_EQ(fresh.error, QString());
     EXPECT_EQ(fresh.body, QByteArray("ok"));
     EXPECT_EQ(server.connectionCount(), 1);
@@ -661,7 +661,7 @@ TEST(HttpFailures, ConnectTimeOutWhenNobodyAccepts)
     }
     HttpRequest request = requestFor(port.url(u"/x"_s));
     request.connectTimeoutMs = 300;
-    const HttpResult r = PerformRequest(request);
+    const HttpResult r = performRequest(request);
     EXPECT_EQ(r.error, u"Connection timed out after 300 ms"_s);
     EXPECT_EQ(r.statusCode, -1);
     EXPECT_GE(r.elapsedMs, 300);
@@ -694,7 +694,7 @@ TEST(HttpFailures, CancelEndsTheTransferAtOnce)
         request.idleTimeoutMs = 30'000; // a cancel that is missed ends as a time-out, not a hang
         request.cancel = &cancel;
         HttpResult r;
-        std::thread client([&] { r = PerformRequest(request); });
+        std::thread client([&] { r = performRequest(request); });
         sent.get_future().wait();
         cancel = true;
         client.join();

@@ -183,7 +183,7 @@ TEST(LinkCheckerRules, IconForStatus)
     };
     for (const auto &[code, icon] : cases) {
         SCOPED_TRACE(code);
-        EXPECT_EQ(IconForStatus(code), icon);
+        EXPECT_EQ(iconForStatus(code), icon);
     }
 }
 
@@ -208,7 +208,7 @@ TEST(LinkCheckerRules, TimeoutFromText)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(TimeoutFromText(c.text, 777), c.expected);
+        EXPECT_EQ(timeoutFromText(c.text, 777), c.expected);
     }
 }
 
@@ -258,7 +258,7 @@ TEST_F(LinkCheckerTest, EveryRowGetsItsStatusLineTimeAndCode)
     o.responseTimeout = u"1500"_s; // "never answers" ends here; roomy enough for a sanitizer build
     QList<int> reported;
     const LinkCheckResults results =
-        CheckLinks(links, o, nullptr, [&](int row, const TURLStatus &) { reported << row; });
+        checkLinks(links, o, nullptr, [&](int row, const TURLStatus &) { reported << row; });
 
     ASSERT_EQ(results.size(), qsizetype(cases.size()));
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -317,7 +317,7 @@ TEST(LinkCheckerPass, OnlyHttpAndHttpsAddressesAreRequested)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(IsCheckedAddress(c.link), c.requested);
+        EXPECT_EQ(isCheckedAddress(c.link), c.requested);
         if (c.link.contains(u"example.invalid"_s)) {
             continue; // not checked below: the name would go to the resolver
         }
@@ -325,7 +325,7 @@ TEST(LinkCheckerPass, OnlyHttpAndHttpsAddressesAreRequested)
         LinkCheckOptions o;
         o.connectTimeout = u"2000"_s;
         o.responseTimeout = u"2000"_s;
-        const LinkCheckResults results = CheckLinks({c.link}, o);
+        const LinkCheckResults results = checkLinks({c.link}, o);
         ASSERT_EQ(results.size(), 1);
         ASSERT_TRUE(results[0].has_value());
         const TURLStatus &s = *results[0];
@@ -335,7 +335,7 @@ TEST(LinkCheckerPass, OnlyHttpAndHttpsAddressesAreRequested)
             EXPECT_EQ(server.connectionCount(), before + 1);
         } else {
             EXPECT_EQ(s, (TURLStatus{c.link, 0, QString(), QString(), QString()}));
-            EXPECT_EQ(IconForStatus(s.MyStatus), kIconNone);
+            EXPECT_EQ(iconForStatus(s.MyStatus), kIconNone);
             EXPECT_EQ(server.connectionCount(), before) << "no request for a link the check does not take";
         }
     }
@@ -352,22 +352,22 @@ TEST(LinkCheckerPass, AnInterimAnswerAloneIsNoAnswer)
     LinkCheckOptions o;
     o.connectTimeout = u"2000"_s;
     o.responseTimeout = u"2000"_s;
-    const LinkCheckResults results = CheckLinks({server.url(u"/x"_s)}, o);
+    const LinkCheckResults results = checkLinks({server.url(u"/x"_s)}, o);
     ASSERT_EQ(results.size(), 1);
     ASSERT_TRUE(results[0].has_value());
     EXPECT_EQ(results[0]->MyStatus, -1);
     EXPECT_EQ(results[0]->MyMessage, QString());
-    EXPECT_EQ(IconForStatus(results[0]->MyStatus), kIconNone);
+    EXPECT_EQ(iconForStatus(results[0]->MyStatus), kIconNone);
     EXPECT_TRUE(results[0]->MyError.contains(u"interim"_s)) << results[0]->MyError.toStdString();
 }
 
 TEST_F(LinkCheckerTest, HeadOptionSendsHeadOnly)
 {
     const QStringList links = {url(u"/head-refused"_s), url(u"/ok/h"_s), url(u"/moved/h"_s)};
-    const LinkCheckResults results = CheckLinks(links, options(4, true));
+    const LinkCheckResults results = checkLinks(links, options(4, true));
     ASSERT_EQ(results.size(), 3);
     EXPECT_EQ(results[0]->MyMessage, u"HTTP/1.1 405 Method Not Allowed"_s);
-    EXPECT_EQ(IconForStatus(results[0]->MyStatus), kIconBroken);
+    EXPECT_EQ(iconForStatus(results[0]->MyStatus), kIconBroken);
     EXPECT_EQ(results[1]->MyMessage, u"HTTP/1.1 200 OK"_s);
     EXPECT_EQ(results[2]->MyStatus, 301);
     EXPECT_EQ(m_log.count("HEAD /head-refused"), 1);
@@ -402,7 +402,7 @@ TEST_F(LinkCheckerTest, OneAtATimeAndInParallelGiveTheSameRows)
 
     QList<int> order;
     const LinkCheckResults one =
-        CheckLinks(links, options(1), nullptr, [&](int row, const TURLStatus &) { order << row; });
+        checkLinks(links, options(1), nullptr, [&](int row, const TURLStatus &) { order << row; });
     {
         const std::lock_guard lock(m_log.mutex);
         EXPECT_EQ(m_log.clientPorts.size(), 1u) << "one connection, reused row after row";
@@ -412,7 +412,7 @@ TEST_F(LinkCheckerTest, OneAtATimeAndInParallelGiveTheSameRows)
     std::iota(rowOrder.begin(), rowOrder.end(), 0);
     EXPECT_EQ(order, rowOrder) << "parallel 1 checks the rows in table order";
 
-    const LinkCheckResults sixteen = CheckLinks(links, options(16));
+    const LinkCheckResults sixteen = checkLinks(links, options(16));
     EXPECT_EQ(withoutTimes(one), withoutTimes(sixteen));
     for (const auto &r : sixteen) {
         ASSERT_TRUE(r.has_value());
@@ -425,7 +425,7 @@ TEST_F(LinkCheckerTest, ParallelRequestsAreInFlightTogetherUpToTheLimit)
     for (int i = 0; i < kBarrierSize; ++i) {
         barrier << url(u"/barrier/"_s + QString::number(i));
     }
-    const LinkCheckResults together = CheckLinks(barrier, options(kBarrierSize));
+    const LinkCheckResults together = checkLinks(barrier, options(kBarrierSize));
     for (const auto &r : together) {
         EXPECT_EQ(r->MyStatus, 200) << "the requests were not in flight at once";
     }
@@ -438,7 +438,7 @@ TEST_F(LinkCheckerTest, ParallelRequestsAreInFlightTogetherUpToTheLimit)
         const std::lock_guard lock(m_log.mutex);
         m_log.mostInFlight = 0;
     }
-    CheckLinks(slow, options(3));
+    checkLinks(slow, options(3));
     const std::lock_guard lock(m_log.mutex);
     EXPECT_LE(m_log.mostInFlight, 3);
 }
@@ -451,7 +451,7 @@ TEST_F(LinkCheckerTest, StopLeavesRowsNotStartedWithoutResult)
     }
     std::atomic<bool> cancel{false};
     QList<int> reported;
-    const LinkCheckResults results = CheckLinks(links, options(1), &cancel, [&](int row, const TURLStatus &) {
+    const LinkCheckResults results = checkLinks(links, options(1), &cancel, [&](int row, const TURLStatus &) {
         reported << row;
         if (row == 4) {
             cancel = true; // stop after the fifth row
@@ -467,7 +467,7 @@ TEST_F(LinkCheckerTest, StopLeavesRowsNotStartedWithoutResult)
 
 TEST(LinkCheckerPass, EmptyListFinishesAtOnce)
 {
-    EXPECT_TRUE(CheckLinks({}, LinkCheckOptions()).isEmpty());
+    EXPECT_TRUE(checkLinks({}, LinkCheckOptions()).isEmpty());
     OwnedWorker<LinkChecker> worker = LinkChecker::createOnWorkerThread({}, LinkCheckOptions());
     PassRecorder pass(worker.get());
     worker.start();

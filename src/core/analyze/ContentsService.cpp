@@ -1,5 +1,7 @@
 #include "core/analyze/ContentsService.h"
 
+#include <string_view>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -30,7 +32,7 @@ bool passesUnchanged(char32_t c)
 
 void appendByte(QString &out, unsigned byte)
 {
-    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    constexpr std::u16string_view kHex = u"0123456789ABCDEF";
     out += u'%';
     out += QChar(kHex[(byte >> 4) & 0xF]);
     out += QChar(kHex[byte & 0xF]);
@@ -57,7 +59,7 @@ void appendUtf8(QString &out, char32_t c)
 
 } // namespace
 
-QString EncodeForQuery(const QString &text)
+QString encodeForQuery(const QString &text)
 {
     QString out;
     out.reserve(text.size() * 3);
@@ -81,9 +83,9 @@ QString EncodeForQuery(const QString &text)
     return out;
 }
 
-QString ContentsServiceAddress(const QString &host, const QString &address)
+QString contentsServiceAddress(const QString &host, const QString &address)
 {
-    return u"https://"_s + host + u"/services/html2txt?url="_s + EncodeForQuery(address);
+    return u"https://"_s + host + u"/services/html2txt?url="_s + encodeForQuery(address);
 }
 
 } // namespace quorvel

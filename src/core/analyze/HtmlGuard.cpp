@@ -19,7 +19,7 @@ using htmlguard::HtmlTreeModel;
 using htmlguard::Id;
 using htmlguard::kFirstUnknownId;
 using htmlguard::kFormatting;
-using htmlguard::TagFlags;
+using htmlguard::tagFlags;
 
 bool isSpace(char c)
 {
@@ -247,7 +247,7 @@ private:
                 }
             }
         }
-        if (tag.id < kFirstUnknownId && (TagFlags()[static_cast<size_t>(tag.id)] & kFormatting)) {
+        if (tag.id < kFirstUnknownId && (tagFlags()[static_cast<size_t>(tag.id)] & kFormatting)) {
             // FNV-1a over the tag name and its attributes: identical formatting tags share a key.
             quint64 hash = 14695981039346656037ULL ^ static_cast<quint64>(tag.id);
             for (qsizetype j = attributesStart; j < tag.end; ++j) {
@@ -318,7 +318,7 @@ private:
 
 } // namespace
 
-GuardResult GuardHtml(QByteArrayView utf8, const GuardLimits &limits)
+GuardResult guardHtml(QByteArrayView utf8, const GuardLimits &limits)
 {
     GuardResult result;
     qsizetype size = utf8.size();

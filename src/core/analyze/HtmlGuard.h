@@ -39,6 +39,6 @@ struct GuardResult
 // end tags, table structure, formatting elements re-opened after misnested end tags). The page is
 // cut before the first tag or text that would nest deeper than maxDepth or push the estimated work
 // over its bounds, or at maxBytes (on a character boundary).
-GuardResult GuardHtml(QByteArrayView utf8, const GuardLimits &limits = {});
+GuardResult guardHtml(QByteArrayView utf8, const GuardLimits &limits = {});
 
 } // namespace quorvel

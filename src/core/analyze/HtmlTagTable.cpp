@@ -6,6 +6,7 @@ namespace quorvel::htmlguard {
 
 namespace {
 
+// Long because it is data: one list of tags per flag, as the tree builder's rules name them.
 FlagTable makeFlags()
 {
     FlagTable t{};
@@ -85,7 +86,7 @@ FlagTable makeFlags()
 
 } // namespace
 
-const FlagTable &TagFlags()
+const FlagTable &tagFlags()
 {
     static const FlagTable table = makeFlags();
     return table;

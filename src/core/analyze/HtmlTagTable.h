@@ -34,6 +34,6 @@ enum TagFlag : unsigned
 using FlagTable = std::array<unsigned, kFirstUnknownId>;
 
 // The flags of every tag gumbo knows, indexed by Id.
-const FlagTable &TagFlags();
+const FlagTable &tagFlags();
 
 } // namespace quorvel::htmlguard

@@ -7,7 +7,7 @@ namespace quorvel::htmlguard {
 
 HtmlTreeModel::HtmlTreeModel(const GuardLimits &limits)
     : m_limits(limits)
-    , m_flags(TagFlags())
+    , m_flags(tagFlags())
 {
     m_positions.resize(kFirstUnknownId);
 }
@@ -79,6 +79,9 @@ void HtmlTreeModel::text(bool whiteSpaceOnly)
     }
 }
 
+// startTag and endTag are long on purpose: each is the tree builder's one decision for a tag,
+// read top to bottom in the order its rules apply, so the model can be compared with the
+// builder rule by rule. Split into pieces, the order of the rules would no longer show.
 bool HtmlTreeModel::startTag(Id id, Id foreignId, quint64 key, qint64 attributes, bool selfClosing, bool fontBreaksOut)
 {
     compactList();
@@ -238,9 +241,7 @@ bool HtmlTreeModel::startTag(Id id, Id foreignId, quint64 key, qint64 attributes
             break;
         }
     }
-    if (!(f & kClosesP) && !(f & kNoReopen)) {
-        reopenFormatting();
-    } else if (id == GUMBO_TAG_XMP) {
+    if ((!(f & kClosesP) && !(f & kNoReopen)) || id == GUMBO_TAG_XMP) {
         reopenFormatting();
     }
     if ((f & kVoid) || (f & kRawText)) {
@@ -263,6 +264,7 @@ bool HtmlTreeModel::startTag(Id id, Id foreignId, quint64 key, qint64 attributes
     return false;
 }
 
+// Long for the reason given above startTag.
 void HtmlTreeModel::endTag(Id id, Id foreignId)
 {
     compactList();
@@ -367,10 +369,10 @@ void HtmlTreeModel::pushForeign(Id id, Id foreignId)
 
 Id HtmlTreeModel::current()
 {
-    for (auto it = m_stack.rbegin(); it != m_stack.rend(); ++it) {
+    for (size_t i = m_stack.size(); i-- > 0;) {
         addWork(1);
-        if (!it->removed) {
-            return it->id;
+        if (!m_stack[i].removed) {
+            return m_stack[i].id;
         }
     }
     return -1;
@@ -697,7 +699,7 @@ void HtmlTreeModel::clearToMarker()
     if (m_markers.empty()) {
         return;
     }
-    const size_t marker = static_cast<size_t>(m_markers.back());
+    const auto marker = static_cast<size_t>(m_markers.back());
     m_markers.pop_back();
     addWork(static_cast<qint64>(m_list.size() - marker));
     for (size_t i = marker + 1; i < m_list.size(); ++i) {

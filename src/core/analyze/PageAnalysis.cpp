@@ -100,7 +100,7 @@ private:
         if (!raw) {
             std::longjmp(m_escape, 1);
         }
-        Block *block = static_cast<Block *>(raw);
+        auto *block = static_cast<Block *>(raw);
         block->next = m_blocks;
         m_blocks = block;
         m_total += blockSize;
@@ -549,10 +549,10 @@ QString noteFor(GuardCut cut, qsizetype characters, const GuardLimits &limits)
 {
     switch (cut) {
     case GuardCut::None:
-        return QString();
+        return {};
     case GuardCut::Size:
         return u"The page is larger than %1 MiB; only its first %2 characters were analysed."_s
-            .arg(limits.maxBytes / (1024 * 1024))
+            .arg(limits.maxBytes / (qsizetype{1024} * 1024))
             .arg(characters);
     case GuardCut::Depth:
         return u"The page nests its elements more than %1 levels deep; only its first %2 characters were analysed."_s
@@ -562,15 +562,15 @@ QString noteFor(GuardCut cut, qsizetype characters, const GuardLimits &limits)
         return u"The page's markup is too tangled to analyse in full; only its first %1 characters were analysed."_s
             .arg(characters);
     }
-    return QString();
+    return {};
 }
 
 } // namespace
 
-PageAnalysis AnalyzeHtml(const QString &source, const AnalyzeLimits &limits)
+PageAnalysis analyzeHtml(const QString &source, const AnalyzeLimits &limits)
 {
     const QByteArray utf8 = source.toUtf8();
-    const GuardResult guard = GuardHtml(utf8, limits.guard);
+    const GuardResult guard = guardHtml(utf8, limits.guard);
     qsizetype length = guard.safeBytes;
     GuardCut cut = guard.cut;
 
@@ -597,31 +597,31 @@ PageAnalysis AnalyzeHtml(const QString &source, const AnalyzeLimits &limits)
 
 QString ExtractTitle(const QString &html)
 {
-    return AnalyzeHtml(html).title;
+    return analyzeHtml(html).title;
 }
 
 QString ExtractMetaDescription(const QString &html)
 {
-    return AnalyzeHtml(html).description;
+    return analyzeHtml(html).description;
 }
 
 QString ExtractHeadings(const QString &html, const QString &tag)
 {
     const QString name = asciiLower(tag);
-    const PageAnalysis analysis = AnalyzeHtml(html);
+    const PageAnalysis analysis = analyzeHtml(html);
     if (name == u"h1"_s) {
-        return RowsBlock(analysis.h1);
+        return rowsBlock(analysis.h1);
     }
     if (name == u"h2"_s) {
-        return RowsBlock(analysis.h2);
+        return rowsBlock(analysis.h2);
     }
     if (name == u"h3"_s) {
-        return RowsBlock(analysis.h3);
+        return rowsBlock(analysis.h3);
     }
-    return QString();
+    return {};
 }
 
-QString RowsBlock(const QStringList &rows)
+QString rowsBlock(const QStringList &rows)
 {
     QString block;
     for (const QString &row : rows) {
@@ -630,7 +630,7 @@ QString RowsBlock(const QStringList &rows)
     return block;
 }
 
-QString MemoText(const QString &text)
+QString memoText(const QString &text)
 {
     QString out;
     out.reserve(text.size());
@@ -649,7 +649,7 @@ QString MemoText(const QString &text)
     return out;
 }
 
-AnalysisCounts CountsFor(const QString &url, const QString &title, const QString &description, const QStringList &h1,
+AnalysisCounts countsFor(const QString &url, const QString &title, const QString &description, const QStringList &h1,
                          const QStringList &h2, const QStringList &h3, const QString &contents)
 {
     auto blockLength = [](const QStringList &rows) {

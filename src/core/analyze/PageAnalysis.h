@@ -34,7 +34,7 @@ struct AnalyzeLimits
 // Parses the page once (HTML5 rules; scripts do not run) and extracts everything above. Pages over
 // 32 MiB, nested deeper than a few thousand levels or with markup that would make the parser work
 // far beyond their size are cut to a safe prefix first, and the note says so.
-PageAnalysis AnalyzeHtml(const QString &source, const AnalyzeLimits &limits = {});
+PageAnalysis analyzeHtml(const QString &source, const AnalyzeLimits &limits = {});
 
 // The three extraction routines on their own, each with a parse of its own.
 QString ExtractTitle(const QString &html);
@@ -44,10 +44,10 @@ QString ExtractMetaDescription(const QString &html);
 QString ExtractHeadings(const QString &html, const QString &tag);
 
 // Rows as one block: every row followed by CR LF.
-QString RowsBlock(const QStringList &rows);
+QString rowsBlock(const QStringList &rows);
 
 // Line breaks (CR, LF, CR LF) as CR LF, nothing added at the end: how a memo holds a text.
-QString MemoText(const QString &text);
+QString memoText(const QString &text);
 
 // The seven count labels of the Analyze tab, in UTF-16 code units.
 struct AnalysisCounts
@@ -63,7 +63,7 @@ struct AnalysisCounts
     friend bool operator==(const AnalysisCounts &, const AnalysisCounts &) = default;
 };
 
-AnalysisCounts CountsFor(const QString &url, const QString &title, const QString &description, const QStringList &h1,
+AnalysisCounts countsFor(const QString &url, const QString &title, const QString &description, const QStringList &h1,
                          const QStringList &h2, const QStringList &h3, const QString &contents);
 
 } // namespace quorvel

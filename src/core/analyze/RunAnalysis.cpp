@@ -10,7 +10,33 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &options)
+namespace {
+
+// The Contents text: a local page's own rendering, or the text service's rendering of a web page
+// (asked even when stopped: the fetch ends at once and its message is the error).
+void fillContents(AnalysisResult &result, bool local, const QString &renderedText, bool stopped,
+                  const QString &contentsHost, const FetchOptions &fetch)
+{
+    if (local) {
+        if (!result.pageError.isEmpty()) {
+            result.contentsError = result.pageError;
+        } else if (stopped) {
+            result.contentsError = QString::fromUtf16(kAnalysisStoppedMessage);
+        } else {
+            result.contents = renderedText;
+        }
+        return;
+    }
+    const FetchedPage contents = FetchPage(contentsServiceAddress(contentsHost, result.url), fetch);
+    result.contents = memoText(contents.text);
+    if (result.contents.isEmpty()) {
+        result.contentsError = contents.error;
+    }
+}
+
+} // namespace
+
+AnalysisResult runAnalysis(const QString &address, const AnalysisOptions &options)
 {
     QElapsedTimer timer;
     timer.start();
@@ -25,9 +51,9 @@ AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &option
     fetch.userAgent = options.userAgent;
     fetch.cancel = options.stop;
 
-    const bool local = IsLocalAddress(address);
+    const bool local = isLocalAddress(address);
     if (local) {
-        const PageText page = ReadLocalPage(address);
+        const PageText page = readLocalPage(address);
         result.source = page.text;
         result.pageError = page.error;
     } else {
@@ -39,9 +65,9 @@ AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &option
     QString note;
     QString renderedText;
     if (!stopped()) {
-        const PageAnalysis analysis = AnalyzeHtml(result.source);
+        const PageAnalysis analysis = analyzeHtml(result.source);
         result.title = analysis.title;
-        result.description = MemoText(analysis.description);
+        result.description = memoText(analysis.description);
         result.h1 = analysis.h1;
         result.h2 = analysis.h2;
         result.h3 = analysis.h3;
@@ -49,28 +75,13 @@ AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &option
         note = analysis.note;
     }
 
-    if (local) {
-        if (!result.pageError.isEmpty()) {
-            result.contentsError = result.pageError;
-        } else if (stopped()) {
-            result.contentsError = QString::fromUtf16(kAnalysisStoppedMessage);
-        } else {
-            result.contents = renderedText;
-        }
-    } else {
-        // A stopped analysis still asks: the fetch ends at once and its message is the error.
-        const FetchedPage contents = FetchPage(ContentsServiceAddress(options.contentsHost, address), fetch);
-        result.contents = MemoText(contents.text);
-        if (result.contents.isEmpty()) {
-            result.contentsError = contents.error;
-        }
-    }
+    fillContents(result, local, renderedText, stopped(), options.contentsHost, fetch);
     if (!note.isEmpty()) {
         result.contents = result.contents.isEmpty() ? note : note + u"\r\n\r\n"_s + result.contents;
     }
 
     result.counts =
-        CountsFor(result.url, result.title, result.description, result.h1, result.h2, result.h3, result.contents);
+        countsFor(result.url, result.title, result.description, result.h1, result.h2, result.h3, result.contents);
     if (!stopped()) {
         result.images = ImagesListele(result.source);
     }

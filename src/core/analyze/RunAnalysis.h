@@ -40,11 +40,11 @@ struct AnalysisResult
 };
 
 // The message shown as the contents when a stop came before the analysis of a local file.
-inline constexpr char16_t kAnalysisStoppedMessage[] = u"The analysis was stopped.";
+inline constexpr const char16_t *kAnalysisStoppedMessage = u"The analysis was stopped.";
 
 // Analyses one page synchronously on the calling thread: fetches it (http, https) or reads it
 // ("file:///"), parses it once, asks the text service for its contents (a local file's contents are
 // rendered here, as the service cannot reach it) and lists its images.
-AnalysisResult RunAnalysis(const QString &address, const AnalysisOptions &options);
+AnalysisResult runAnalysis(const QString &address, const AnalysisOptions &options);
 
 } // namespace quorvel

@@ -34,7 +34,7 @@ bool IsFolderWritable(const QString &folder)
     return true;
 }
 
-QString ConfigHome()
+QString defaultConfigHome()
 {
     const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
     // Relative values are invalid by the XDG rules and would depend on the working folder.
@@ -44,13 +44,13 @@ QString ConfigHome()
     return QDir::homePath() + u"/.config"_s;
 }
 
-QString ChooseDataFolder(const QString &programFolder, const QString &companyName, const QString &productName,
+QString chooseDataFolder(const QString &programFolder, const QString &companyName, const QString &productName,
                          const QString &configHome)
 {
     if (IsFolderWritable(programFolder)) {
         return withSlash(programFolder);
     }
-    const QString home = configHome.isEmpty() ? ConfigHome() : configHome;
+    const QString home = configHome.isEmpty() ? defaultConfigHome() : configHome;
     const QString folder = withSlash(home) + companyName + u'/' + productName;
     // mkpath also makes a missing configuration home: a fresh account may have no ~/.config yet,
     // and without it the settings could never be saved.

@@ -10,12 +10,12 @@ namespace quorvel {
 bool IsFolderWritable(const QString &folder);
 
 // $XDG_CONFIG_HOME when it is set to an absolute path, otherwise ~/.config. Creates nothing.
-QString ConfigHome();
+QString defaultConfigHome();
 
 // The folder of settings.ini and history.txt, always ending in "/": the program's folder when
 // IsFolderWritable says so, else configHome/companyName/productName, created on the way (failures
-// are ignored here; a later write reports them). An empty configHome means ConfigHome().
-QString ChooseDataFolder(const QString &programFolder, const QString &companyName, const QString &productName,
+// are ignored here; a later write reports them). An empty configHome means defaultConfigHome().
+QString chooseDataFolder(const QString &programFolder, const QString &companyName, const QString &productName,
                          const QString &configHome = QString());
 
 } // namespace quorvel

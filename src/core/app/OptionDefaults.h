@@ -10,18 +10,18 @@ namespace quorvel {
 // The values a first start shows in the option rows; the window and the CLI share them.
 
 // The maker's home page; QUORVEL_MAKER_HOST is a build option.
-inline QString DefaultStartUrl()
+inline QString defaultStartUrl()
 {
     return QStringLiteral("http://" QUORVEL_MAKER_HOST);
 }
 
-inline QString DefaultIgnoreExtensions()
+inline QString defaultIgnoreExtensions()
 {
     return QStringLiteral("ico jpg jpeg png gif bmp svg css js exe zip rar 7z apk pdf doc docx xls xlsx ppt pptx");
 }
 
 // The Agent box's list, in the order it shows them; the first entry is the default agent.
-inline QStringList AgentList()
+inline QStringList agentList()
 {
     return {
         QStringLiteral("Embarcadero URI Client/1.0"),
@@ -35,26 +35,26 @@ inline QStringList AgentList()
     };
 }
 
-inline QString DefaultAgent()
+inline QString defaultAgent()
 {
-    return AgentList().constFirst();
+    return agentList().constFirst();
 }
 
-inline QString DefaultTimeoutText()
+inline QString defaultTimeoutText()
 {
     return QStringLiteral("5000");
 }
 
 // A placeholder site, once with each scheme, so the user sees what the box expects.
-inline QStringList DefaultIgnoreUrlLines()
+inline QStringList defaultIgnoreUrlLines()
 {
     return {QStringLiteral("http://www.example.com/"), QStringLiteral("https://www.example.com/")};
 }
 
 // The Ignore URLs box's whole text for the default lines (a plain-text box separates lines with LF).
-inline QString DefaultIgnoreUrlsText()
+inline QString defaultIgnoreUrlsText()
 {
-    return DefaultIgnoreUrlLines().join(QChar(u'\n'));
+    return defaultIgnoreUrlLines().join(QChar(u'\n'));
 }
 
 } // namespace quorvel

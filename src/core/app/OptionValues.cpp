@@ -22,7 +22,7 @@ void takeIfSet(QString &target, const QString &stored)
 
 } // namespace
 
-OptionValues LoadOptions(const SettingsStore &store)
+OptionValues loadOptions(const SettingsStore &store)
 {
     OptionValues o;
     takeIfSet(o.startUrl, store.read(u"StartURL"_s));
@@ -41,11 +41,11 @@ OptionValues LoadOptions(const SettingsStore &store)
     takeIfSet(o.agent, store.read(u"Agent"_s));
     takeIfSet(o.ignoreExtensions, store.read(u"IgnoreExtensions"_s));
     takeIfSet(o.ignoreUrls, store.read(u"IgnoreURLs"_s));
-    o.parallelChecks = ParallelChecksFromText(store.read(u"ParallelChecks"_s));
+    o.parallelChecks = parallelChecksFromText(store.read(u"ParallelChecks"_s));
     return o;
 }
 
-int ParallelChecksFromText(const QString &text)
+int parallelChecksFromText(const QString &text)
 {
     if (text.isEmpty() || text.size() > 2) {
         return kDefaultParallelChecksOption;
@@ -61,7 +61,7 @@ int ParallelChecksFromText(const QString &text)
                                                                                     : kDefaultParallelChecksOption;
 }
 
-void RemoveStoredOptions(const QString &dataFolder)
+void removeStoredOptions(const QString &dataFolder)
 {
     const QDir folder(dataFolder);
     QFile::remove(folder.filePath(QString::fromUtf16(kHistoryFileName)));

@@ -13,16 +13,16 @@ class SettingsStore;
 // settings.ini; a default-constructed value is what a first start shows.
 struct OptionValues
 {
-    QString startUrl = DefaultStartUrl();                 // "StartURL": the URL box text
+    QString startUrl = defaultStartUrl();                 // "StartURL": the URL box text
     bool showOptions = false;                             // "ShowOptions"
     UrlBaseMode urlBase = UrlBaseMode::Domain;            // "DomainOnly" / "SubDomainOnly": Domain or Subdomain
     bool removeAnchors = true;                            // "RemoveAnchors"
     bool useHead = false;                                 // "UseHEAD"
-    QString connectionTimeout = DefaultTimeoutText();     // "ConnectionTimeout": milliseconds as typed
-    QString responseTimeout = DefaultTimeoutText();       // "ResponseTimeout": milliseconds as typed
-    QString agent = DefaultAgent();                       // "Agent"
-    QString ignoreExtensions = DefaultIgnoreExtensions(); // "IgnoreExtensions"
-    QString ignoreUrls = DefaultIgnoreUrlsText();         // "IgnoreURLs": the box's whole text
+    QString connectionTimeout = defaultTimeoutText();     // "ConnectionTimeout": milliseconds as typed
+    QString responseTimeout = defaultTimeoutText();       // "ResponseTimeout": milliseconds as typed
+    QString agent = defaultAgent();                       // "Agent"
+    QString ignoreExtensions = defaultIgnoreExtensions(); // "IgnoreExtensions"
+    QString ignoreUrls = defaultIgnoreUrlsText();         // "IgnoreURLs": the box's whole text
     int parallelChecks = kDefaultParallelChecksOption;    // "ParallelChecks": 1 to 64
 
     bool operator==(const OptionValues &) const = default;
@@ -35,13 +35,13 @@ struct OptionValues
 // exactly "1", "RemoveAnchors" is off only for exactly "0"; "SubDomainOnly" = "1" selects Subdomain
 // whatever "DomainOnly" holds, otherwise Domain stays selected; "ParallelChecks" that is not a
 // whole number from 1 to 64 gives 16. Writes nothing.
-OptionValues LoadOptions(const SettingsStore &store);
+OptionValues loadOptions(const SettingsStore &store);
 
 // "ParallelChecks" as stored: digits only, 1 to 64; anything else gives the default.
-int ParallelChecksFromText(const QString &text);
+int parallelChecksFromText(const QString &text);
 
 // What "Reset to Defaults..." deletes: folder + "history.txt", then folder + "settings.ini".
 // Failures (a missing file) are ignored.
-void RemoveStoredOptions(const QString &dataFolder);
+void removeStoredOptions(const QString &dataFolder);
 
 } // namespace quorvel

@@ -304,28 +304,13 @@ QString SettingsStore::read(const QString &key) const
     return cutToReadLimit(decodeValue(entry->rawValue));
 }
 
-bool SettingsStore::write(const QString &key, const QString &value, QString *error) const
+namespace {
+
+// The settings text with `key` set to `value`: a key already there keeps its spelling and only its
+// value changes; a new key goes after the section's last entry, or into a new section at the end.
+// Line ends follow the file's own.
+QString withEntry(const QString &text, const QString &key, const QString &value)
 {
-    const auto fail = [&] {
-        if (error) {
-            *error = u"Unable to write to %1"_s.arg(m_filePath);
-        }
-        return false;
-    };
-    if (!isUsableKey(key)) {
-        return fail();
-    }
-
-    IniText ini;
-    if (QFileInfo::exists(m_filePath)) {
-        const std::optional<QByteArray> bytes = readIniBytes(m_filePath);
-        if (!bytes) {
-            return fail();
-        }
-        ini = decodeIni(*bytes);
-    }
-
-    const QString &text = ini.text;
     const QList<LineSpan> lines = lineSpans(text);
     const Location loc = locate(text, lines, key);
     QString lineEnd = u"\n"_s;
@@ -370,6 +355,33 @@ bool SettingsStore::write(const QString &key, const QString &value, QString *err
             updated.append(lineEnd);
         }
     }
+    return updated;
+}
+
+} // namespace
+
+bool SettingsStore::write(const QString &key, const QString &value, QString *error) const
+{
+    const auto fail = [&] {
+        if (error) {
+            *error = u"Unable to write to %1"_s.arg(m_filePath);
+        }
+        return false;
+    };
+    if (!isUsableKey(key)) {
+        return fail();
+    }
+
+    IniText ini;
+    if (QFileInfo::exists(m_filePath)) {
+        const std::optional<QByteArray> bytes = readIniBytes(m_filePath);
+        if (!bytes) {
+            return fail();
+        }
+        ini = decodeIni(*bytes);
+    }
+
+    const QString updated = withEntry(ini.text, key, value);
 
     const QByteArray bytes = encodeIni(updated, ini.encoding);
     if (bytes.size() > kMaxFileBytes) {

@@ -5,7 +5,7 @@
 namespace quorvel {
 
 // The file name of the options inside the data folder.
-inline constexpr char16_t kSettingsFileName[] = u"settings.ini";
+inline constexpr const char16_t *kSettingsFileName = u"settings.ini";
 
 // The "Settings" section of one INI file, read and written the way the Windows profile-string
 // functions do: nothing is cached (every read reads the file), every write goes straight to disk,

@@ -74,7 +74,7 @@ TextLines ReadTextLines(const QString &path, TextEncoding encoding)
     return result;
 }
 
-QByteArray HistoryBytes(const QStringList &lines)
+QByteArray historyBytes(const QStringList &lines)
 {
     QByteArray bytes("\xEF\xBB\xBF");
     for (const QString &line : lines) {
@@ -130,7 +130,7 @@ HistoryUpdate HistoryEkle(const QString &dataFolder, const QString &url)
     if (unreadable) {
         return failed(*unreadable);
     }
-    const QByteArray bytes = HistoryBytes(lines);
+    const QByteArray bytes = historyBytes(lines);
     if (bytes.size() > kMaxHistoryBytes) {
         // It could never be read back.
         return failed(u"The history would grow beyond %1 MiB and is left as it is."_s.arg(kMaxHistoryBytes >> 20));
@@ -146,7 +146,7 @@ HistoryUpdate HistoryEkle(const QString &dataFolder, const QString &url)
     return done();
 }
 
-QString PasteText(const QString &clipboardText)
+QString pasteText(const QString &clipboardText)
 {
     QString text = clipboardText;
     text.replace(u"\r\n"_s, u" "_s);

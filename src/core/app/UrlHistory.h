@@ -6,7 +6,7 @@
 namespace quorvel {
 
 // The file name of the URL history inside the data folder.
-inline constexpr char16_t kHistoryFileName[] = u"history.txt";
+inline constexpr const char16_t *kHistoryFileName = u"history.txt";
 
 // A larger history is not this program's: it is not read and never replaced (every Check reads and
 // rewrites the whole file on the window's thread).
@@ -62,10 +62,10 @@ struct HistoryUpdate
 HistoryUpdate HistoryEkle(const QString &dataFolder, const QString &url);
 
 // The file a history addition writes: UTF-8 byte-order mark, every entry followed by CR LF.
-QByteArray HistoryBytes(const QStringList &lines);
+QByteArray historyBytes(const QStringList &lines);
 
 // The one-line text Ctrl+V puts into the URL box: every CR LF, then every LF, then every CR
 // becomes one blank.
-QString PasteText(const QString &clipboardText);
+QString pasteText(const QString &clipboardText);
 
 } // namespace quorvel

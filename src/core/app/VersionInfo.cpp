@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <utility>
 
@@ -17,7 +18,7 @@ namespace quorvel {
 namespace {
 
 // A block is small; a scan never looks further than this past a marker.
-constexpr qsizetype kMaxBlockSize = 64 * 1024;
+constexpr qsizetype kMaxBlockSize = qsizetype{64} * 1024;
 // Markers tried before giving up, so a file stuffed with markers cannot keep the reader busy.
 constexpr int kMaxCandidates = 16;
 constexpr QByteArrayView kFormatLine = "format 1";
@@ -241,7 +242,7 @@ VersionBlock fromRaw(const RawBlock &raw)
         QString TEXEVersionData::*member;
     };
 
-    static constexpr Field kFields[] = {
+    static constexpr auto kFields = std::to_array<Field>({
         {"CompanyName", &TEXEVersionData::CompanyName},
         {"FileDescription", &TEXEVersionData::FileDescription},
         {"FileVersion", &TEXEVersionData::FileVersion},
@@ -254,7 +255,8 @@ VersionBlock fromRaw(const RawBlock &raw)
         {"Comments", &TEXEVersionData::Comments},
         {"PrivateBuild", &TEXEVersionData::PrivateBuild},
         {"SpecialBuild", &TEXEVersionData::SpecialBuild},
-    };
+    });
+
     for (const Field &field : kFields) {
         // Keys and names match without regard to ASCII case, as the platform's own lookup does.
         const auto found = std::find_if(raw.strings.begin(), raw.strings.end(), [&](const StringEntry &entry) {
@@ -269,7 +271,7 @@ VersionBlock fromRaw(const RawBlock &raw)
 
 } // namespace
 
-QByteArray VersionBlockMagic()
+QByteArray versionBlockMagic()
 {
     QByteArray magic = QByteArrayLiteral("quorvel-version").toUpper();
     magic.prepend('\x89');
@@ -277,9 +279,9 @@ QByteArray VersionBlockMagic()
     return magic;
 }
 
-VersionBlock ParseVersionBlock(QByteArrayView fileBytes)
+VersionBlock parseVersionBlock(QByteArrayView fileBytes)
 {
-    const QByteArray magic = VersionBlockMagic();
+    const QByteArray magic = versionBlockMagic();
     QString firstError;
     qsizetype from = 0;
     for (int candidate = 0; candidate < kMaxCandidates; ++candidate) {
@@ -301,7 +303,7 @@ VersionBlock ParseVersionBlock(QByteArrayView fileBytes)
     return failed;
 }
 
-VersionBlock ReadVersionStrings(const QString &path)
+VersionBlock readVersionStrings(const QString &path)
 {
     auto failure = [&path](const QString &reason) {
         VersionBlock failed;
@@ -319,10 +321,10 @@ VersionBlock ReadVersionStrings(const QString &path)
     VersionBlock result;
     const qint64 size = file.size();
     if (uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
-        result = ParseVersionBlock(QByteArrayView(mapped, size));
+        result = parseVersionBlock(QByteArrayView(mapped, size));
         file.unmap(mapped);
     } else {
-        result = ParseVersionBlock(file.readAll());
+        result = parseVersionBlock(file.readAll());
     }
     if (!result.error.isEmpty()) {
         return failure(result.error);
@@ -330,32 +332,32 @@ VersionBlock ReadVersionStrings(const QString &path)
     return result;
 }
 
-QString AppVersionOf(const FixedFileVersion &fileVersion)
+QString appVersionOf(const FixedFileVersion &fileVersion)
 {
     return QString::asprintf("%d.%d", int(fileVersion[0]), int(fileVersion[1]));
 }
 
-QString ProjectAppVersion()
+QString projectAppVersion()
 {
-    return AppVersionOf(kProjectFileVersion);
+    return appVersionOf(kProjectFileVersion);
 }
 
-QString AppTitleOf(const TEXEVersionData &strings)
+QString appTitleOf(const TEXEVersionData &strings)
 {
     return strings.CompanyName + u" - "_s + strings.ProductName;
 }
 
-AppIdentity ReadAppIdentity(const QString &programFile)
+AppIdentity readAppIdentity(const QString &programFile)
 {
-    const VersionBlock block = ReadVersionStrings(programFile);
+    const VersionBlock block = readVersionStrings(programFile);
     AppIdentity identity;
     if (!block.error.isEmpty()) {
         identity.error = block.error;
         return identity;
     }
     identity.AppProductName = block.strings.ProductName;
-    identity.AppTitle = AppTitleOf(block.strings);
-    identity.AppVersion = AppVersionOf(block.fileVersion);
+    identity.AppTitle = appTitleOf(block.strings);
+    identity.AppVersion = appVersionOf(block.fileVersion);
     identity.CompanyName = block.strings.CompanyName;
     return identity;
 }

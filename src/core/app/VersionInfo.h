@@ -31,7 +31,7 @@ struct TEXEVersionData
 // The fixed part of a version block: major, minor, patch, build (2.2.0.0 is {2, 2, 0, 0}).
 using FixedFileVersion = std::array<quint16, 4>;
 
-// What ReadVersionStrings found. On failure error says why and the other fields are empty.
+// What readVersionStrings found. On failure error says why and the other fields are empty.
 struct VersionBlock
 {
     TEXEVersionData strings;
@@ -46,24 +46,24 @@ struct VersionBlock
 // without a block, a block cut short or damaged and a block without a translation table give an
 // error and nothing else. The program's identity depends on this call, so it reports instead of
 // throwing: the caller decides how to stop.
-VersionBlock ReadVersionStrings(const QString &path);
+VersionBlock readVersionStrings(const QString &path);
 
 // The same on bytes already in memory (the whole file); error messages do not name a file.
-VersionBlock ParseVersionBlock(QByteArrayView fileBytes);
+VersionBlock parseVersionBlock(QByteArrayView fileBytes);
 
 // The bytes that open every version block. Assembled at run time, so that no constant of the
 // reader holds them and a scan of the program's own file finds the block alone.
-QByteArray VersionBlockMagic();
+QByteArray versionBlockMagic();
 
 // AppVersion: "%d.%d" of the major and minor parts (2.2.0.0 gives "2.2").
-QString AppVersionOf(const FixedFileVersion &fileVersion);
+QString appVersionOf(const FixedFileVersion &fileVersion);
 
 // The AppVersion of this build: major and minor of the project's version, the one its version
 // block holds ("2.2"). For a front end that shows its version without reading its own file.
-QString ProjectAppVersion();
+QString projectAppVersion();
 
 // AppTitle: CompanyName, " - ", ProductName ("BRELLAN - Quorvel").
-QString AppTitleOf(const TEXEVersionData &strings);
+QString appTitleOf(const TEXEVersionData &strings);
 
 // The program-wide identity values that start-up derives from the program's own file.
 struct AppIdentity
@@ -75,6 +75,6 @@ struct AppIdentity
     QString error;       // empty on success; the other fields are then empty
 };
 
-AppIdentity ReadAppIdentity(const QString &programFile);
+AppIdentity readAppIdentity(const QString &programFile);
 
 } // namespace quorvel

@@ -123,7 +123,7 @@ QString anchorTextOf(QStringView raw)
     if (!raw.contains(u'&')) {
         return trimControl(raw).toString(); // nothing to decode: one copy, already trimmed
     }
-    const QString decoded = DecodeCharacterReferences(raw);
+    const QString decoded = decodeCharacterReferences(raw);
     const QStringView trimmed = trimControl(QStringView(decoded));
     return trimmed.size() == decoded.size() ? decoded : trimmed.toString();
 }
@@ -298,7 +298,7 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
     }
 }
 
-qsizetype CountAnchorTags(QStringView page)
+qsizetype countAnchorTags(QStringView page)
 {
     qsizetype tags = 0;
     qsizetype from = 0;
@@ -314,7 +314,7 @@ qsizetype CountAnchorTags(QStringView page)
     }
 }
 
-QString DecodeCharacterReferences(QStringView text)
+QString decodeCharacterReferences(QStringView text)
 {
     qsizetype amp = text.indexOf(u'&');
     if (amp < 0) {

@@ -19,10 +19,10 @@ void ScanAnchors(const QString &pageText, const QString &base, const AnchorSink 
 
 // How many "<a " (either case) the page holds: what a list of the scan's rows may reserve. A tag
 // usually yields at most one link; when the rows outnumber the tags the list simply grows.
-qsizetype CountAnchorTags(QStringView page);
+qsizetype countAnchorTags(QStringView page);
 
 // Decodes the five named references and numeric ones (decimal, or hex after x, X or $); every other
 // ampersand sequence stays as written.
-QString DecodeCharacterReferences(QStringView text);
+QString decodeCharacterReferences(QStringView text);
 
 } // namespace quorvel

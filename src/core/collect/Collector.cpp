@@ -25,7 +25,7 @@ bool isRedirect(const FetchedPage &page)
 
 } // namespace
 
-QString FixUpAddress(const QString &boxText)
+QString fixUpAddress(const QString &boxText)
 {
     if (boxText.startsWith(u"http"_s) || boxText.startsWith(u"file:///"_s)) {
         return boxText;
@@ -59,7 +59,7 @@ LinkRows CollectLinks(const QString &pageText, const QString &base, const RunOpt
     return rows;
 }
 
-CollectionResult RunCollection(const CollectionSnapshot &snapshot, const CollectionEvents &events,
+CollectionResult runCollection(const CollectionSnapshot &snapshot, const CollectionEvents &events,
                                const std::atomic<bool> *stop, const std::atomic<bool> *abandon)
 {
     QElapsedTimer runTimer;
@@ -75,13 +75,13 @@ CollectionResult RunCollection(const CollectionSnapshot &snapshot, const Collect
     QString pageText;
     QString base;
     QString pageAddress = snapshot.address;
-    if (IsLocalAddress(snapshot.address)) {
+    if (isLocalAddress(snapshot.address)) {
         reportLoading(snapshot.address);
-        PageText local = ReadLocalPage(snapshot.address);
+        PageText local = readLocalPage(snapshot.address);
         pageText = std::move(local.text);
         result.error = std::move(local.error);
         if (snapshot.localPageUrl.isEmpty()) {
-            base = LocalPathOf(snapshot.address);
+            base = localPathOf(snapshot.address);
         } else {
             pageAddress = snapshot.localPageUrl;
             base = snapshot.localPageUrl;
@@ -114,7 +114,7 @@ CollectionResult RunCollection(const CollectionSnapshot &snapshot, const Collect
             // Fetched, never read from disk: a server's redirect to "file:///" must not open local
             // files. A further redirect is not followed; its own body is the page.
             page = FetchPage(target, fetchOptions);
-            if (snapshot.totalTimeoutMs > 0 && page.error == TotalTimeoutMessage(snapshot.totalTimeoutMs)) {
+            if (snapshot.totalTimeoutMs > 0 && page.error == totalTimeoutMessage(snapshot.totalTimeoutMs)) {
                 // The fetch got what the probe left of the bound; say whose bound ran out.
                 page.error = u"The page did not arrive within the run's bound of %1 ms"_s.arg(snapshot.totalTimeoutMs);
             }
@@ -138,7 +138,7 @@ CollectionResult RunCollection(const CollectionSnapshot &snapshot, const Collect
         sinceFlush.restart();
     };
     // Reserved once: growing a list of many rows would hold the old and the new array at once.
-    result.rows.reserve(result.rows.size() + CountAnchorTags(pageText));
+    result.rows.reserve(result.rows.size() + countAnchorTags(pageText));
     ScanAnchors(pageText, base,
                 [&](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText) {
                     if (abandon && abandon->load(std::memory_order_relaxed)) {
@@ -207,7 +207,7 @@ void TCollector::run()
     events.rows = [&](const LinkRows &rows) {
         Q_EMIT rowsCollected(generation, rows);
     };
-    const CollectionResult result = RunCollection(m_snapshot, events, &m_stop, &m_abandon);
+    const CollectionResult result = runCollection(m_snapshot, events, &m_stop, &m_abandon);
     Q_EMIT finished(generation, result.rows.size(), result.error);
 }
 

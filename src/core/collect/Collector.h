@@ -17,7 +17,7 @@ namespace quorvel {
 
 // The Check command's fix-up of the URL box text: "http://" is put in front unless the text begins
 // with "http" or "file:///" (both case-sensitive, the text untrimmed).
-QString FixUpAddress(const QString &boxText);
+QString fixUpAddress(const QString &boxText);
 
 // Where a redirect leads: a relative Location is resolved against the address it answered for
 // (RFC 3986); an absolute one stays exactly as sent.
@@ -30,7 +30,7 @@ LinkRows CollectLinks(const QString &pageText, const QString &base, const RunOpt
 // controls do not reach a run in progress.
 struct CollectionSnapshot
 {
-    QString address;              // the URL box text, already fixed up with FixUpAddress
+    QString address;              // the URL box text, already fixed up with fixUpAddress
     QString ignoreUrlsText;       // the Ignore URLs box text
     QString ignoreExtensionsText; // the Ignore Extensions box text
     bool removeAnchors = true;
@@ -73,10 +73,10 @@ struct CollectionEvents
 // alike. A stop aborts a page request in flight at once (the page is then empty); it does not cut
 // the scan short: every link of a loaded page is added. abandon, when it turns true, also skips the
 // rows still to come (nobody will see them).
-CollectionResult RunCollection(const CollectionSnapshot &snapshot, const CollectionEvents &events,
+CollectionResult runCollection(const CollectionSnapshot &snapshot, const CollectionEvents &events,
                                const std::atomic<bool> *stop, const std::atomic<bool> *abandon = nullptr);
 
-// One collection run (RunCollection), living on an owned worker thread: redirect probe (not for
+// One collection run (runCollection), living on an owned worker thread: redirect probe (not for
 // "file:///"), page fetch or file read, scan, rows. create() puts it on a new thread; its owner
 // connects the signals (queued), calls start(), and drops the handle after finished, or earlier to
 // abandon the run. Every signal carries the snapshot's generation number.

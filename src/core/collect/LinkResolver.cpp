@@ -307,7 +307,7 @@ std::optional<LinkRow> AddLink(const QString &href, const QString &base, const Q
             // The page's own host, written the same way, has the page's registrable domain: the
             // common case of a page on an IP number skips the list for each of its links.
             if (!host.isEmpty() && host != QStringView(options.pageHostName)) {
-                internal = RegistrableDomainOf(link) == options.pageRegistrableDomain;
+                internal = registrableDomainOf(link) == options.pageRegistrableDomain;
             }
         }
     } else {
@@ -374,7 +374,7 @@ QString ResolveParentPath(const QString &href, const QString &base)
     return joined(folder, QStringView(href).sliced(rest));
 }
 
-QString HostOf(const QString &address)
+QString hostNameOf(const QString &address)
 {
     return hostOf(address).toString();
 }
@@ -384,7 +384,7 @@ QString DomainOf(const QString &address)
     return domainOfView(address).toString();
 }
 
-QString RegistrableDomainOf(const QString &address)
+QString registrableDomainOf(const QString &address)
 {
     QString host = hostOf(address).toString().toLower();
     if (host.endsWith(u'.')) {

@@ -25,7 +25,7 @@ QString ResolveParentPath(const QString &href, const QString &base);
 
 // The host of an address as written: the authority without user information, port or IPv6
 // brackets; empty when the address has none.
-QString HostOf(const QString &address);
+QString hostNameOf(const QString &address);
 
 // The registrable-looking end of the address's host, or empty.
 QString DomainOf(const QString &address);
@@ -33,6 +33,6 @@ QString DomainOf(const QString &address);
 // The registrable domain of the address's host by the Public Suffix List, in lower case: an IP
 // number, a single label or a host that is itself a public suffix stands for itself. Empty when
 // the address has no host.
-QString RegistrableDomainOf(const QString &address);
+QString registrableDomainOf(const QString &address);
 
 } // namespace quorvel

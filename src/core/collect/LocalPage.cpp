@@ -17,27 +17,27 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-bool IsLocalAddress(const QString &address)
+bool isLocalAddress(const QString &address)
 {
     return address.startsWith(u"file:///"_s);
 }
 
-QString LocalPathOf(const QString &address)
+QString localPathOf(const QString &address)
 {
     return address.mid(7);
 }
 
-QString LocalAddressOf(const QString &path)
+QString localAddressOf(const QString &path)
 {
     return u"file://"_s + path;
 }
 
-QString DecodeLocalFile(const QByteArray &bytes)
+QString decodeLocalFile(const QByteArray &bytes)
 {
-    return normaliseLineEnds(DecodeLocalBytes(bytes));
+    return normaliseLineEnds(decodeLocalBytes(bytes));
 }
 
-QString DecodeLocalBytes(const QByteArray &bytes)
+QString decodeLocalBytes(const QByteArray &bytes)
 {
     // Stateless, so a sequence cut off at the end of the file counts as invalid too.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -48,18 +48,20 @@ QString DecodeLocalBytes(const QByteArray &bytes)
     return text;
 }
 
-FileBytes ReadRegularFile(const QString &path, qint64 maxBytes)
+FileBytes readRegularFile(const QString &path, qint64 maxBytes)
 {
     FileBytes result;
     const auto tooLarge = [&] {
         result.bytes = QByteArray();
-        result.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(maxBytes / (1024 * 1024));
+        result.error = u"\"%1\" is larger than %2 MiB"_s.arg(path).arg(maxBytes / (qint64{1024} * 1024));
         return result;
     };
-    if (const QFileInfo info(path); info.isDir()) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
         result.error = u"\"%1\" is a folder, not a file"_s.arg(path);
         return result;
-    } else if (info.exists() && !info.isFile()) {
+    }
+    if (info.exists() && !info.isFile()) {
         result.error = u"Cannot open file \"%1\". Not a regular file"_s.arg(path);
         return result;
     }
@@ -96,17 +98,17 @@ FileBytes ReadRegularFile(const QString &path, qint64 maxBytes)
     return result;
 }
 
-PageText ReadLocalPage(const QString &address)
+PageText readLocalPage(const QString &address)
 {
     PageText page;
-    FileBytes file = ReadRegularFile(LocalPathOf(address), kPageMaxBytes);
+    FileBytes file = readRegularFile(localPathOf(address), kPageMaxBytes);
     if (!file.error.isEmpty()) {
         page.error = std::move(file.error);
         return page;
     }
     // The bytes go before the line ends are normalised, and the text is normalised in its own
     // storage: the page is never held twice as text.
-    QString text = DecodeLocalBytes(file.bytes);
+    QString text = decodeLocalBytes(file.bytes);
     file.bytes = QByteArray();
     page.text = normaliseLineEnds(std::move(text));
     return page;

@@ -43,7 +43,7 @@ QString refusalOf(const HttpResult &result)
     if (status < 0) {
         return u"The server sent no HTTP answer"_s;
     }
-    const QString statusLine = statusLineOf(result);
+    QString statusLine = statusLineOf(result);
     if (status >= 200 && status <= 299) {
         return {};
     }
@@ -93,7 +93,7 @@ FetchedPage FetchPage(const QString &address, const FetchOptions &options)
     request.totalSince = options.totalSince;
     request.bodyLimit = options.maxBytes;
     request.cancel = options.cancel;
-    const HttpResult result = PerformRequest(request);
+    const HttpResult result = performRequest(request);
 
     page.statusCode = result.statusCode;
     if (!result.completed()) {
@@ -112,7 +112,7 @@ FetchedPage FetchPage(const QString &address, const FetchOptions &options)
     if (result.statusCode >= 300) {
         page.redirectLocation = headerText(result.location);
     }
-    page.text = normaliseLineEnds(DecodeBody(result.header("Content-Type"), result.body));
+    page.text = normaliseLineEnds(decodeBody(result.header("Content-Type"), result.body));
     return page;
 }
 

@@ -13,19 +13,19 @@ RunOptions RunOptions::make(const QString &ignoreUrlsText, const QString &ignore
                             UrlBaseMode urlBase, const QString &pageAddress)
 {
     RunOptions o;
-    o.ignoreUrls = SplitIgnoreUrls(ignoreUrlsText);
-    o.ignoredExtensions = SplitIgnoredExtensions(ignoreExtensionsText);
+    o.ignoreUrls = splitIgnoreUrls(ignoreUrlsText);
+    o.ignoredExtensions = splitIgnoredExtensions(ignoreExtensionsText);
     o.removeAnchors = removeAnchors;
     o.urlBase = urlBase;
     o.pageAddress = pageAddress;
     o.pageDomain = DomainOf(pageAddress);
     o.pageHost = StripScheme(SiteRoot(pageAddress));
-    o.pageRegistrableDomain = RegistrableDomainOf(pageAddress);
-    o.pageHostName = HostOf(pageAddress);
+    o.pageRegistrableDomain = registrableDomainOf(pageAddress);
+    o.pageHostName = hostNameOf(pageAddress);
     return o;
 }
 
-QStringList SplitIgnoreUrls(const QString &boxText)
+QStringList splitIgnoreUrls(const QString &boxText)
 {
     const QStringView text = trimControl(QStringView(boxText));
     if (text.isEmpty()) {
@@ -35,7 +35,7 @@ QStringList SplitIgnoreUrls(const QString &boxText)
     return splitLines(text, LastLine::KeepEmpty);
 }
 
-QStringList SplitIgnoredExtensions(const QString &text)
+QStringList splitIgnoredExtensions(const QString &text)
 {
     QStringList extensions;
     QStringView rest = trimControl(QStringView(text));

@@ -24,9 +24,9 @@ struct RunOptions
     QString pageAddress; // the URL box text links are classified against
     QString pageDomain;  // DomainOf(pageAddress)
     QString pageHost;    // StripScheme(SiteRoot(pageAddress))
-    // RegistrableDomainOf(pageAddress): decides Domain Name mode when the pattern reads neither host.
+    // registrableDomainOf(pageAddress): decides Domain Name mode when the pattern reads neither host.
     QString pageRegistrableDomain;
-    QString pageHostName; // HostOf(pageAddress): links on this very host share its registrable domain
+    QString pageHostName; // hostNameOf(pageAddress): links on this very host share its registrable domain
 
     static RunOptions make(const QString &ignoreUrlsText, const QString &ignoreExtensionsText, bool removeAnchors,
                            UrlBaseMode urlBase, const QString &pageAddress);
@@ -34,9 +34,9 @@ struct RunOptions
 
 // The Ignore URLs box text: trimmed as a whole, split at CR LF, CR or LF; blank lines in the middle
 // stay as empty entries, an empty box gives no entries.
-QStringList SplitIgnoreUrls(const QString &boxText);
+QStringList splitIgnoreUrls(const QString &boxText);
 
 // The Ignore Extensions text: trimmed, then taken apart at blanks one extension at a time.
-QStringList SplitIgnoredExtensions(const QString &text);
+QStringList splitIgnoredExtensions(const QString &text);
 
 } // namespace quorvel

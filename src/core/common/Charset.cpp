@@ -18,14 +18,14 @@ namespace {
 
 // A page's meta elements are looked for up to "</head>", and never beyond this many bytes: a page
 // without a head section must not cost a search through megabytes of body.
-constexpr qsizetype kHeadSearchLimit = 64 * 1024;
+constexpr qsizetype kHeadSearchLimit = qsizetype{64} * 1024;
 // An XML declaration is short; it must end within this many bytes of the start.
 constexpr qsizetype kXmlDeclarationLimit = 1024;
 // Longer charset names are not names (and are not handed to the converter).
 constexpr qsizetype kCharsetNameLimit = 64;
 
 // The decoder our own routine stands in for.
-constexpr char kWindows1252[] = "windows-1252";
+constexpr const char *kWindows1252 = "windows-1252";
 
 struct Label
 {
@@ -282,7 +282,7 @@ QByteArray metaCharsetOf(QByteArrayView body)
             return charset;
         }
         if (httpEquiv == "content-type") {
-            const QByteArray declared = charsetParameterOf(content);
+            QByteArray declared = charsetParameterOf(content);
             if (!trimmed(declared).isEmpty()) {
                 return declared;
             }
@@ -365,7 +365,7 @@ QByteArray decoderNameOf(QByteArrayView label)
     const std::string_view key(folded.constData(), static_cast<size_t>(folded.size()));
     for (const Label &entry : kLabels) {
         if (entry.label == key) {
-            return QByteArray(entry.name);
+            return {entry.name};
         }
     }
     return trimmed(label).toByteArray();
@@ -402,7 +402,7 @@ QByteArray declaredInPage(QByteArray label)
 
 } // namespace
 
-QString DecodeBody(const QByteArray &contentType, const QByteArray &body)
+QString decodeBody(const QByteArray &contentType, const QByteArray &body)
 {
     // A byte-order mark is the strongest evidence there is: it wins over every declaration.
     const ByteOrderMark bom = byteOrderMarkOf(body);

@@ -5,9 +5,11 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <utility>
 #include <vector>
 #include <zlib.h>
@@ -135,16 +137,16 @@ private:
     {
         m_z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
         m_z.avail_in = uInt(size);
-        char out[16384];
+        std::array<char, 16384> out;
         Step step = Step::More;
         for (;;) {
-            m_z.next_out = reinterpret_cast<Bytef *>(out);
-            m_z.avail_out = sizeof out;
+            m_z.next_out = reinterpret_cast<Bytef *>(out.data());
+            m_z.avail_out = uInt(out.size());
             const int rc = inflate(&m_z, Z_NO_FLUSH);
-            const size_t produced = sizeof out - m_z.avail_out;
+            const size_t produced = out.size() - m_z.avail_out;
             if (produced > 0) {
                 m_producedAny = true;
-                if (!take(out, produced)) {
+                if (!take(out.data(), produced)) {
                     step = Step::Stopped;
                     break;
                 }
@@ -286,7 +288,7 @@ struct Transfer
     std::vector<std::unique_ptr<BodyDecoder>> decoders;
     std::vector<qint64> codedBytes;
     QString abortReason; // why one of our callbacks stopped the transfer
-    char errorBuffer[CURL_ERROR_SIZE] = {};
+    std::array<char, CURL_ERROR_SIZE> errorBuffer{};
 
     bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
 };
@@ -375,10 +377,11 @@ bool chooseDecoders(Transfer *t)
         t->abortReason = u"Too many content encodings: %1"_s.arg(list);
         return false;
     }
-    for (auto it = codings.crbegin(); it != codings.crend(); ++it) {
-        if (*it == "gzip" || *it == "x-gzip") {
+    for (qsizetype i = codings.size(); i-- > 0;) {
+        const QByteArray &coding = codings.at(i);
+        if (coding == "gzip" || coding == "x-gzip") {
             t->decoders.push_back(std::make_unique<BodyDecoder>(BodyDecoder::Kind::Gzip));
-        } else if (*it == "deflate") {
+        } else if (coding == "deflate") {
             t->decoders.push_back(std::make_unique<BodyDecoder>(BodyDecoder::Kind::Deflate));
         } else {
             t->decoders.clear();
@@ -460,8 +463,8 @@ void configure(Transfer &t, const HttpRequest &request)
 {
     CURL *e = t.easy;
     curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
-    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer);
-    curl_easy_setopt(e, CURLOPT_URL, RequestUrlBytes(request.url).constData());
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer.data());
+    curl_easy_setopt(e, CURLOPT_URL, requestUrlBytes(request.url).constData());
     t.url = request.url;
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
@@ -537,12 +540,12 @@ QByteArray HttpResult::header(QByteArrayView name) const
     return {};
 }
 
-QString TotalTimeoutMessage(int totalTimeoutMs)
+QString totalTimeoutMessage(int totalTimeoutMs)
 {
     return u"The answer took longer than %1 ms"_s.arg(totalTimeoutMs);
 }
 
-QByteArray RequestUrlBytes(const QString &address)
+QByteArray requestUrlBytes(const QString &address)
 {
     const QByteArray utf8 = address.toUtf8();
     qsizetype from = utf8.size();
@@ -553,7 +556,7 @@ QByteArray RequestUrlBytes(const QString &address)
         }
     }
     QByteArray out = utf8.first(from);
-    static constexpr char kHex[] = "0123456789ABCDEF";
+    constexpr std::string_view kHex = "0123456789ABCDEF";
     for (qsizetype i = from; i < utf8.size(); ++i) {
         const auto c = static_cast<unsigned char>(utf8[i]);
         if (c <= 0x20 || c >= 0x7f) {
@@ -598,7 +601,7 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason)
         // curl's answer to a header line over its 100 KiB limit, far more often than to a full memory.
         r.error = u"A response header line is too long (or memory ran out)"_s;
     } else if (t->errorBuffer[0] != '\0') {
-        r.error = QString::fromUtf8(t->errorBuffer);
+        r.error = QString::fromUtf8(t->errorBuffer.data());
     } else {
         r.error = QString::fromUtf8(curl_easy_strerror(code));
     }
@@ -659,7 +662,7 @@ void HttpSession::Impl::checkDeadlines(Clock::time_point now)
             due.emplace_back(t, u"No data received for %1 ms"_s.arg(t->idleTimeoutMs));
         } else if (t->totalTimeoutMs > 0 && now - t->totalStart >= std::chrono::milliseconds(t->totalTimeoutMs)) {
             // A server that trickles a byte now and then never trips the idle bound.
-            due.emplace_back(t, TotalTimeoutMessage(t->totalTimeoutMs));
+            due.emplace_back(t, totalTimeoutMessage(t->totalTimeoutMs));
         }
     }
     for (const auto &[t, reason] : due) {
@@ -700,26 +703,26 @@ void HttpSession::Impl::deliver()
 }
 
 HttpSession::HttpSession(int maxConnections)
-    : d(std::make_unique<Impl>())
+    : m_impl(std::make_unique<Impl>())
 {
-    d->multi = curl_multi_init();
-    if (d->multi) {
-        curl_multi_setopt(d->multi, CURLMOPT_PIPELINING, long(CURLPIPE_NOTHING));
+    m_impl->multi = curl_multi_init();
+    if (m_impl->multi) {
+        curl_multi_setopt(m_impl->multi, CURLMOPT_PIPELINING, long(CURLPIPE_NOTHING));
         if (maxConnections > 0) {
-            curl_multi_setopt(d->multi, CURLMOPT_MAXCONNECTS, long(maxConnections));
+            curl_multi_setopt(m_impl->multi, CURLMOPT_MAXCONNECTS, long(maxConnections));
         }
     }
 }
 
 HttpSession::~HttpSession()
 {
-    for (auto &t : d->transfers) {
-        curl_multi_remove_handle(d->multi, t->easy);
+    for (auto &t : m_impl->transfers) {
+        curl_multi_remove_handle(m_impl->multi, t->easy);
         curl_easy_cleanup(t->easy);
         curl_slist_free_all(t->headerList);
     }
-    if (d->multi) {
-        curl_multi_cleanup(d->multi);
+    if (m_impl->multi) {
+        curl_multi_cleanup(m_impl->multi);
     }
 }
 
@@ -737,45 +740,45 @@ void HttpSession::start(const HttpRequest &request, Done done)
     t->started = Clock::now();
     t->totalStart = std::min(t->started, request.totalSince.value_or(t->started));
     t->lastActivity = t->started;
-    d->transfers.push_back(std::move(owned));
+    m_impl->transfers.push_back(std::move(owned));
 
     if (t->cancelled()) {
-        d->end(t, CURLE_OK, QString(kCancelledMessage));
+        m_impl->end(t, CURLE_OK, QString(kCancelledMessage));
         return;
     }
     if (t->totalTimeoutMs > 0 && t->started - t->totalStart >= std::chrono::milliseconds(t->totalTimeoutMs)) {
-        d->end(t, CURLE_OK, TotalTimeoutMessage(t->totalTimeoutMs));
+        m_impl->end(t, CURLE_OK, totalTimeoutMessage(t->totalTimeoutMs));
         return;
     }
-    t->easy = d->multi ? curl_easy_init() : nullptr;
+    t->easy = m_impl->multi ? curl_easy_init() : nullptr;
     if (!t->easy) {
-        d->end(t, CURLE_OK, u"Could not create an HTTP transfer"_s);
+        m_impl->end(t, CURLE_OK, u"Could not create an HTTP transfer"_s);
         return;
     }
     configure(*t, request);
-    if (const CURLMcode rc = curl_multi_add_handle(d->multi, t->easy); rc != CURLM_OK) {
-        d->end(t, CURLE_OK, QString::fromUtf8(curl_multi_strerror(rc)));
+    if (const CURLMcode rc = curl_multi_add_handle(m_impl->multi, t->easy); rc != CURLM_OK) {
+        m_impl->end(t, CURLE_OK, QString::fromUtf8(curl_multi_strerror(rc)));
     }
 }
 
 int HttpSession::inFlight() const
 {
     // A request that ended at once is in flight until poll() has run its done.
-    return int(d->transfers.size() + d->ended.size());
+    return int(m_impl->transfers.size() + m_impl->ended.size());
 }
 
 void HttpSession::poll(int maxWaitMs)
 {
-    if (!d->transfers.empty()) {
-        d->checkDeadlines(Clock::now());
+    if (!m_impl->transfers.empty()) {
+        m_impl->checkDeadlines(Clock::now());
     }
-    if (!d->transfers.empty()) {
+    if (!m_impl->transfers.empty()) {
         int ready = 0;
-        curl_multi_poll(d->multi, nullptr, 0, d->waitMs(Clock::now(), maxWaitMs), &ready);
+        curl_multi_poll(m_impl->multi, nullptr, 0, m_impl->waitMs(Clock::now(), maxWaitMs), &ready);
         int running = 0;
-        curl_multi_perform(d->multi, &running);
+        curl_multi_perform(m_impl->multi, &running);
         int queued = 0;
-        while (CURLMsg *msg = curl_multi_info_read(d->multi, &queued)) {
+        while (CURLMsg *msg = curl_multi_info_read(m_impl->multi, &queued)) {
             if (msg->msg != CURLMSG_DONE) {
                 continue;
             }
@@ -783,26 +786,26 @@ void HttpSession::poll(int maxWaitMs)
             curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &t);
             const CURLcode code = msg->data.result; // msg dies with the handle
             if (t) {
-                d->end(t, code);
+                m_impl->end(t, code);
             }
         }
-        d->checkDeadlines(Clock::now());
+        m_impl->checkDeadlines(Clock::now());
     }
-    d->deliver();
+    m_impl->deliver();
 }
 
 void HttpSession::cancelAll()
 {
-    while (!d->transfers.empty()) {
-        d->end(d->transfers.back().get(), CURLE_OK, QString(kCancelledMessage));
+    while (!m_impl->transfers.empty()) {
+        m_impl->end(m_impl->transfers.back().get(), CURLE_OK, QString(kCancelledMessage));
     }
-    d->deliver();
+    m_impl->deliver();
 }
 
 void HttpSession::wakeup()
 {
-    if (d->multi) {
-        curl_multi_wakeup(d->multi);
+    if (m_impl->multi) {
+        curl_multi_wakeup(m_impl->multi);
     }
 }
 
@@ -820,7 +823,7 @@ HttpResult HttpSession::perform(const HttpRequest &request)
     return out;
 }
 
-HttpResult PerformRequest(const HttpRequest &request)
+HttpResult performRequest(const HttpRequest &request)
 {
     HttpSession session;
     return session.perform(request);

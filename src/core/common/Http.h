@@ -68,7 +68,7 @@ struct HttpResult
 // total time-outs are kept to the millisecond; the cancel flag is looked at every few milliseconds.
 // An empty user agent sends no User-Agent header. Any status is a completed transfer: a 404 is
 // statusCode 404 with an empty error; what a status means is the caller's business.
-HttpResult PerformRequest(const HttpRequest &request);
+HttpResult performRequest(const HttpRequest &request);
 
 // Many requests over one curl multi handle, driven on the thread that calls poll(); connections
 // and looked-up names are kept between its requests and reused, nothing else is (no cookies).
@@ -100,15 +100,15 @@ public:
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> d;
+    std::unique_ptr<Impl> m_impl;
 };
 
 // The bytes handed to curl for an address: UTF-8, with spaces, control characters and non-ASCII
 // bytes after the host percent-encoded (as browsers send them); everything else is left as written.
-QByteArray RequestUrlBytes(const QString &address);
+QByteArray requestUrlBytes(const QString &address);
 
 // The error of a request ended by its total time-out.
-QString TotalTimeoutMessage(int totalTimeoutMs);
+QString totalTimeoutMessage(int totalTimeoutMs);
 
 // The error of a request ended by its cancel flag or by HttpSession::cancelAll().
 inline constexpr QLatin1StringView kCancelledMessage{"Operation cancelled"};

@@ -59,7 +59,7 @@ void OwnedThreadDeleter::operator()(OwnedThread *thread) const
     delete thread;
 }
 
-OwnedThreadPtr MakeOwnedThread(const QString &name)
+OwnedThreadPtr makeOwnedThread(const QString &name)
 {
     return OwnedThreadPtr(new OwnedThread(name));
 }

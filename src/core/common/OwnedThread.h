@@ -17,7 +17,7 @@ namespace quorvel {
 
 // The one way work leaves the UI thread: a QThread owned by a unique pointer (OwnedThreadPtr) whose
 // deleter asks the work to stop, quits the thread and waits for it. A long run puts a worker object
-// on it (OwnedWorker); a one-off call runs one function on it (RunOwned). The QThread object lives
+// on it (OwnedWorker); a one-off call runs one function on it (runOwned). The QThread object lives
 // on its owner's thread; the work on the thread itself.
 class OwnedThread final : public QThread
 {
@@ -65,7 +65,7 @@ struct OwnedThreadDeleter
 using OwnedThreadPtr = std::unique_ptr<OwnedThread, OwnedThreadDeleter>;
 
 // A new thread, not yet started.
-OwnedThreadPtr MakeOwnedThread(const QString &name);
+OwnedThreadPtr makeOwnedThread(const QString &name);
 
 // A worker object on an owned thread: signals connected (queued) by the owner, started once, and
 // dropped after its last signal or earlier to abandon the work. The worker is valid while this
@@ -79,7 +79,7 @@ public:
     // (before its event loop); stop is the stop hook (see OwnedThread::setStopHook).
     OwnedWorker(std::unique_ptr<Worker> worker, const QString &name, void (Worker::*started)(),
                 std::function<void(Worker *)> stop)
-        : m_thread(MakeOwnedThread(name))
+        : m_thread(makeOwnedThread(name))
         , m_worker(worker.release())
     {
         m_thread->adopt(m_worker);
@@ -125,10 +125,10 @@ private:
 // gone. Dropping the pointer raises the token and waits for work to return, so work must honour
 // the token or have bounds of its own.
 template <typename Result>
-OwnedThreadPtr RunOwned(const QString &name, QObject *context,
+OwnedThreadPtr runOwned(const QString &name, QObject *context,
                         std::function<Result(const std::atomic<bool> &stop)> work, std::function<void(Result)> done)
 {
-    OwnedThreadPtr thread = MakeOwnedThread(name);
+    OwnedThreadPtr thread = makeOwnedThread(name);
     const std::shared_ptr<const std::atomic<bool>> token = thread->sharedStopToken();
     // The context owns the thread and drops it before it goes, which waits for this body: the
     // context outlives the call below.

@@ -1,5 +1,6 @@
 #include "core/common/Text.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -35,7 +36,7 @@ QString trimControl(const QString &text)
 QString asciiLower(const QString &text)
 {
     QString result = text;
-    char16_t *data = reinterpret_cast<char16_t *>(result.data());
+    auto *data = reinterpret_cast<char16_t *>(result.data());
     for (qsizetype i = 0, n = result.size(); i < n; ++i) {
         data[i] = asciiLower(data[i]);
     }
@@ -45,7 +46,7 @@ QString asciiLower(const QString &text)
 QString asciiUpper(const QString &text)
 {
     QString result = text;
-    char16_t *data = reinterpret_cast<char16_t *>(result.data());
+    auto *data = reinterpret_cast<char16_t *>(result.data());
     for (qsizetype i = 0, n = result.size(); i < n; ++i) {
         data[i] = asciiUpper(data[i]);
     }
@@ -127,7 +128,7 @@ namespace {
 QString normaliseLineFeeds(QString &&text)
 {
     const qsizetype n = text.size();
-    const char16_t *units = reinterpret_cast<const char16_t *>(text.constData());
+    const auto *units = reinterpret_cast<const char16_t *>(text.constData());
     qsizetype feeds = 0;
     qsizetype i = 0;
 #if defined(__SSE2__)
@@ -135,8 +136,8 @@ QString normaliseLineFeeds(QString &&text)
     // any of them could pass 16 bits.
     const __m128i lineFeed = _mm_set1_epi16(u'\n');
     const auto addLanes = [](__m128i counters) {
-        alignas(16) quint16 lanes[8];
-        _mm_store_si128(reinterpret_cast<__m128i *>(lanes), counters);
+        alignas(16) std::array<quint16, 8> lanes{};
+        _mm_store_si128(reinterpret_cast<__m128i *>(lanes.data()), counters);
         qsizetype sum = 0;
         for (const quint16 lane : lanes) {
             sum += lane;
@@ -165,7 +166,7 @@ QString normaliseLineFeeds(QString &&text)
         return std::move(text);
     }
     text.resize(n + grow);
-    char16_t *data = reinterpret_cast<char16_t *>(text.data());
+    auto *data = reinterpret_cast<char16_t *>(text.data());
     qsizetype out = n + grow;
     if (openLastLine) {
         data[--out] = u'\n';
@@ -210,7 +211,7 @@ QString normaliseLineEnds(QString &&text)
     if (!text.contains(u'\r')) {
         return normaliseLineFeeds(std::move(text));
     }
-    const char16_t *in = reinterpret_cast<const char16_t *>(text.constData());
+    const auto *in = reinterpret_cast<const char16_t *>(text.constData());
     // Each lone CR and each lone LF gains a unit; a last line without an end gains CR LF.
     qsizetype grow = 0;
     for (qsizetype i = 0; i < n; ++i) {
@@ -229,7 +230,7 @@ QString normaliseLineEnds(QString &&text)
         return std::move(text);
     }
     text.resize(n + grow);
-    char16_t *data = reinterpret_cast<char16_t *>(text.data());
+    auto *data = reinterpret_cast<char16_t *>(text.data());
     // From the end: the write position never falls below the read position, so nothing unread is
     // overwritten.
     qsizetype out = n + grow;
@@ -258,13 +259,13 @@ QString normaliseLineEnds(QString &&text)
 
 QString decodeWindows1252(QByteArrayView bytes)
 {
-    static constexpr char16_t kHigh[32] = {
+    static constexpr std::array<char16_t, 32> kHigh = {
         0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
         0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
     };
     QString result(bytes.size(), Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(result.data());
+    auto *out = reinterpret_cast<char16_t *>(result.data());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         out[i] = (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : char16_t(b);

@@ -41,14 +41,14 @@ inline void handOffAcquire([[maybe_unused]] const void *object)
 class QueuedCallHandOff final
 {
 public:
-    QueuedCallHandOff()
+    QueuedCallHandOff() // NOLINT(modernize-use-equals-default): under ThreadSanitizer it marks the hand-off
     {
 #ifdef QUORVEL_TSAN
         AnnotateIgnoreWritesBegin(__FILE__, __LINE__);
 #endif
     }
 
-    ~QueuedCallHandOff()
+    ~QueuedCallHandOff() // NOLINT(modernize-use-equals-default): under ThreadSanitizer it ends the mark
     {
 #ifdef QUORVEL_TSAN
         AnnotateIgnoreWritesEnd(__FILE__, __LINE__);

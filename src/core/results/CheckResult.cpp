@@ -4,15 +4,15 @@
 
 namespace quorvel {
 
-void ApplyCheckResult(LinkRow &row, const TURLStatus &status)
+void applyCheckResult(LinkRow &row, const TURLStatus &status)
 {
     row.response = status.MyMessage;
     row.responseTime = status.MyResponseTime;
-    row.icon = IconForStatus(status.MyStatus);
+    row.icon = iconForStatus(status.MyStatus);
     row.checkError = status.MyError;
 }
 
-QStringList LinksOf(const LinkRows &rows)
+QStringList linksOfRows(const LinkRows &rows)
 {
     QStringList links;
     links.reserve(rows.size());

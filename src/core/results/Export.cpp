@@ -45,14 +45,14 @@ QChar LocaleListSeparator(const QLocale &locale)
     return locale.decimalPoint() == u","_s ? u';' : u',';
 }
 
-ExportFormat ExportFormatFor(const QString &fileName)
+ExportFormat exportFormatFor(const QString &fileName)
 {
     const QString name = asciiLower(fileName.mid(fileName.lastIndexOf(u'/') + 1));
     const qsizetype dot = name.lastIndexOf(u'.');
     return (dot >= 0 && QStringView(name).sliced(dot) == u".csv") ? ExportFormat::Csv : ExportFormat::Text;
 }
 
-QString ExportLine(const LinkRow &row, ExportFormat format, QChar separator)
+QString exportLine(const LinkRow &row, ExportFormat format, QChar separator)
 {
     if (format == ExportFormat::Text) {
         return row.link;
@@ -62,17 +62,17 @@ QString ExportLine(const LinkRow &row, ExportFormat format, QChar separator)
            CsvField(row.response, separator);
 }
 
-QByteArray ExportBytes(const LinkRows &rows, ExportFormat format, QChar separator)
+QByteArray exportBytes(const LinkRows &rows, ExportFormat format, QChar separator)
 {
     QByteArray bytes("\xEF\xBB\xBF");
     for (const LinkRow &row : rows) {
-        bytes += ExportLine(row, format, separator).toUtf8();
+        bytes += exportLine(row, format, separator).toUtf8();
         bytes += "\r\n";
     }
     return bytes;
 }
 
-bool WriteExportFile(const QString &fileName, const LinkRows &rows, QChar separator, QString *error)
+bool writeExportFile(const QString &fileName, const LinkRows &rows, QChar separator, QString *error)
 {
     const QFileInfo info(fileName);
     const QString fullName = info.absoluteFilePath();
@@ -87,7 +87,7 @@ bool WriteExportFile(const QString &fileName, const LinkRows &rows, QChar separa
     QSaveFile file(fullName);
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     if (ok) {
-        const QByteArray bytes = ExportBytes(rows, ExportFormatFor(fileName), separator);
+        const QByteArray bytes = exportBytes(rows, exportFormatFor(fileName), separator);
         ok = file.write(bytes) == bytes.size() && file.commit();
     }
     if (!ok && error) {

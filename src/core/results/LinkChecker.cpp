@@ -59,6 +59,25 @@ TURLStatus statusFromResult(const QString &url, const HttpResult &r)
                       QString::fromLatin1(r.statusLine), answered ? QString() : r.error};
 }
 
+// The request every link of a pass is sent with; only its address changes.
+HttpRequest checkRequest(const LinkCheckOptions &options)
+{
+    HttpRequest request;
+    request.method = options.useHead ? HttpMethod::Head : HttpMethod::Get;
+    request.userAgent = options.userAgent;
+    request.connectTimeoutMs = timeoutFromText(options.connectTimeout, kPageConnectTimeoutMs);
+    request.idleTimeoutMs = timeoutFromText(options.responseTimeout, kPageIdleTimeoutMs);
+    // A server that trickles a byte now and then never trips the idle bound: the whole request gets
+    // the connection time-out plus the response time-out.
+    request.totalTimeoutMs = int(
+        std::min<qint64>(qint64(request.connectTimeoutMs) + request.idleTimeoutMs, std::numeric_limits<int>::max()));
+    request.bodyLimit = kCheckBodyBytes;
+    request.discardBody = true;
+    return request;
+}
+
+// One function for the whole schedule of a pass (start, repeats, stop): its steps share the pass's
+// state, and the order in which they look at it is the point.
 PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, HttpSession &session, int parallel,
                     const std::function<bool()> &shouldStop, int pollMs,
                     const std::function<void(int, const TURLStatus &)> &progress)
@@ -71,17 +90,7 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
     qCDebug(lcCheck).nospace() << "check pass of " << count << " links, " << parallel << " in flight, "
                                << (options.useHead ? "HEAD" : "GET");
 
-    HttpRequest request;
-    request.method = options.useHead ? HttpMethod::Head : HttpMethod::Get;
-    request.userAgent = options.userAgent;
-    request.connectTimeoutMs = TimeoutFromText(options.connectTimeout, kPageConnectTimeoutMs);
-    request.idleTimeoutMs = TimeoutFromText(options.responseTimeout, kPageIdleTimeoutMs);
-    // A server that trickles a byte now and then never trips the idle bound: the whole request gets
-    // the connection time-out plus the response time-out.
-    request.totalTimeoutMs = int(
-        std::min<qint64>(qint64(request.connectTimeoutMs) + request.idleTimeoutMs, std::numeric_limits<int>::max()));
-    request.bodyLimit = kCheckBodyBytes;
-    request.discardBody = true;
+    HttpRequest request = checkRequest(options);
 
     QHash<QString, int> firstRow;          // link text -> the row that requests it
     QHash<int, QList<int>> waitingRepeats; // a row in flight -> later rows with the same link
@@ -122,13 +131,13 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
                 deliver(row, TURLStatus{url, 0, QString(), u"EMAIL"_s, QString()});
                 continue;
             }
-            if (!IsCheckedAddress(url)) {
+            if (!isCheckedAddress(url)) {
                 // Nothing to request: a scheme-less href of a local page would be taken for a host.
                 deliver(row, TURLStatus{url, 0, QString(), QString(), QString()});
                 continue;
             }
             request.url = url;
-            session.start(request, [&onResult, row](HttpResult result) { onResult(row, result); });
+            session.start(request, [&onResult, row](const HttpResult &result) { onResult(row, result); });
         }
         if (next >= count && session.inFlight() == 0) {
             break;
@@ -150,12 +159,12 @@ PassOutcome runPass(const QStringList &links, const LinkCheckOptions &options, H
 
 } // namespace
 
-bool IsCheckedAddress(const QString &link)
+bool isCheckedAddress(const QString &link)
 {
     return startsWithAsciiCI(link, u"http://") || startsWithAsciiCI(link, u"https://");
 }
 
-int IconForStatus(int code)
+int iconForStatus(int code)
 {
     if (code == 200) {
         return kIconOk;
@@ -169,7 +178,7 @@ int IconForStatus(int code)
     return kIconNone;
 }
 
-int TimeoutFromText(const QString &text, int fallbackMs)
+int timeoutFromText(const QString &text, int fallbackMs)
 {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
@@ -178,8 +187,10 @@ int TimeoutFromText(const QString &text, int fallbackMs)
 
 OwnedWorker<LinkChecker> LinkChecker::createOnWorkerThread(const QStringList &links, const LinkCheckOptions &options)
 {
-    return OwnedWorker<LinkChecker>(std::make_unique<LinkChecker>(links, options), u"LinkChecker"_s, &LinkChecker::run,
-                                    [](LinkChecker *checker) { checker->stop(); });
+    return {std::make_unique<LinkChecker>(links, options), u"LinkChecker"_s, &LinkChecker::run,
+            [](LinkChecker *checker) {
+                checker->stop();
+            }};
 }
 
 LinkChecker::LinkChecker(QStringList links, LinkCheckOptions options, QObject *parent)
@@ -224,7 +235,7 @@ void LinkChecker::run()
     Q_EMIT finished(outcome.stopped);
 }
 
-LinkCheckResults CheckLinks(const QStringList &links, const LinkCheckOptions &options, const std::atomic<bool> *cancel,
+LinkCheckResults checkLinks(const QStringList &links, const LinkCheckOptions &options, const std::atomic<bool> *cancel,
                             const std::function<void(int, const TURLStatus &)> &progress)
 {
     const int parallel = effectiveParallel(options.parallel);

@@ -45,14 +45,14 @@ struct LinkCheckOptions
 // True for a link the check requests: one that starts with "http://" or "https://" (ASCII case
 // ignored). Any other row (a mail link, a local page's scheme-less href such as "about.html" or
 // "127.0.0.1:8080/x") gets a result with status 0 and no request.
-bool IsCheckedAddress(const QString &link);
+bool isCheckedAddress(const QString &link);
 
 // The icon of a checked row: 200 ok, 300-399 redirect, 400-599 broken, anything else none.
-int IconForStatus(int code);
+int iconForStatus(int code);
 
 // A time-out box's text in milliseconds. A text that is not a whole number above zero (empty,
 // letters, "0", out of range) gives the fallback: a wait is never left without a bound.
-int TimeoutFromText(const QString &text, int fallbackMs);
+int timeoutFromText(const QString &text, int fallbackMs);
 
 // One row's result, or nothing for a row that a stopped pass did not get to.
 using LinkCheckResults = QList<std::optional<TURLStatus>>;
@@ -60,11 +60,11 @@ using LinkCheckResults = QList<std::optional<TURLStatus>>;
 // One broken-link pass over links on the calling thread (the command line's, or a LinkChecker's
 // worker thread). progress runs on it once per row that got its result, in the order results
 // arrive (row order when parallel is 1); cancel is looked at every few ms.
-LinkCheckResults CheckLinks(const QStringList &links, const LinkCheckOptions &options,
+LinkCheckResults checkLinks(const QStringList &links, const LinkCheckOptions &options,
                             const std::atomic<bool> *cancel = nullptr,
                             const std::function<void(int, const TURLStatus &)> &progress = {});
 
-// Runs one broken-link pass (CheckLinks) over a snapshot of the rows' links; lives on an owned
+// Runs one broken-link pass (checkLinks) over a snapshot of the rows' links; lives on an owned
 // worker thread.
 // Up to `parallel` requests are in flight through one curl multi handle, connections are reused
 // within the pass, and each distinct link text is requested once: a repeat waits for its first

@@ -46,7 +46,7 @@ public:
     QStringView at(qsizetype index) const
     {
         const auto i = static_cast<size_t>(index);
-        return QStringView(m_buffer.data() + m_starts[i], m_starts[i + 1] - m_starts[i]);
+        return {m_buffer.data() + m_starts[i], m_starts[i + 1] - m_starts[i]};
     }
 
 private:
@@ -61,7 +61,7 @@ bool containsFolded(const QString &text, const QString &lowerNeedle)
 
 } // namespace
 
-int CompareSortKeys(QStringView a, QStringView b)
+int compareSortKeys(QStringView a, QStringView b)
 {
     const char16_t *pa = a.utf16();
     const char16_t *pb = b.utf16();
@@ -78,11 +78,11 @@ int CompareSortKeys(QStringView a, QStringView b)
 
 int ListBox1Compare(const LinkRow &a, const LinkRow &b, int sortedColumn, bool descending)
 {
-    const int result = CompareSortKeys(keyOf(a, sortedColumn), keyOf(b, sortedColumn));
+    const int result = compareSortKeys(keyOf(a, sortedColumn), keyOf(b, sortedColumn));
     return descending ? -result : result;
 }
 
-qsizetype InsertPosition(const LinkRows &rows, const LinkRow &row, int sortedColumn, bool descending)
+qsizetype insertPosition(const LinkRows &rows, const LinkRow &row, int sortedColumn, bool descending)
 {
     qsizetype low = 0;
     qsizetype high = rows.size();
@@ -97,7 +97,7 @@ qsizetype InsertPosition(const LinkRows &rows, const LinkRow &row, int sortedCol
     return low;
 }
 
-std::vector<qsizetype> SortedOrder(const LinkRows &rows, int sortedColumn, bool descending)
+std::vector<qsizetype> sortedOrder(const LinkRows &rows, int sortedColumn, bool descending)
 {
     const FoldedKeys keys(rows, sortedColumn);
     std::vector<qsizetype> order(static_cast<size_t>(rows.size()));
@@ -124,7 +124,7 @@ qsizetype MergeMoves::finalRow(qsizetype row) const
     return oldRowsBefore[rank] + static_cast<qsizetype>(rank);
 }
 
-MergeMoves MergeAppendedRows(LinkRows &rows, qsizetype oldCount, int sortedColumn, bool descending)
+MergeMoves mergeAppendedRows(LinkRows &rows, qsizetype oldCount, int sortedColumn, bool descending)
 {
     MergeMoves moves;
     oldCount = std::clamp<qsizetype>(oldCount, 0, rows.size());
@@ -180,7 +180,7 @@ MergeMoves MergeAppendedRows(LinkRows &rows, qsizetype oldCount, int sortedColum
     return moves;
 }
 
-void ApplyOrder(LinkRows &rows, const std::vector<qsizetype> &order)
+void applyOrder(LinkRows &rows, const std::vector<qsizetype> &order)
 {
     // Anything but a permutation of the rows leaves them as they are.
     if (static_cast<size_t>(rows.size()) != order.size()) {
@@ -202,9 +202,9 @@ void ApplyOrder(LinkRows &rows, const std::vector<qsizetype> &order)
     rows = std::move(reordered);
 }
 
-void SortRows(LinkRows &rows, int sortedColumn, bool descending)
+void sortRows(LinkRows &rows, int sortedColumn, bool descending)
 {
-    ApplyOrder(rows, SortedOrder(rows, sortedColumn, descending));
+    applyOrder(rows, sortedOrder(rows, sortedColumn, descending));
 }
 
 bool SortState::headerClicked(int column)
@@ -222,7 +222,7 @@ bool SortState::headerClicked(int column)
     return true;
 }
 
-qsizetype FindNextRow(const LinkRows &rows, const QString &needle, qsizetype FindPosition)
+qsizetype findNextRow(const LinkRows &rows, const QString &needle, qsizetype FindPosition)
 {
     if (needle.isEmpty()) {
         return -1;

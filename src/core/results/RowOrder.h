@@ -11,7 +11,7 @@ namespace quorvel {
 
 // The text order of the results list: code unit by code unit with only the ASCII letters a-z
 // folded to A-Z; a key that is a prefix of the other sorts first. Returns <0, 0 or >0.
-int CompareSortKeys(QStringView a, QStringView b);
+int compareSortKeys(QStringView a, QStringView b);
 
 // ListBox1Compare: the order of two rows sorted by column 0 to 5 (0 the link, k the row's k-th
 // cell), negated when descending. Every column, response times included, compares as text, and
@@ -20,13 +20,13 @@ int ListBox1Compare(const LinkRow &a, const LinkRow &b, int sortedColumn, bool d
 
 // Where a new row goes in rows, which are in ListBox1Compare order already: after every row that
 // compares equal, so equal rows keep the order in which they arrived.
-qsizetype InsertPosition(const LinkRows &rows, const LinkRow &row, int sortedColumn, bool descending);
+qsizetype insertPosition(const LinkRows &rows, const LinkRow &row, int sortedColumn, bool descending);
 
 // The sorted order as a permutation, order[newIndex] = oldIndex. Stable: equal rows keep their
 // relative order in both directions.
-std::vector<qsizetype> SortedOrder(const LinkRows &rows, int sortedColumn, bool descending);
+std::vector<qsizetype> sortedOrder(const LinkRows &rows, int sortedColumn, bool descending);
 
-// Where the rows went when MergeAppendedRows merged new rows into a table.
+// Where the rows went when mergeAppendedRows merged new rows into a table.
 struct MergeMoves
 {
     qsizetype oldCount = 0;
@@ -43,13 +43,13 @@ struct MergeMoves
 // new rows (stable) and merges them in after the old rows they compare equal to. Costs
 // O(k log n) comparisons for k new rows and moves only the old rows that end up behind a new one,
 // so a long run of batches into a large sorted table stays cheap.
-MergeMoves MergeAppendedRows(LinkRows &rows, qsizetype oldCount, int sortedColumn, bool descending);
+MergeMoves mergeAppendedRows(LinkRows &rows, qsizetype oldCount, int sortedColumn, bool descending);
 
-// Reorders rows by a permutation from SortedOrder; anything else leaves them unchanged.
-void ApplyOrder(LinkRows &rows, const std::vector<qsizetype> &order);
+// Reorders rows by a permutation from sortedOrder; anything else leaves them unchanged.
+void applyOrder(LinkRows &rows, const std::vector<qsizetype> &order);
 
 // Stable sort in ListBox1Compare order.
-void SortRows(LinkRows &rows, int sortedColumn, bool descending);
+void sortRows(LinkRows &rows, int sortedColumn, bool descending);
 
 // The sort state of the results list. The window checks that no run or check is going before it
 // passes a header click on.
@@ -72,6 +72,6 @@ struct SortState
 // Find Next: the first row from FindPosition + 1 (or from the top when that is past the last row)
 // whose link or anchor text holds needle, with only A-Z folded to a-z. Returns its index, or -1:
 // a press does not wrap, the next one starts at the top. An empty needle never matches.
-qsizetype FindNextRow(const LinkRows &rows, const QString &needle, qsizetype FindPosition);
+qsizetype findNextRow(const LinkRows &rows, const QString &needle, qsizetype FindPosition);
 
 } // namespace quorvel

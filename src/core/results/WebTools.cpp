@@ -2,6 +2,8 @@
 
 #include "core/collect/LinkResolver.h"
 
+#include <array>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -20,39 +22,38 @@ enum class Value
 struct WebToolEntry
 {
     WebTool tool;
+    Value value;
     QStringView caption;
     QStringView objectName;
-    Value value;
     QStringView before; // scheme, host and the fixed text before the value
     QStringView after;  // fixed text after the value
 };
 
-constexpr WebToolEntry kWebTools[] = {
-    {WebTool::Google, u"Google", u"Google1", Value::Target, u"https://www.google.com/search?q=site:", u""},
-    {WebTool::Yahoo, u"Yahoo", u"Yahoo1", Value::WithoutScheme, u"https://search.yahoo.com/search?p=url:", u""},
-    {WebTool::Bing, u"Bing", u"Bing1", Value::Target, u"https://www.bing.com/search?q=url:", u""},
-    {WebTool::Yandex, u"Yandex", u"Yandex1", Value::Target, u"https://yandex.com/search/?text=url:", u""},
-    {WebTool::GoogleWebCache, u"Google Web Cache", u"GoogleWebCache1", Value::Target,
+constexpr auto kWebTools = std::to_array<WebToolEntry>({
+    {WebTool::Google, Value::Target, u"Google", u"Google1", u"https://www.google.com/search?q=site:", u""},
+    {WebTool::Yahoo, Value::WithoutScheme, u"Yahoo", u"Yahoo1", u"https://search.yahoo.com/search?p=url:", u""},
+    {WebTool::Bing, Value::Target, u"Bing", u"Bing1", u"https://www.bing.com/search?q=url:", u""},
+    {WebTool::Yandex, Value::Target, u"Yandex", u"Yandex1", u"https://yandex.com/search/?text=url:", u""},
+    {WebTool::GoogleWebCache, Value::Target, u"Google Web Cache", u"GoogleWebCache1",
      u"http://webcache.googleusercontent.com/search?q=cache:", u""},
-    {WebTool::GooglePageSpeedInsights, u"Google PageSpeed Insights", u"GooglePageSpeedInsights1", Value::Target,
+    {WebTool::GooglePageSpeedInsights, Value::Target, u"Google PageSpeed Insights", u"GooglePageSpeedInsights1",
      u"https://developers.google.com/speed/pagespeed/insights/?url=", u""},
-    {WebTool::GoogleStructuredDataTestingTool, u"Google Structured Data Testing Tool",
-     u"GoogleStructuredDataTestingTool1", Value::Target,
-     u"https://search.google.com/structured-data/testing-tool/u/0/#url=", u""},
-    {WebTool::GoogleMobileFriendlyTest, u"Google Mobile Friendly Test", u"GoogleMobileFriendlyTest1", Value::Target,
+    {WebTool::GoogleStructuredDataTestingTool, Value::Target, u"Google Structured Data Testing Tool",
+     u"GoogleStructuredDataTestingTool1", u"https://search.google.com/structured-data/testing-tool/u/0/#url=", u""},
+    {WebTool::GoogleMobileFriendlyTest, Value::Target, u"Google Mobile Friendly Test", u"GoogleMobileFriendlyTest1",
      u"https://search.google.com/test/mobile-friendly?url=", u""},
-    {WebTool::GoogleRichResultsTest, u"Google Rich Results Test", u"GoogleRichResultsTest1", Value::Target,
+    {WebTool::GoogleRichResultsTest, Value::Target, u"Google Rich Results Test", u"GoogleRichResultsTest1",
      u"https://search.google.com/test/rich-results?url=", u""},
-    {WebTool::WaybackMachine, u"Wayback Machine", u"WaybackMachine1", Value::Target, u"http://web.archive.org/web/*/",
+    {WebTool::WaybackMachine, Value::Target, u"Wayback Machine", u"WaybackMachine1", u"http://web.archive.org/web/*/",
      u""},
-    {WebTool::DomainIpList, u"Domain IP List", u"OtherDomainsonIP1", Value::HostOfRoot,
+    {WebTool::DomainIpList, Value::HostOfRoot, u"Domain IP List", u"OtherDomainsonIP1",
      u"https://www.virustotal.com/gui/domain/", u"/relations"},
-    {WebTool::W3cValidator, u"Check HTML with W3C Validator", u"CheckHTMLwithW3CValidator1", Value::Target,
+    {WebTool::W3cValidator, Value::Target, u"Check HTML with W3C Validator", u"CheckHTMLwithW3CValidator1",
      u"http://validator.w3.org/check?uri=", u""},
-    {WebTool::AmpValidator, u"AMP Validator", u"AMPValidator1", Value::Target,
+    {WebTool::AmpValidator, Value::Target, u"AMP Validator", u"AMPValidator1",
      u"https://validator.ampproject.org/#url=", u""},
-    {WebTool::RobotsTxt, u"Robots.txt", u"Robotstxt1", Value::Root, u"", u"/robots.txt"},
-};
+    {WebTool::RobotsTxt, Value::Root, u"Robots.txt", u"Robotstxt1", u"", u"/robots.txt"},
+});
 
 struct FixedToolEntry
 {
@@ -62,7 +63,7 @@ struct FixedToolEntry
     QStringView address;
 };
 
-constexpr FixedToolEntry kFixedTools[] = {
+constexpr auto kFixedTools = std::to_array<FixedToolEntry>({
     {FixedTool::AhrefsBacklinkChecker, u"Ahrefs Backlink Checker", u"AhrefsBacklinkChecker1",
      u"https://ahrefs.com/backlink-checker"},
     {FixedTool::GoogleAdsKeywordPlanner, u"Google Ads Keyword Planner", u"GoogleAdsKeywordPlanner1",
@@ -71,7 +72,7 @@ constexpr FixedToolEntry kFixedTools[] = {
     {FixedTool::GoogleSearchConsole, u"Google Search Console", u"GoogleSearchConsole1",
      u"https://search.google.com/search-console"},
     {FixedTool::GoogleTrends, u"Google Trends", u"GoogleTrends1", u"https://trends.google.com"},
-};
+});
 
 const WebToolEntry &entryOf(WebTool tool)
 {
@@ -110,7 +111,7 @@ QString valueOf(Value value, const QString &target)
 
 } // namespace
 
-QList<WebTool> WebToolsInMenuOrder()
+QList<WebTool> webToolsInMenuOrder()
 {
     QList<WebTool> tools;
     for (const WebToolEntry &entry : kWebTools) {
@@ -119,32 +120,32 @@ QList<WebTool> WebToolsInMenuOrder()
     return tools;
 }
 
-QList<WebTool> IndexTools()
+QList<WebTool> indexWebTools()
 {
     return {WebTool::Google, WebTool::Yahoo, WebTool::Bing, WebTool::Yandex};
 }
 
-QString CheckIndexCaption()
+QString checkIndexCaption()
 {
     return u"Check Index"_s;
 }
 
-QString AllIndexCaption()
+QString allIndexCaption()
 {
     return u"All"_s;
 }
 
-QString WebToolCaption(WebTool tool)
+QString webToolCaption(WebTool tool)
 {
     return entryOf(tool).caption.toString();
 }
 
-QString WebToolObjectName(WebTool tool)
+QString webToolObjectName(WebTool tool)
 {
     return entryOf(tool).objectName.toString();
 }
 
-QString WebToolAddress(WebTool tool, const QString &target)
+QString webToolAddress(WebTool tool, const QString &target)
 {
     const WebToolEntry &entry = entryOf(tool);
     QString address = entry.before.toString();
@@ -153,7 +154,7 @@ QString WebToolAddress(WebTool tool, const QString &target)
     return address;
 }
 
-QList<FixedTool> FixedToolsInMenuOrder()
+QList<FixedTool> fixedToolsInMenuOrder()
 {
     QList<FixedTool> tools;
     for (const FixedToolEntry &entry : kFixedTools) {
@@ -162,23 +163,23 @@ QList<FixedTool> FixedToolsInMenuOrder()
     return tools;
 }
 
-QString FixedToolCaption(FixedTool tool)
+QString fixedToolCaption(FixedTool tool)
 {
     return entryOf(tool).caption.toString();
 }
 
-QString FixedToolObjectName(FixedTool tool)
+QString fixedToolObjectName(FixedTool tool)
 {
     return entryOf(tool).objectName.toString();
 }
 
-QString FixedToolAddress(FixedTool tool)
+QString fixedToolAddress(FixedTool tool)
 {
     return entryOf(tool).address.toString();
 }
 
-std::optional<QString> RowTarget(const QString &popupSource, const std::optional<QString> &selectedRowLink,
-                                 const QString &urlBoxText)
+std::optional<QString> rowTargetOf(const QString &popupSource, const std::optional<QString> &selectedRowLink,
+                                   const QString &urlBoxText)
 {
     if (popupSource == u"List") {
         return selectedRowLink;

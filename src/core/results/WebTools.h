@@ -39,36 +39,36 @@ enum class FixedTool
 };
 
 // Every web tool in menu order.
-QList<WebTool> WebToolsInMenuOrder();
+QList<WebTool> webToolsInMenuOrder();
 
 // What "All" runs, in this order: Google, Yahoo, Bing, Yandex.
-QList<WebTool> IndexTools();
+QList<WebTool> indexWebTools();
 
 // The captions of the submenu and of its "All" item.
-QString CheckIndexCaption();
-QString AllIndexCaption();
+QString checkIndexCaption();
+QString allIndexCaption();
 
 // The menu caption ("Google", "Domain IP List", "Robots.txt", ...).
-QString WebToolCaption(WebTool tool);
+QString webToolCaption(WebTool tool);
 
 // The menu item's objectName, after its handler ("Google1", "OtherDomainsonIP1", "Robotstxt1").
-QString WebToolObjectName(WebTool tool);
+QString webToolObjectName(WebTool tool);
 
 // The address to open for target. The value (target, StripScheme(target), SiteRoot(target) or
 // StripScheme(SiteRoot(target))) is appended raw: blanks, ampersands, number signs and non-ASCII
 // characters are not encoded. A target that is not an http(s) link gives "/robots.txt" alone for
 // Robots.txt; that address simply fails to open.
-QString WebToolAddress(WebTool tool, const QString &target);
+QString webToolAddress(WebTool tool, const QString &target);
 
 // Every Tools menu item in menu order, with its caption, objectName and fixed address.
-QList<FixedTool> FixedToolsInMenuOrder();
-QString FixedToolCaption(FixedTool tool);
-QString FixedToolObjectName(FixedTool tool);
-QString FixedToolAddress(FixedTool tool);
+QList<FixedTool> fixedToolsInMenuOrder();
+QString fixedToolCaption(FixedTool tool);
+QString fixedToolObjectName(FixedTool tool);
+QString fixedToolAddress(FixedTool tool);
 
 // The row-target rule of the two command menus: with popupSource "List", the selected row's link
 // (nothing when no row is selected); with "Button", the URL box text untrimmed; otherwise nothing.
-std::optional<QString> RowTarget(const QString &popupSource, const std::optional<QString> &selectedRowLink,
-                                 const QString &urlBoxText);
+std::optional<QString> rowTargetOf(const QString &popupSource, const std::optional<QString> &selectedRowLink,
+                                   const QString &urlBoxText);
 
 } // namespace quorvel

@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <string_view>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -13,7 +15,7 @@ namespace {
 
 void appendFormEncoded(QByteArray &out, const QString &text)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
+    constexpr std::string_view kHex = "0123456789ABCDEF";
     for (const char c : text.toUtf8()) {
         const auto b = static_cast<unsigned char>(c);
         if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '*' || b == '-' ||
@@ -31,7 +33,7 @@ void appendFormEncoded(QByteArray &out, const QString &text)
 
 } // namespace
 
-bool IsValidEmail(const QString &text)
+bool isValidEmail(const QString &text)
 {
     const QRegularExpression pattern(uR"(^[a-zA-Z0-9_.+-]+@[a-zA-Z0-9-]+\.[a-zA-Z0-9-.]*[a-zA-Z0-9]+$)"_s);
     // "$" also matches before a final line feed; the match must cover the whole text.
@@ -52,7 +54,7 @@ QString FeedbackMessage(FeedbackChoice choice, const QString &message)
     return message;
 }
 
-QStringList FeedbackFields(const QString &appTitle, const QString &appVersion, const QString &feedbackMessage,
+QStringList feedbackFields(const QString &appTitle, const QString &appVersion, const QString &feedbackMessage,
                            const QString &email)
 {
     QStringList fields{u"cmd=feedback"_s, u"appname="_s + appTitle, u"version="_s + appVersion,
@@ -63,7 +65,7 @@ QStringList FeedbackFields(const QString &appTitle, const QString &appVersion, c
     return fields;
 }
 
-QByteArray EncodeFormFields(const QStringList &fields)
+QByteArray encodeFormFields(const QStringList &fields)
 {
     QByteArray body;
     for (const QString &line : fields) {
@@ -85,7 +87,7 @@ PostFormReply PostForm(const QString &address, const QStringList &fields, const 
     HttpRequest request;
     request.url = address;
     request.method = HttpMethod::Post;
-    request.body = EncodeFormFields(fields);
+    request.body = encodeFormFields(fields);
     request.contentType = "application/x-www-form-urlencoded; charset=UTF-8";
     request.connectTimeoutMs = options.connectTimeoutMs;
     request.idleTimeoutMs = options.responseTimeoutMs;
@@ -96,7 +98,7 @@ PostFormReply PostForm(const QString &address, const QStringList &fields, const 
         request.extraHeaders.append("Connection: close");
     }
 
-    const HttpResult result = PerformRequest(request);
+    const HttpResult result = performRequest(request);
     if (!result.completed()) {
         return {QString(), result.error, result.statusCode};
     }
@@ -106,12 +108,12 @@ PostFormReply PostForm(const QString &address, const QStringList &fields, const 
     return {QString::fromUtf8(result.body), QString(), result.statusCode};
 }
 
-bool IsFeedbackReceived(const QString &reply)
+bool isFeedbackReceived(const QString &reply)
 {
     return trimControl(reply) == u"OK"_s;
 }
 
-FeedbackOutcome SendFeedback(const QStringList &addresses, const QStringList &fields, const PostFormOptions &options)
+FeedbackOutcome sendFeedback(const QStringList &addresses, const QStringList &fields, const PostFormOptions &options)
 {
     FeedbackOutcome outcome;
     bool errorStatus = false;
@@ -130,7 +132,7 @@ FeedbackOutcome SendFeedback(const QStringList &addresses, const QStringList &fi
         }
         outcome.error = reply.error;
     }
-    outcome.received = outcome.error.isEmpty() && !errorStatus && IsFeedbackReceived(outcome.reply);
+    outcome.received = outcome.error.isEmpty() && !errorStatus && isFeedbackReceived(outcome.reply);
     return outcome;
 }
 

@@ -22,7 +22,7 @@ inline constexpr QStringView kDislikeLine = u"I dislike it!";
 
 // True when the whole text matches ^[a-zA-Z0-9_.+-]+@[a-zA-Z0-9-]+\.[a-zA-Z0-9-.]*[a-zA-Z0-9]+$
 // (ASCII letters of both cases, digits and the listed signs only).
-bool IsValidEmail(const QString &text);
+bool isValidEmail(const QString &text);
 
 // FeedbackMessage: the line of the choice that is on followed by one CR, then the message; the
 // message alone when no choice is on.
@@ -30,13 +30,13 @@ QString FeedbackMessage(FeedbackChoice choice, const QString &message);
 
 // The form fields of a feedback post, as "name=value" lines in the order the service reads them:
 // cmd, appname, version, feedback, and email only when one is given.
-QStringList FeedbackFields(const QString &appTitle, const QString &appVersion, const QString &feedbackMessage,
+QStringList feedbackFields(const QString &appTitle, const QString &appVersion, const QString &feedbackMessage,
                            const QString &email);
 
 // application/x-www-form-urlencoded in UTF-8: each line split at its first "=", name and value
 // form-encoded (letters, digits and "*-._" kept, blank as "+", every other byte as %XX), pairs
 // joined by "&". A line without "=" is a name with an empty value.
-QByteArray EncodeFormFields(const QStringList &fields);
+QByteArray encodeFormFields(const QStringList &fields);
 
 // Bounds of one form post.
 struct PostFormOptions
@@ -57,12 +57,12 @@ struct PostFormReply
 // Posts the fields as a form and returns the reply body as UTF-8 text. Over https the header
 // "Connection: close" goes along and the body comes back whatever the status; over http an error
 // status (400 and above) is an error. No connection, a time-out or a TLS failure is an error.
-// Either way an error status means the form was not taken (see SendFeedback).
+// Either way an error status means the form was not taken (see sendFeedback).
 PostFormReply PostForm(const QString &address, const QStringList &fields, const PostFormOptions &options = {});
 
 // The service's one promise: the reply, trimmed, is exactly "OK" (case matters) when it got the
 // feedback.
-bool IsFeedbackReceived(const QString &reply);
+bool isFeedbackReceived(const QString &reply);
 
 struct FeedbackOutcome
 {
@@ -75,7 +75,7 @@ struct FeedbackOutcome
 // Posts the fields to the first address and, only when that post fails (an error, not an error
 // status), to the second one. The addresses are the service's https and http addresses. An answer
 // with an error status (400 and above) is never a received feedback, whatever its body says.
-FeedbackOutcome SendFeedback(const QStringList &addresses, const QStringList &fields,
+FeedbackOutcome sendFeedback(const QStringList &addresses, const QStringList &fields,
                              const PostFormOptions &options = {});
 
 } // namespace quorvel

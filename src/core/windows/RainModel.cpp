@@ -7,7 +7,7 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-DropColours DropColoursFor(int brightness)
+DropColours dropColoursFor(int brightness)
 {
     const int b = brightness * 255 / 100;
     const int t = b / 3;
@@ -84,7 +84,7 @@ QList<RainPaint> RainModel::RainStep()
     for (Drop &drop : m_drops) {
         const QChar character =
             m_rainText.isEmpty() ? QChar(u' ') : m_rainText.at(random(0, int(m_rainText.size()) - 1));
-        DrawDrop(drop, character, paints);
+        drawDrop(drop, character, paints);
         if (m_tick % std::max(drop.Speed, 1) != 0) {
             continue;
         }
@@ -99,7 +99,7 @@ QList<RainPaint> RainModel::RainStep()
     return paints;
 }
 
-void RainModel::DrawDrop(const Drop &drop, QChar character, QList<RainPaint> &paints) const
+void RainModel::drawDrop(const Drop &drop, QChar character, QList<RainPaint> &paints) const
 {
     const int x = drop.Column * kCharWidth;
     int r = drop.Row - kTrailCells;
@@ -107,7 +107,7 @@ void RainModel::DrawDrop(const Drop &drop, QChar character, QList<RainPaint> &pa
         r += m_matrixHeight + 1;
     }
     paints.append({RainPaint::Kind::Erase, x, r * kCharHeight, QChar(), RainRgb{}});
-    const DropColours colours = DropColoursFor(drop.Brightness);
+    const DropColours colours = dropColoursFor(drop.Brightness);
     if (drop.Row > 0) {
         paints.append({RainPaint::Kind::Character, x, (drop.Row - 1) * kCharHeight, character, colours.trail});
     }

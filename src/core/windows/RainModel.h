@@ -34,7 +34,7 @@ struct DropColours
     RainRgb trail;
 };
 
-DropColours DropColoursFor(int brightness);
+DropColours dropColoursFor(int brightness);
 
 // One cell to draw, in pixels from the window's top-left corner: an erased cell is filled black;
 // a character is written in its colour on black.
@@ -93,9 +93,9 @@ public:
     // divides the tick counter, restarting at the top with a new speed and brightness once its row
     // passes matrixHeight + 1; then the tick counter grows. Returns the cells to draw, in order.
     QList<RainPaint> RainStep();
-    // DrawDrop: the tail cell 40 rows up erased (wrapping above the top), the character at the
+    // drawDrop: the tail cell 40 rows up erased (wrapping above the top), the character at the
     // previous row in the trail colour (when there is one) and at the head in the head colour.
-    void DrawDrop(const Drop &drop, QChar character, QList<RainPaint> &paints) const;
+    void drawDrop(const Drop &drop, QChar character, QList<RainPaint> &paints) const;
 
     const QList<Drop> &drops() const { return m_drops; }
 

@@ -18,16 +18,16 @@ namespace quorvel {
 namespace {
 
 // The service answers with a few dozen bytes.
-constexpr qint64 kReplyLimit = 64 * 1024;
+constexpr qint64 kReplyLimit = qint64{64} * 1024;
 
 } // namespace
 
-QString UpdateCheckUrl(const MakerSite &site, const QString &productName)
+QString updateCheckUrl(const MakerSite &site, const QString &productName)
 {
     return u"https://"_s + site.host() + u"/update/"_s + asciiLower(productName).replace(u' ', u'-') + u".json"_s;
 }
 
-UpdateInfo ParseUpdateReply(const QByteArray &body)
+UpdateInfo parseUpdateReply(const QByteArray &body)
 {
     UpdateInfo info;
     QJsonParseError parseError;
@@ -38,7 +38,7 @@ UpdateInfo ParseUpdateReply(const QByteArray &body)
     }
     const QJsonObject object = document.object();
     const QJsonValue version = object.value(u"version"_s);
-    if (!version.isString() || !VersionNumbers(version.toString())) {
+    if (!version.isString() || !versionNumbers(version.toString())) {
         info.error = u"The update service's reply has no valid version"_s;
         return info;
     }
@@ -50,7 +50,7 @@ UpdateInfo ParseUpdateReply(const QByteArray &body)
     return info;
 }
 
-std::optional<QList<qint64>> VersionNumbers(const QString &version)
+std::optional<QList<qint64>> versionNumbers(const QString &version)
 {
     const QString text = trimControl(version);
     if (text.isEmpty()) {
@@ -67,10 +67,10 @@ std::optional<QList<qint64>> VersionNumbers(const QString &version)
     return numbers;
 }
 
-std::optional<int> CompareVersions(const QString &a, const QString &b)
+std::optional<int> compareVersions(const QString &a, const QString &b)
 {
-    const std::optional<QList<qint64>> left = VersionNumbers(a);
-    const std::optional<QList<qint64>> right = VersionNumbers(b);
+    const std::optional<QList<qint64>> left = versionNumbers(a);
+    const std::optional<QList<qint64>> right = versionNumbers(b);
     if (!left || !right) {
         return std::nullopt;
     }
@@ -85,13 +85,13 @@ std::optional<int> CompareVersions(const QString &a, const QString &b)
     return 0;
 }
 
-bool IsNewerVersion(const QString &latest, const QString &current)
+bool isNewerVersion(const QString &latest, const QString &current)
 {
-    const std::optional<int> order = CompareVersions(latest, current);
+    const std::optional<int> order = compareVersions(latest, current);
     return order && *order > 0;
 }
 
-UpdateInfo CheckForUpdate(const QString &address, const UpdateCheckOptions &options)
+UpdateInfo checkForUpdate(const QString &address, const UpdateCheckOptions &options)
 {
     HttpRequest request;
     request.url = address;
@@ -100,7 +100,7 @@ UpdateInfo CheckForUpdate(const QString &address, const UpdateCheckOptions &opti
     request.idleTimeoutMs = options.responseTimeoutMs;
     request.bodyLimit = kReplyLimit;
     request.cancel = options.cancel;
-    const HttpResult result = PerformRequest(request);
+    const HttpResult result = performRequest(request);
     qCDebug(lcApp).nospace().noquote() << "update check at " << address << ": "
                                        << (result.completed() ? QString::fromLatin1(result.statusLine) : result.error);
     if (!result.completed()) {
@@ -113,7 +113,7 @@ UpdateInfo CheckForUpdate(const QString &address, const UpdateCheckOptions &opti
         info.error = u"The update service answered "_s + QString::fromLatin1(result.statusLine);
         return info;
     }
-    return ParseUpdateReply(result.body);
+    return parseUpdateReply(result.body);
 }
 
 } // namespace quorvel

@@ -17,7 +17,7 @@ class MakerSite;
 //   {"version": "2.3", "download": "https://brellan.example/download/quorvel-2.3.tar.gz"}
 // "version" is the newest version's number (whole numbers joined by dots); "download" is optional
 // and, when present, an http or https address. Anything else is a failed check.
-QString UpdateCheckUrl(const MakerSite &site, const QString &productName);
+QString updateCheckUrl(const MakerSite &site, const QString &productName);
 
 // What the service reported; error is empty when the check succeeded.
 struct UpdateInfo
@@ -30,18 +30,18 @@ struct UpdateInfo
 // Reads the service's reply body. A download address that is not http or https is dropped (the
 // popup then falls back to the maker's home page), so a reply can never have the desktop open a
 // local file or run a handler of some other scheme.
-UpdateInfo ParseUpdateReply(const QByteArray &body);
+UpdateInfo parseUpdateReply(const QByteArray &body);
 
 // The version's numbers, or nothing when it is not whole numbers (of at most nine digits) joined
 // by dots; blanks around it are ignored.
-std::optional<QList<qint64>> VersionNumbers(const QString &version);
+std::optional<QList<qint64>> versionNumbers(const QString &version);
 
 // Compares two versions number by number, a missing number counting as 0 ("2.2" equals "2.2.0",
 // "2.10" is newer than "2.9"): negative, 0 or positive; nothing when either is not a version.
-std::optional<int> CompareVersions(const QString &a, const QString &b);
+std::optional<int> compareVersions(const QString &a, const QString &b);
 
 // True only when latest is a version strictly newer than current.
-bool IsNewerVersion(const QString &latest, const QString &current);
+bool isNewerVersion(const QString &latest, const QString &current);
 
 struct UpdateCheckOptions
 {
@@ -51,6 +51,6 @@ struct UpdateCheckOptions
 };
 
 // Asks the update service at address (blocking; run it off the UI thread).
-UpdateInfo CheckForUpdate(const QString &address, const UpdateCheckOptions &options = {});
+UpdateInfo checkForUpdate(const QString &address, const UpdateCheckOptions &options = {});
 
 } // namespace quorvel

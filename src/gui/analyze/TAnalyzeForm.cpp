@@ -100,7 +100,7 @@ void TAnalyzeForm::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_placed) {
         m_placed = true;
-        CentreOnScreen(*this, size());
+        centreOnScreen(*this, size());
     }
 }
 

@@ -19,7 +19,7 @@ AppFormOptions::AppFormOptions(OptionControls controls, SettingsStore store, QOb
 
 void AppFormOptions::applyStoredOptions()
 {
-    const OptionValues values = LoadOptions(m_writer.store());
+    const OptionValues values = loadOptions(m_writer.store());
     const OptionControls &c = m_controls;
     c.urlBox->setEditText(values.startUrl);
     c.showOptions->setChecked(values.showOptions);

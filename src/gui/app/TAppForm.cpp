@@ -81,7 +81,7 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
     buildMenuBar();
     setAcceptDrops(true);
     m_dataFolder =
-        ChooseDataFolder(m_environment.programFolder, m_companyName, m_appProductName, m_environment.configHome);
+        chooseDataFolder(m_environment.programFolder, m_companyName, m_appProductName, m_environment.configHome);
     m_options = new AppFormOptions(optionControls(), SettingsStore::inFolder(m_dataFolder), this);
     m_options->applyStoredOptions();
     setHistory(HistoryEkle(m_dataFolder, QString()).lines);
@@ -130,7 +130,7 @@ TAppForm::~TAppForm() = default;
 
 void TAppForm::readIdentity()
 {
-    const AppIdentity identity = ReadAppIdentity(m_environment.programFile);
+    const AppIdentity identity = readAppIdentity(m_environment.programFile);
     m_startupError = identity.error;
     m_appProductName = identity.AppProductName;
     m_appVersion = identity.AppVersion;
@@ -149,7 +149,7 @@ void TAppForm::buildWindow()
     setFontsAndColours();
     finishControls();
     buildStatusBar();
-    CentreOnScreen(*this, QSize(729, 455));
+    centreOnScreen(*this, QSize(729, 455));
 
     // A file dropped anywhere on the window goes to the URL box by the window's own rule, never as
     // its path typed into whichever text box lies under the mouse (the URL box's own line edit too:
@@ -207,7 +207,7 @@ void TAppForm::finishControls()
     const auto *digits = new QRegularExpressionValidator(QRegularExpression(u"[0-9]*"_s), this);
     m_connectTimeout->setValidator(digits);
     m_responseTimeout->setValidator(digits);
-    m_agentBox->addItems(AgentList());
+    m_agentBox->addItems(agentList());
     m_parallelChecks->setRange(kMinParallelChecksOption, kMaxParallelChecksOption);
     m_parallelChecks->setValue(kDefaultParallelChecksOption);
 
@@ -230,13 +230,13 @@ void TAppForm::finishControls()
     m_splitter->setSizes({40, 400});
 
     const QSize iconSize(32, 32);
-    m_findButton->setIcon(NamedIcon(u"search"_s));
-    m_exportButton->setIcon(NamedIcon(u"document-save"_s));
-    m_brokenButton->setIcon(NamedIcon(u"link_break"_s));
-    m_feedbackButton->setIcon(NamedIcon(u"feedback"_s));
-    m_aboutButton->setIcon(NamedIcon(u"about"_s));
+    m_findButton->setIcon(namedIcon(u"search"_s));
+    m_exportButton->setIcon(namedIcon(u"document-save"_s));
+    m_brokenButton->setIcon(namedIcon(u"link_break"_s));
+    m_feedbackButton->setIcon(namedIcon(u"feedback"_s));
+    m_aboutButton->setIcon(namedIcon(u"about"_s));
     // "STOP" takes the place of "Check Broken Links" without moving its neighbours.
-    FitWidthToCaptions(*m_brokenButton, {kCheckBrokenLinksCaption, kStopCaption});
+    fitWidthToCaptions(*m_brokenButton, {kCheckBrokenLinksCaption, kStopCaption});
 }
 
 void TAppForm::buildStatusBar()
@@ -305,14 +305,14 @@ void TAppForm::onExport()
         return;
     }
     QString error;
-    if (!WriteExportFile(dialog.selectedFiles().first(), m_model->rows(), m_localeListSeparator, &error)) {
+    if (!writeExportFile(dialog.selectedFiles().first(), m_model->rows(), m_localeListSeparator, &error)) {
         QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), error);
     }
 }
 
 void TAppForm::setLocalFile(const QString &path)
 {
-    m_urlBox->setEditText(LocalAddressOf(path));
+    m_urlBox->setEditText(localAddressOf(path));
 }
 
 void TAppForm::beep() const
@@ -340,7 +340,7 @@ bool TAppForm::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_V && key->modifiers() == Qt::ControlModifier) {
             // Pasted line breaks become blanks, so the box keeps one line.
-            m_urlBox->lineEdit()->insert(PasteText(QGuiApplication::clipboard()->text()));
+            m_urlBox->lineEdit()->insert(pasteText(QGuiApplication::clipboard()->text()));
             return true;
         }
     }

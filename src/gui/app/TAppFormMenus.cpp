@@ -85,19 +85,19 @@ void TAppForm::buildMenuBar()
     file->addAction(u"Exit"_s, this, [] { QCoreApplication::quit(); })->setObjectName(u"Exit1"_s);
 
     QMenu *results = bar->addMenu(u"Results"_s);
-    QAction *find = results->addAction(NamedIcon(u"search"_s), u"Find..."_s, m_findButton, &QPushButton::click);
+    QAction *find = results->addAction(namedIcon(u"search"_s), u"Find..."_s, m_findButton, &QPushButton::click);
     find->setObjectName(u"Search1"_s);
     find->setShortcut(QKeySequence(u"Ctrl+F"_s));
-    results->addAction(NamedIcon(u"document-save"_s), u"Export to File..."_s, m_exportButton, &QPushButton::click)
+    results->addAction(namedIcon(u"document-save"_s), u"Export to File..."_s, m_exportButton, &QPushButton::click)
         ->setObjectName(u"ExporttoFile1"_s);
-    results->addAction(NamedIcon(u"link_break"_s), kCheckBrokenLinksCaption, m_brokenButton, &QPushButton::click)
+    results->addAction(namedIcon(u"link_break"_s), kCheckBrokenLinksCaption, m_brokenButton, &QPushButton::click)
         ->setObjectName(u"FindBrokenLinks1"_s);
 
     QMenu *tools = bar->addMenu(u"Tools"_s);
-    for (const FixedTool tool : FixedToolsInMenuOrder()) {
-        QAction *item = tools->addAction(NamedIcon(u"html"_s), FixedToolCaption(tool), this,
-                                         [this, tool] { openAddress(FixedToolAddress(tool)); });
-        item->setObjectName(FixedToolObjectName(tool));
+    for (const FixedTool tool : fixedToolsInMenuOrder()) {
+        QAction *item = tools->addAction(namedIcon(u"html"_s), fixedToolCaption(tool), this,
+                                         [this, tool] { openAddress(fixedToolAddress(tool)); });
+        item->setObjectName(fixedToolObjectName(tool));
     }
 
     QMenu *settings = bar->addMenu(u"Settings"_s);
@@ -115,9 +115,9 @@ void TAppForm::buildMenuBar()
         windowContext(),
         m_environment.showUpdateIni.isEmpty() ? ShowUpdateSetting() : ShowUpdateSetting(m_environment.showUpdateIni),
         updates, this);
-    help->addAction(NamedIcon(u"feedback"_s), u"Send Feedback..."_s, this, &TAppForm::onSendFeedback)
+    help->addAction(namedIcon(u"feedback"_s), u"Send Feedback..."_s, this, &TAppForm::onSendFeedback)
         ->setObjectName(u"SendFeedback1"_s);
-    help->addAction(NamedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
+    help->addAction(namedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
     connect(m_feedbackButton, &QPushButton::clicked, this, &TAppForm::onSendFeedback);
     connect(m_aboutButton, &QPushButton::clicked, this, &TAppForm::onAbout);
 }
@@ -125,17 +125,17 @@ void TAppForm::buildMenuBar()
 void TAppForm::addWebToolItems(QMenu *menu)
 {
     const QString suffix = menu == m_listMenu ? u"_2"_s : QString();
-    QMenu *index = menu->addMenu(CheckIndexCaption());
+    QMenu *index = menu->addMenu(checkIndexCaption());
     index->setObjectName(u"CheckIndex1"_s + suffix);
-    const QList<WebTool> indexTools = IndexTools();
-    for (const WebTool tool : WebToolsInMenuOrder()) {
+    const QList<WebTool> indexTools = indexWebTools();
+    for (const WebTool tool : webToolsInMenuOrder()) {
         QMenu *target = indexTools.contains(tool) ? index : menu;
-        target->addAction(WebToolCaption(tool), this, [this, tool] { openWebTool(tool); })
-            ->setObjectName(WebToolObjectName(tool) + suffix);
+        target->addAction(webToolCaption(tool), this, [this, tool] { openWebTool(tool); })
+            ->setObjectName(webToolObjectName(tool) + suffix);
         if (tool == indexTools.constLast()) {
             // "All" runs the four index checks in order, each applying the row-target rule itself.
             index
-                ->addAction(AllIndexCaption(), this,
+                ->addAction(allIndexCaption(), this,
                             [this, indexTools] {
                                 for (const WebTool each : indexTools) {
                                     openWebTool(each);
@@ -149,7 +149,7 @@ void TAppForm::addWebToolItems(QMenu *menu)
 void TAppForm::openWebTool(WebTool tool)
 {
     if (const std::optional<QString> target = rowTarget()) {
-        openAddress(WebToolAddress(tool, *target));
+        openAddress(webToolAddress(tool, *target));
     }
 }
 
@@ -158,10 +158,10 @@ void TAppForm::onResetToDefaults()
     const int answer = ShowCaptionDialog(this, LookupText(u"Restart Application?"_s), DialogKind::Confirmation,
                                          {DialogButton::Yes, DialogButton::No}, LookupText(u"Confirmation"_s),
                                          {LookupText(u"Yes"_s), LookupText(u"No"_s)});
-    if (answer != DialogResultCode(DialogButton::Yes)) {
+    if (answer != dialogResultCode(DialogButton::Yes)) {
         return;
     }
-    RemoveStoredOptions(m_dataFolder);
+    removeStoredOptions(m_dataFolder);
     if (m_environment.restart) {
         m_environment.restart();
         return;
@@ -247,7 +247,7 @@ void TAppForm::onFind()
 
 void TAppForm::onFindNext(const QString &text)
 {
-    m_findPosition = FindNextRow(m_model->rows(), text, m_findPosition);
+    m_findPosition = findNextRow(m_model->rows(), text, m_findPosition);
     if (m_findPosition < 0) {
         // The old match must not look like the answer.
         m_list->clearSelection();
@@ -287,12 +287,12 @@ void TAppForm::onAnalyzeUrl()
     }
     // The fetches and the parse run off the UI thread; the window opens when they are done.
     const quint64 analysis = ++m_lastAnalysis;
-    m_analyses.emplace(analysis, RunOwned<AnalysisResult>(
+    m_analyses.emplace(analysis, runOwned<AnalysisResult>(
                                      u"Analysis"_s, this,
                                      [address = *target, options](const std::atomic<bool> &stop) {
                                          AnalysisOptions stoppable = options;
                                          stoppable.stop = &stop;
-                                         return RunAnalysis(address, stoppable);
+                                         return runAnalysis(address, stoppable);
                                      },
                                      [this, analysis](const AnalysisResult &result) {
                                          m_analyses.erase(analysis);

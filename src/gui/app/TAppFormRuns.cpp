@@ -77,7 +77,7 @@ void TAppForm::startRun()
     m_ignoredExtensions = trimControl(m_ignoreExtensions->text());
     m_requestAgent = m_agentBox->currentText();
 
-    const QString address = FixUpAddress(m_urlBox->currentText());
+    const QString address = fixUpAddress(m_urlBox->currentText());
     if (address != m_urlBox->currentText()) {
         m_urlBox->setEditText(address);
     }
@@ -193,7 +193,7 @@ void TAppForm::onCheckBrokenLinksClicked()
     }
     m_model->resetCheckCells();
 
-    const QStringList links = LinksOf(m_model->rows());
+    const QStringList links = linksOfRows(m_model->rows());
     LinkCheckOptions options;
     options.userAgent = m_requestAgent;
     options.useHead = m_useHead->isChecked();

@@ -54,7 +54,7 @@ QMessageBox::ButtonRole roleFor(DialogButton button)
 
 } // namespace
 
-std::unique_ptr<QMessageBox> BuildCaptionDialog(QWidget *parent, const QString &message, DialogKind kind,
+std::unique_ptr<QMessageBox> buildCaptionDialog(QWidget *parent, const QString &message, DialogKind kind,
                                                 const QList<DialogButton> &buttons, const QString &caption,
                                                 const QStringList &buttonCaptions)
 {
@@ -62,9 +62,9 @@ std::unique_ptr<QMessageBox> BuildCaptionDialog(QWidget *parent, const QString &
     dialog->setIcon(iconFor(kind));
     dialog->setText(message);
     dialog->setWindowTitle(caption);
-    const QList<DialogButton> ordered = OrderedButtons(buttons);
-    const QStringList captions = CaptionAssignment(buttons, buttonCaptions);
-    const std::optional<DialogButton> defaultButton = DefaultButton(buttons);
+    const QList<DialogButton> ordered = orderedButtons(buttons);
+    const QStringList captions = captionAssignment(buttons, buttonCaptions);
+    const std::optional<DialogButton> defaultButton = defaultButtonOf(buttons);
     for (qsizetype p = 0; p < ordered.size(); ++p) {
         QPushButton *push = dialog->addButton(captions.value(p), roleFor(ordered[p]));
         push->setProperty(kButtonProperty, static_cast<int>(ordered[p]));
@@ -75,7 +75,7 @@ std::unique_ptr<QMessageBox> BuildCaptionDialog(QWidget *parent, const QString &
     return dialog;
 }
 
-QAbstractButton *CaptionDialogButton(QMessageBox *dialog, DialogButton button)
+QAbstractButton *captionDialogButton(QMessageBox *dialog, DialogButton button)
 {
     for (QAbstractButton *candidate : dialog->buttons()) {
         if (candidate->property(kButtonProperty).toInt() == static_cast<int>(button)) {
@@ -89,13 +89,13 @@ int ShowCaptionDialog(QWidget *parent, const QString &message, DialogKind kind, 
                       const QString &caption, const QStringList &buttonCaptions)
 {
     const std::unique_ptr<QMessageBox> dialog =
-        BuildCaptionDialog(parent, message, kind, buttons, caption, buttonCaptions);
+        buildCaptionDialog(parent, message, kind, buttons, caption, buttonCaptions);
     dialog->exec();
     const QAbstractButton *clicked = dialog->clickedButton();
     if (!clicked) {
         return 0;
     }
-    return DialogResultCode(static_cast<DialogButton>(clicked->property(kButtonProperty).toInt()));
+    return dialogResultCode(static_cast<DialogButton>(clicked->property(kButtonProperty).toInt()));
 }
 
 } // namespace quorvel

@@ -24,7 +24,7 @@ enum class DialogKind
 
 // The message dialog with the caller's window caption and button captions, built but not shown:
 // one button per member of the set in the standard order, the p-th caption on the p-th button.
-std::unique_ptr<QMessageBox> BuildCaptionDialog(QWidget *parent, const QString &message, DialogKind kind,
+std::unique_ptr<QMessageBox> buildCaptionDialog(QWidget *parent, const QString &message, DialogKind kind,
                                                 const QList<DialogButton> &buttons, const QString &caption,
                                                 const QStringList &buttonCaptions);
 
@@ -34,6 +34,6 @@ int ShowCaptionDialog(QWidget *parent, const QString &message, DialogKind kind, 
                       const QString &caption, const QStringList &buttonCaptions);
 
 // The button of a built caption dialog that carries the given standard button, or null.
-QAbstractButton *CaptionDialogButton(QMessageBox *dialog, DialogButton button);
+QAbstractButton *captionDialogButton(QMessageBox *dialog, DialogButton button);
 
 } // namespace quorvel

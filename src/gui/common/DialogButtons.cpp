@@ -1,5 +1,7 @@
 #include "gui/common/DialogButtons.h"
 
+#include <array>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -9,24 +11,24 @@ namespace {
 struct ButtonEntry
 {
     DialogButton button;
-    QStringView caption;
     int result;
+    QStringView caption;
 };
 
-constexpr ButtonEntry kButtons[] = {
-    {DialogButton::Yes, u"Yes", 6},
-    {DialogButton::No, u"No", 7},
-    {DialogButton::Ok, u"OK", 1},
-    {DialogButton::Cancel, u"Cancel", 2},
-    {DialogButton::Abort, u"Abort", 3},
-    {DialogButton::Retry, u"Retry", 4},
-    {DialogButton::Ignore, u"Ignore", 5},
-    {DialogButton::All, u"All", 12},
-    {DialogButton::NoToAll, u"No to All", 13},
-    {DialogButton::YesToAll, u"Yes to All", 14},
-    {DialogButton::Help, u"Help", 9},
-    {DialogButton::Close, u"Close", 8},
-};
+constexpr auto kButtons = std::to_array<ButtonEntry>({
+    {DialogButton::Yes, 6, u"Yes"},
+    {DialogButton::No, 7, u"No"},
+    {DialogButton::Ok, 1, u"OK"},
+    {DialogButton::Cancel, 2, u"Cancel"},
+    {DialogButton::Abort, 3, u"Abort"},
+    {DialogButton::Retry, 4, u"Retry"},
+    {DialogButton::Ignore, 5, u"Ignore"},
+    {DialogButton::All, 12, u"All"},
+    {DialogButton::NoToAll, 13, u"No to All"},
+    {DialogButton::YesToAll, 14, u"Yes to All"},
+    {DialogButton::Help, 9, u"Help"},
+    {DialogButton::Close, 8, u"Close"},
+});
 
 const ButtonEntry &entryOf(DialogButton button)
 {
@@ -40,7 +42,7 @@ const ButtonEntry &entryOf(DialogButton button)
 
 } // namespace
 
-QList<DialogButton> OrderedButtons(const QList<DialogButton> &set)
+QList<DialogButton> orderedButtons(const QList<DialogButton> &set)
 {
     QList<DialogButton> ordered;
     for (const ButtonEntry &entry : kButtons) {
@@ -51,17 +53,17 @@ QList<DialogButton> OrderedButtons(const QList<DialogButton> &set)
     return ordered;
 }
 
-QString StandardCaption(DialogButton button)
+QString standardCaption(DialogButton button)
 {
     return entryOf(button).caption.toString();
 }
 
-int DialogResultCode(DialogButton button)
+int dialogResultCode(DialogButton button)
 {
     return entryOf(button).result;
 }
 
-std::optional<DialogButton> DefaultButton(const QList<DialogButton> &set)
+std::optional<DialogButton> defaultButtonOf(const QList<DialogButton> &set)
 {
     for (const DialogButton candidate : {DialogButton::Ok, DialogButton::Yes, DialogButton::Retry}) {
         if (set.contains(candidate)) {
@@ -71,12 +73,12 @@ std::optional<DialogButton> DefaultButton(const QList<DialogButton> &set)
     return std::nullopt;
 }
 
-QStringList CaptionAssignment(const QList<DialogButton> &set, const QStringList &captions)
+QStringList captionAssignment(const QList<DialogButton> &set, const QStringList &captions)
 {
     QStringList assigned;
-    const QList<DialogButton> ordered = OrderedButtons(set);
+    const QList<DialogButton> ordered = orderedButtons(set);
     for (qsizetype p = 0; p < ordered.size(); ++p) {
-        assigned.append(p < captions.size() ? captions[p] : StandardCaption(ordered[p]));
+        assigned.append(p < captions.size() ? captions[p] : standardCaption(ordered[p]));
     }
     return assigned;
 }

@@ -17,7 +17,7 @@ static void initQuorvelResources()
 
 namespace quorvel {
 
-QIcon NamedIcon(const QString &name)
+QIcon namedIcon(const QString &name)
 {
     static const bool resourcesReady = (initQuorvelResources(), true);
     Q_UNUSED(resourcesReady);
@@ -31,7 +31,7 @@ QIcon NamedIcon(const QString &name)
     return icon;
 }
 
-QString RowIconName(int index)
+QString rowIconName(int index)
 {
     switch (index) {
     case kIconCollected:
@@ -43,17 +43,17 @@ QString RowIconName(int index)
     case kIconBroken:
         return u"exclamation"_s;
     default:
-        return QString();
+        return {};
     }
 }
 
-QIcon RowIcon(int index)
+QIcon rowIcon(int index)
 {
-    const QString name = RowIconName(index);
-    return name.isEmpty() ? QIcon() : NamedIcon(name);
+    const QString name = rowIconName(index);
+    return name.isEmpty() ? QIcon() : namedIcon(name);
 }
 
-QIcon BlankIcon()
+QIcon blankIcon()
 {
     QIcon icon;
     for (int size : {16, 32}) {

@@ -6,7 +6,7 @@
 
 namespace quorvel {
 
-PopupClickGuard &ProgramPopupClickGuard()
+PopupClickGuard &programPopupClickGuard()
 {
     // One record for the whole program, as the rule needs; only ever touched on the UI thread.
     static PopupClickGuard guard;

@@ -10,7 +10,7 @@
 
 namespace quorvel {
 
-void FitWidthToCaptions(QAbstractButton &button, const QStringList &captions)
+void fitWidthToCaptions(QAbstractButton &button, const QStringList &captions)
 {
     const QString own = button.text();
     int width = button.sizeHint().width();
@@ -22,7 +22,7 @@ void FitWidthToCaptions(QAbstractButton &button, const QStringList &captions)
     button.setFixedWidth(width);
 }
 
-void CentreOnScreen(QWidget &window, QSize clientSize)
+void centreOnScreen(QWidget &window, QSize clientSize)
 {
     const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen) {

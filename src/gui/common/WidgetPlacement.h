@@ -12,9 +12,9 @@ namespace quorvel {
 
 // Gives the button one fixed width, wide enough for each of its captions, so a caption change
 // never moves it out from under the mouse. The button's own caption is restored.
-void FitWidthToCaptions(QAbstractButton &button, const QStringList &captions);
+void fitWidthToCaptions(QAbstractButton &button, const QStringList &captions);
 
 // Sizes the top-level window to clientSize and centres it on its screen's available area.
-void CentreOnScreen(QWidget &window, QSize clientSize);
+void centreOnScreen(QWidget &window, QSize clientSize);
 
 } // namespace quorvel

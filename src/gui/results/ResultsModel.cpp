@@ -26,9 +26,9 @@ ResultsModel::ResultsModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
     for (int index : {kIconCollected, kIconOk, kIconRedirect, kIconBroken}) {
-        m_icons.insert(index, RowIcon(index));
+        m_icons.insert(index, rowIcon(index));
     }
-    m_blankIcon = BlankIcon();
+    m_blankIcon = blankIcon();
 }
 
 QString ResultsModel::columnCaption(int column)
@@ -47,7 +47,7 @@ QString ResultsModel::columnCaption(int column)
     case 5:
         return u"Response Time (ms)"_s;
     default:
-        return QString();
+        return {};
     }
 }
 
@@ -78,7 +78,7 @@ int ResultsModel::columnCount(const QModelIndex &parent) const
 QVariant ResultsModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
-        return QVariant();
+        return {};
     }
     const LinkRow &row = m_rows.at(index.row());
     switch (role) {
@@ -89,14 +89,14 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
             const auto icon = m_icons.constFind(row.icon);
             return icon != m_icons.constEnd() ? *icon : m_blankIcon;
         }
-        return QVariant();
+        return {};
     case Qt::ToolTipRole:
         if (index.column() == kResponseColumn && !row.checkError.isEmpty()) {
             return row.checkError;
         }
-        return QVariant();
+        return {};
     default:
-        return QVariant();
+        return {};
     }
 }
 
@@ -121,7 +121,7 @@ void ResultsModel::appendRows(const LinkRows &rows)
     }
     if (m_sort.sortedMode && rows.size() <= kRowByRowLimit) {
         for (const LinkRow &row : rows) {
-            const auto at = static_cast<int>(InsertPosition(m_rows, row, m_sort.SortedColumn1, m_sort.Descending1));
+            const auto at = static_cast<int>(insertPosition(m_rows, row, m_sort.SortedColumn1, m_sort.Descending1));
             beginInsertRows(QModelIndex(), at, at);
             m_rows.insert(at, row);
             endInsertRows();
@@ -137,7 +137,7 @@ void ResultsModel::appendRows(const LinkRows &rows)
     }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
-    const MergeMoves moves = MergeAppendedRows(m_rows, oldCount, m_sort.SortedColumn1, m_sort.Descending1);
+    const MergeMoves moves = mergeAppendedRows(m_rows, oldCount, m_sort.SortedColumn1, m_sort.Descending1);
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex &old : before) {
@@ -174,7 +174,7 @@ void ResultsModel::setCheckResult(int row, const TURLStatus &status)
     if (row < 0 || row >= m_rows.size()) {
         return;
     }
-    ApplyCheckResult(m_rows[row], status);
+    applyCheckResult(m_rows[row], status);
     Q_EMIT dataChanged(index(row, 0), index(row, LinkRow::kColumnCount - 1),
                        {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});
 }
@@ -199,7 +199,7 @@ void ResultsModel::headerClicked(int column)
     if (!m_sort.headerClicked(column)) {
         return;
     }
-    reorder(SortedOrder(m_rows, m_sort.SortedColumn1, m_sort.Descending1));
+    reorder(sortedOrder(m_rows, m_sort.SortedColumn1, m_sort.Descending1));
 }
 
 void ResultsModel::runStarted()
@@ -208,7 +208,7 @@ void ResultsModel::runStarted()
     // A run clears the table first; should rows be left, they are put in the order that the run's
     // rows are merged by.
     if (m_sort.sortedMode && m_rows.size() > 1) {
-        reorder(SortedOrder(m_rows, m_sort.SortedColumn1, m_sort.Descending1));
+        reorder(sortedOrder(m_rows, m_sort.SortedColumn1, m_sort.Descending1));
     }
 }
 
@@ -221,7 +221,7 @@ void ResultsModel::reorder(const std::vector<qsizetype> &order)
     for (size_t position = 0; position < order.size(); ++position) {
         newRowOf[static_cast<size_t>(order[position])] = static_cast<int>(position);
     }
-    ApplyOrder(m_rows, order);
+    applyOrder(m_rows, order);
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex &old : before) {

@@ -53,7 +53,7 @@ public:
     // came). Never re-sorts. An index out of range is ignored.
     void setCheckResult(int row, const QString &response, const QString &responseTime, int icon,
                         const QString &error = QString());
-    // The same for a result as the check reports it (see ApplyCheckResult).
+    // The same for a result as the check reports it (see applyCheckResult).
     void setCheckResult(int row, const TURLStatus &status);
     // The start of a check pass: no icon, empty check cells and no reason in every row.
     void resetCheckCells();

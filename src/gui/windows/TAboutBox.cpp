@@ -170,11 +170,11 @@ void TAboutBox::buildInfoMenu()
 void TAboutBox::HighDPIImageYukle()
 {
     const qreal ratio = devicePixelRatioF();
-    m_logo->setPixmap(WindowPixmap(u"logo"_s, kLogoSize, ratio));
-    m_egg->setPixmap(WindowPixmap(u"egg"_s, kEggSize, ratio));
+    m_logo->setPixmap(windowPixmap(u"logo"_s, kLogoSize, ratio));
+    m_egg->setPixmap(windowPixmap(u"egg"_s, kEggSize, ratio));
     // AddAppIcon: the program's icon, drawn for this screen.
     m_appIcon->setPixmap(m_context.icon().pixmap(kIcon.size(), ratio));
-    m_infoButton->setIcon(WindowPicture(u"arrow"_s));
+    m_infoButton->setIcon(windowPicture(u"arrow"_s));
     m_infoButton->setIconSize(QSize(10, 10));
 }
 

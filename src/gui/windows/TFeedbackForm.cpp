@@ -78,54 +78,44 @@ void TFeedbackForm::buildWindow()
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
     setWindowTitle(m_context.appProductName + u' ' + LookupText(u"feedback"_s));
-    setWindowIcon(NamedIcon(u"feedback"_s));
+    setWindowIcon(namedIcon(u"feedback"_s));
 
     m_likePanel = buildChoicePanel(u"Panel4"_s, u"like"_s, u"Image1"_s, LookupText(kLikeLine.toString()));
     m_likePanel->setGeometry(kLikePanel);
     m_dislikePanel = buildChoicePanel(u"Panel5"_s, u"dislike"_s, u"Image2"_s, LookupText(kDislikeLine.toString()));
     m_dislikePanel->setGeometry(kDislikePanel);
 
-    m_label1 = new QLabel(LookupText(u"We would really appreciate your feedback."_s), this);
-    m_label1->setObjectName(u"Label1"_s);
-    m_label1->setGeometry(roomFor(m_label1, kLabel1));
+    m_invitation = new QLabel(LookupText(u"We would really appreciate your feedback."_s), this);
+    m_invitation->setObjectName(u"Label1"_s);
+    m_invitation->setGeometry(roomFor(m_invitation, kLabel1));
 
-    m_label2 = new QLabel(LookupText(u"What did you like or dislike?"_s), this);
-    m_label2->setObjectName(u"Label2"_s);
-    QFont bold = m_label2->font();
+    m_question = new QLabel(LookupText(u"What did you like or dislike?"_s), this);
+    m_question->setObjectName(u"Label2"_s);
+    QFont bold = m_question->font();
     bold.setBold(true);
-    m_label2->setFont(bold);
-    m_label2->setGeometry(roomFor(m_label2, kLabel2));
+    m_question->setFont(bold);
+    m_question->setGeometry(roomFor(m_question, kLabel2));
 
     m_message = new QPlainTextEdit(this);
     m_message->setObjectName(u"Memo1"_s);
     m_message->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_message->setTabChangesFocus(true);
     m_message->setGeometry(kMemo);
-    connect(m_message, &QPlainTextEdit::textChanged, this, [this] {
-        // At most kMessageLimit characters: whatever goes beyond is cut from the end.
-        if (m_message->document()->characterCount() - 1 <= kMessageLimit) {
-            return;
-        }
-        const QSignalBlocker blocker(m_message);
-        QTextCursor cursor(m_message->document());
-        cursor.setPosition(kMessageLimit);
-        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-    });
+    connect(m_message, &QPlainTextEdit::textChanged, this, &TFeedbackForm::limitMessage);
 
-    m_label3 = new QLabel(LookupText(u"Include my e-mail:"_s), this);
-    m_label3->setObjectName(u"Label3"_s);
-    m_label3->setGeometry(roomFor(m_label3, kLabel3));
+    m_emailCaption = new QLabel(LookupText(u"Include my e-mail:"_s), this);
+    m_emailCaption->setObjectName(u"Label3"_s);
+    m_emailCaption->setGeometry(roomFor(m_emailCaption, kLabel3));
     m_email = new QLineEdit(this);
     m_email->setObjectName(u"Edit1"_s);
     m_email->setMaxLength(kEmailLimit);
     // A caption that needs more room than its slot narrows the box, which keeps its right edge.
     QRect edit = kEdit;
-    edit.setLeft(std::max(kEdit.left(), m_label3->geometry().right() + 3));
+    edit.setLeft(std::max(kEdit.left(), m_emailCaption->geometry().right() + 3));
     m_email->setGeometry(edit);
-    m_label3->setBuddy(m_email);
+    m_emailCaption->setBuddy(m_email);
 
-    m_sendButton = new QPushButton(NamedIcon(u"feedback"_s), LookupText(u"Send"_s), this);
+    m_sendButton = new QPushButton(namedIcon(u"feedback"_s), LookupText(u"Send"_s), this);
     m_sendButton->setObjectName(u"BitBtn1"_s);
     m_sendButton->setIconSize(QSize(16, 16));
     // Enter in the e-mail box does not send; the button sends on a click, Space or Enter on itself.
@@ -138,7 +128,25 @@ void TFeedbackForm::buildWindow()
     setTabOrder(m_email, m_sendButton);
     m_message->setFocus();
 
-    // Centred on the screen (of the parent, when there is one).
+    centreOnScreen();
+}
+
+void TFeedbackForm::limitMessage()
+{
+    // At most kMessageLimit characters: whatever goes beyond is cut from the end.
+    if (m_message->document()->characterCount() - 1 <= kMessageLimit) {
+        return;
+    }
+    const QSignalBlocker blocker(m_message);
+    QTextCursor cursor(m_message->document());
+    cursor.setPosition(kMessageLimit);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+void TFeedbackForm::centreOnScreen()
+{
+    // On the screen of the parent, when there is one.
     const QScreen *screen = parent() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
     if (screen) {
         const QRect area = screen->availableGeometry();
@@ -159,7 +167,7 @@ QFrame *TFeedbackForm::buildChoicePanel(const QString &name, const QString &pict
     auto *picture = new QLabel(panel);
     picture->setObjectName(pictureObject);
     picture->setGeometry(10, 8, 32, 32);
-    picture->setPixmap(WindowPixmap(pictureName, QSize(32, 32), devicePixelRatioF()));
+    picture->setPixmap(windowPixmap(pictureName, QSize(32, 32), devicePixelRatioF()));
 
     auto *caption = new QLabel(text, panel);
     caption->setObjectName(name + u"Caption"_s);
@@ -234,27 +242,27 @@ void TFeedbackForm::onSendClicked()
         return;
     }
     const QString email = trimControl(m_email->text());
-    if (!email.isEmpty() && !IsValidEmail(email)) {
+    if (!email.isEmpty() && !isValidEmail(email)) {
         m_email->setFocus();
         m_context.message(this, DialogKind::Error, LookupText(u"Failure"_s), LookupText(u"Invalid e-mail address!"_s));
         return;
     }
 
     const QStringList fields =
-        FeedbackFields(m_context.appTitle, m_context.appVersion, FeedbackMessage(choice, message), email);
+        feedbackFields(m_context.appTitle, m_context.appVersion, FeedbackMessage(choice, message), email);
     const QStringList addresses = m_context.site().feedbackUrls();
     const PostFormOptions options = m_options;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     m_busyCursor = true;
     m_sendButton->setEnabled(false);
-    m_post = RunOwned<FeedbackOutcome>(
+    m_post = runOwned<FeedbackOutcome>(
         u"TFeedbackForm post"_s, this,
         [addresses, fields, options](const std::atomic<bool> &cancel) {
             PostFormOptions bounded = options;
             bounded.cancel = &cancel;
-            return SendFeedback(addresses, fields, bounded);
+            return sendFeedback(addresses, fields, bounded);
         },
-        [this](FeedbackOutcome outcome) {
+        [this](const FeedbackOutcome &outcome) {
             m_post.reset();
             onPostFinished(outcome);
         });

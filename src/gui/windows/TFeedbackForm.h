@@ -57,6 +57,8 @@ private:
                              const QString &text);
     void toggleChoice(QFrame *panel); // Image1MouseDown / Image2MouseDown
     void showChoice(QFrame *panel, bool on);
+    void limitMessage();
+    void centreOnScreen();
     void onPostFinished(const FeedbackOutcome &outcome);
     void endBusyCursor();
 
@@ -66,12 +68,12 @@ private:
     bool m_dislikeOn = false;
     bool m_busyCursor = false;
 
-    QFrame *m_likePanel = nullptr;    // Panel4 with Image1
-    QFrame *m_dislikePanel = nullptr; // Panel5 with Image2
-    QLabel *m_label1 = nullptr;
-    QLabel *m_label2 = nullptr;
+    QFrame *m_likePanel = nullptr;       // Panel4 with Image1
+    QFrame *m_dislikePanel = nullptr;    // Panel5 with Image2
+    QLabel *m_invitation = nullptr;      // Label1
+    QLabel *m_question = nullptr;        // Label2
     QPlainTextEdit *m_message = nullptr; // Memo1
-    QLabel *m_label3 = nullptr;
+    QLabel *m_emailCaption = nullptr;    // Label3
     QLineEdit *m_email = nullptr;        // Edit1
     QPushButton *m_sendButton = nullptr; // BitBtn1
 

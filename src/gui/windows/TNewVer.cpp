@@ -105,7 +105,7 @@ void TNewVer::fillControls()
     linkFont.setUnderline(true);
     m_link->setFont(linkFont);
     m_link->installEventFilter(this);
-    m_close->setIcon(WindowPicture(u"close"_s));
+    m_close->setIcon(windowPicture(u"close"_s));
     connect(m_close, &QPushButton::clicked, this, &TNewVer::onCloseClicked);
 }
 

@@ -21,7 +21,7 @@ UpdateNotifier::UpdateNotifier(WindowContext context, ShowUpdateSetting setting,
     , m_options(std::move(options))
 {
     if (m_options.serviceAddress.isEmpty()) {
-        m_options.serviceAddress = UpdateCheckUrl(m_context.site(), m_context.appProductName);
+        m_options.serviceAddress = updateCheckUrl(m_context.site(), m_context.appProductName);
     }
     m_options.check.cancel = nullptr; // the check gets its own flag
     if (m_menuItem) {
@@ -45,14 +45,14 @@ void UpdateNotifier::start()
     m_started = true;
     const QString address = m_options.serviceAddress;
     const UpdateCheckOptions bounds = m_options.check;
-    m_check = RunOwned<UpdateInfo>(
+    m_check = runOwned<UpdateInfo>(
         u"UpdateNotifier check"_s, this,
         [address, bounds](const std::atomic<bool> &cancel) {
             UpdateCheckOptions options = bounds;
             options.cancel = &cancel;
-            return CheckForUpdate(address, options);
+            return checkForUpdate(address, options);
         },
-        [this](UpdateInfo info) {
+        [this](const UpdateInfo &info) {
             m_check.reset();
             onCheckFinished(info);
         });
@@ -70,7 +70,7 @@ void UpdateNotifier::onCheckFinished(const UpdateInfo &info)
             m_menuItem->setChecked(false);
         }
     }
-    if (info.error.isEmpty() && noticesOn && !m_popup && IsNewerVersion(info.latestVersion, m_context.appVersion)) {
+    if (info.error.isEmpty() && noticesOn && !m_popup && isNewerVersion(info.latestVersion, m_context.appVersion)) {
         // Creating it is all it takes: its own timers show it and close it again.
         m_popup = new TNewVer(m_context, info.latestVersion, info.downloadAddress, m_window, m_options.popupTimings,
                               m_options.screenGeometry);

@@ -27,7 +27,7 @@ class UpdateNotifier final : public QObject
 public:
     struct Options
     {
-        QString serviceAddress;     // empty: UpdateCheckUrl(context.site(), context.appProductName)
+        QString serviceAddress;     // empty: updateCheckUrl(context.site(), context.appProductName)
         UpdateCheckOptions check;   // the request's bounds
         NewVerTimings popupTimings; // the popup's timers
         QRect screenGeometry;       // empty: the primary screen

@@ -22,7 +22,7 @@ QIcon WindowContext::icon() const
     }
     const QIcon windowIcon = QApplication::windowIcon();
     // The installed program's icon when the application has none of its own.
-    return windowIcon.isNull() ? NamedIcon(u"html"_s) : windowIcon;
+    return windowIcon.isNull() ? namedIcon(u"html"_s) : windowIcon;
 }
 
 void WindowContext::openAddress(const QString &address) const

@@ -12,7 +12,7 @@ static void initWindowResources()
 
 namespace quorvel {
 
-QIcon WindowPicture(const QString &name)
+QIcon windowPicture(const QString &name)
 {
     static const bool resourcesReady = (initWindowResources(), true);
     Q_UNUSED(resourcesReady);
@@ -21,9 +21,9 @@ QIcon WindowPicture(const QString &name)
     return QFile::exists(path) ? QIcon(path) : QIcon();
 }
 
-QPixmap WindowPixmap(const QString &name, QSize size, qreal devicePixelRatio)
+QPixmap windowPixmap(const QString &name, QSize size, qreal devicePixelRatio)
 {
-    return WindowPicture(name).pixmap(size, devicePixelRatio);
+    return windowPicture(name).pixmap(size, devicePixelRatio);
 }
 
 } // namespace quorvel

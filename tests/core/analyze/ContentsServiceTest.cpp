@@ -35,15 +35,15 @@ TEST(ContentsService, EncodesTheWholeAddressForTheQuery)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(EncodeForQuery(c.in), c.out);
+        EXPECT_EQ(encodeForQuery(c.in), c.out);
     }
 }
 
 TEST(ContentsService, AddressGoesToTheServicePathOverHttps)
 {
-    EXPECT_EQ(ContentsServiceAddress(QString::fromUtf16(kContentsServiceHost), u"http://example.com/a b?q=1"_s),
+    EXPECT_EQ(contentsServiceAddress(QString::fromUtf16(kContentsServiceHost), u"http://example.com/a b?q=1"_s),
               u"https://www.w3.org/services/html2txt?url=http%3A%2F%2Fexample.com%2Fa+b%3Fq%3D1"_s);
-    EXPECT_EQ(ContentsServiceAddress(u"127.0.0.1:8443"_s, u"x"_s), u"https://127.0.0.1:8443/services/html2txt?url=x"_s);
+    EXPECT_EQ(contentsServiceAddress(u"127.0.0.1:8443"_s, u"x"_s), u"https://127.0.0.1:8443/services/html2txt?url=x"_s);
 }
 
 } // namespace quorvel::test

@@ -105,7 +105,7 @@ struct Comparison
 
 Comparison compare(const QByteArray &page)
 {
-    const GuardResult guard = GuardHtml(page, unlimited());
+    const GuardResult guard = guardHtml(page, unlimited());
     EXPECT_EQ(guard.cut, GuardCut::None);
     return {guard.deepest + kLevelsAroundTheModel, parsedDepth(page)};
 }

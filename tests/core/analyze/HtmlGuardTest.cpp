@@ -68,7 +68,7 @@ TEST(HtmlGuard, OrdinaryStructuresStayWhole)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const GuardResult result = GuardHtml(c.page, smallLimits());
+        const GuardResult result = guardHtml(c.page, smallLimits());
         EXPECT_EQ(result.cut, GuardCut::None);
         EXPECT_EQ(result.safeBytes, c.page.size());
     }
@@ -104,7 +104,7 @@ TEST(HtmlGuard, DeepOrCostlyPagesAreCutBeforeTheTagThatPassesTheLimit)
     limits.maxWork = 2'000'000;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const GuardResult result = GuardHtml(c.page, limits);
+        const GuardResult result = guardHtml(c.page, limits);
         EXPECT_EQ(result.cut, c.cut);
         if (c.safeBytes >= 0) {
             EXPECT_EQ(result.safeBytes, c.safeBytes);
@@ -121,11 +121,11 @@ TEST(HtmlGuard, ReopeningIsBounded)
     const QByteArray page = "<b id=1><b id=2><b id=3><div></div>" + repeat("<p>x</p>", 1000);
     GuardLimits limits;
     limits.maxReopened = 100;
-    const GuardResult result = GuardHtml(page, limits);
+    const GuardResult result = guardHtml(page, limits);
     EXPECT_EQ(result.cut, GuardCut::None); // they stay open: nothing to re-open
 
     const QByteArray closed = numbered("<div><b id=#></div>", 20) + repeat("<p>x</p>", 1000);
-    const GuardResult bounded = GuardHtml(closed, limits);
+    const GuardResult bounded = guardHtml(closed, limits);
     EXPECT_EQ(bounded.cut, GuardCut::Complexity);
 }
 
@@ -134,11 +134,11 @@ TEST(HtmlGuard, SizeCutKeepsCharactersWhole)
     GuardLimits limits;
     limits.maxBytes = 4;
     const QByteArray page = "ab\xE2\x82\xAC"; // "ab€": the limit falls inside the euro sign
-    const GuardResult result = GuardHtml(page, limits);
+    const GuardResult result = guardHtml(page, limits);
     EXPECT_EQ(result.cut, GuardCut::Size);
     EXPECT_EQ(result.safeBytes, 2);
 
-    const GuardResult whole = GuardHtml("abcd", limits);
+    const GuardResult whole = guardHtml("abcd", limits);
     EXPECT_EQ(whole.cut, GuardCut::None);
     EXPECT_EQ(whole.safeBytes, 4);
 }

@@ -34,7 +34,7 @@ TEST(PageAnalysis, TitleIsTheFirstTitleElementCollapsed)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(AnalyzeHtml(c.page).title, c.title);
+        EXPECT_EQ(analyzeHtml(c.page).title, c.title);
         EXPECT_EQ(ExtractTitle(c.page), c.title);
     }
 }
@@ -68,7 +68,7 @@ TEST(PageAnalysis, DescriptionIsTheLastMetaNamedDescription)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(AnalyzeHtml(c.page).description, c.description);
+        EXPECT_EQ(analyzeHtml(c.page).description, c.description);
         EXPECT_EQ(ExtractMetaDescription(c.page), c.description);
     }
 }
@@ -128,7 +128,7 @@ TEST(PageAnalysis, HeadingsAreRenderedLinesInDocumentOrder)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const PageAnalysis analysis = AnalyzeHtml(c.page);
+        const PageAnalysis analysis = analyzeHtml(c.page);
         EXPECT_EQ(analysis.h1, c.h1);
         EXPECT_EQ(analysis.h2, c.h2);
         EXPECT_EQ(analysis.h3, c.h3);
@@ -142,7 +142,7 @@ TEST(PageAnalysis, ExtractHeadingsGivesABlockOfLines)
     EXPECT_EQ(ExtractHeadings(page, u"H2"_s), u"\r\n"_s);
     EXPECT_EQ(ExtractHeadings(page, u"h3"_s), QString());
     EXPECT_EQ(ExtractHeadings(page, u"h4"_s), QString());
-    EXPECT_EQ(RowsBlock({u"a"_s, QString()}), u"a\r\n\r\n"_s);
+    EXPECT_EQ(rowsBlock({u"a"_s, QString()}), u"a\r\n\r\n"_s);
 }
 
 TEST(PageAnalysis, RenderedTextIsWhatABrowserShows)
@@ -177,7 +177,7 @@ TEST(PageAnalysis, RenderedTextIsWhatABrowserShows)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const PageAnalysis analysis = AnalyzeHtml(c.page);
+        const PageAnalysis analysis = analyzeHtml(c.page);
         EXPECT_EQ(analysis.text, c.text);
         EXPECT_TRUE(analysis.note.isEmpty());
     }
@@ -203,7 +203,7 @@ TEST(PageAnalysis, MemoTextUsesCrLf)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(MemoText(c.in), c.out);
+        EXPECT_EQ(memoText(c.in), c.out);
     }
 }
 
@@ -230,7 +230,7 @@ TEST(PageAnalysis, CountsMeasureTheFieldsAsTheWindowDoes)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(CountsFor(c.url, c.title, c.description, c.h1, c.h2, {}, c.contents), c.counts);
+        EXPECT_EQ(countsFor(c.url, c.title, c.description, c.h1, c.h2, {}, c.contents), c.counts);
     }
 }
 
@@ -277,7 +277,7 @@ TEST(PageAnalysis, GuardCutsPagesTheParserCannotTakeWhole)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const PageAnalysis analysis = AnalyzeHtml(c.page);
+        const PageAnalysis analysis = analyzeHtml(c.page);
         EXPECT_EQ(analysis.title, u"Deep"_s);
         EXPECT_EQ(analysis.h1, QStringList{u"Top"_s});
         EXPECT_EQ(!analysis.note.isEmpty(), c.cut) << analysis.note.toStdString();
@@ -313,7 +313,7 @@ TEST(PageAnalysis, ParseOverItsBudgetIsRetriedOnAShorterPart)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const PageAnalysis analysis = AnalyzeHtml(page, c.limits);
+        const PageAnalysis analysis = analyzeHtml(page, c.limits);
         EXPECT_EQ(analysis.title, u"Big"_s);
         EXPECT_EQ(analysis.h1, QStringList{u"Top"_s});
         EXPECT_TRUE(analysis.text.startsWith(u"Top\r\nparagraph 0\r\n"_s));

@@ -17,8 +17,8 @@ namespace quorvel::test {
 
 TEST(Analysis, LocalPageIsAnalysedFromDisk)
 {
-    const QString address = LocalAddressOf(QFileInfo(dataPath(u"readability-wikipedia.html"_s)).absoluteFilePath());
-    const AnalysisResult result = RunAnalysis(address, {});
+    const QString address = localAddressOf(QFileInfo(dataPath(u"readability-wikipedia.html"_s)).absoluteFilePath());
+    const AnalysisResult result = runAnalysis(address, {});
 
     EXPECT_EQ(result.url, address);
     EXPECT_TRUE(result.pageError.isEmpty()) << result.pageError.toStdString();
@@ -40,15 +40,15 @@ TEST(Analysis, LocalPageIsAnalysedFromDisk)
     EXPECT_EQ(result.counts.title, 19);
     EXPECT_EQ(result.counts.h1, 9);
     EXPECT_EQ(result.counts.contents, result.contents.size());
-    EXPECT_EQ(result.source, ReadLocalPage(address).text);
+    EXPECT_EQ(result.source, readLocalPage(address).text);
 }
 
 TEST(Analysis, FailuresAreErrorsNotContents)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString missing = LocalAddressOf(dir.filePath(u"none.html"_s));
-    const AnalysisResult local = RunAnalysis(missing, {});
+    const QString missing = localAddressOf(dir.filePath(u"none.html"_s));
+    const AnalysisResult local = runAnalysis(missing, {});
     EXPECT_TRUE(local.source.isEmpty());
     EXPECT_FALSE(local.pageError.isEmpty());
     EXPECT_EQ(local.contentsError, local.pageError);
@@ -62,7 +62,7 @@ TEST(Analysis, FailuresAreErrorsNotContents)
     AnalysisOptions options;
     options.contentsHost = u"127.0.0.1:1"_s;
     const QString address = u"http://127.0.0.1:1/page.html"_s;
-    const AnalysisResult remote = RunAnalysis(address, options);
+    const AnalysisResult remote = runAnalysis(address, options);
     EXPECT_TRUE(remote.source.isEmpty());
     EXPECT_FALSE(remote.pageError.isEmpty());
     EXPECT_TRUE(remote.contents.isEmpty());
@@ -80,7 +80,7 @@ TEST(Analysis, StopBeforeTheStartSkipsTheWork)
     std::atomic<bool> stop{true};
     AnalysisOptions options;
     options.stop = &stop;
-    const AnalysisResult result = RunAnalysis(LocalAddressOf(path), options);
+    const AnalysisResult result = runAnalysis(localAddressOf(path), options);
     EXPECT_EQ(result.contentsError, QString::fromUtf16(kAnalysisStoppedMessage));
     EXPECT_TRUE(result.contents.isEmpty());
     EXPECT_EQ(result.counts.contents, 0);
@@ -88,7 +88,7 @@ TEST(Analysis, StopBeforeTheStartSkipsTheWork)
     EXPECT_TRUE(result.images.isEmpty());
 
     stop = false;
-    const AnalysisResult whole = RunAnalysis(LocalAddressOf(path), options);
+    const AnalysisResult whole = runAnalysis(localAddressOf(path), options);
     EXPECT_EQ(whole.title, u"T"_s);
     EXPECT_EQ(whole.contents, u"H"_s);
     EXPECT_TRUE(whole.contentsError.isEmpty());
@@ -109,7 +109,7 @@ TEST(Analysis, GuardNoteLeadsTheContents)
         }
         f.write("deepest");
     }
-    const AnalysisResult result = RunAnalysis(LocalAddressOf(path), {});
+    const AnalysisResult result = runAnalysis(localAddressOf(path), {});
     EXPECT_EQ(result.title, u"Deep"_s);
     EXPECT_TRUE(result.contents.startsWith(u"The page nests its elements more than 3000 levels deep"_s))
         << result.contents.left(200).toStdString();

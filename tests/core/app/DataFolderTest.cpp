@@ -143,7 +143,7 @@ TEST(DataFolder, ChoosesTheProgramFolderOrTheConfigurationFolder)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString chosen = ChooseDataFolder(c.programFolder, u"BRELLAN"_s, u"Quorvel"_s, c.configHome);
+        const QString chosen = chooseDataFolder(c.programFolder, u"BRELLAN"_s, u"Quorvel"_s, c.configHome);
         EXPECT_EQ(chosen, c.expected);
         EXPECT_TRUE(QFileInfo(chosen).isDir());
         EXPECT_TRUE(IsFolderWritable(chosen));
@@ -175,7 +175,7 @@ TEST(DataFolder, ConfigurationHomeFollowsTheEnvironment)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const EnvironmentOverride xdg("XDG_CONFIG_HOME", c.xdg);
-        EXPECT_EQ(ConfigHome(), c.expected);
+        EXPECT_EQ(defaultConfigHome(), c.expected);
     }
 
     // Without a configuration home of its own, the choice uses $XDG_CONFIG_HOME.
@@ -183,7 +183,7 @@ TEST(DataFolder, ConfigurationHomeFollowsTheEnvironment)
     ASSERT_TRUE(QDir().mkpath(taken));
     ASSERT_TRUE(writeFile(taken + u"/chk.tmp"_s, ""));
     const EnvironmentOverride xdg("XDG_CONFIG_HOME", dir.filePath(u"xdg"_s));
-    EXPECT_EQ(ChooseDataFolder(taken, u"BRELLAN"_s, u"Quorvel"_s), dir.filePath(u"xdg/BRELLAN/Quorvel/"_s));
+    EXPECT_EQ(chooseDataFolder(taken, u"BRELLAN"_s, u"Quorvel"_s), dir.filePath(u"xdg/BRELLAN/Quorvel/"_s));
 }
 
 } // namespace quorvel::test

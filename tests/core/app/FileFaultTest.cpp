@@ -68,7 +68,7 @@ std::vector<Writer> writers()
         {"export", u"links.csv"_s,
          [](const QString &folder) {
              QString error;
-             WriteExportFile(QDir(folder).filePath(u"links.csv"_s), manyRows(200), u',', &error);
+             writeExportFile(QDir(folder).filePath(u"links.csv"_s), manyRows(200), u',', &error);
              return error;
          },
          cannotCreate, QByteArray("old export\r\n").repeated(10)},
@@ -242,7 +242,7 @@ TEST(FileFaults, TheUrlBoxListsABoundedHistory)
     for (int i = 0; i < kHistoryListEntries * 2; ++i) {
         entries.append(u"http://site%1.test/"_s.arg(i));
     }
-    writeAll(dir.filePath(u"history.txt"_s), HistoryBytes(entries));
+    writeAll(dir.filePath(u"history.txt"_s), historyBytes(entries));
 
     const HistoryUpdate loaded = HistoryEkle(dir.path(), QString());
     EXPECT_EQ(loaded.lines, entries.first(kHistoryListEntries));
@@ -251,7 +251,7 @@ TEST(FileFaults, TheUrlBoxListsABoundedHistory)
     EXPECT_EQ(added.error, QString());
     ASSERT_EQ(added.lines.size(), kHistoryListEntries);
     EXPECT_EQ(added.lines.first(), u"http://new.test/"_s);
-    EXPECT_EQ(readAll(dir.filePath(u"history.txt"_s)), HistoryBytes(QStringList{u"http://new.test/"_s} + entries));
+    EXPECT_EQ(readAll(dir.filePath(u"history.txt"_s)), historyBytes(QStringList{u"http://new.test/"_s} + entries));
 }
 
 } // namespace quorvel::test

@@ -65,9 +65,9 @@ TEST(OptionDefaults, FirstStartValues)
     EXPECT_EQ(o.ignoreUrls, u"http://www.example.com/\nhttps://www.example.com/"_s);
     EXPECT_EQ(o.parallelChecks, 16);
 
-    const QStringList agents = AgentList();
+    const QStringList agents = agentList();
     ASSERT_EQ(agents.size(), 6);
-    EXPECT_EQ(agents.first(), DefaultAgent());
+    EXPECT_EQ(agents.first(), defaultAgent());
     EXPECT_TRUE(agents[3].startsWith(u"Mozilla/5.0 (compatible; Googlebot/2.1; +http"_s));
     EXPECT_TRUE(agents[4].startsWith(u"Mozilla/5.0 (compatible; bingbot/2.0; +http"_s));
     EXPECT_TRUE(agents[5].startsWith(u"Mozilla/5.0 (compatible; Yahoo! Slurp; http"_s));
@@ -78,7 +78,7 @@ TEST(OptionDefaults, FirstStartValues)
 
 TEST_F(OptionValuesTest, FirstStartShowsTheDefaultsAndWritesNothing)
 {
-    EXPECT_EQ(LoadOptions(store()), OptionValues());
+    EXPECT_EQ(loadOptions(store()), OptionValues());
     EXPECT_FALSE(QFileInfo::exists(iniPath()));
 }
 
@@ -110,7 +110,7 @@ TEST_F(OptionValuesTest, EveryOptionRoundTripsThroughItsWriter)
     ASSERT_TRUE(writer.writeIgnoreExtensions(expected.ignoreExtensions, &error));
     ASSERT_TRUE(writer.writeIgnoreUrls(expected.ignoreUrls, &error));
     ASSERT_TRUE(writer.writeParallelChecks(64, &error));
-    EXPECT_EQ(LoadOptions(store()), expected);
+    EXPECT_EQ(loadOptions(store()), expected);
 
     // The keys and the stored texts, in the order they were written.
     EXPECT_EQ(readAll(iniPath()),
@@ -133,7 +133,7 @@ TEST_F(OptionValuesTest, EveryOptionRoundTripsThroughItsWriter)
     ASSERT_TRUE(writer.writeShowOptions(false, &error));
     ASSERT_TRUE(writer.writeRemoveAnchors(true, &error));
     ASSERT_TRUE(writer.writeUseHead(false, &error));
-    const OptionValues again = LoadOptions(store());
+    const OptionValues again = loadOptions(store());
     EXPECT_EQ(again.urlBase, UrlBaseMode::Domain);
     EXPECT_FALSE(again.showOptions);
     EXPECT_TRUE(again.removeAnchors);
@@ -249,7 +249,7 @@ TEST_F(OptionValuesTest, ReadBackRules)
         writeAll(iniPath(), "[Settings]\n" + c.settings);
         OptionValues expected;
         c.change(expected);
-        EXPECT_EQ(LoadOptions(store()), expected);
+        EXPECT_EQ(loadOptions(store()), expected);
     }
 }
 
@@ -267,7 +267,7 @@ TEST(OptionValues, ParallelChecksText)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(ParallelChecksFromText(QString::fromUtf8(c.text)), c.count);
+        EXPECT_EQ(parallelChecksFromText(QString::fromUtf8(c.text)), c.count);
     }
 }
 
@@ -288,7 +288,7 @@ TEST_F(OptionValuesTest, RefusedWritesReportTheFullPath)
     EXPECT_FALSE(writer.writeIgnoreUrls(u"a\nb"_s, &error));
     EXPECT_EQ(error, expected);
     // Loading from there still gives the defaults.
-    EXPECT_EQ(LoadOptions(writer.store()), OptionValues());
+    EXPECT_EQ(loadOptions(writer.store()), OptionValues());
 }
 
 TEST_F(OptionValuesTest, ResetRemovesBothFilesAndIgnoresMissingOnes)
@@ -296,13 +296,13 @@ TEST_F(OptionValuesTest, ResetRemovesBothFilesAndIgnoresMissingOnes)
     writeAll(iniPath(), "[Settings]\nShowOptions=1\n");
     writeAll(m_dir.filePath(u"history.txt"_s), "http://a.com/\r\n");
     writeAll(m_dir.filePath(u"other.txt"_s), "keep");
-    RemoveStoredOptions(m_dir.path());
+    removeStoredOptions(m_dir.path());
     EXPECT_FALSE(QFileInfo::exists(iniPath()));
     EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(u"history.txt"_s)));
     EXPECT_TRUE(QFileInfo::exists(m_dir.filePath(u"other.txt"_s)));
-    EXPECT_EQ(LoadOptions(store()), OptionValues());
-    RemoveStoredOptions(m_dir.path()); // nothing left to remove: no failure
-    RemoveStoredOptions(m_dir.filePath(u"missing"_s));
+    EXPECT_EQ(loadOptions(store()), OptionValues());
+    removeStoredOptions(m_dir.path()); // nothing left to remove: no failure
+    removeStoredOptions(m_dir.filePath(u"missing"_s));
 }
 
 } // namespace quorvel::test

@@ -133,13 +133,13 @@ TEST_F(UrlHistoryTest, AdditionsKeepOneEntryPerAddressMostRecentFirst)
         SCOPED_TRACE(c.name);
         QFile::remove(historyPath());
         if (!c.before.isEmpty()) {
-            writeAll(historyPath(), HistoryBytes(c.before));
+            writeAll(historyPath(), historyBytes(c.before));
         }
         const HistoryUpdate update = HistoryEkle(m_dir.path(), c.url);
         EXPECT_EQ(update.error, QString());
         EXPECT_EQ(update.lines, c.after);
         if (!c.url.isEmpty()) {
-            EXPECT_EQ(readAll(historyPath()), HistoryBytes(c.after));
+            EXPECT_EQ(readAll(historyPath()), historyBytes(c.after));
         }
     }
 }
@@ -184,7 +184,7 @@ TEST_F(UrlHistoryTest, FilesOfOtherToolsLoadAndAreRewrittenAsUtf8WithMark)
         const HistoryUpdate update = HistoryEkle(m_dir.path(), u"http://new/"_s);
         const QStringList expected = QStringList{u"http://new/"_s} + c.lines;
         EXPECT_EQ(update.lines, expected);
-        EXPECT_EQ(readAll(historyPath()), HistoryBytes(expected));
+        EXPECT_EQ(readAll(historyPath()), historyBytes(expected));
         EXPECT_TRUE(readAll(historyPath()).startsWith("\xEF\xBB\xBFhttp://new/\r\n"));
     }
 }
@@ -195,7 +195,7 @@ TEST_F(UrlHistoryTest, FiveHundredEntriesStayWhole)
     for (int i = 0; i < 500; ++i) {
         lines.append(u"http://site%1.com/"_s.arg(i));
     }
-    writeAll(historyPath(), HistoryBytes(lines));
+    writeAll(historyPath(), historyBytes(lines));
     const HistoryUpdate update = HistoryEkle(m_dir.path(), u"http://site250.com/"_s);
     ASSERT_EQ(update.lines.size(), 500);
     EXPECT_EQ(update.lines.first(), u"http://site250.com/"_s);
@@ -282,7 +282,7 @@ TEST(UrlHistory, PasteMakesOneLine)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(PasteText(c.clipboard), c.pasted);
+        EXPECT_EQ(pasteText(c.clipboard), c.pasted);
     }
 }
 

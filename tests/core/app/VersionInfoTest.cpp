@@ -21,7 +21,7 @@ namespace {
 // A block as the build writes it: the marker, then the given lines.
 QByteArray block(const QByteArray &lines)
 {
-    return VersionBlockMagic() + lines;
+    return versionBlockMagic() + lines;
 }
 
 const QByteArray kFullLines = "format 1\n"
@@ -67,7 +67,7 @@ VersionBlock readFile(const QByteArray &bytes)
         return {};
     }
     file.close();
-    return ReadVersionStrings(path);
+    return readVersionStrings(path);
 }
 
 } // namespace
@@ -75,7 +75,7 @@ VersionBlock readFile(const QByteArray &bytes)
 TEST(VersionInfo, TheProgramsOwnFileCarriesItsBlock)
 {
     const QString self = QCoreApplication::applicationFilePath();
-    const VersionBlock own = ReadVersionStrings(self);
+    const VersionBlock own = readVersionStrings(self);
     ASSERT_EQ(own.error, QString());
     EXPECT_EQ(own.strings.CompanyName, u"BRELLAN"_s);
     EXPECT_EQ(own.strings.ProductName, u"Quorvel"_s);
@@ -89,12 +89,12 @@ TEST(VersionInfo, TheProgramsOwnFileCarriesItsBlock)
     EXPECT_EQ(own.fileVersion, (FixedFileVersion{2, 2, 0, 0}));
     EXPECT_EQ(own.translationKey, u"040904e4"_s);
 
-    const AppIdentity identity = ReadAppIdentity(self);
+    const AppIdentity identity = readAppIdentity(self);
     EXPECT_EQ(identity.error, QString());
     EXPECT_EQ(identity.AppTitle, u"BRELLAN - Quorvel"_s);
     EXPECT_EQ(identity.AppVersion, u"2.2"_s);
     // The version the build was configured with is the one its block carries.
-    EXPECT_EQ(ProjectAppVersion(), identity.AppVersion);
+    EXPECT_EQ(projectAppVersion(), identity.AppVersion);
     EXPECT_EQ(identity.AppProductName, u"Quorvel"_s);
     EXPECT_EQ(identity.CompanyName, u"BRELLAN"_s);
 
@@ -102,7 +102,7 @@ TEST(VersionInfo, TheProgramsOwnFileCarriesItsBlock)
     QFile file(self);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    const QByteArray magic = VersionBlockMagic();
+    const QByteArray magic = versionBlockMagic();
     const qsizetype first = bytes.indexOf(magic);
     EXPECT_GE(first, 0);
     EXPECT_EQ(bytes.indexOf(magic, first + 1), -1);
@@ -229,11 +229,11 @@ TEST(VersionInfo, EveryCutOfABlockIsAnError)
     const QByteArray whole = block(kFullLines);
     for (qsizetype length = 0; length < whole.size(); ++length) {
         SCOPED_TRACE(length);
-        const VersionBlock read = ParseVersionBlock(QByteArrayView(whole).first(length));
+        const VersionBlock read = parseVersionBlock(QByteArrayView(whole).first(length));
         EXPECT_FALSE(read.error.isEmpty());
         EXPECT_EQ(read.strings, TEXEVersionData());
     }
-    EXPECT_EQ(ParseVersionBlock(whole).error, QString());
+    EXPECT_EQ(parseVersionBlock(whole).error, QString());
 }
 
 TEST(VersionInfo, PathsThatAreNoProgramFile)
@@ -254,9 +254,9 @@ TEST(VersionInfo, PathsThatAreNoProgramFile)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const VersionBlock read = ReadVersionStrings(c.path);
+        const VersionBlock read = readVersionStrings(c.path);
         EXPECT_TRUE(read.error.startsWith(u"Cannot read the version information of"_s)) << read.error.toStdString();
-        EXPECT_EQ(ReadAppIdentity(c.path).AppTitle, QString());
+        EXPECT_EQ(readAppIdentity(c.path).AppTitle, QString());
     }
 }
 
@@ -276,12 +276,12 @@ TEST(VersionInfo, IdentityTexts)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(AppVersionOf(c.version), c.appVersion);
+        EXPECT_EQ(appVersionOf(c.version), c.appVersion);
     }
-    EXPECT_EQ(AppTitleOf(fields(
+    EXPECT_EQ(appTitleOf(fields(
                   {{&TEXEVersionData::CompanyName, u"BRELLAN"_s}, {&TEXEVersionData::ProductName, u"Quorvel"_s}})),
               u"BRELLAN - Quorvel"_s);
-    EXPECT_EQ(AppTitleOf(TEXEVersionData()), u" - "_s);
+    EXPECT_EQ(appTitleOf(TEXEVersionData()), u" - "_s);
 }
 
 } // namespace quorvel::test

@@ -335,7 +335,7 @@ TEST(AnchorScanner, CountsTheTagsARunMayReserveRowsFor)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(CountAnchorTags(c.page), c.tags);
+        EXPECT_EQ(countAnchorTags(c.page), c.tags);
     }
 }
 
@@ -540,7 +540,7 @@ TEST(CharacterReferences, DecodeTheseAndLeaveTheRest)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(DecodeCharacterReferences(c.in), c.out);
+        EXPECT_EQ(decodeCharacterReferences(c.in), c.out);
         EXPECT_EQ(referenceDecode(c.in), c.out);
     }
 }
@@ -555,16 +555,16 @@ TEST(CharacterReferences, AgreeWithThePlainReferenceOnRandomText)
     std::mt19937 random(7);
     for (int round = 0; round < 20000; ++round) {
         const QString text = randomText(random, pieces, 1 + round % 30);
-        ASSERT_EQ(DecodeCharacterReferences(text), referenceDecode(text)) << "text: " << text.toStdString();
+        ASSERT_EQ(decodeCharacterReferences(text), referenceDecode(text)) << "text: " << text.toStdString();
     }
 }
 
 TEST(CharacterReferences, FinishOnLongUnterminatedNumbers)
 {
     const QString text = u"&#"_s.repeated(1'000'000) + u"&#"_s + u"0"_s.repeated(1'000'000) + u"x"_s;
-    EXPECT_EQ(DecodeCharacterReferences(text), text);
+    EXPECT_EQ(decodeCharacterReferences(text), text);
     const QString zeros = u"&#"_s + u"0"_s.repeated(1'000'000) + u"65;"_s;
-    EXPECT_EQ(DecodeCharacterReferences(zeros), u"A"_s);
+    EXPECT_EQ(decodeCharacterReferences(zeros), u"A"_s);
 }
 
 } // namespace

@@ -443,7 +443,7 @@ TEST(RegistrableDomainOf, FollowsThePublicSuffixList)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(RegistrableDomainOf(c.address), c.expected);
+        EXPECT_EQ(registrableDomainOf(c.address), c.expected);
     }
 }
 
@@ -575,7 +575,7 @@ TEST(RunOptions, SplitIgnoreUrlsKeepsBlankMiddleLines)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(SplitIgnoreUrls(c.text), c.expected);
+        EXPECT_EQ(splitIgnoreUrls(c.text), c.expected);
     }
 }
 
@@ -598,7 +598,7 @@ TEST(RunOptions, SplitIgnoredExtensionsAtBlanks)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(SplitIgnoredExtensions(c.text), c.expected);
+        EXPECT_EQ(splitIgnoredExtensions(c.text), c.expected);
     }
 }
 

@@ -18,11 +18,11 @@ namespace quorvel::test {
 
 TEST(LocalPage, AddressNamesTheAbsolutePath)
 {
-    EXPECT_TRUE(IsLocalAddress(u"file:///home/u/a.html"_s));
-    EXPECT_FALSE(IsLocalAddress(u"FILE:///home/u/a.html"_s));
-    EXPECT_FALSE(IsLocalAddress(u"file://home/u/a.html"_s));
-    EXPECT_EQ(LocalPathOf(u"file:///home/u/a b.html"_s), u"/home/u/a b.html"_s);
-    EXPECT_EQ(LocalAddressOf(u"/home/u/a.html"_s), u"file:///home/u/a.html"_s);
+    EXPECT_TRUE(isLocalAddress(u"file:///home/u/a.html"_s));
+    EXPECT_FALSE(isLocalAddress(u"FILE:///home/u/a.html"_s));
+    EXPECT_FALSE(isLocalAddress(u"file://home/u/a.html"_s));
+    EXPECT_EQ(localPathOf(u"file:///home/u/a b.html"_s), u"/home/u/a b.html"_s);
+    EXPECT_EQ(localAddressOf(u"/home/u/a.html"_s), u"file:///home/u/a.html"_s);
 }
 
 TEST(LocalPage, DecodingFallsBackToWindows1252)
@@ -44,7 +44,7 @@ TEST(LocalPage, DecodingFallsBackToWindows1252)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(DecodeLocalFile(c.bytes), c.text);
+        EXPECT_EQ(decodeLocalFile(c.bytes), c.text);
     }
 }
 
@@ -54,21 +54,21 @@ TEST(LocalPage, ReadFailuresAreReportedNotRaised)
     ASSERT_TRUE(dir.isValid());
     const QString file = dir.filePath(u"page.html"_s);
     writeAll(file, "<a href=\"x\">x</a>\n");
-    const PageText ok = ReadLocalPage(LocalAddressOf(file));
+    const PageText ok = readLocalPage(localAddressOf(file));
     EXPECT_TRUE(ok.error.isEmpty());
     EXPECT_EQ(ok.text, u"<a href=\"x\">x</a>\r\n"_s);
 
-    const PageText missing = ReadLocalPage(LocalAddressOf(dir.filePath(u"none.html"_s)));
+    const PageText missing = readLocalPage(localAddressOf(dir.filePath(u"none.html"_s)));
     EXPECT_TRUE(missing.text.isEmpty());
     EXPECT_TRUE(missing.error.contains(u"none.html"_s)) << missing.error.toStdString();
 
-    const PageText folder = ReadLocalPage(LocalAddressOf(dir.path()));
+    const PageText folder = readLocalPage(localAddressOf(dir.path()));
     EXPECT_TRUE(folder.text.isEmpty());
     EXPECT_FALSE(folder.error.isEmpty());
 
     if (::geteuid() != 0) { // root reads files whatever their mode
         QFile::setPermissions(file, QFileDevice::WriteOwner);
-        EXPECT_FALSE(ReadLocalPage(LocalAddressOf(file)).error.isEmpty());
+        EXPECT_FALSE(readLocalPage(localAddressOf(file)).error.isEmpty());
     }
 }
 
@@ -95,10 +95,10 @@ TEST(LocalPage, OnlyRegularFilesAreRead)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const PageText page = ReadLocalPage(LocalAddressOf(c.path));
+        const PageText page = readLocalPage(localAddressOf(c.path));
         EXPECT_TRUE(page.text.isEmpty());
         EXPECT_TRUE(page.error.contains(u"Not a regular file"_s)) << page.error.toStdString();
-        const FileBytes file = ReadRegularFile(c.path, 1024);
+        const FileBytes file = readRegularFile(c.path, 1024);
         EXPECT_TRUE(file.bytes.isEmpty());
         EXPECT_TRUE(file.error.contains(u"Not a regular file"_s)) << file.error.toStdString();
     }
@@ -125,7 +125,7 @@ TEST(LocalPage, ReadRegularFileKeepsToItsBound)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const FileBytes file = ReadRegularFile(path, c.maxBytes);
+        const FileBytes file = readRegularFile(path, c.maxBytes);
         EXPECT_EQ(file.error.isEmpty(), c.ok) << file.error.toStdString();
         EXPECT_EQ(file.bytes.size(), c.ok ? 2 * 1024 * 1024 : 0);
         if (!c.ok) {

@@ -24,7 +24,7 @@ void expectDecoded(const std::vector<DecodeCase> &cases)
 {
     for (const DecodeCase &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(DecodeBody(c.contentType, c.body), c.text);
+        EXPECT_EQ(decodeBody(c.contentType, c.body), c.text);
     }
 }
 
@@ -105,7 +105,7 @@ TEST(Charset, PageDeclarationsInTheHead)
 TEST(Charset, DeclarationsBeyondTheSearchLimitAreNotRead)
 {
     const QByteArray padding(70 * 1024, ' ');
-    EXPECT_EQ(DecodeBody("text/html", padding + "<meta charset=utf-8>\xC3\xA9"),
+    EXPECT_EQ(decodeBody("text/html", padding + "<meta charset=utf-8>\xC3\xA9"),
               QString::fromLatin1(padding) + u"<meta charset=utf-8>\u00C3\u00A9"_s);
 }
 

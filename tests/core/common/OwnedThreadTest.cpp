@@ -91,7 +91,7 @@ TEST(RunOwned, DeliversTheValueOnTheContextsThread)
     std::atomic<QThread *> workedOn = nullptr;
     QThread *doneOn = nullptr;
     std::optional<int> value;
-    OwnedThreadPtr call = RunOwned<int>(
+    OwnedThreadPtr call = runOwned<int>(
         u"call"_s, &context,
         [&](const std::atomic<bool> &) {
             workedOn = QThread::currentThread();
@@ -128,7 +128,7 @@ TEST(RunOwned, DroppingTheCallStopsItAndDropsItsValue)
         std::promise<void> began;
         std::atomic<bool> sawStop = false;
         bool delivered = false;
-        OwnedThreadPtr call = RunOwned<int>(
+        OwnedThreadPtr call = runOwned<int>(
             u"call"_s, &context,
             [&, dropWhileWorking = c.dropWhileWorking](const std::atomic<bool> &stop) {
                 began.set_value();

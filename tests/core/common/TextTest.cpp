@@ -70,7 +70,7 @@ TEST(Text, LinesBreakAtCrLfCrOrLfAndEachReaderEndsItsOwnWay)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(splitLines(c.in), c.dropEmpty);
         EXPECT_EQ(splitLines(c.in, LastLine::KeepEmpty), c.keepEmpty);
-        EXPECT_EQ(SplitIgnoreUrls(c.in), c.ignoreUrls);
+        EXPECT_EQ(splitIgnoreUrls(c.in), c.ignoreUrls);
 
         // The spans settings.ini is edited by cover the text without a gap, breaks included.
         const QList<LineSpan> spans = lineSpans(c.in);

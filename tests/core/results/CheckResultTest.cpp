@@ -39,7 +39,7 @@ TEST(CheckResult, ApplyCheckResultFillsTheCheckCellsOnly)
                     u"99"_s,
                     kIconBroken,
                     u"Could not connect to server"_s};
-        ApplyCheckResult(row, c.status);
+        applyCheckResult(row, c.status);
         const LinkRow expected{u"http://h.com/a"_s, u"dofollow"_s,           u"Internal"_s, u"a"_s,
                                c.status.MyMessage,  c.status.MyResponseTime, c.icon,        c.status.MyError};
         EXPECT_EQ(row, expected);
@@ -48,12 +48,12 @@ TEST(CheckResult, ApplyCheckResultFillsTheCheckCellsOnly)
 
 TEST(CheckResult, LinksOfKeepsRowOrderAndRepeats)
 {
-    EXPECT_EQ(LinksOf({}), QStringList());
+    EXPECT_EQ(linksOfRows({}), QStringList());
     const LinkRows rows = {LinkRow::redirectRow(u"http://h.com/"_s),
                            {u"http://h.com/b"_s, {}, {}, {}, {}, {}, kIconCollected},
                            {u"mailto:x@y.z"_s, {}, {}, {}, {}, {}, kIconCollected},
                            {u"http://h.com/b"_s, {}, {}, {}, {}, {}, kIconCollected}};
-    EXPECT_EQ(LinksOf(rows),
+    EXPECT_EQ(linksOfRows(rows),
               (QStringList{u"http://h.com/"_s, u"http://h.com/b"_s, u"mailto:x@y.z"_s, u"http://h.com/b"_s}));
 }
 

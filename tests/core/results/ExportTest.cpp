@@ -90,7 +90,7 @@ TEST(Export, ALinkWithALineBreakStaysOneRecord)
 {
     const LinkRows rows = {LinkRow{u"http://b.com/a\r\nb"_s, u"dofollow"_s, u"External"_s, u"x\ny"_s, QString(),
                                    QString(), kIconCollected}};
-    EXPECT_EQ(ExportBytes(rows, ExportFormat::Csv, u','),
+    EXPECT_EQ(exportBytes(rows, ExportFormat::Csv, u','),
               QByteArray("\xEF\xBB\xBF\"http://b.com/a\r\nb\",dofollow,External,\"x\ny\",\r\n"));
 }
 
@@ -109,23 +109,23 @@ TEST(Export, FormatFollowsTheLowerCasedExtension)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(ExportFormatFor(QString::fromUtf8(c.name)), c.format);
+        EXPECT_EQ(exportFormatFor(QString::fromUtf8(c.name)), c.format);
     }
 }
 
 TEST(Export, BytesAreUtf8WithMarkAndCrLf)
 {
     const LinkRows rows = sampleRows();
-    EXPECT_EQ(ExportBytes({}, ExportFormat::Csv, u','), QByteArray("\xEF\xBB\xBF"));
-    EXPECT_EQ(ExportBytes(rows, ExportFormat::Text, u','),
+    EXPECT_EQ(exportBytes({}, ExportFormat::Csv, u','), QByteArray("\xEF\xBB\xBF"));
+    EXPECT_EQ(exportBytes(rows, ExportFormat::Text, u','),
               QByteArray("\xEF\xBB\xBFhttp://a.com/\r\nhttp://b.com/x\r\nmailto:m@b.com\r\nhttp://b.com/y\r\n"));
-    EXPECT_EQ(ExportBytes(rows, ExportFormat::Csv, u','),
+    EXPECT_EQ(exportBytes(rows, ExportFormat::Csv, u','),
               QByteArray("\xEF\xBB\xBF"
                          "http://a.com/,*redirect*,*redirect*,*redirect*,\r\n"
                          "http://b.com/x,dofollow,External,\"one, two; \"\"three\"\"\",\r\n"
                          "mailto:m@b.com,UGC,External,\xC3\xA9 mail,EMAIL\r\n"
                          "http://b.com/y,NOFOLLOW,Internal,\"0012\r\nline\",HTTP/1.1 200 OK\r\n"));
-    EXPECT_EQ(ExportBytes(rows.mid(1, 1), ExportFormat::Csv, u';'),
+    EXPECT_EQ(exportBytes(rows.mid(1, 1), ExportFormat::Csv, u';'),
               QByteArray("\xEF\xBB\xBFhttp://b.com/x;dofollow;External;\"one, two; \"\"three\"\"\";\r\n"));
 }
 
@@ -135,13 +135,13 @@ TEST(Export, WriteReplacesOrFailsWithoutTouchingTheOldFile)
     ASSERT_TRUE(dir.isValid());
     const QString csv = dir.filePath(u"out.CSV"_s);
     QString error;
-    ASSERT_TRUE(WriteExportFile(csv, sampleRows().mid(0, 1), u',', &error)) << error.toStdString();
+    ASSERT_TRUE(writeExportFile(csv, sampleRows().mid(0, 1), u',', &error)) << error.toStdString();
     EXPECT_EQ(readAll(csv), QByteArray("\xEF\xBB\xBFhttp://a.com/,*redirect*,*redirect*,*redirect*,\r\n"));
-    ASSERT_TRUE(WriteExportFile(csv, {}, u',', &error));
+    ASSERT_TRUE(writeExportFile(csv, {}, u',', &error));
     EXPECT_EQ(readAll(csv), QByteArray("\xEF\xBB\xBF"));
 
     const QString missingFolder = dir.filePath(u"no/such/out.txt"_s);
-    EXPECT_FALSE(WriteExportFile(missingFolder, sampleRows(), u',', &error));
+    EXPECT_FALSE(writeExportFile(missingFolder, sampleRows(), u',', &error));
     EXPECT_TRUE(error.startsWith(u"Cannot create file \""_s + missingFolder + u"\". "_s)) << error.toStdString();
     EXPECT_GT(error.size(), (u"Cannot create file \""_s + missingFolder + u"\". "_s).size());
 }

@@ -85,9 +85,9 @@ TEST(RowOrder, KeysCompareAsFoldedCodeUnits)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const int forward = CompareSortKeys(c.a, c.b);
+        const int forward = compareSortKeys(c.a, c.b);
         EXPECT_EQ((forward > 0) - (forward < 0), c.sign);
-        const int backward = CompareSortKeys(c.b, c.a);
+        const int backward = compareSortKeys(c.b, c.a);
         EXPECT_EQ((backward > 0) - (backward < 0), -c.sign);
     }
 }
@@ -144,7 +144,7 @@ TEST(RowOrder, SortsByOneColumnAsText)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         LinkRows sorted = rows;
-        SortRows(sorted, c.column, c.descending);
+        sortRows(sorted, c.column, c.descending);
         EXPECT_EQ(linksOf(sorted), c.links);
     }
 }
@@ -192,7 +192,7 @@ TEST(RowOrder, HeaderClicksAndRunReset)
     LinkRows table;
     for (const QString &link : {u"http://m.com/"_s, u"http://a.com/"_s, u"http://z.com/"_s}) {
         const LinkRow r = row(link, u"dofollow"_s);
-        table.insert(InsertPosition(table, r, state.SortedColumn1, state.Descending1), r);
+        table.insert(insertPosition(table, r, state.SortedColumn1, state.Descending1), r);
     }
     EXPECT_EQ(linksOf(table), (QStringList{u"http://z.com/"_s, u"http://m.com/"_s, u"http://a.com/"_s}));
 }
@@ -222,9 +222,9 @@ TEST(RowOrder, InsertPositionGoesAfterEqualKeys)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(InsertPosition(*c.rows, row(c.link), 0, c.descending), c.position);
+        EXPECT_EQ(insertPosition(*c.rows, row(c.link), 0, c.descending), c.position);
     }
-    EXPECT_EQ(InsertPosition(LinkRows(), row(u"x"_s), 0, false), 0);
+    EXPECT_EQ(insertPosition(LinkRows(), row(u"x"_s), 0, false), 0);
 }
 
 TEST(RowOrder, InsertingMergingAndSortingAgree)
@@ -236,12 +236,12 @@ TEST(RowOrder, InsertingMergingAndSortingAgree)
             const QStringList expected = referenceOrder(rows, column, descending);
 
             LinkRows sorted = rows;
-            SortRows(sorted, column, descending);
+            sortRows(sorted, column, descending);
             EXPECT_EQ(linksOf(sorted), expected);
 
             LinkRows inserted;
             for (const LinkRow &r : rows) {
-                inserted.insert(InsertPosition(inserted, r, column, descending), r);
+                inserted.insert(insertPosition(inserted, r, column, descending), r);
             }
             EXPECT_EQ(linksOf(inserted), expected);
 
@@ -249,10 +249,10 @@ TEST(RowOrder, InsertingMergingAndSortingAgree)
             for (qsizetype prefix : {qsizetype(0), qsizetype(1), qsizetype(137), qsizetype(499), qsizetype(500)}) {
                 SCOPED_TRACE(testing::Message() << "prefix " << prefix);
                 LinkRows merged = rows.first(prefix);
-                SortRows(merged, column, descending);
+                sortRows(merged, column, descending);
                 merged.append(rows.sliced(prefix));
                 const LinkRows beforeMerge = merged;
-                const MergeMoves moves = MergeAppendedRows(merged, prefix, column, descending);
+                const MergeMoves moves = mergeAppendedRows(merged, prefix, column, descending);
                 // Old rows before equal new ones: arrival order again, since the old rows came first.
                 EXPECT_EQ(linksOf(merged), expected);
                 // Every row can be followed to its new place.
@@ -285,7 +285,7 @@ TEST(RowOrder, ApplyOrderTakesOnlyAPermutation)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         LinkRows reordered = rows;
-        ApplyOrder(reordered, c.order);
+        applyOrder(reordered, c.order);
         EXPECT_EQ(linksOf(reordered), c.links);
     }
 }
@@ -326,9 +326,9 @@ TEST(RowOrder, FindNextSearchesLinkAndAnchorText)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(FindNextRow(rows, c.needle, c.findPosition), c.found);
+        EXPECT_EQ(findNextRow(rows, c.needle, c.findPosition), c.found);
     }
-    EXPECT_EQ(FindNextRow(LinkRows(), u"a"_s, -1), -1);
+    EXPECT_EQ(findNextRow(LinkRows(), u"a"_s, -1), -1);
 }
 
 TEST(RowOrder, FindNextPressesInARow)
@@ -354,7 +354,7 @@ TEST(RowOrder, FindNextPressesInARow)
         qsizetype FindPosition = -1; // the dialog was just opened
         std::vector<qsizetype> found;
         for (size_t i = 0; i < c.presses.size(); ++i) {
-            FindPosition = FindNextRow(rows, c.needle, FindPosition);
+            FindPosition = findNextRow(rows, c.needle, FindPosition);
             found.push_back(FindPosition);
         }
         EXPECT_EQ(found, c.presses);

@@ -24,12 +24,12 @@ bool addressRoutinesAvailable()
 
 TEST(WebTools, MenusInOrderWithTheirCaptions)
 {
-    const QList<WebTool> tools = WebToolsInMenuOrder();
+    const QList<WebTool> tools = webToolsInMenuOrder();
     QStringList captions;
     QStringList objectNames;
     for (const WebTool tool : tools) {
-        captions.append(WebToolCaption(tool));
-        objectNames.append(WebToolObjectName(tool));
+        captions.append(webToolCaption(tool));
+        objectNames.append(webToolObjectName(tool));
     }
     EXPECT_EQ(captions, (QStringList{u"Google"_s, u"Yahoo"_s, u"Bing"_s, u"Yandex"_s, u"Google Web Cache"_s,
                                      u"Google PageSpeed Insights"_s, u"Google Structured Data Testing Tool"_s,
@@ -39,13 +39,13 @@ TEST(WebTools, MenusInOrderWithTheirCaptions)
     EXPECT_EQ(objectNames.first(), u"Google1"_s);
     EXPECT_EQ(objectNames[10], u"OtherDomainsonIP1"_s);
     EXPECT_EQ(objectNames.last(), u"Robotstxt1"_s);
-    EXPECT_EQ(IndexTools(), (QList<WebTool>{WebTool::Google, WebTool::Yahoo, WebTool::Bing, WebTool::Yandex}));
-    EXPECT_EQ(CheckIndexCaption(), u"Check Index"_s);
-    EXPECT_EQ(AllIndexCaption(), u"All"_s);
+    EXPECT_EQ(indexWebTools(), (QList<WebTool>{WebTool::Google, WebTool::Yahoo, WebTool::Bing, WebTool::Yandex}));
+    EXPECT_EQ(checkIndexCaption(), u"Check Index"_s);
+    EXPECT_EQ(allIndexCaption(), u"All"_s);
 
     QStringList fixed;
-    for (const FixedTool tool : FixedToolsInMenuOrder()) {
-        fixed.append(FixedToolCaption(tool) + u" -> "_s + FixedToolAddress(tool));
+    for (const FixedTool tool : fixedToolsInMenuOrder()) {
+        fixed.append(fixedToolCaption(tool) + u" -> "_s + fixedToolAddress(tool));
     }
     EXPECT_EQ(fixed, (QStringList{
                          u"Ahrefs Backlink Checker -> https://ahrefs.com/backlink-checker"_s,
@@ -54,7 +54,7 @@ TEST(WebTools, MenusInOrderWithTheirCaptions)
                          u"Google Search Console -> https://search.google.com/search-console"_s,
                          u"Google Trends -> https://trends.google.com"_s,
                      }));
-    EXPECT_EQ(FixedToolObjectName(FixedTool::GoogleTrends), u"GoogleTrends1"_s);
+    EXPECT_EQ(fixedToolObjectName(FixedTool::GoogleTrends), u"GoogleTrends1"_s);
 }
 
 TEST(WebTools, TargetIsAppendedRaw)
@@ -83,11 +83,11 @@ TEST(WebTools, TargetIsAppendedRaw)
         {WebTool::AmpValidator, u"https://validator.ampproject.org/#url="_s + target},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(WebToolCaption(c.tool).toStdString());
-        EXPECT_EQ(WebToolAddress(c.tool, target), c.address);
+        SCOPED_TRACE(webToolCaption(c.tool).toStdString());
+        EXPECT_EQ(webToolAddress(c.tool, target), c.address);
         // Any text at all is taken as the target, the empty one and a capitalised scheme included.
-        EXPECT_EQ(WebToolAddress(c.tool, u"HTTP://a b&c"_s), c.address.chopped(target.size()) + u"HTTP://a b&c"_s);
-        EXPECT_EQ(WebToolAddress(c.tool, QString()), c.address.chopped(target.size()));
+        EXPECT_EQ(webToolAddress(c.tool, u"HTTP://a b&c"_s), c.address.chopped(target.size()) + u"HTTP://a b&c"_s);
+        EXPECT_EQ(webToolAddress(c.tool, QString()), c.address.chopped(target.size()));
     }
 }
 
@@ -129,7 +129,7 @@ TEST(WebTools, AddressesFromTheSiteRootAndWithoutScheme)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(WebToolAddress(c.tool, c.target), c.address);
+        EXPECT_EQ(webToolAddress(c.tool, c.target), c.address);
     }
 }
 
@@ -154,7 +154,7 @@ TEST(WebTools, RowTargetFollowsThePopupSource)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(RowTarget(c.source, c.selected, c.box), c.target);
+        EXPECT_EQ(rowTargetOf(c.source, c.selected, c.box), c.target);
     }
 }
 

@@ -60,7 +60,7 @@ TEST(Feedback, IsValidEmailFollowsThePatternOverTheWholeText)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(IsValidEmail(c.text), c.valid) << c.text.toStdString();
+        EXPECT_EQ(isValidEmail(c.text), c.valid) << c.text.toStdString();
     }
 }
 
@@ -103,12 +103,12 @@ TEST(Feedback, FieldsAndTheirFormEncoding)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const QStringList fields =
-            FeedbackFields(u"BRELLAN - Quorvel"_s, u"2.2"_s, FeedbackMessage(c.choice, c.message), c.email);
+            feedbackFields(u"BRELLAN - Quorvel"_s, u"2.2"_s, FeedbackMessage(c.choice, c.message), c.email);
         EXPECT_EQ(fields, c.fields);
-        EXPECT_EQ(EncodeFormFields(fields), c.body);
+        EXPECT_EQ(encodeFormFields(fields), c.body);
     }
     // Only the first "=" separates; kept characters stay as they are.
-    EXPECT_EQ(EncodeFormFields({u"a=b=c"_s, u"plain"_s, u"k=*-._~"_s}), QByteArray("a=b%3Dc&plain=&k=*-._%7E"));
+    EXPECT_EQ(encodeFormFields({u"a=b=c"_s, u"plain"_s, u"k=*-._~"_s}), QByteArray("a=b%3Dc&plain=&k=*-._%7E"));
 }
 
 TEST(Feedback, OnlyExactlyOkTrimmedIsSuccess)
@@ -132,7 +132,7 @@ TEST(Feedback, OnlyExactlyOkTrimmedIsSuccess)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(IsFeedbackReceived(c.reply), c.received);
+        EXPECT_EQ(isFeedbackReceived(c.reply), c.received);
     }
 }
 
@@ -237,7 +237,7 @@ TEST_F(FeedbackPostTest, AnErrorStatusIsNeverReceivedWhateverItsBody)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const FeedbackOutcome outcome = SendFeedback({c.server->url(c.path)}, {u"cmd=feedback"_s}, quickOptions());
+        const FeedbackOutcome outcome = sendFeedback({c.server->url(c.path)}, {u"cmd=feedback"_s}, quickOptions());
         EXPECT_EQ(outcome.received, c.received);
     }
 }
@@ -245,7 +245,7 @@ TEST_F(FeedbackPostTest, AnErrorStatusIsNeverReceivedWhateverItsBody)
 TEST_F(FeedbackPostTest, HttpsFirstThenHttpOnlyWhenTheHttpsPostFails)
 {
     const QStringList fields =
-        FeedbackFields(u"BRELLAN - Quorvel"_s, u"2.2"_s, FeedbackMessage(FeedbackChoice::Like, u"Çok iyi"_s), {});
+        feedbackFields(u"BRELLAN - Quorvel"_s, u"2.2"_s, FeedbackMessage(FeedbackChoice::Like, u"Çok iyi"_s), {});
 
     // A plain server: the https attempt fails at the TLS handshake, the http one gets through.
     {
@@ -256,7 +256,7 @@ TEST_F(FeedbackPostTest, HttpsFirstThenHttpOnlyWhenTheHttpsPostFails)
         const QString host = u"127.0.0.1:"_s + QString::number(http.port());
         const QStringList addresses{u"https://"_s + host + u"/php/feedback.php"_s,
                                     u"http://"_s + host + u"/php/feedback.php"_s};
-        const FeedbackOutcome outcome = SendFeedback(addresses, fields, quickOptions());
+        const FeedbackOutcome outcome = sendFeedback(addresses, fields, quickOptions());
         EXPECT_TRUE(outcome.received);
         EXPECT_EQ(outcome.attempted, addresses);
         EXPECT_EQ(outcome.reply, u"OK\r\n"_s);
@@ -271,7 +271,7 @@ TEST_F(FeedbackPostTest, HttpsFirstThenHttpOnlyWhenTheHttpsPostFails)
         addRoutes(https.server(), received);
         ASSERT_TRUE(https.start());
         const QStringList addresses{https.url(u"/status/503/busy"_s), u"http://127.0.0.1:1/never"_s};
-        const FeedbackOutcome outcome = SendFeedback(addresses, fields, quickOptions());
+        const FeedbackOutcome outcome = sendFeedback(addresses, fields, quickOptions());
         EXPECT_FALSE(outcome.received);
         EXPECT_EQ(outcome.attempted, QStringList{addresses.first()});
         EXPECT_EQ(outcome.reply, u"busy\r\n"_s);
@@ -282,7 +282,7 @@ TEST_F(FeedbackPostTest, HttpsFirstThenHttpOnlyWhenTheHttpsPostFails)
         const QString host = u"127.0.0.1:"_s + QString::number(refusedPort());
         const QStringList addresses{u"https://"_s + host + u"/php/feedback.php"_s,
                                     u"http://"_s + host + u"/php/feedback.php"_s};
-        const FeedbackOutcome outcome = SendFeedback(addresses, fields, quickOptions());
+        const FeedbackOutcome outcome = sendFeedback(addresses, fields, quickOptions());
         EXPECT_FALSE(outcome.received);
         EXPECT_EQ(outcome.attempted, addresses);
         EXPECT_TRUE(outcome.reply.isEmpty());

@@ -133,7 +133,7 @@ TEST(RainModel, ColoursOfTheHeadAndTheTrail)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const DropColours colours = DropColoursFor(c.brightness);
+        const DropColours colours = dropColoursFor(c.brightness);
         EXPECT_EQ(colours.head, c.head);
         EXPECT_EQ(colours.trail, c.trail);
     }
@@ -144,8 +144,8 @@ TEST(RainModel, DrawDropErasesFortyRowsUpAndWritesTrailAndHead)
     RainModel model(7u);
     model.StartRain(80, 120); // 10 columns, 10 rows
     ASSERT_EQ(model.matrixHeight(), 10);
-    const RainRgb head = DropColoursFor(99).head;
-    const RainRgb trail = DropColoursFor(99).trail;
+    const RainRgb head = dropColoursFor(99).head;
+    const RainRgb trail = dropColoursFor(99).trail;
     using Kind = RainPaint::Kind;
 
     struct Case
@@ -172,7 +172,7 @@ TEST(RainModel, DrawDropErasesFortyRowsUpAndWritesTrailAndHead)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QList<RainPaint> paints;
-        model.DrawDrop(c.drop, u'x', paints);
+        model.drawDrop(c.drop, u'x', paints);
         EXPECT_EQ(paints, c.paints);
     }
 }

@@ -47,11 +47,11 @@ TEST(UpdateCheck, VersionsCompareNumberByNumber)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(IsNewerVersion(c.latest, c.current), c.newer);
+        EXPECT_EQ(isNewerVersion(c.latest, c.current), c.newer);
     }
-    EXPECT_EQ(CompareVersions(u"2.2"_s, u"2.2.0.0"_s), 0);
-    EXPECT_EQ(CompareVersions(u"1.9"_s, u"2"_s), -1);
-    EXPECT_EQ(CompareVersions(u"x"_s, u"2"_s), std::nullopt);
+    EXPECT_EQ(compareVersions(u"2.2"_s, u"2.2.0.0"_s), 0);
+    EXPECT_EQ(compareVersions(u"1.9"_s, u"2"_s), -1);
+    EXPECT_EQ(compareVersions(u"x"_s, u"2"_s), std::nullopt);
 }
 
 TEST(UpdateCheck, RepliesAreReadStrictly)
@@ -83,7 +83,7 @@ TEST(UpdateCheck, RepliesAreReadStrictly)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const UpdateInfo info = ParseUpdateReply(c.body);
+        const UpdateInfo info = parseUpdateReply(c.body);
         EXPECT_EQ(info.latestVersion, c.version);
         EXPECT_EQ(info.downloadAddress, c.download);
         EXPECT_EQ(!info.error.isEmpty(), c.failed);
@@ -92,7 +92,7 @@ TEST(UpdateCheck, RepliesAreReadStrictly)
 
 TEST(UpdateCheck, AsksTheServiceOverHttps)
 {
-    EXPECT_EQ(UpdateCheckUrl(MakerSite(u"maker.test"_s), u"Quorvel Pro"_s),
+    EXPECT_EQ(updateCheckUrl(MakerSite(u"maker.test"_s), u"Quorvel Pro"_s),
               u"https://maker.test/update/quorvel-pro.json"_s);
 
     LoopbackServer https(LoopbackServer::Scheme::Https);
@@ -109,16 +109,16 @@ TEST(UpdateCheck, AsksTheServiceOverHttps)
     options.connectTimeoutMs = 2000;
     options.responseTimeoutMs = 2000;
 
-    const UpdateInfo info = CheckForUpdate(UpdateCheckUrl(site, u"Quorvel"_s), options);
+    const UpdateInfo info = checkForUpdate(updateCheckUrl(site, u"Quorvel"_s), options);
     EXPECT_EQ(info.error, QString());
     EXPECT_EQ(info.latestVersion, u"2.3"_s);
     EXPECT_EQ(info.downloadAddress, u"https://example.test/q.tgz"_s);
 
     // An error status is a failed check, whatever its body says.
-    const UpdateInfo broken = CheckForUpdate(UpdateCheckUrl(site, u"Broken"_s), options);
+    const UpdateInfo broken = checkForUpdate(updateCheckUrl(site, u"Broken"_s), options);
     EXPECT_FALSE(broken.error.isEmpty());
     EXPECT_TRUE(broken.latestVersion.isEmpty());
-    const UpdateInfo missing = CheckForUpdate(UpdateCheckUrl(site, u"Other"_s), options);
+    const UpdateInfo missing = checkForUpdate(updateCheckUrl(site, u"Other"_s), options);
     EXPECT_FALSE(missing.error.isEmpty());
 }
 

@@ -24,7 +24,7 @@ AnalysisResult resultWith(const QString &contents, const QString &contentsError)
     result.contents = contents;
     result.contentsError = contentsError;
     result.counts =
-        CountsFor(result.url, result.title, result.description, result.h1, result.h2, result.h3, result.contents);
+        countsFor(result.url, result.title, result.description, result.h1, result.h2, result.h3, result.contents);
     return result;
 }
 

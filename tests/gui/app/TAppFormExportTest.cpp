@@ -118,7 +118,7 @@ TEST(TAppFormOptions, ExportWritesTheFileTheDialogNames)
             EXPECT_FALSE(QFile::exists(path));
             continue;
         }
-        EXPECT_EQ(fileBytes(path), ExportBytes(form->resultsModel()->rows(), c.format, form->localeListSeparator()));
+        EXPECT_EQ(fileBytes(path), exportBytes(form->resultsModel()->rows(), c.format, form->localeListSeparator()));
         if (path != typed) {
             EXPECT_FALSE(QFile::exists(typed)) << "no file under the name without extension";
         }

@@ -232,23 +232,23 @@ TEST(TAppFormOptions, WebToolsOfTheCheckButtonUseTheUrlBoxText)
         menu.popup(QPoint(0, 0));
     };
 
-    for (const WebTool tool : WebToolsInMenuOrder()) {
-        SCOPED_TRACE(WebToolCaption(tool).toStdString());
+    for (const WebTool tool : webToolsInMenuOrder()) {
+        SCOPED_TRACE(webToolCaption(tool).toStdString());
         sandbox.opened.clear();
-        triggerInMenu(menu, WebToolObjectName(tool), openMenu);
+        triggerInMenu(menu, webToolObjectName(tool), openMenu);
         EXPECT_EQ(form->popupSource(), u"Button"_s);
-        EXPECT_EQ(sandbox.opened, QStringList{WebToolAddress(tool, target)});
+        EXPECT_EQ(sandbox.opened, QStringList{webToolAddress(tool, target)});
     }
     sandbox.opened.clear();
-    triggerInMenu(menu, WebToolObjectName(WebTool::Google), openMenu);
+    triggerInMenu(menu, webToolObjectName(WebTool::Google), openMenu);
     ASSERT_EQ(sandbox.opened.size(), 1);
     EXPECT_TRUE(sandbox.opened.front().endsWith(u"/search?q=site:"_s + target)) << "blank and ampersand stay";
 
     sandbox.opened.clear();
     triggerInMenu(menu, u"All1"_s, openMenu);
     QStringList all;
-    for (const WebTool tool : IndexTools()) {
-        all.append(WebToolAddress(tool, target));
+    for (const WebTool tool : indexWebTools()) {
+        all.append(webToolAddress(tool, target));
     }
     EXPECT_EQ(sandbox.opened, all);
 }
@@ -265,11 +265,11 @@ TEST(TAppFormOptions, WebToolsOfTheListUseTheSelectedRow)
     };
 
     const std::vector<Case> cases = {
-        {"no selected row: a tool opens nothing", -1, WebToolObjectName(WebTool::RobotsTxt) + u"_2"_s, {}},
+        {"no selected row: a tool opens nothing", -1, webToolObjectName(WebTool::RobotsTxt) + u"_2"_s, {}},
         {"no selected row: All opens nothing", -1, u"All1_2"_s, {}},
-        {"second row: Robots.txt", 1, WebToolObjectName(WebTool::RobotsTxt) + u"_2"_s, {WebTool::RobotsTxt}},
-        {"second row: Domain IP List", 1, WebToolObjectName(WebTool::DomainIpList) + u"_2"_s, {WebTool::DomainIpList}},
-        {"first row: All", 0, u"All1_2"_s, IndexTools()},
+        {"second row: Robots.txt", 1, webToolObjectName(WebTool::RobotsTxt) + u"_2"_s, {WebTool::RobotsTxt}},
+        {"second row: Domain IP List", 1, webToolObjectName(WebTool::DomainIpList) + u"_2"_s, {WebTool::DomainIpList}},
+        {"first row: All", 0, u"All1_2"_s, indexWebTools()},
     };
     Sandbox sandbox;
     const QString page = sandbox.page(u"tools.html"_s, u"<a href=\"https://one.test/x?a=1\">1</a>"
@@ -295,7 +295,7 @@ TEST(TAppFormOptions, WebToolsOfTheListUseTheSelectedRow)
         EXPECT_EQ(form->popupSource(), u"List"_s);
         QStringList expected;
         for (const WebTool tool : c.opened) {
-            expected.append(WebToolAddress(tool, form->resultsModel()->rows().at(c.selectedRow).link));
+            expected.append(webToolAddress(tool, form->resultsModel()->rows().at(c.selectedRow).link));
         }
         EXPECT_EQ(sandbox.opened, expected);
     }
@@ -308,9 +308,9 @@ TEST(TAppFormOptions, ToolsMenuOpensFixedPages)
     const auto form = sandbox.open();
     ASSERT_EQ(form->resultsModel()->rowCount(), 0);
     QStringList expected;
-    for (const FixedTool tool : FixedToolsInMenuOrder()) {
-        child<QAction>(*form->menuBar(), FixedToolObjectName(tool)).trigger();
-        expected.append(FixedToolAddress(tool));
+    for (const FixedTool tool : fixedToolsInMenuOrder()) {
+        child<QAction>(*form->menuBar(), fixedToolObjectName(tool)).trigger();
+        expected.append(fixedToolAddress(tool));
     }
     EXPECT_EQ(sandbox.opened, expected);
     EXPECT_EQ(form->popupSource(), QString());

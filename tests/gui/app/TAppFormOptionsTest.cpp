@@ -97,7 +97,7 @@ TEST(TAppFormOptions, FirstStartWritesNothing)
     EXPECT_EQ(QDir(form->dataFolder()).absolutePath(), QDir(sandbox.programFolder()).absolutePath());
     auto &urlBox = child<QComboBox>(*form, u"Edit1"_s);
     ASSERT_TRUE(QTest::qWaitFor([&urlBox] { return urlBox.lineEdit()->hasSelectedText(); }, kRunWaitMs));
-    EXPECT_EQ(urlBox.lineEdit()->selectedText(), DefaultStartUrl()) << "typing replaces the start address";
+    EXPECT_EQ(urlBox.lineEdit()->selectedText(), defaultStartUrl()) << "typing replaces the start address";
     EXPECT_EQ(urlBox.count(), 0);
     EXPECT_FALSE(QFile::exists(sandbox.settingsPath()));
     EXPECT_FALSE(QFile::exists(sandbox.historyPath()));
@@ -147,7 +147,7 @@ TEST(TAppFormOptions, EachControlWritesItsKeys)
          {{u"ResponseTimeout"_s, u"7000"_s}}},
         {"agent chosen from the list",
          [](TAppForm &form) { child<QComboBox>(form, u"ComboBox1"_s).setCurrentIndex(3); },
-         {{u"Agent"_s, AgentList().at(3)}}},
+         {{u"Agent"_s, agentList().at(3)}}},
         {"agent typed",
          [](TAppForm &form) { typeInto(*child<QComboBox>(form, u"ComboBox1"_s).lineEdit(), u"Bot/2 (test)"_s); },
          {{u"Agent"_s, u"Bot/2 (test)"_s}}},

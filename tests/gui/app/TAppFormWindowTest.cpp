@@ -154,7 +154,7 @@ TEST(TAppFormWindow, APageThatCannotBeLoadedSaysWhy)
     const QString missing = u"file://"_s + sandbox.programFolder() + u"/no-such-page.html"_s;
     const std::vector<Case> cases = {
         {"refused connection", refused, FetchPage(refused, FetchOptions{}).error},
-        {"missing local file", missing, ReadLocalPage(missing).error},
+        {"missing local file", missing, readLocalPage(missing).error},
     };
     const QString good = sandbox.page(u"good.html"_s, u"<a href=\"http://h.test/1\">one</a>"_s);
     const auto form = sandbox.open();

@@ -40,18 +40,18 @@ TEST(DialogButtons, CaptionsGoToTheButtonsInStandardOrder)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(CaptionAssignment(c.set, c.captions), c.shown);
+        EXPECT_EQ(captionAssignment(c.set, c.captions), c.shown);
     }
 }
 
 TEST(DialogButtons, ResultCodesAndDefaultButton)
 {
     using B = DialogButton;
-    EXPECT_EQ(DialogResultCode(B::Ok), 1);
-    EXPECT_EQ(DialogResultCode(B::Cancel), 2);
-    EXPECT_EQ(DialogResultCode(B::Yes), 6);
-    EXPECT_EQ(DialogResultCode(B::No), 7);
-    EXPECT_EQ(DialogResultCode(B::YesToAll), 14);
+    EXPECT_EQ(dialogResultCode(B::Ok), 1);
+    EXPECT_EQ(dialogResultCode(B::Cancel), 2);
+    EXPECT_EQ(dialogResultCode(B::Yes), 6);
+    EXPECT_EQ(dialogResultCode(B::No), 7);
+    EXPECT_EQ(dialogResultCode(B::YesToAll), 14);
 
     struct Case
     {
@@ -68,7 +68,7 @@ TEST(DialogButtons, ResultCodesAndDefaultButton)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(DefaultButton(c.set), c.button);
+        EXPECT_EQ(defaultButtonOf(c.set), c.button);
     }
 }
 

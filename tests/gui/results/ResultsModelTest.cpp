@@ -133,7 +133,7 @@ TEST(ResultsModel, RowIconsComeFromTheResources)
         r.icon = c.index;
         model.appendRows({r});
         const QVariant decoration = model.data(model.index(0, 0), Qt::DecorationRole);
-        EXPECT_EQ(RowIconName(c.index), c.picture);
+        EXPECT_EQ(rowIconName(c.index), c.picture);
         // A row without a picture gets a blank one of the same size, so its link starts where the
         // links of the other rows start.
         const QIcon icon = qvariant_cast<QIcon>(decoration);
@@ -154,9 +154,9 @@ TEST(ResultsModel, RowIconsComeFromTheResources)
     }
     for (const QString &name : {u"link_break"_s, u"search"_s, u"document-save"_s, u"feedback"_s, u"about"_s}) {
         SCOPED_TRACE(name.toStdString());
-        EXPECT_EQ(NamedIcon(name).availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
+        EXPECT_EQ(namedIcon(name).availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
     }
-    EXPECT_TRUE(NamedIcon(u"no-such-picture"_s).isNull());
+    EXPECT_TRUE(namedIcon(u"no-such-picture"_s).isNull());
 }
 
 TEST(ResultsModel, AppendsBatchesAtTheEndUntilSorted)
@@ -247,7 +247,7 @@ TEST(ResultsModel, SortedModePlacesAppendedRows)
             model.appendRows(arrivals.mid(at, c.batch));
         }
         LinkRows expected = arrivals;
-        SortRows(expected, 0, model.sortState().Descending1);
+        sortRows(expected, 0, model.sortState().Descending1);
         EXPECT_EQ(model.rows(), expected);
     }
 }
@@ -345,7 +345,7 @@ TEST(ResultsModel, RunStartReturnsToTheLinkColumn)
     model.headerClicked(3);
     model.runStarted();
     LinkRows expected = model.rows();
-    SortRows(expected, 0, model.sortState().Descending1);
+    sortRows(expected, 0, model.sortState().Descending1);
     EXPECT_EQ(model.rows(), expected);
 }
 
@@ -389,7 +389,7 @@ TEST(ResultsModel, TwoHundredThousandRows)
     const qint64 sortedAppendMs = timer.restart();
     ASSERT_EQ(sortedModel.rowCount(), kRows);
     LinkRows expected = rows;
-    SortRows(expected, 1, false);
+    sortRows(expected, 1, false);
     EXPECT_TRUE(sortedModel.rows() == expected);
 
     std::cout << "[ figures  ] " << kRows << " rows: " << rowBytes / kRows << " bytes of memory per row; append "
