@@ -60,16 +60,16 @@ TNewVer::TNewVer(WindowContext context, QString latestVersion, QString downloadA
 
     // The layout is TNewVer.ui; the texts, fonts and pictures depend on the product and the screen.
     m_ui->setupUi(this);
-    m_panel1 = m_ui->Panel1;
+    m_frame = m_ui->Panel1;
     m_icon = m_ui->Image1;
-    m_panel3 = m_ui->Panel3;
+    m_textColumn = m_ui->Panel3;
     m_title = m_ui->Label1;
     m_link = m_ui->Label2;
     m_close = m_ui->Button1;
     fillControls();
 
     m_drag = new WindowDrag(this);
-    for (QWidget *handle : std::initializer_list<QWidget *>{this, m_panel1, m_icon, m_title, m_panel3}) {
+    for (QWidget *handle : std::initializer_list<QWidget *>{this, m_frame, m_icon, m_title, m_textColumn}) {
         m_drag->addHandle(handle);
     }
 

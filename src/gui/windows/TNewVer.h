@@ -82,9 +82,9 @@ private:
     qint64 m_closeCountdown; // CloseCountdown
 
     std::unique_ptr<Ui::TNewVer> m_ui; // the form; the members below point into it
-    QFrame *m_panel1 = nullptr;        // Panel1
+    QFrame *m_frame = nullptr;         // Panel1: the boxed body of the popup
     QLabel *m_icon = nullptr;          // Image1
-    QFrame *m_panel3 = nullptr;        // Panel3: the title and the link
+    QFrame *m_textColumn = nullptr;    // Panel3: the title and the link
     QLabel *m_title = nullptr;         // Label1
     QLabel *m_link = nullptr;          // Label2
     QPushButton *m_close = nullptr;    // Button1
