@@ -1,10 +1,12 @@
 #pragma once
 
-#include "core/app/OptionWriter.h"
 #include "core/collect/Collector.h"
 #include "core/results/LinkChecker.h"
 #include "core/results/WebTools.h"
 #include "gui/app/AppEnvironment.h"
+#include "gui/app/AppFormOptions.h"
+#include "gui/app/AppFormState.h"
+#include "gui/common/BusyCursor.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,6 +18,9 @@
 #include <optional>
 
 QT_BEGIN_NAMESPACE
+namespace Ui {
+class TAppForm;
+}
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -42,6 +47,9 @@ class TFindDialog;
 
 // The main window: the URL row, the option rows, the results list, the button bar and the status
 // bar; it starts and stops collection runs and forwards the list's commands. Lives on the UI thread.
+// The layout is TAppForm.ui; the code is split by job: TAppForm.cpp (building, options, window
+// events), TAppFormRuns.cpp (collection runs, broken-link passes, run state) and TAppFormMenus.cpp
+// (the menus and the commands they run).
 class TAppForm final : public QMainWindow
 {
     Q_OBJECT
@@ -61,11 +69,12 @@ public:
     const QString &startupError() const { return m_startupError; }
 
     ResultsModel *resultsModel() const { return m_model; }
-    const QString &popupSource() const { return m_popupSource; }
+    // PopupSource by name: "List", "Button" or empty.
+    QString popupSource() const { return popupSourceName(m_popupSource); }
     // Analyses whose page is still being fetched.
     int analysesRunning() const { return static_cast<int>(m_analyses.size()); }
-    QMenu *checkMenu() const { return m_popupMenu1; }
-    QMenu *listMenu() const { return m_popupMenu2; }
+    QMenu *checkMenu() const { return m_checkMenu; }
+    QMenu *listMenu() const { return m_listMenu; }
 
     // Asks the update service once, in the background; called after the window is shown.
     void startUpdateCheck();
@@ -91,40 +100,48 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void buildWindow();
-    void buildMenus();
-    void setKeyboardOrder();
-    void addWebToolItems(QMenu *menu);
-    void applyStoredOptions();
-    void connectOptionWriters();
-    // Shows "Unable to write to ..." when a change could not be stored; the control keeps its value.
-    void reportWrite(bool written, const QString &error);
-    void setHistory(const QStringList &entries);
-    void openWebTool(WebTool tool);
-    void onResetToDefaults(); // ResettoDefaults1Click
-    void onRowChecked(int row, const TURLStatus &status);
-    void onCheckPassFinished();
+    // TAppForm.cpp: building the window, its options, and the window's own events.
     void readIdentity();
-    void setPanelsEnabled(bool enabled);
+    void buildWindow();
+    void bindControls();
+    void setFontsAndColours();
+    void finishControls();
+    void buildStatusBar();
+    void connectControls();
+    OptionControls optionControls() const;
+    // The rows "Show Options" shows and hides, top to bottom.
+    QList<QWidget *> optionRows() const;
+    void onShowOptionsToggled(bool on);
+    void onExport(); // Button3Click
+    void setHistory(const QStringList &entries);
+    void beep() const;
+    void openAddress(const QString &address) const;
+
+    // TAppFormRuns.cpp: collection runs, broken-link passes and the run state.
+    // Sets the Check and Check Broken Links captions, which controls take input, and the wait cursor.
+    void setRunState(RunState state);
     void startRun();
     // IslemTamam ("operation complete"): the idle look of the URL row.
     void IslemTamam();
-    void beep();
-    void openAddress(const QString &address);
-
-    // The row-target rule: the selected row's link for the list's menu, the URL box text for the
-    // button's menu, nothing otherwise.
-    std::optional<QString> rowTarget() const;
-    std::optional<int> selectedRow() const;
-    void selectRow(int row);
-
     void onLoading(quint64 generation, const QString &address);
     void onRedirectRow(quint64 generation, const LinkRow &row);
     void onUrlBoxChanged(quint64 generation, const QString &target);
     void onRowsCollected(quint64 generation, const QList<LinkRow> &rows);
     void onRunFinished(quint64 generation, qsizetype total, const QString &error);
-
+    void onRowChecked(int row, const TURLStatus &status);
+    void onCheckPassFinished();
     void onHeaderClicked(int column);
+
+    // TAppFormMenus.cpp: the menus and the commands they run.
+    void buildPopupMenus();
+    void buildMenuBar();
+    void addWebToolItems(QMenu *menu);
+    // The row-target rule: the selected row's link for the list's menu, the URL box text for the
+    // button's menu, nothing otherwise.
+    std::optional<QString> rowTarget() const;
+    std::optional<int> selectedRow() const;
+    void selectRow(int row);
+    void openWebTool(WebTool tool);
     void onCheckMenuItem();               // Check1Click
     void onGotoUrl();                     // GotoURL1Click
     void onCopyUrl();                     // CopyURL1Click
@@ -132,6 +149,7 @@ private:
     void onFind();                        // Button1 / Search1Click
     void onFindNext(const QString &text); // FindDialog1Find
     void onLoadFile();                    // LoadFile1Click
+    void onResetToDefaults();             // ResettoDefaults1Click
     void onOnlineHelp();                  // Help2Click
     void onAnalyzeUrl();                  // AnalyzeURL1Click
     void onSendFeedback();                // SendFeedback1Click, Button4Click
@@ -149,40 +167,44 @@ private:
     bool m_startupComplete = false;
 
     // Values of the Check command.
-    QString m_ignoredExtensions;   // IgnoredExtensions
-    QString m_requestAgent;        // RequestAgent
-    QString m_popupSource;         // PopupSource: "List", "Button" or empty
+    QString m_ignoredExtensions; // IgnoredExtensions
+    QString m_requestAgent;      // RequestAgent
+    PopupSource m_popupSource = PopupSource::None;
     qsizetype m_findPosition = -1; // FindPosition
 
-    std::optional<OptionWriter> m_settings;
+    AppFormOptions *m_options = nullptr;
     OwnedWorker<TCollector> m_collector;
     OwnedWorker<LinkChecker> m_checkPass;
+    RunState m_runState = RunState::Idle;
     int m_checkedRows = 0;
     quint64 m_generation = 0;
-    bool m_cursorBusy = false;
+    // The wait cursor: one holder while a collection run or a broken-link pass goes, one while any
+    // analysis does.
+    std::optional<BusyCursor> m_runBusy;
+    std::optional<BusyCursor> m_analysisBusy;
 
-    // Controls, named after their objectName.
-    QWidget *m_panel1 = nullptr;
-    QComboBox *m_urlBox = nullptr;        // Edit1
-    QToolButton *m_checkButton = nullptr; // BitBtn1
-    QCheckBox *m_showOptions = nullptr;   // CheckBox1
-    QWidget *m_panel2 = nullptr;
-    QRadioButton *m_domainName = nullptr;    // RadioButton1
-    QRadioButton *m_subdomainName = nullptr; // RadioButton2
-    QWidget *m_panel4 = nullptr;
-    QLineEdit *m_connectTimeout = nullptr;  // Edit3
-    QLineEdit *m_responseTimeout = nullptr; // Edit4
-    QComboBox *m_agentBox = nullptr;        // ComboBox1
-    QSpinBox *m_parallelChecks = nullptr;   // "Parallel checks:"
-    QWidget *m_panel5 = nullptr;
-    QLineEdit *m_ignoreExtensions = nullptr; // Edit2
-    QWidget *m_panel6 = nullptr;
-    QCheckBox *m_removeAnchors = nullptr; // CheckBox2
-    QCheckBox *m_useHead = nullptr;       // CheckBox3
-    QWidget *m_panel7 = nullptr;
-    QPlainTextEdit *m_ignoreUrls = nullptr; // Memo1
-    QSplitter *m_splitter = nullptr;        // Splitter1
-    QTableView *m_list = nullptr;           // ListBox1
+    // The form; the members below point into it, each named for what it shows, with its objectName.
+    std::unique_ptr<Ui::TAppForm> m_ui;
+    QComboBox *m_urlBox = nullptr;            // Edit1
+    QToolButton *m_checkButton = nullptr;     // BitBtn1
+    QCheckBox *m_showOptions = nullptr;       // CheckBox1
+    QWidget *m_urlBaseRow = nullptr;          // Panel2
+    QRadioButton *m_domainName = nullptr;     // RadioButton1
+    QRadioButton *m_subdomainName = nullptr;  // RadioButton2
+    QWidget *m_requestRow = nullptr;          // Panel4: time-outs, parallel checks, agent
+    QLineEdit *m_connectTimeout = nullptr;    // Edit3
+    QLineEdit *m_responseTimeout = nullptr;   // Edit4
+    QComboBox *m_agentBox = nullptr;          // ComboBox1
+    QSpinBox *m_parallelChecks = nullptr;     // "Parallel checks:"
+    QWidget *m_ignoreExtensionsRow = nullptr; // Panel5
+    QLineEdit *m_ignoreExtensions = nullptr;  // Edit2
+    QWidget *m_checkOptionsRow = nullptr;     // Panel6: anchors, HEAD
+    QCheckBox *m_removeAnchors = nullptr;     // CheckBox2
+    QCheckBox *m_useHead = nullptr;           // CheckBox3
+    QWidget *m_ignoreUrlsRow = nullptr;       // Panel7
+    QPlainTextEdit *m_ignoreUrls = nullptr;   // Memo1
+    QSplitter *m_splitter = nullptr;          // Splitter1
+    QTableView *m_list = nullptr;             // ListBox1
     ResultsModel *m_model = nullptr;
     QPushButton *m_findButton = nullptr;     // Button1
     QPushButton *m_exportButton = nullptr;   // Button3
@@ -193,8 +215,8 @@ private:
     QLabel *m_statusTotal = nullptr;         // StatusBar1 panel 0
     QLabel *m_statusActivity = nullptr;      // StatusBar1 panel 1
     QProgressBar *m_checkProgress = nullptr; // rows done of a broken-link pass
-    QMenu *m_popupMenu1 = nullptr;
-    QMenu *m_popupMenu2 = nullptr;
+    QMenu *m_checkMenu = nullptr;            // PopupMenu1: the Check button's arrow
+    QMenu *m_listMenu = nullptr;             // PopupMenu2: the results list's context menu
     QPointer<TFindDialog> m_findDialog;
     // Analyses whose page is still being fetched, each on its own thread with its own stop token;
     // closing the window drops them all, which stops them and waits.

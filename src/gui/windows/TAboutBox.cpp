@@ -1,5 +1,7 @@
 #include "gui/windows/TAboutBox.h"
 
+#include "ui_TAboutBox.h"
+
 #include "core/common/LookupText.h"
 #include "gui/common/PopupUnderButton.h"
 #include "gui/windows/RainWidget.h"
@@ -30,16 +32,8 @@ namespace quorvel {
 
 namespace {
 
-constexpr QRect kPanel(48, 42, 350, 291);
 constexpr QSize kLogoSize(344, 105);
-constexpr QRect kLogo(3, 3, 344, 105);
-constexpr QRect kBevel(9, 122, 34, 34);
 constexpr QRect kIcon(10, 123, 32, 32);
-constexpr QRect kNameVersion(49, 122, 290, 40);
-constexpr QRect kOkButton(49, 226, 122, 33);
-constexpr QRect kInfoButton(177, 226, 122, 33);
-constexpr QRect kSiteLink(0, 268, 350, 18);
-constexpr QSize kEggPanelSize(324, 220);
 constexpr QSize kEggSize(320, 214);
 constexpr int kEggIntervalMs = 5;
 
@@ -65,6 +59,7 @@ void setBlackBackground(QWidget *widget)
 TAboutBox::TAboutBox(WindowContext context, QWidget *parent)
     : QDialog(parent)
     , m_context(std::move(context))
+    , m_ui(std::make_unique<Ui::TAboutBox>())
 {
     buildWindow();
 }
@@ -89,84 +84,12 @@ void TAboutBox::buildWindow()
 
     setWindowTitle(LookupText(u"About %s"_s).replace(u"%s"_s, m_context.appProductName));
 
-    m_eggPanel = new QFrame(this);
-    m_eggPanel->setObjectName(u"PanelEgg"_s);
-    m_eggPanel->setFrameShape(QFrame::Panel);
-    m_eggPanel->setFrameShadow(QFrame::Raised);
-    setBlackBackground(m_eggPanel);
-    m_eggPanel->setGeometry((kClientWidth - kEggPanelSize.width()) / 2, (kClientHeight - kEggPanelSize.height()) / 2,
-                            kEggPanelSize.width(), kEggPanelSize.height());
-    m_egg = new QLabel(m_eggPanel);
-    m_egg->setObjectName(u"ImageEgg"_s);
-    m_egg->setGeometry((kEggPanelSize.width() - kEggSize.width()) / 2, (kEggPanelSize.height() - kEggSize.height()) / 2,
-                       kEggSize.width(), kEggSize.height());
-    m_eggPanel->hide();
-
-    m_panel = new QFrame(this);
-    m_panel->setObjectName(u"Panel1"_s);
-    setBlackBackground(m_panel);
-    setTextColour(m_panel, Qt::white);
-    m_panel->setGeometry(kPanel);
-
-    m_logo = new QLabel(m_panel);
-    m_logo->setObjectName(u"Image2"_s);
-    m_logo->setGeometry(kLogo);
-
-    m_bevel = new QFrame(m_panel);
-    m_bevel->setObjectName(u"Bevel1"_s);
-    m_bevel->setFrameShape(QFrame::Box);
-    m_bevel->setFrameShadow(QFrame::Sunken);
-    m_bevel->setGeometry(kBevel);
-    m_appIcon = new QLabel(m_panel);
-    m_appIcon->setObjectName(u"VirtualImage1"_s);
-    m_appIcon->setGeometry(kIcon);
-
-    m_nameVersion = new QLabel(m_context.appProductName + u' ' + m_context.appVersion, m_panel);
-    m_nameVersion->setObjectName(u"Label2"_s);
-    m_nameVersion->setWordWrap(true);
-    m_nameVersion->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QFont nameFont = m_nameVersion->font();
-    nameFont.setPixelSize(16);
-    m_nameVersion->setFont(nameFont);
-    m_nameVersion->setGeometry(kNameVersion);
-
-    m_okButton = new QPushButton(LookupText(u"OK"_s), m_panel);
-    m_okButton->setObjectName(u"BitBtn1"_s);
-    m_okButton->setGeometry(kOkButton);
-    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
-
-    m_infoButton = new QPushButton(LookupText(u"Info"_s), m_panel);
-    m_infoButton->setObjectName(u"BitBtn2"_s);
-    m_infoButton->setGeometry(kInfoButton);
-    m_infoButton->setAutoDefault(false);
-    // The arrow goes to the right of the caption.
-    m_infoButton->setLayoutDirection(Qt::RightToLeft);
-    connect(m_infoButton, &QPushButton::clicked, this, &TAboutBox::onInfoClicked);
-    m_okButton->setDefault(true);
-    m_okButton->setFocus();
-
-    const MakerSite site = m_context.site();
-    m_siteLink = new QLabel(site.host(), m_panel);
-    m_siteLink->setObjectName(u"Label5"_s);
-    m_siteLink->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    setTextColour(m_siteLink, QColor(0, 255, 0));
-    QFont linkFont = m_siteLink->font();
-    linkFont.setUnderline(true);
-    m_siteLink->setFont(linkFont);
-    m_siteLink->setCursor(Qt::PointingHandCursor);
-    m_siteLink->setToolTip(site.homeUrl());
-    m_siteLink->setGeometry(kSiteLink);
-    m_siteLink->installEventFilter(this);
-
-    m_infoMenu = new QMenu(this);
-    m_infoMenu->setObjectName(u"PopupMenu1"_s);
-    QAction *credits = m_infoMenu->addAction(LookupText(u"Acknowledgements..."_s), this, &TAboutBox::onCreditsClicked);
-    credits->setObjectName(u"Credits1"_s);
-    QAction *uninstall =
-        m_infoMenu->addAction(LookupText(u"How to uninstall..."_s), this, &TAboutBox::onUninstallClicked);
-    uninstall->setObjectName(u"Howtouninstall1"_s);
-    QAction *license = m_infoMenu->addAction(LookupText(u"License..."_s), this, &TAboutBox::onLicenseClicked);
-    license->setObjectName(u"LicensePrivacyPolicy1"_s);
+    // The panel, the pictures' places and the buttons are TAboutBox.ui; created after the rain, they
+    // lie over it, the panel over the hidden picture.
+    m_ui->setupUi(this);
+    bindControls();
+    fillControls();
+    buildInfoMenu();
 
     m_eggTimer = new QTimer(this);
     m_eggTimer->setObjectName(u"TimerEgg"_s);
@@ -189,6 +112,59 @@ void TAboutBox::buildWindow()
         const QRect area = screen->availableGeometry();
         move(area.left() + (area.width() - kClientWidth) / 2, area.top() + (area.height() - kClientHeight) / 2);
     }
+}
+
+void TAboutBox::bindControls()
+{
+    m_eggPanel = m_ui->PanelEgg;
+    m_egg = m_ui->ImageEgg;
+    m_panel = m_ui->Panel1;
+    m_logo = m_ui->Image2;
+    m_bevel = m_ui->Bevel1;
+    m_appIcon = m_ui->VirtualImage1;
+    m_nameVersion = m_ui->Label2;
+    m_okButton = m_ui->BitBtn1;
+    m_infoButton = m_ui->BitBtn2;
+    m_siteLink = m_ui->Label5;
+}
+
+void TAboutBox::fillControls()
+{
+    // What the form cannot hold: looked-up captions, the product's texts, pixel sizes, fixed colours.
+    setBlackBackground(m_eggPanel);
+    setBlackBackground(m_panel);
+    setTextColour(m_panel, Qt::white);
+    m_nameVersion->setText(m_context.appProductName + u' ' + m_context.appVersion);
+    QFont nameFont = m_nameVersion->font();
+    nameFont.setPixelSize(16);
+    m_nameVersion->setFont(nameFont);
+    m_okButton->setText(LookupText(u"OK"_s));
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+    m_infoButton->setText(LookupText(u"Info"_s));
+    connect(m_infoButton, &QPushButton::clicked, this, &TAboutBox::onInfoClicked);
+    m_okButton->setFocus();
+
+    const MakerSite site = m_context.site();
+    m_siteLink->setText(site.host());
+    setTextColour(m_siteLink, QColor(0, 255, 0));
+    QFont linkFont = m_siteLink->font();
+    linkFont.setUnderline(true);
+    m_siteLink->setFont(linkFont);
+    m_siteLink->setToolTip(site.homeUrl());
+    m_siteLink->installEventFilter(this);
+}
+
+void TAboutBox::buildInfoMenu()
+{
+    m_infoMenu = new QMenu(this);
+    m_infoMenu->setObjectName(u"PopupMenu1"_s);
+    QAction *credits = m_infoMenu->addAction(LookupText(u"Acknowledgements..."_s), this, &TAboutBox::onCreditsClicked);
+    credits->setObjectName(u"Credits1"_s);
+    QAction *uninstall =
+        m_infoMenu->addAction(LookupText(u"How to uninstall..."_s), this, &TAboutBox::onUninstallClicked);
+    uninstall->setObjectName(u"Howtouninstall1"_s);
+    QAction *license = m_infoMenu->addAction(LookupText(u"License..."_s), this, &TAboutBox::onLicenseClicked);
+    license->setObjectName(u"LicensePrivacyPolicy1"_s);
 }
 
 void TAboutBox::HighDPIImageYukle()
@@ -287,7 +263,7 @@ void TAboutBox::onUninstallClicked()
 QString TAboutBox::licenseFile() const
 {
     if (m_context.programFolder.isEmpty()) {
-        return QString();
+        return {};
     }
     const QDir folder(m_context.programFolder);
     for (const QString &candidate : {u"license.txt"_s, u"../share/doc/Quorvel/license.txt"_s}) {
@@ -296,7 +272,7 @@ QString TAboutBox::licenseFile() const
             return file.canonicalFilePath();
         }
     }
-    return QString();
+    return {};
 }
 
 void TAboutBox::onLicenseClicked()

@@ -4,7 +4,12 @@
 
 #include <QDialog>
 
+#include <memory>
+
 QT_BEGIN_NAMESPACE
+namespace Ui {
+class TAboutBox;
+}
 class QFrame;
 class QLabel;
 class QMenu;
@@ -65,12 +70,16 @@ protected:
 
 private:
     void buildWindow();
+    void bindControls();
+    void fillControls();
+    void buildInfoMenu();
     void HighDPIImageYukle(); // "Yukle" = load: draws the logo and the hidden picture for the screen
     void onEggTick();         // TimerEggTimer
 
     WindowContext m_context;
 
     RainWidget *m_rain = nullptr;
+    std::unique_ptr<Ui::TAboutBox> m_ui; // the form; the members below point into it
     QFrame *m_panel = nullptr;           // Panel1
     QLabel *m_logo = nullptr;            // Image2
     QFrame *m_bevel = nullptr;           // Bevel1

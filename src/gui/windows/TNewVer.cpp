@@ -1,5 +1,7 @@
 #include "gui/windows/TNewVer.h"
 
+#include "ui_TNewVer.h"
+
 #include "core/common/LookupText.h"
 #include "gui/windows/WindowDrag.h"
 #include "gui/windows/WindowPictures.h"
@@ -23,17 +25,11 @@ namespace quorvel {
 
 namespace {
 
-constexpr QRect kIcon(4, 4, 60, 60);
-constexpr QRect kMiddle(66, 2, 224, 64); // Panel3
-constexpr QRect kTitle(0, 3, 224, 18);   // in Panel3
-constexpr QRect kLink(0, 21, 224, 41);   // in Panel3
-constexpr QRect kCloseButton(TNewVer::kClientWidth - 22 - 3, 3, 22, 22);
-
 // The one-pixel rectangle at the centre of r: where the opening effect starts and the closing
 // one ends.
 QRect centreOf(const QRect &r)
 {
-    return QRect(r.center(), QSize(1, 1));
+    return {r.center(), QSize(1, 1)};
 }
 
 } // namespace
@@ -46,6 +42,7 @@ TNewVer::TNewVer(WindowContext context, QString latestVersion, QString downloadA
     , m_downloadAddress(std::move(downloadAddress))
     , m_timings(timings)
     , m_closeCountdown(timings.closeCountdown)
+    , m_ui(std::make_unique<Ui::TNewVer>())
 {
     // FormCreate
     setObjectName(u"NewVer"_s);
@@ -61,55 +58,18 @@ TNewVer::TNewVer(WindowContext context, QString latestVersion, QString downloadA
                         screenGeometry.top() + kEdgeMargin, kClientWidth, kClientHeight);
     setGeometry(m_placement);
 
-    m_panel1 = new QFrame(this);
-    m_panel1->setObjectName(u"Panel1"_s);
-    m_panel1->setFrameShape(QFrame::Box);
-    m_panel1->setAutoFillBackground(true);
-    m_panel1->setGeometry(0, 0, kClientWidth, kClientHeight);
-
-    m_icon = new QLabel(m_panel1);
-    m_icon->setObjectName(u"Image1"_s);
-    m_icon->setAlignment(Qt::AlignCenter);
-    m_icon->setGeometry(kIcon);
-    m_icon->setPixmap(m_context.icon().pixmap(QSize(48, 48), devicePixelRatioF()));
-
-    m_panel3 = new QFrame(m_panel1);
-    m_panel3->setObjectName(u"Panel3"_s);
-    m_panel3->setGeometry(kMiddle);
-
-    m_title = new QLabel(LookupText(u"UPDATE AVAILABLE"_s), m_panel3);
-    m_title->setObjectName(u"Label1"_s);
-    m_title->setAlignment(Qt::AlignCenter);
-    QFont titleFont = m_title->font();
-    titleFont.setBold(true);
-    titleFont.setPixelSize(13);
-    m_title->setFont(titleFont);
-    m_title->setGeometry(kTitle);
-
-    m_link = new QLabel(LookupText(u"Click to download"_s) + u' ' + m_context.appProductName + u' ' + m_latestVersion,
-                        m_panel3);
-    m_link->setObjectName(u"Label2"_s);
-    m_link->setAlignment(Qt::AlignCenter);
-    m_link->setWordWrap(true);
-    QFont linkFont = m_link->font();
-    linkFont.setUnderline(true);
-    m_link->setFont(linkFont);
-    m_link->setCursor(Qt::PointingHandCursor);
-    m_link->setGeometry(kLink);
-    m_link->installEventFilter(this);
-
-    m_close = new QPushButton(m_panel1);
-    m_close->setObjectName(u"Button1"_s);
-    m_close->setIcon(windowPicture(u"close"_s));
-    m_close->setIconSize(QSize(16, 16));
-    m_close->setFlat(true);
-    m_close->setCursor(Qt::PointingHandCursor);
-    m_close->setFocusPolicy(Qt::NoFocus);
-    m_close->setGeometry(kCloseButton);
-    connect(m_close, &QPushButton::clicked, this, &TNewVer::onCloseClicked);
+    // The layout is TNewVer.ui; the texts, fonts and pictures depend on the product and the screen.
+    m_ui->setupUi(this);
+    m_frame = m_ui->Panel1;
+    m_icon = m_ui->Image1;
+    m_textColumn = m_ui->Panel3;
+    m_title = m_ui->Label1;
+    m_link = m_ui->Label2;
+    m_close = m_ui->Button1;
+    fillControls();
 
     m_drag = new WindowDrag(this);
-    for (QWidget *handle : std::initializer_list<QWidget *>{this, m_panel1, m_icon, m_title, m_panel3}) {
+    for (QWidget *handle : std::initializer_list<QWidget *>{this, m_frame, m_icon, m_title, m_textColumn}) {
         m_drag->addHandle(handle);
     }
 
@@ -130,6 +90,24 @@ TNewVer::TNewVer(WindowContext context, QString latestVersion, QString downloadA
 }
 
 TNewVer::~TNewVer() = default;
+
+void TNewVer::fillControls()
+{
+    // What the form cannot hold: looked-up captions, the product's texts, pixel sizes, pictures.
+    m_icon->setPixmap(m_context.icon().pixmap(QSize(48, 48), devicePixelRatioF()));
+    m_title->setText(LookupText(u"UPDATE AVAILABLE"_s));
+    QFont titleFont = m_title->font();
+    titleFont.setBold(true);
+    titleFont.setPixelSize(13);
+    m_title->setFont(titleFont);
+    m_link->setText(LookupText(u"Click to download"_s) + u' ' + m_context.appProductName + u' ' + m_latestVersion);
+    QFont linkFont = m_link->font();
+    linkFont.setUnderline(true);
+    m_link->setFont(linkFont);
+    m_link->installEventFilter(this);
+    m_close->setIcon(windowPicture(u"close"_s));
+    connect(m_close, &QPushButton::clicked, this, &TNewVer::onCloseClicked);
+}
 
 QString TNewVer::downloadTarget() const
 {

@@ -5,7 +5,12 @@
 #include <QRect>
 #include <QWidget>
 
+#include <memory>
+
 QT_BEGIN_NAMESPACE
+namespace Ui {
+class TNewVer;
+}
 class QFrame;
 class QLabel;
 class QPropertyAnimation;
@@ -64,6 +69,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void fillControls();
     void onStartTick(); // TimerStartTimer
     void onCloseTick(); // TimerCloseTimer
     void onLinkTick();  // TimerLinkTimer
@@ -75,15 +81,16 @@ private:
     QRect m_placement;
     qint64 m_closeCountdown; // CloseCountdown
 
-    QFrame *m_panel1 = nullptr;
-    QLabel *m_icon = nullptr; // Image1
-    QFrame *m_panel3 = nullptr;
-    QLabel *m_title = nullptr;      // Label1
-    QLabel *m_link = nullptr;       // Label2
-    QPushButton *m_close = nullptr; // Button1
-    QTimer *m_startTimer = nullptr; // TimerStart
-    QTimer *m_closeTimer = nullptr; // TimerClose
-    QTimer *m_linkTimer = nullptr;  // TimerLink
+    std::unique_ptr<Ui::TNewVer> m_ui; // the form; the members below point into it
+    QFrame *m_frame = nullptr;         // Panel1: the boxed body of the popup
+    QLabel *m_icon = nullptr;          // Image1
+    QFrame *m_textColumn = nullptr;    // Panel3: the title and the link
+    QLabel *m_title = nullptr;         // Label1
+    QLabel *m_link = nullptr;          // Label2
+    QPushButton *m_close = nullptr;    // Button1
+    QTimer *m_startTimer = nullptr;    // TimerStart
+    QTimer *m_closeTimer = nullptr;    // TimerClose
+    QTimer *m_linkTimer = nullptr;     // TimerLink
     QPropertyAnimation *m_animation = nullptr;
     WindowDrag *m_drag = nullptr;
 };

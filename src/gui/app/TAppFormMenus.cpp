@@ -1,0 +1,348 @@
+// The main window's menus and the commands they run: the Check button's menu and the list's
+// context menu share their commands and apply the row-target rule; the menu bar reaches the rest.
+
+#include "core/analyze/RunAnalysis.h"
+#include "core/app/MakerSite.h"
+#include "core/app/OptionValues.h"
+#include "core/common/LookupText.h"
+#include "core/results/RowOrder.h"
+#include "gui/analyze/TAnalyzeForm.h"
+#include "gui/app/TAppForm.h"
+#include "gui/common/CaptionDialog.h"
+#include "gui/common/Icons.h"
+#include "gui/results/ResultsModel.h"
+#include "gui/results/TFindDialog.h"
+#include "gui/windows/TAboutBox.h"
+#include "gui/windows/TFeedbackForm.h"
+#include "gui/windows/UpdateNotifier.h"
+#include "gui/windows/WindowContext.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+namespace {
+
+const QString kNotFound = u"Not found"_s;
+
+} // namespace
+
+void TAppForm::buildPopupMenus()
+{
+    // The Check button's menu and the list's context menu share their handlers.
+    m_checkMenu = new QMenu(this);
+    m_checkMenu->setObjectName(u"PopupMenu1"_s);
+    m_listMenu = new QMenu(this);
+    m_listMenu->setObjectName(u"PopupMenu2"_s);
+    for (QMenu *menu : {m_checkMenu, m_listMenu}) {
+        const bool list = menu == m_listMenu;
+        QAction *check = menu->addAction(kCheckCaption, this, &TAppForm::onCheckMenuItem);
+        check->setObjectName(list ? u"MenuItem1"_s : u"Check1"_s);
+        QFont bold = check->font();
+        bold.setBold(true);
+        check->setFont(bold);
+        menu->setDefaultAction(check);
+        menu->addAction(u"Go to URL..."_s, this, &TAppForm::onGotoUrl)->setObjectName(u"GotoURL1"_s);
+        menu->addAction(u"Copy URL"_s, this, &TAppForm::onCopyUrl)->setObjectName(u"CopyURL1"_s);
+        if (list) {
+            menu->addAction(u"Copy Anchor Text"_s, this, &TAppForm::onCopyAnchorText)
+                ->setObjectName(u"CopyAnchorText1"_s);
+        }
+        menu->addAction(u"Analyze URL..."_s, this, &TAppForm::onAnalyzeUrl)
+            ->setObjectName(list ? u"MenuItem5"_s : u"AnalyzeURL1"_s);
+    }
+    for (QMenu *menu : {m_checkMenu, m_listMenu}) {
+        menu->addSeparator();
+        addWebToolItems(menu);
+    }
+    m_checkButton->setMenu(m_checkMenu);
+    // BitBtn1DropDownClick: the arrow part opened the menu.
+    connect(m_checkMenu, &QMenu::aboutToShow, this, [this] { m_popupSource = PopupSource::Button; });
+}
+
+void TAppForm::buildMenuBar()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(u"MainMenu1"_s);
+    QMenu *file = bar->addMenu(u"File"_s);
+    file->addAction(u"Load File..."_s, this, &TAppForm::onLoadFile)->setObjectName(u"LoadFile1"_s);
+    file->addSeparator();
+    file->addAction(u"Exit"_s, this, [] { QCoreApplication::quit(); })->setObjectName(u"Exit1"_s);
+
+    QMenu *results = bar->addMenu(u"Results"_s);
+    QAction *find = results->addAction(namedIcon(u"search"_s), u"Find..."_s, m_findButton, &QPushButton::click);
+    find->setObjectName(u"Search1"_s);
+    find->setShortcut(QKeySequence(u"Ctrl+F"_s));
+    results->addAction(namedIcon(u"document-save"_s), u"Export to File..."_s, m_exportButton, &QPushButton::click)
+        ->setObjectName(u"ExporttoFile1"_s);
+    results->addAction(namedIcon(u"link_break"_s), kCheckBrokenLinksCaption, m_brokenButton, &QPushButton::click)
+        ->setObjectName(u"FindBrokenLinks1"_s);
+
+    QMenu *tools = bar->addMenu(u"Tools"_s);
+    for (const FixedTool tool : fixedToolsInMenuOrder()) {
+        QAction *item = tools->addAction(namedIcon(u"html"_s), fixedToolCaption(tool), this,
+                                         [this, tool] { openAddress(fixedToolAddress(tool)); });
+        item->setObjectName(fixedToolObjectName(tool));
+    }
+
+    QMenu *settings = bar->addMenu(u"Settings"_s);
+    settings->addAction(u"Reset to Defaults..."_s, this, &TAppForm::onResetToDefaults)
+        ->setObjectName(u"ResettoDefaults1"_s);
+
+    QMenu *help = bar->addMenu(u"Help"_s);
+    QAction *onlineHelp = help->addAction(u"Online Help"_s, this, &TAppForm::onOnlineHelp);
+    onlineHelp->setObjectName(u"Help2"_s);
+    onlineHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    help->addSeparator();
+    QAction *updates = help->addAction(u"Update Notifications"_s);
+    updates->setObjectName(u"UpdateNotifications1"_s);
+    m_updateNotifier = new UpdateNotifier(
+        windowContext(),
+        m_environment.showUpdateIni.isEmpty() ? ShowUpdateSetting() : ShowUpdateSetting(m_environment.showUpdateIni),
+        updates, this);
+    help->addAction(namedIcon(u"feedback"_s), u"Send Feedback..."_s, this, &TAppForm::onSendFeedback)
+        ->setObjectName(u"SendFeedback1"_s);
+    help->addAction(namedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
+    connect(m_feedbackButton, &QPushButton::clicked, this, &TAppForm::onSendFeedback);
+    connect(m_aboutButton, &QPushButton::clicked, this, &TAppForm::onAbout);
+}
+
+void TAppForm::addWebToolItems(QMenu *menu)
+{
+    const QString suffix = menu == m_listMenu ? u"_2"_s : QString();
+    QMenu *index = menu->addMenu(checkIndexCaption());
+    index->setObjectName(u"CheckIndex1"_s + suffix);
+    const QList<WebTool> indexTools = indexWebTools();
+    for (const WebTool tool : webToolsInMenuOrder()) {
+        QMenu *target = indexTools.contains(tool) ? index : menu;
+        target->addAction(webToolCaption(tool), this, [this, tool] { openWebTool(tool); })
+            ->setObjectName(webToolObjectName(tool) + suffix);
+        if (tool == indexTools.constLast()) {
+            // "All" runs the four index checks in order, each applying the row-target rule itself.
+            index
+                ->addAction(allIndexCaption(), this,
+                            [this, indexTools] {
+                                for (const WebTool each : indexTools) {
+                                    openWebTool(each);
+                                }
+                            })
+                ->setObjectName(u"All1"_s + suffix);
+        }
+    }
+}
+
+void TAppForm::openWebTool(WebTool tool)
+{
+    if (const std::optional<QString> target = rowTarget()) {
+        openAddress(webToolAddress(tool, *target));
+    }
+}
+
+void TAppForm::onResetToDefaults()
+{
+    const int answer = ShowCaptionDialog(this, LookupText(u"Restart Application?"_s), DialogKind::Confirmation,
+                                         {DialogButton::Yes, DialogButton::No}, LookupText(u"Confirmation"_s),
+                                         {LookupText(u"Yes"_s), LookupText(u"No"_s)});
+    if (answer != dialogResultCode(DialogButton::Yes)) {
+        return;
+    }
+    removeStoredOptions(m_dataFolder);
+    if (m_environment.restart) {
+        m_environment.restart();
+        return;
+    }
+    QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+    QCoreApplication::quit();
+}
+
+std::optional<int> TAppForm::selectedRow() const
+{
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        return std::nullopt;
+    }
+    return rows.first().row();
+}
+
+void TAppForm::selectRow(int row)
+{
+    m_list->selectRow(row);
+    m_list->scrollTo(m_model->index(row, 0));
+}
+
+std::optional<QString> TAppForm::rowTarget() const
+{
+    if (m_popupSource == PopupSource::List) {
+        if (const std::optional<int> row = selectedRow()) {
+            return m_model->rows().at(*row).link;
+        }
+        return std::nullopt;
+    }
+    if (m_popupSource == PopupSource::Button) {
+        return m_urlBox->currentText();
+    }
+    return std::nullopt;
+}
+
+void TAppForm::onCheckMenuItem()
+{
+    if (m_popupSource == PopupSource::List) {
+        if (const std::optional<int> row = selectedRow()) {
+            m_urlBox->setEditText(m_model->rows().at(*row).link);
+            onCheckClicked();
+        }
+    } else if (m_popupSource == PopupSource::Button) {
+        onCheckClicked();
+    }
+}
+
+void TAppForm::onGotoUrl()
+{
+    if (const std::optional<QString> target = rowTarget()) {
+        openAddress(*target);
+    }
+}
+
+void TAppForm::onCopyUrl()
+{
+    if (const std::optional<QString> target = rowTarget()) {
+        QGuiApplication::clipboard()->setText(*target);
+    }
+}
+
+void TAppForm::onCopyAnchorText()
+{
+    if (const std::optional<int> row = selectedRow()) {
+        QGuiApplication::clipboard()->setText(m_model->rows().at(*row).anchorText);
+    }
+}
+
+void TAppForm::onFind()
+{
+    if (!m_findDialog) {
+        m_findDialog = new TFindDialog(this);
+        connect(m_findDialog, &TFindDialog::findNext, this, &TAppForm::onFindNext);
+    }
+    m_findPosition = -1;
+    m_findDialog->move(frameGeometry().left() + 100, frameGeometry().top() + 150);
+    m_findDialog->show();
+    m_findDialog->raise();
+    m_findDialog->activateWindow();
+}
+
+void TAppForm::onFindNext(const QString &text)
+{
+    m_findPosition = findNextRow(m_model->rows(), text, m_findPosition);
+    if (m_findPosition < 0) {
+        // The old match must not look like the answer.
+        m_list->clearSelection();
+        m_statusActivity->setText(kNotFound);
+        beep();
+        return;
+    }
+    if (m_statusActivity->text() == kNotFound) {
+        m_statusActivity->clear();
+    }
+    selectRow(static_cast<int>(m_findPosition));
+}
+
+void TAppForm::onLoadFile()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, QString(), QString(), u"HTML File (*.htm*);;Any File (*)"_s);
+    if (!path.isEmpty()) {
+        setLocalFile(QFileInfo(path).absoluteFilePath());
+    }
+}
+
+void TAppForm::onAnalyzeUrl()
+{
+    // The list with no selected row does not fall back to the URL box.
+    const std::optional<QString> target = rowTarget();
+    if (!target || target->isEmpty()) {
+        return;
+    }
+    AnalysisOptions options;
+    options.userAgent = m_requestAgent;
+    if (!m_environment.contentsHost.isEmpty()) {
+        options.contentsHost = m_environment.contentsHost;
+    }
+    if (!m_analysisBusy) {
+        m_analysisBusy.emplace();
+    }
+    // The fetches and the parse run off the UI thread; the window opens when they are done.
+    const quint64 analysis = ++m_lastAnalysis;
+    m_analyses.emplace(analysis, runOwned<AnalysisResult>(
+                                     u"Analysis"_s, this,
+                                     [address = *target, options](const std::atomic<bool> &stop) {
+                                         AnalysisOptions stoppable = options;
+                                         stoppable.stop = &stop;
+                                         return runAnalysis(address, stoppable);
+                                     },
+                                     [this, analysis](const AnalysisResult &result) {
+                                         m_analyses.erase(analysis);
+                                         if (m_analyses.empty()) {
+                                             m_analysisBusy.reset();
+                                         }
+                                         auto *form = new TAnalyzeForm(result, this);
+                                         form->setWindowFlag(Qt::Window);
+                                         form->show();
+                                     }));
+}
+
+WindowContext TAppForm::windowContext()
+{
+    WindowContext context;
+    context.appProductName = m_appProductName;
+    context.appTitle = m_appTitle;
+    context.appVersion = m_appVersion;
+    context.makerHost = m_environment.makerHost;
+    context.programFolder = QFileInfo(m_environment.programFile).absolutePath();
+    context.open = [this](const QString &address) {
+        openAddress(address);
+    };
+    context.beep = [this] {
+        beep();
+    };
+    return context;
+}
+
+void TAppForm::startUpdateCheck()
+{
+    m_updateNotifier->start();
+}
+
+void TAppForm::onSendFeedback()
+{
+    TFeedbackForm form(windowContext(), this);
+    form.exec();
+}
+
+void TAppForm::onAbout()
+{
+    TAboutBox box(windowContext(), this);
+    box.exec();
+}
+
+void TAppForm::onOnlineHelp()
+{
+    const MakerSite site(m_environment.makerHost.isEmpty() ? MakerSiteHost() : m_environment.makerHost);
+    openAddress(site.helpUrl(m_appProductName));
+}
+
+} // namespace quorvel
