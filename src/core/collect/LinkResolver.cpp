@@ -32,12 +32,12 @@ const QRegularExpression &domainPattern()
 // NOLINTNEXTLINE(modernize-avoid-c-arrays): the literal's own array, its length known when compiled
 template <qsizetype N> bool begins(QStringView text, const char16_t (&prefix)[N])
 {
-    constexpr qsizetype length = N - 1;
-    if (text.size() < length) {
+    constexpr qsizetype kLength = N - 1;
+    if (text.size() < kLength) {
         return false;
     }
     const char16_t *units = text.utf16();
-    for (qsizetype i = 0; i < length; ++i) {
+    for (qsizetype i = 0; i < kLength; ++i) {
         if (units[i] != prefix[i]) {
             return false;
         }
