@@ -247,7 +247,8 @@ bool foundBroken(const LinkRows &rows)
     return false;
 }
 
-int runCollectOrCheck(const CliArguments &args)
+// The run's inputs, checked before anything is fetched: a refusal is the usage error's exit status.
+std::optional<int> prepareSnapshot(const CliArguments &args, CollectionSnapshot &snapshot)
 {
     if (trimControl(args.address).isEmpty()) {
         return usageError(u"Please enter URL!"_s);
@@ -274,7 +275,6 @@ int runCollectOrCheck(const CliArguments &args)
         }
     }
 
-    CollectionSnapshot snapshot;
     snapshot.address = address;
     snapshot.ignoreUrlsText = ignoreUrlsText;
     snapshot.ignoreExtensionsText = trimControl(args.ignoreExtensions);
@@ -282,6 +282,38 @@ int runCollectOrCheck(const CliArguments &args)
     snapshot.urlBase = args.mode;
     snapshot.userAgent = args.agent;
     snapshot.localPageUrl = args.pageUrl;
+    return std::nullopt;
+}
+
+// The broken-link check of the collected rows, its results put into them.
+void checkRows(const CliArguments &args, LinkRows &rows, Progress &progress)
+{
+    const QStringList links = linksOfRows(rows);
+    LinkCheckOptions options;
+    options.userAgent = args.agent;
+    options.useHead = args.head;
+    options.connectTimeout = args.connectTimeout;
+    options.responseTimeout = args.responseTimeout;
+    options.parallel = args.parallel;
+    qsizetype done = 0;
+    const qsizetype total = links.size();
+    const LinkCheckResults results = checkLinks(links, options, &g_stop, [&](int, const TURLStatus &) {
+        progress.show(u"Checking Broken Links... %1 of %2"_s.arg(++done).arg(total));
+    });
+    progress.done();
+    for (qsizetype i = 0; i < results.size() && i < rows.size(); ++i) {
+        if (const std::optional<TURLStatus> &status = results[i]) {
+            applyCheckResult(rows[i], *status);
+        }
+    }
+}
+
+int runCollectOrCheck(const CliArguments &args)
+{
+    CollectionSnapshot snapshot;
+    if (const std::optional<int> refused = prepareSnapshot(args, snapshot)) {
+        return *refused;
+    }
 
     Progress progress;
     CollectionEvents events;
@@ -311,24 +343,7 @@ int runCollectOrCheck(const CliArguments &args)
     // A stop during the run may have cut the page short: its rows are printed, not exported.
     const bool collected = !pageFailed && !g_stop.load();
     if (args.command == CliCommand::Check && collected) {
-        const QStringList links = linksOfRows(run.rows);
-        LinkCheckOptions options;
-        options.userAgent = args.agent;
-        options.useHead = args.head;
-        options.connectTimeout = args.connectTimeout;
-        options.responseTimeout = args.responseTimeout;
-        options.parallel = args.parallel;
-        qsizetype done = 0;
-        const qsizetype total = links.size();
-        const LinkCheckResults results = checkLinks(links, options, &g_stop, [&](int, const TURLStatus &) {
-            progress.show(u"Checking Broken Links... %1 of %2"_s.arg(++done).arg(total));
-        });
-        progress.done();
-        for (qsizetype i = 0; i < results.size() && i < run.rows.size(); ++i) {
-            if (const std::optional<TURLStatus> &status = results[i]) {
-                applyCheckResult(run.rows[i], *status);
-            }
-        }
+        checkRows(args, run.rows, progress);
     }
 
     // An export file is written only for a whole collection (an earlier one is kept otherwise); a

@@ -59,78 +59,91 @@ LinkRows CollectLinks(const QString &pageText, const QString &base, const RunOpt
     return rows;
 }
 
-CollectionResult runCollection(const CollectionSnapshot &snapshot, const CollectionEvents &events,
-                               const std::atomic<bool> *stop, const std::atomic<bool> *abandon)
+namespace {
+
+// The page a run scans, and where its links are resolved from.
+struct LoadedPage
 {
-    QElapsedTimer runTimer;
-    runTimer.start();
-    qCDebug(lcCollect).noquote() << "collection run of" << snapshot.address;
-    CollectionResult result;
-    const auto reportLoading = [&](const QString &address) {
-        if (events.loading) {
-            events.loading(address);
-        }
-    };
-
-    QString pageText;
-    QByteArray pageUtf8; // a local page that is valid UTF-8 is scanned as its bytes
-    bool pageIsUtf8 = false;
+    QString text;
+    QByteArray utf8; // a local page that is valid UTF-8 is scanned as its bytes
+    bool isUtf8 = false;
     QString base;
-    QString pageAddress = snapshot.address;
-    if (isLocalAddress(snapshot.address)) {
-        reportLoading(snapshot.address);
-        PageSource local = readLocalPageSource(snapshot.address);
-        pageIsUtf8 = local.isUtf8;
-        pageUtf8 = std::move(local.utf8);
-        pageText = std::move(local.text);
-        result.error = std::move(local.error);
-        if (snapshot.localPageUrl.isEmpty()) {
-            base = localPathOf(snapshot.address);
-        } else {
-            pageAddress = snapshot.localPageUrl;
-            base = snapshot.localPageUrl;
-        }
-    } else {
-        FetchOptions fetchOptions;
-        fetchOptions.userAgent = snapshot.userAgent;
-        fetchOptions.cancel = stop;
-        fetchOptions.connectTimeoutMs = snapshot.connectTimeoutMs;
-        fetchOptions.idleTimeoutMs = snapshot.idleTimeoutMs;
-        fetchOptions.totalTimeoutMs = snapshot.totalTimeoutMs;
-        fetchOptions.maxBytes = snapshot.maxBytes;
+    QString address; // the page's address: the redirect's target, or the local page's stand-in
+};
 
-        reportLoading(snapshot.address);
-        // The total bound is for the whole run: the probe and the fetch after a redirect share it.
-        const auto runStart = std::chrono::steady_clock::now();
-        fetchOptions.totalSince = runStart;
-        // The redirect probe. When it is not redirected, its answer is the page: one request.
-        FetchedPage page = FetchPage(snapshot.address, fetchOptions);
-        if (isRedirect(page)) {
-            const QString target = RedirectTarget(snapshot.address, page.redirectLocation);
-            const LinkRow row = LinkRow::redirectRow(snapshot.address);
-            result.rows.append(row);
-            result.redirectFrom = snapshot.address;
-            if (events.redirected) {
-                events.redirected(row, target);
-            }
-            pageAddress = target;
-            reportLoading(target);
-            // Fetched, never read from disk: a server's redirect to "file:///" must not open local
-            // files. A further redirect is not followed; its own body is the page.
-            page = FetchPage(target, fetchOptions);
-            if (snapshot.totalTimeoutMs > 0 && page.error == totalTimeoutMessage(snapshot.totalTimeoutMs)) {
-                // The fetch got what the probe left of the bound; say whose bound ran out.
-                page.error = u"The page did not arrive within the run's bound of %1 ms"_s.arg(snapshot.totalTimeoutMs);
-            }
-        }
-        pageText = std::move(page.text);
-        result.error = std::move(page.error);
-        base = pageAddress;
+void reportLoading(const CollectionEvents &events, const QString &address)
+{
+    if (events.loading) {
+        events.loading(address);
     }
-    result.pageAddress = pageAddress;
+}
 
+LoadedPage loadLocalPage(const CollectionSnapshot &snapshot, CollectionResult &result)
+{
+    LoadedPage page;
+    PageSource local = readLocalPageSource(snapshot.address);
+    page.isUtf8 = local.isUtf8;
+    page.utf8 = std::move(local.utf8);
+    page.text = std::move(local.text);
+    result.error = std::move(local.error);
+    if (snapshot.localPageUrl.isEmpty()) {
+        page.address = snapshot.address;
+        page.base = localPathOf(snapshot.address);
+    } else {
+        page.address = snapshot.localPageUrl;
+        page.base = snapshot.localPageUrl;
+    }
+    return page;
+}
+
+// Fetches the page; a first answer that redirects becomes the redirect row, and its target is
+// fetched once (a further redirect is not followed; its own body is the page).
+LoadedPage fetchWebPage(const CollectionSnapshot &snapshot, const CollectionEvents &events,
+                        const std::atomic<bool> *stop, CollectionResult &result)
+{
+    FetchOptions fetchOptions;
+    fetchOptions.userAgent = snapshot.userAgent;
+    fetchOptions.cancel = stop;
+    fetchOptions.connectTimeoutMs = snapshot.connectTimeoutMs;
+    fetchOptions.idleTimeoutMs = snapshot.idleTimeoutMs;
+    fetchOptions.totalTimeoutMs = snapshot.totalTimeoutMs;
+    fetchOptions.maxBytes = snapshot.maxBytes;
+    // The total bound is for the whole run: the probe and the fetch after a redirect share it.
+    fetchOptions.totalSince = std::chrono::steady_clock::now();
+
+    LoadedPage loaded;
+    loaded.address = snapshot.address;
+    // The redirect probe. When it is not redirected, its answer is the page: one request.
+    FetchedPage page = FetchPage(snapshot.address, fetchOptions);
+    if (isRedirect(page)) {
+        const QString target = RedirectTarget(snapshot.address, page.redirectLocation);
+        const LinkRow row = LinkRow::redirectRow(snapshot.address);
+        result.rows.append(row);
+        result.redirectFrom = snapshot.address;
+        if (events.redirected) {
+            events.redirected(row, target);
+        }
+        loaded.address = target;
+        reportLoading(events, target);
+        // Fetched, never read from disk: a server's redirect to "file:///" must not open local files.
+        page = FetchPage(target, fetchOptions);
+        if (snapshot.totalTimeoutMs > 0 && page.error == totalTimeoutMessage(snapshot.totalTimeoutMs)) {
+            // The fetch got what the probe left of the bound; say whose bound ran out.
+            page.error = u"The page did not arrive within the run's bound of %1 ms"_s.arg(snapshot.totalTimeoutMs);
+        }
+    }
+    loaded.text = std::move(page.text);
+    result.error = std::move(page.error);
+    loaded.base = loaded.address;
+    return loaded;
+}
+
+// Scans the page into rows: kept in the result, handed on in batches, or both.
+void scanPage(LoadedPage &page, const CollectionSnapshot &snapshot, const CollectionEvents &events,
+              const std::atomic<bool> *abandon, CollectionResult &result)
+{
     const RunOptions options = RunOptions::make(snapshot.ignoreUrlsText, snapshot.ignoreExtensionsText,
-                                                snapshot.removeAnchors, snapshot.urlBase, pageAddress);
+                                                snapshot.removeAnchors, snapshot.urlBase, page.address);
     LinkRows batch;
     QElapsedTimer sinceFlush;
     sinceFlush.start();
@@ -145,7 +158,7 @@ CollectionResult runCollection(const CollectionSnapshot &snapshot, const Collect
     const bool keepRows = !events.rows || events.keepRows;
     if (keepRows) {
         result.rows.reserve(result.rows.size() +
-                            (pageIsUtf8 ? countAnchorTagsUtf8(pageUtf8) : countAnchorTags(pageText)));
+                            (page.isUtf8 ? countAnchorTagsUtf8(page.utf8) : countAnchorTags(page.text)));
     }
     const AnchorSink addRow = [&](const QString &href, const QString &linkBase, const QString &follow,
                                   const QString &anchorText) {
@@ -170,14 +183,31 @@ CollectionResult runCollection(const CollectionSnapshot &snapshot, const Collect
             flush();
         }
     };
-    if (pageIsUtf8) {
+    if (page.isUtf8) {
         // The page goes back to the system as the scan passes it: it and all the rows are never
         // held at once.
-        scanAnchorsUtf8(pageUtf8, base, addRow, [&pageUtf8](qsizetype passed) { releasePageBytes(pageUtf8, passed); });
+        QByteArray &bytes = page.utf8;
+        scanAnchorsUtf8(bytes, page.base, addRow, [&bytes](qsizetype passed) { releasePageBytes(bytes, passed); });
     } else {
-        ScanAnchors(pageText, base, addRow);
+        ScanAnchors(page.text, page.base, addRow);
     }
     flush();
+}
+
+} // namespace
+
+CollectionResult runCollection(const CollectionSnapshot &snapshot, const CollectionEvents &events,
+                               const std::atomic<bool> *stop, const std::atomic<bool> *abandon)
+{
+    QElapsedTimer runTimer;
+    runTimer.start();
+    qCDebug(lcCollect).noquote() << "collection run of" << snapshot.address;
+    CollectionResult result;
+    reportLoading(events, snapshot.address);
+    LoadedPage page = isLocalAddress(snapshot.address) ? loadLocalPage(snapshot, result)
+                                                       : fetchWebPage(snapshot, events, stop, result);
+    result.pageAddress = page.address;
+    scanPage(page, snapshot, events, abandon, result);
     qCDebug(lcCollect).nospace().noquote() << "collection run of " << snapshot.address << " ended in "
                                            << runTimer.elapsed() << " ms: " << result.rows.size() << " rows"
                                            << (result.error.isEmpty() ? QString() : u", error: "_s + result.error);
