@@ -124,7 +124,8 @@ void appendJsonString(QByteArray &out, QStringView text)
 }
 
 // Copies a text known when compiling, without its terminating zero; returns the end.
-template <size_t N> char *writeLiteral(char *w, const char (&text)[N]) // NOLINT(modernize-avoid-c-arrays)
+// NOLINTNEXTLINE(modernize-avoid-c-arrays): the literal's own array, its length known when compiled
+template <size_t N> char *writeLiteral(char *w, const char (&text)[N])
 {
     std::memcpy(w, text, N - 1);
     return w + N - 1;
