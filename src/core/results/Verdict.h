@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+namespace quorvel {
+
+// What a checked link's answers mean for the user: the word a user can act on.
+enum class Verdict
+{
+    None,            // not checked (yet)
+    Ok,              // a 2xx, no redirect followed
+    Redirected,      // a 2xx at the end of redirects
+    Broken,          // a final 4xx/5xx, or a redirect that cannot be followed
+    Blocked,         // a bot wall answered, not the page
+    RateLimited,     // still 429 after the retries
+    Timeout,         // no answer within the time-outs
+    Unreachable,     // the name, the connection or TLS failed
+    FragmentMissing, // the page is there, the "#name" in it is not
+    Skipped,         // not requested: mail links, addresses without http/https
+};
+
+// The verdict's word as the CLI writes it ("ok", "rate-limited", ...); empty for None.
+QString verdictName(Verdict verdict);
+// The verdict a word names, or nothing for a word that names none.
+std::optional<Verdict> verdictNamed(QStringView name);
+
+// True for the status codes followed as redirects when they carry a Location.
+bool isRedirectStatus(int code);
+
+// True for the answers that ask to come back later: 429 and 503.
+bool isRetriedStatus(int code);
+
+// True when a 403/503 (or any 999) is a bot wall rather than the site's answer: LinkedIn's 999, a
+// "cf-mitigated: challenge" header, or a challenge page's title.
+bool isBotWall(int code, QByteArrayView cfMitigated, const QString &title);
+
+// The wait a Retry-After value asks for, in milliseconds: whole seconds, or an HTTP date (against
+// now; a date in the past waits 0). Nothing for a value that is neither.
+std::optional<qint64> retryAfterMs(QByteArrayView value, const QDateTime &now);
+
+// The wait before retry number `attempt` (0 for the first) when the answer named none: 1 s, 2 s,
+// 4 s, ... capped at capMs.
+qint64 backoffMs(int attempt, qint64 capMs);
+
+// Where a redirect leads: its Location resolved against the address that answered (RFC 3986).
+struct RedirectTarget
+{
+    QString address; // empty when the redirect cannot be followed
+    QString error;   // why it cannot: "Redirect to an unsupported scheme", ...
+};
+RedirectTarget redirectTargetOf(const QString &answered, QByteArrayView location);
+
+// The fragment of a link ("#name" -> "name", percent-decoded); nothing when it has none.
+std::optional<QString> fragmentOf(const QString &link);
+// True for fragments every page has: "" ("#" alone) and "top" (any ASCII case).
+bool isAlwaysPresentFragment(const QString &fragment);
+
+} // namespace quorvel
