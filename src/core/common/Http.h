@@ -47,6 +47,19 @@ struct HttpHeader
     QByteArray value;
 };
 
+// Why a request got no complete answer, by kind: what a link check's verdict is made of.
+enum class HttpFailure
+{
+    None,       // the transfer completed
+    Timeout,    // a connect, idle or total time-out ran out
+    NameLookup, // the host name could not be resolved
+    Refused,    // the connection was refused (or could not be made)
+    Tls,        // the TLS handshake or the certificate failed
+    Reset,      // the connection closed or broke before an answer was read
+    Cancelled,  // a cancel flag or cancelAll() ended it
+    Other,      // anything else (a broken body, a bound of ours)
+};
+
 // The outcome of one request; a failure is data, never an exception.
 struct HttpResult
 {
@@ -56,6 +69,8 @@ struct HttpResult
     QByteArray body;           // decoded from gzip/deflate
     QByteArray location;       // the Location header as sent; redirects are never followed
     QString error;             // empty when the transfer completed
+    HttpFailure failure = HttpFailure::None;
+    long osErrno = 0; // the system's error number of a failed connection, 0 when none
     qint64 elapsedMs = 0;
 
     bool completed() const { return error.isEmpty(); }
