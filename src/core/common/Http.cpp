@@ -270,6 +270,7 @@ struct Transfer
     int totalTimeoutMs = 0;
     qint64 bodyLimit = -1;
     bool discardBody = false;
+    qsizetype keepBodyBytes = 0;
     HttpSession::Done done;
     const char *method = "GET"; // for the debug log
     QString url;
@@ -348,6 +349,8 @@ bool takeBody(Transfer *t, const char *data, size_t n)
     }
     if (!t->discardBody) {
         t->result.body.append(data, qsizetype(n));
+    } else if (const qsizetype room = t->keepBodyBytes - t->result.body.size(); room > 0) {
+        t->result.body.append(data, std::min(room, qsizetype(n)));
     }
     return true;
 }
@@ -794,6 +797,7 @@ void HttpSession::start(const HttpRequest &request, Done done)
     t->totalTimeoutMs = std::max(0, request.totalTimeoutMs);
     t->bodyLimit = request.bodyLimit;
     t->discardBody = request.discardBody;
+    t->keepBodyBytes = request.keepBodyBytes;
     t->done = std::move(done);
     t->started = Clock::now();
     t->totalStart = std::min(t->started, request.totalSince.value_or(t->started));
@@ -858,6 +862,14 @@ void HttpSession::cancelAll()
         m_impl->end(m_impl->transfers.back().get(), CURLE_OK, QString(kCancelledMessage), HttpFailure::Cancelled);
     }
     m_impl->deliver();
+}
+
+void HttpSession::pause(int maxWaitMs)
+{
+    if (m_impl->multi && maxWaitMs > 0) {
+        int ready = 0;
+        curl_multi_poll(m_impl->multi, nullptr, 0, maxWaitMs, &ready);
+    }
 }
 
 void HttpSession::wakeup()

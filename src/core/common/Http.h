@@ -34,6 +34,7 @@ struct HttpRequest
     int totalTimeoutMs = 0;                    // longest the whole request may take; 0: no limit of ours
     qint64 bodyLimit = -1;                     // decoded body bytes; -1: no limit
     bool discardBody = false;                  // read the body and drop it (link checks)
+    qsizetype keepBodyBytes = 0;               // with discardBody: the body's first bytes kept anyway
     const std::atomic<bool> *cancel = nullptr; // aborts the transfer at once when it turns true
     // When the total time-out's clock started, for a bound shared with earlier requests (a page
     // fetch after its redirect probe); unset: when this request starts. A bound already spent ends
@@ -108,8 +109,11 @@ public:
     void poll(int maxWaitMs);
     // Ends every request in flight at once with the error "Operation cancelled".
     void cancelAll();
-    // Any thread: makes the poll() in progress, or else the next one, return at once.
+    // Any thread: makes the poll() or pause() in progress, or else the next one, return at once.
     void wakeup();
+    // Waits maxWaitMs, or less when wakeup() is called; runs nothing. For a caller with nothing in
+    // flight that waits to start the next request.
+    void pause(int maxWaitMs);
     // Runs one request to its end, reusing the session's connections.
     HttpResult perform(const HttpRequest &request);
 

@@ -11,6 +11,11 @@ constexpr int kMaxParallelRequests = 1024;
 // The count either front end uses when none is given.
 constexpr int kDefaultParallelRequests = 16;
 
+// Requests in flight to one host:port at once: a site is not a benchmark.
+constexpr int kMinPerHostRequests = 1;
+constexpr int kMaxPerHostRequests = 64;
+constexpr int kDefaultPerHostRequests = 4;
+
 // The window's "ParallelChecks" option: a smaller range, because the window also redraws a row for
 // every answer.
 constexpr int kMinParallelChecksOption = kMinParallelRequests;

@@ -1,5 +1,7 @@
 #include "core/results/Verdict.h"
 
+#include "core/collect/Collector.h"
+
 #include <QLocale>
 #include <QUrl>
 
@@ -130,22 +132,22 @@ qint64 backoffMs(int attempt, qint64 capMs)
     return std::min<qint64>(qint64(1000) << doublings, std::max<qint64>(capMs, 0));
 }
 
-RedirectTarget redirectTargetOf(const QString &answered, QByteArrayView location)
+RedirectStep redirectStepOf(const QString &answered, QByteArrayView location)
 {
-    const QUrl base(answered);
-    const QUrl relative = QUrl::fromEncoded(location.trimmed().toByteArray());
-    if (!relative.isValid() || location.trimmed().isEmpty()) {
+    const QString written = QString::fromUtf8(location.trimmed());
+    if (written.isEmpty()) {
         return {{}, u"Redirect to an invalid address"_s};
     }
-    const QUrl target = base.resolved(relative);
+    const QString address = RedirectTarget(answered, written);
+    const QUrl target(address);
     const QString scheme = target.scheme().toLower();
     if (scheme != u"http" && scheme != u"https") {
         return {{}, u"Redirect to an unsupported scheme"_s};
     }
-    if (target.host().isEmpty()) {
+    if (!target.isValid() || target.host().isEmpty()) {
         return {{}, u"Redirect to an invalid address"_s};
     }
-    return {QString::fromUtf8(target.toEncoded()), {}};
+    return {address, {}};
 }
 
 std::optional<QString> fragmentOf(const QString &link)

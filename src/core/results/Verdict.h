@@ -48,13 +48,14 @@ std::optional<qint64> retryAfterMs(QByteArrayView value, const QDateTime &now);
 // 4 s, ... capped at capMs.
 qint64 backoffMs(int attempt, qint64 capMs);
 
-// Where a redirect leads: its Location resolved against the address that answered (RFC 3986).
-struct RedirectTarget
+// The next step of a redirect chain: the Location resolved against the address that answered, as
+// RedirectTarget resolves it, and refused unless it leads to an http or https address.
+struct RedirectStep
 {
     QString address; // empty when the redirect cannot be followed
     QString error;   // why it cannot: "Redirect to an unsupported scheme", ...
 };
-RedirectTarget redirectTargetOf(const QString &answered, QByteArrayView location);
+RedirectStep redirectStepOf(const QString &answered, QByteArrayView location);
 
 // The fragment of a link ("#name" -> "name", percent-decoded); nothing when it has none.
 std::optional<QString> fragmentOf(const QString &link);

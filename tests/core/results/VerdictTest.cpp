@@ -115,7 +115,7 @@ TEST(Verdict, RedirectTargetsResolveAgainstTheAnsweringAddress)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const RedirectTarget target = redirectTargetOf(c.answered, c.location);
+        const RedirectStep target = redirectStepOf(c.answered, c.location);
         EXPECT_EQ(target.address, c.address);
         EXPECT_EQ(target.error, c.error);
     }
