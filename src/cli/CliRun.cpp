@@ -295,6 +295,11 @@ void checkRows(const CliArguments &args, LinkRows &rows, Progress &progress)
     options.connectTimeout = args.connectTimeout;
     options.responseTimeout = args.responseTimeout;
     options.parallel = args.parallel;
+    options.perHost = args.perHost;
+    options.maxRedirects = args.maxRedirects;
+    options.retries = args.retries;
+    options.retryWaitMaxMs = args.retryWaitMaxSeconds * 1000;
+    options.checkFragments = !args.removeAnchors;
     qsizetype done = 0;
     const qsizetype total = links.size();
     const LinkCheckResults results = checkLinks(links, options, &g_stop, [&](int, const TURLStatus &) {
