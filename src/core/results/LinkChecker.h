@@ -2,7 +2,7 @@
 
 #include "core/common/OwnedThread.h"
 #include "core/results/ParallelChecks.h"
-#include "core/results/Verdict.h"
+#include "core/results/VerdictRules.h"
 
 #include <QList>
 #include <QMetaType>
@@ -20,15 +20,6 @@
 namespace quorvel {
 
 class HttpSession;
-
-// One answer of a redirect chain: its status and the address that gave it.
-struct RedirectHop
-{
-    int status = 0;
-    QString address;
-
-    friend bool operator==(const RedirectHop &, const RedirectHop &) = default;
-};
 
 // The outcome of one row within one check pass. The first five members describe the first answer
 // (after a HEAD refused and asked again with GET, and after the retries of a "come back later");

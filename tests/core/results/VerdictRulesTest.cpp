@@ -1,4 +1,4 @@
-#include "core/results/Verdict.h"
+#include "core/results/VerdictRules.h"
 
 #include "core/analyze/PageAnalysis.h"
 
@@ -10,7 +10,7 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel::test {
 
-TEST(Verdict, NamesRoundTrip)
+TEST(VerdictRules, NamesRoundTrip)
 {
     for (const Verdict v : {Verdict::Ok, Verdict::Redirected, Verdict::Broken, Verdict::Blocked, Verdict::RateLimited,
                             Verdict::Timeout, Verdict::Unreachable, Verdict::FragmentMissing, Verdict::Skipped}) {
@@ -23,7 +23,7 @@ TEST(Verdict, NamesRoundTrip)
     EXPECT_EQ(verdictNamed(u"OK"), std::nullopt);
 }
 
-TEST(Verdict, BotWallsAreToldFromBrokenPages)
+TEST(VerdictRules, BotWallsAreToldFromBrokenPages)
 {
     struct Case
     {
@@ -51,7 +51,7 @@ TEST(Verdict, BotWallsAreToldFromBrokenPages)
     }
 }
 
-TEST(Verdict, RetryAfterReadsSecondsAndDates)
+TEST(VerdictRules, RetryAfterReadsSecondsAndDates)
 {
     const QDateTime now = QDateTime(QDate(2026, 12, 10), QTime(12, 0, 0), Qt::UTC);
 
@@ -81,7 +81,7 @@ TEST(Verdict, RetryAfterReadsSecondsAndDates)
     }
 }
 
-TEST(Verdict, BackoffDoublesUpToItsCap)
+TEST(VerdictRules, BackoffDoublesUpToItsCap)
 {
     EXPECT_EQ(backoffMs(0, 30'000), 1000);
     EXPECT_EQ(backoffMs(1, 30'000), 2000);
@@ -91,7 +91,7 @@ TEST(Verdict, BackoffDoublesUpToItsCap)
     EXPECT_EQ(backoffMs(0, 500), 500);
 }
 
-TEST(Verdict, RedirectTargetsResolveAgainstTheAnsweringAddress)
+TEST(VerdictRules, RedirectTargetsResolveAgainstTheAnsweringAddress)
 {
     struct Case
     {
@@ -121,7 +121,7 @@ TEST(Verdict, RedirectTargetsResolveAgainstTheAnsweringAddress)
     }
 }
 
-TEST(Verdict, FragmentsAreFoundByIdOrAnchorName)
+TEST(VerdictRules, FragmentsAreFoundByIdOrAnchorName)
 {
     const QByteArray page = R"(<!doctype html><title>t</title>
         <h2 id="intro">Intro</h2><a name="old-style">x</a><div id="caf&#233;"></div>

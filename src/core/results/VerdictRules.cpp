@@ -1,4 +1,4 @@
-#include "core/results/Verdict.h"
+#include "core/results/VerdictRules.h"
 
 #include "core/collect/Collector.h"
 
@@ -14,18 +14,6 @@ using namespace Qt::StringLiterals;
 namespace quorvel {
 
 namespace {
-
-constexpr auto kNames = std::to_array<std::pair<Verdict, QStringView>>({
-    {Verdict::Ok, u"ok"},
-    {Verdict::Redirected, u"redirected"},
-    {Verdict::Broken, u"broken"},
-    {Verdict::Blocked, u"blocked"},
-    {Verdict::RateLimited, u"rate-limited"},
-    {Verdict::Timeout, u"timeout"},
-    {Verdict::Unreachable, u"unreachable"},
-    {Verdict::FragmentMissing, u"fragment-missing"},
-    {Verdict::Skipped, u"skipped"},
-});
 
 // An HTTP date in any of the three forms RFC 9110 accepts: IMF-fixdate, RFC 850, asctime. The day
 // of the week is not read: a server that names the wrong day still means the date.
@@ -56,26 +44,6 @@ std::optional<QDateTime> httpDate(const QString &text)
 }
 
 } // namespace
-
-QString verdictName(Verdict verdict)
-{
-    for (const auto &[value, name] : kNames) {
-        if (value == verdict) {
-            return name.toString();
-        }
-    }
-    return {};
-}
-
-std::optional<Verdict> verdictNamed(QStringView name)
-{
-    for (const auto &[value, word] : kNames) {
-        if (word == name) {
-            return value;
-        }
-    }
-    return std::nullopt;
-}
 
 bool isRedirectStatus(int code)
 {
