@@ -51,7 +51,7 @@ TEST(CliArguments, BadUsageIsRefusedWithItsReason)
         {"parallel text",
          {u"check"_s, u"x"_s, u"--parallel"_s, u"many"_s},
          u"--parallel takes a number from 1 to 1024"_s},
-        {"per-host 0", {u"check"_s, u"x"_s, u"--per-host"_s, u"0"_s}, u"--per-host takes a number from 1 to 64"_s},
+        {"per-host 0", {u"check"_s, u"x"_s, u"--per-host"_s, u"0"_s}, u"--per-host takes a number from 1 to 1024"_s},
         {"negative redirects",
          {u"check"_s, u"x"_s, u"--max-redirects"_s, u"-1"_s},
          u"--max-redirects takes a number from 0 to 100"_s},

@@ -69,7 +69,7 @@ int parallelChecksFromText(const QString &text)
 
 int perHostFromText(const QString &text)
 {
-    return countFromText(text, kMinPerHostRequests, kMaxPerHostRequests, kDefaultPerHostRequests);
+    return countFromText(text, kMinPerHostOption, kMaxPerHostOption, kDefaultPerHostOption);
 }
 
 void removeStoredOptions(const QString &dataFolder)

@@ -24,7 +24,7 @@ struct OptionValues
     QString ignoreExtensions = defaultIgnoreExtensions(); // "IgnoreExtensions"
     QString ignoreUrls = defaultIgnoreUrlsText();         // "IgnoreURLs": the box's whole text
     int parallelChecks = kDefaultParallelChecksOption;    // "ParallelChecks": 1 to 64
-    int perHost = kDefaultPerHostRequests;                // "PerHost": 1 to 64
+    int perHost = kDefaultPerHostOption;                  // "PerHost": 1 to 64
 
     bool operator==(const OptionValues &) const = default;
 };
