@@ -135,11 +135,11 @@ template <size_t N> char *writeLiteral(char *w, const char (&text)[N])
 // the names, the verdict's word (at most 16) and two numbers (at most 11 each), and the two strings.
 char *writeVerdictKeys(char *w, const LinkRow &row)
 {
-    w = writeLiteral(w, ", \"verdict\": \"");
+    w = writeLiteral(w, R"(, "verdict": ")");
     const QByteArray word = verdictName(row.verdict).toLatin1();
     std::memcpy(w, word.constData(), size_t(word.size()));
     w += word.size();
-    w = writeLiteral(w, "\", \"final\": ");
+    w = writeLiteral(w, R"(", "final": )");
     w = writeJsonString(w, row.finalUrl);
     w = writeLiteral(w, ", \"final_status\": ");
     w = std::to_chars(w, w + 11, row.finalStatus).ptr;

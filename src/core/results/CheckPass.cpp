@@ -32,7 +32,7 @@ using Clock = std::chrono::steady_clock;
 // the next link; a larger one is dropped here, and the row keeps the status it got.
 constexpr qint64 kCheckBodyBytes = 1 << 20;
 // Enough of an error page to read its title (a bot wall's challenge page says who it is there).
-constexpr qsizetype kTitleBodyBytes = 64 * 1024;
+constexpr qsizetype kTitleBodyBytes = qsizetype{64} * 1024;
 // A page read for the fragments that point into it.
 constexpr qint64 kFragmentPageBytes = 16LL << 20;
 
@@ -349,10 +349,10 @@ private:
             request.discardBody = false;
             request.bodyLimit = kFragmentPageBytes;
         }
-        m_session.start(request, [this, p](HttpResult result) { onAnswer(p, std::move(result)); });
+        m_session.start(request, [this, p](const HttpResult &result) { onAnswer(p, result); });
     }
 
-    void onAnswer(int p, HttpResult r)
+    void onAnswer(int p, const HttpResult &r)
     {
         Probe &probe = m_probes[size_t(p)];
         Host &host = m_hosts[size_t(probe.host)];
