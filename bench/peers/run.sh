@@ -69,9 +69,9 @@ for r in $(seq "$ROUNDS"); do
   echo "## round $r" | tee -a "$LOG"
   cell quorvel-default quorvel default
   cell linkinator-default linkinator default
-  cell quorvel-p100 quorvel high HIGH=100 QUORVEL_HIGH_ARGS="--parallel 100"
+  cell quorvel-p100 quorvel high HIGH=100 QUORVEL_HIGH_ARGS="--parallel 100 --per-host 100"
   cell blc-high blc high HIGH=1000
-  cell quorvel-p1000 quorvel high HIGH=1000 QUORVEL_HIGH_ARGS="--parallel 1000"
+  cell quorvel-p1000 quorvel high HIGH=1000 QUORVEL_HIGH_ARGS="--parallel 1000 --per-host 1000"
   cell linkinator-high linkinator high HIGH=1000
 done
 echo "## blc default, once (throttle-bound)" | tee -a "$LOG"

@@ -14,6 +14,20 @@ namespace {
 
 constexpr unsigned kCollectOrCheck = kCollectScope | kCheckScope;
 constexpr unsigned kEveryCommand = kCollectScope | kCheckScope | kAnalyzeScope;
+constexpr int kMaxRedirects = 100;
+constexpr int kMaxRetries = 10;
+constexpr int kMaxRetryWaitSeconds = 3600;
+
+// A whole number from low to high, or nothing.
+std::optional<int> boundedNumber(const QString &text, int low, int high)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < low || n > high) {
+        return std::nullopt;
+    }
+    return n;
+}
 
 CliOption option(const QString &name, unsigned scope, const QString &description, const QString &valueName = {})
 {
@@ -45,6 +59,17 @@ std::vector<CliOption> makeOptionTable()
                    .arg(kMaxParallelRequests)
                    .arg(kDefaultParallelRequests),
                u"N"_s),
+        option(u"per-host"_s, kCheckScope,
+               u"requests in flight to one host:port, %1 to %2 (default %3)"_s.arg(kMinPerHostRequests)
+                   .arg(kMaxPerHostRequests)
+                   .arg(kDefaultPerHostRequests),
+               u"N"_s),
+        option(u"max-redirects"_s, kCheckScope,
+               u"redirects followed, 0 to %1 (default 10; 0: none)"_s.arg(kMaxRedirects), u"N"_s),
+        option(u"retries"_s, kCheckScope, u"repeats of a 429/503 or a reset, 0 to %1 (default 2)"_s.arg(kMaxRetries),
+               u"N"_s),
+        option(u"retry-wait-max"_s, kCheckScope, u"longest wait before a repeat (default 30)"_s, u"SECONDS"_s),
+        option(u"strict"_s, kCheckScope, u"blocked and rate-limited links fail the run too"_s),
         option(u"contents-host"_s, kAnalyzeScope, u"host of the html2txt service (default: the W3C's)"_s, u"HOST"_s),
     };
 }
@@ -163,6 +188,37 @@ QString applyMode(CliArguments &parsed, const QString &v)
     return {};
 }
 
+// The options that take a number within bounds.
+QString applyNumber(CliArguments &parsed, const QString &name, const QString &v)
+{
+    struct Bounded
+    {
+        QStringView name;
+        int low;
+        int high;
+        int CliArguments::*field;
+    };
+
+    const auto table = std::to_array<Bounded>({
+        {u"parallel", kMinParallelRequests, kMaxParallelRequests, &CliArguments::parallel},
+        {u"per-host", kMinPerHostRequests, kMaxPerHostRequests, &CliArguments::perHost},
+        {u"max-redirects", 0, kMaxRedirects, &CliArguments::maxRedirects},
+        {u"retries", 0, kMaxRetries, &CliArguments::retries},
+        {u"retry-wait-max", 0, kMaxRetryWaitSeconds, &CliArguments::retryWaitMaxSeconds},
+    });
+    for (const Bounded &entry : table) {
+        if (entry.name == name) {
+            const std::optional<int> n = boundedNumber(v, entry.low, entry.high);
+            if (!n) {
+                return u"--%1 takes a number from %2 to %3"_s.arg(name).arg(entry.low).arg(entry.high);
+            }
+            parsed.*entry.field = *n;
+            return {};
+        }
+    }
+    return {};
+}
+
 // Sets the option `name` to the value `v`; returns why the value is refused, or an empty text.
 QString applyOption(CliArguments &parsed, const QString &name, const QString &v)
 {
@@ -203,13 +259,10 @@ QString applyOption(CliArguments &parsed, const QString &name, const QString &v)
             return u"--%1 takes a whole number of milliseconds"_s.arg(name);
         }
         (name == u"connect-timeout" ? parsed.connectTimeout : parsed.responseTimeout) = v;
-    } else if (name == u"parallel") {
-        bool ok = false;
-        const int n = v.toInt(&ok);
-        if (!ok || n < kMinParallelRequests || n > kMaxParallelRequests) {
-            return u"--parallel takes a number from %1 to %2"_s.arg(kMinParallelRequests).arg(kMaxParallelRequests);
-        }
-        parsed.parallel = n;
+    } else if (name == u"strict") {
+        parsed.strict = true;
+    } else {
+        return applyNumber(parsed, name, v);
     }
     return {};
 }

@@ -45,6 +45,11 @@ struct CliArguments
     QString connectTimeout = defaultTimeoutText();
     QString responseTimeout = defaultTimeoutText();
     int parallel = kDefaultParallelRequests;
+    int perHost = kDefaultPerHostRequests;
+    int maxRedirects = 10;
+    int retries = 2;
+    int retryWaitMaxSeconds = 30;
+    bool strict = false; // blocked and rate-limited rows fail the run too
     CliFormat format = CliFormat::Json;
     std::optional<QChar> separator;
     QString outputFile;

@@ -131,6 +131,24 @@ template <size_t N> char *writeLiteral(char *w, const char (&text)[N])
     return w + N - 1;
 }
 
+// The check's keys of a row, after its "icon"; add() makes room for them: 128 more characters for
+// the names, the verdict's word (at most 16) and two numbers (at most 11 each), and the two strings.
+char *writeVerdictKeys(char *w, const LinkRow &row)
+{
+    w = writeLiteral(w, R"(, "verdict": ")");
+    const QByteArray word = verdictName(row.verdict).toLatin1();
+    std::memcpy(w, word.constData(), size_t(word.size()));
+    w += word.size();
+    w = writeLiteral(w, R"(", "final": )");
+    w = writeJsonString(w, row.finalUrl);
+    w = writeLiteral(w, ", \"final_status\": ");
+    w = std::to_chars(w, w + 11, row.finalStatus).ptr;
+    w = writeLiteral(w, ", \"hops\": ");
+    w = std::to_chars(w, w + 11, row.hops).ptr;
+    w = writeLiteral(w, ", \"error\": ");
+    return writeJsonString(w, row.verdictError);
+}
+
 } // namespace
 
 QByteArray jsonString(const QString &text)
@@ -140,23 +158,26 @@ QByteArray jsonString(const QString &text)
     return out;
 }
 
-QByteArray rowsToJson(const LinkRows &rows)
+QByteArray rowsToJson(const LinkRows &rows, JsonRowKeys keys)
 {
     QByteArray all;
-    writeRowsAsJson(rows, std::numeric_limits<qsizetype>::max(), [&all](const QByteArray &piece) { all += piece; });
+    writeRowsAsJson(
+        rows, std::numeric_limits<qsizetype>::max(), [&all](const QByteArray &piece) { all += piece; }, keys);
     return all;
 }
 
-void writeRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write)
+void writeRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write,
+                     JsonRowKeys keys)
 {
-    JsonRowsWriter writer(chunkBytes, write);
+    JsonRowsWriter writer(chunkBytes, write, keys);
     writer.add(rows);
     writer.finish();
 }
 
-JsonRowsWriter::JsonRowsWriter(qsizetype pieceBytes, std::function<void(const QByteArray &)> write)
+JsonRowsWriter::JsonRowsWriter(qsizetype pieceBytes, std::function<void(const QByteArray &)> write, JsonRowKeys keys)
     : m_pieceBytes(pieceBytes)
     , m_write(std::move(write))
+    , m_keys(keys)
 {}
 
 void JsonRowsWriter::add(const LinkRows &rows)
@@ -165,9 +186,11 @@ void JsonRowsWriter::add(const LinkRows &rows)
         // Room for the whole row at once, then written through a pointer: the field names, the
         // strings, the icon number (at most 11 characters) and the punctuation.
         const qsizetype start = m_out.size();
-        const qsizetype most = start + 128 + jsonStringBound(row.link) + jsonStringBound(row.follow) +
-                               jsonStringBound(row.type) + jsonStringBound(row.anchorText) +
-                               jsonStringBound(row.response) + jsonStringBound(row.responseTime);
+        const qsizetype most = start + (m_keys == JsonRowKeys::Checked ? 256 : 128) + jsonStringBound(row.link) +
+                               jsonStringBound(row.follow) + jsonStringBound(row.type) +
+                               jsonStringBound(row.anchorText) + jsonStringBound(row.response) +
+                               jsonStringBound(row.responseTime) + jsonStringBound(row.finalUrl) +
+                               jsonStringBound(row.verdictError);
         if (most > m_out.capacity()) {
             m_out.reserve(std::max(most, 2 * m_out.capacity()));
         }
@@ -190,6 +213,9 @@ void JsonRowsWriter::add(const LinkRows &rows)
         w = writeJsonString(w, row.responseTime);
         w = writeLiteral(w, ", \"icon\": ");
         w = std::to_chars(w, w + 11, row.icon).ptr;
+        if (m_keys == JsonRowKeys::Checked) {
+            w = writeVerdictKeys(w, row);
+        }
         *w++ = '}';
         m_out.truncate(w - begin);
         if (m_out.size() >= m_pieceBytes) {

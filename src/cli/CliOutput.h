@@ -25,19 +25,29 @@ QString visibleText(const QString &text);
 // become \uXXXX.
 QByteArray jsonString(const QString &text);
 
+// Which keys a row object carries: the collection's seven, or those and the check's verdict keys
+// ("verdict", "final", "final_status", "hops", "error").
+enum class JsonRowKeys
+{
+    Collected,
+    Checked,
+};
+
 // The rows as one JSON array, one object per row in table order.
-QByteArray rowsToJson(const LinkRows &rows);
+QByteArray rowsToJson(const LinkRows &rows, JsonRowKeys keys = JsonRowKeys::Collected);
 
 // rowsToJson's bytes handed to write in pieces of about chunkBytes (a row is never split): the
 // output of many rows is never held whole beside the rows.
-void writeRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write);
+void writeRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write,
+                     JsonRowKeys keys = JsonRowKeys::Collected);
 
 // rowsToJson's array for rows that come in batches: add() each batch in table order, then
 // finish(). The bytes go to write in pieces of about pieceBytes, never splitting a row.
 class JsonRowsWriter
 {
 public:
-    JsonRowsWriter(qsizetype pieceBytes, std::function<void(const QByteArray &)> write);
+    JsonRowsWriter(qsizetype pieceBytes, std::function<void(const QByteArray &)> write,
+                   JsonRowKeys keys = JsonRowKeys::Collected);
 
     void add(const LinkRows &rows);
     // The end of the array, and what is still held. Call it once, after the last add().
@@ -46,6 +56,7 @@ public:
 private:
     qsizetype m_pieceBytes;
     std::function<void(const QByteArray &)> m_write;
+    JsonRowKeys m_keys;
     QByteArray m_out;
     bool m_anyRow = false;
 };

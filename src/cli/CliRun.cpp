@@ -12,9 +12,12 @@
 #include "core/results/Export.h"
 #include "core/results/LinkChecker.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -35,6 +38,8 @@ constexpr int kExitBroken = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitPageFailed = 3;
 constexpr int kExitOutputFailed = 4;
+// The check's progress line is redrawn at most this often.
+constexpr qint64 kProgressIntervalMs = 100;
 
 // An Ignore URLs list is a few lines of address prefixes; a bigger file is a mistake, not a list.
 constexpr qint64 kIgnoreUrlsMaxBytes = 16LL * 1024 * 1024;
@@ -143,7 +148,9 @@ public:
         // A terminal shows the rows with control characters escaped; a file or a pipe gets them
         // byte for byte.
         , m_terminal(::isatty(STDOUT_FILENO) == 1)
-        , m_jsonWriter(kPieceBytes, [](const QByteArray &piece) { writeOut(piece); })
+        , m_jsonWriter(
+              kPieceBytes, [](const QByteArray &piece) { writeOut(piece); },
+              args.command == CliCommand::Check ? JsonRowKeys::Checked : JsonRowKeys::Collected)
     {}
 
     void add(const LinkRows &rows)
@@ -236,15 +243,53 @@ private:
 };
 
 // Did the check find a broken row: answered 400 to 599, or no answer at all (mail links excepted)?
-bool foundBroken(const LinkRows &rows)
+// True when a checked row fails the run: broken, timed out, unreachable, or its fragment missing;
+// with --strict also blocked by a bot wall or still rate-limited.
+bool foundBroken(const LinkRows &rows, bool strict)
 {
     for (const LinkRow &row : rows) {
-        // A row the check does not request (no http or https address) has no answer to miss.
-        if (row.icon == kIconBroken || (row.response.isEmpty() && isCheckedAddress(row.link))) {
+        switch (row.verdict) {
+        case Verdict::Broken:
+        case Verdict::Timeout:
+        case Verdict::Unreachable:
+        case Verdict::FragmentMissing:
             return true;
+        case Verdict::Blocked:
+        case Verdict::RateLimited:
+            if (strict) {
+                return true;
+            }
+            break;
+        case Verdict::None:
+        case Verdict::Ok:
+        case Verdict::Redirected:
+        case Verdict::Skipped:
+            break;
         }
     }
     return false;
+}
+
+// "Checked N links: O ok, R redirected, ..." over the rows that got a verdict.
+QString checkSummary(const LinkRows &rows)
+{
+    const auto order = std::to_array<Verdict>({Verdict::Ok, Verdict::Redirected, Verdict::Broken, Verdict::Blocked,
+                                               Verdict::RateLimited, Verdict::Timeout, Verdict::Unreachable,
+                                               Verdict::FragmentMissing, Verdict::Skipped});
+    std::array<qsizetype, order.size()> counts{};
+    qsizetype checked = 0;
+    for (const LinkRow &row : rows) {
+        const auto at = std::find(order.cbegin(), order.cend(), row.verdict);
+        if (at != order.cend()) {
+            ++counts[size_t(at - order.cbegin())];
+            ++checked;
+        }
+    }
+    QStringList parts;
+    for (size_t i = 0; i < order.size(); ++i) {
+        parts << u"%1 %2"_s.arg(counts[i]).arg(verdictName(order[i]));
+    }
+    return u"Checked %1 links: %2"_s.arg(checked).arg(parts.join(u", "_s));
 }
 
 // The run's inputs, checked before anything is fetched: a refusal is the usage error's exit status.
@@ -295,10 +340,28 @@ void checkRows(const CliArguments &args, LinkRows &rows, Progress &progress)
     options.connectTimeout = args.connectTimeout;
     options.responseTimeout = args.responseTimeout;
     options.parallel = args.parallel;
+    options.perHost = args.perHost;
+    options.maxRedirects = args.maxRedirects;
+    options.retries = args.retries;
+    options.retryWaitMaxMs = args.retryWaitMaxSeconds * 1000;
+    options.checkFragments = !args.removeAnchors;
     qsizetype done = 0;
     const qsizetype total = links.size();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    qint64 shownAt = -kProgressIntervalMs;
     const LinkCheckResults results = checkLinks(links, options, &g_stop, [&](int, const TURLStatus &) {
-        progress.show(u"Checking Broken Links... %1 of %2"_s.arg(++done).arg(total));
+        ++done;
+        const qint64 now = elapsed.elapsed();
+        if (now - shownAt < kProgressIntervalMs && done < total) {
+            return; // redrawn at most ten times a second
+        }
+        shownAt = now;
+        const double seconds = double(std::max<qint64>(now, 1)) / 1000.0;
+        progress.show(u"Checking links: %1/%2, %3/s, %4 s"_s.arg(done)
+                          .arg(total)
+                          .arg(qRound(double(done) / seconds))
+                          .arg(seconds, 0, 'f', 1));
     });
     progress.done();
     for (qsizetype i = 0; i < results.size() && i < rows.size(); ++i) {
@@ -366,7 +429,10 @@ int runCollectOrCheck(const CliArguments &args)
         writeErr(u"quorvel-cli: the page could not be loaded: "_s + run.error);
         return kExitPageFailed;
     }
-    if (args.command == CliCommand::Check && foundBroken(run.rows)) {
+    if (args.command == CliCommand::Check && collected) {
+        writeErr(checkSummary(run.rows));
+    }
+    if (args.command == CliCommand::Check && foundBroken(run.rows, args.strict)) {
         return kExitBroken;
     }
     return kExitOk;

@@ -51,6 +51,17 @@ TEST(CliArguments, BadUsageIsRefusedWithItsReason)
         {"parallel text",
          {u"check"_s, u"x"_s, u"--parallel"_s, u"many"_s},
          u"--parallel takes a number from 1 to 1024"_s},
+        {"per-host 0", {u"check"_s, u"x"_s, u"--per-host"_s, u"0"_s}, u"--per-host takes a number from 1 to 1024"_s},
+        {"negative redirects",
+         {u"check"_s, u"x"_s, u"--max-redirects"_s, u"-1"_s},
+         u"--max-redirects takes a number from 0 to 100"_s},
+        {"retries as words",
+         {u"check"_s, u"x"_s, u"--retries"_s, u"two"_s},
+         u"--retries takes a number from 0 to 10"_s},
+        {"a wait of days",
+         {u"check"_s, u"x"_s, u"--retry-wait-max"_s, u"86400"_s},
+         u"--retry-wait-max takes a number from 0 to 3600"_s},
+        {"strict on collect", {u"collect"_s, u"x"_s, u"--strict"_s}, u"unknown option \"--strict\" for collect"_s},
         {"timeout with a unit",
          {u"check"_s, u"x"_s, u"--connect-timeout"_s, u"5s"_s},
          u"--connect-timeout takes a whole number of milliseconds"_s},
@@ -121,6 +132,17 @@ TEST(CliArguments, ValuesReachTheirFields)
              a.parallel = 1024;
              a.connectTimeout = u"0"_s;
              a.responseTimeout = u"999999999"_s;
+         }},
+        {"verdict options",
+         {u"check"_s, u"page.html"_s, u"--per-host"_s, u"64"_s, u"--max-redirects"_s, u"0"_s, u"--retries"_s, u"0"_s,
+          u"--retry-wait-max"_s, u"5"_s, u"--strict"_s},
+         [](CliArguments &a) {
+             a.command = CliCommand::Check;
+             a.perHost = 64;
+             a.maxRedirects = 0;
+             a.retries = 0;
+             a.retryWaitMaxSeconds = 5;
+             a.strict = true;
          }},
         {"collect options, the last repeat counts",
          {u"collect"_s,
@@ -207,6 +229,11 @@ TEST(CliArguments, ValuesReachTheirFields)
         EXPECT_EQ(parsed->connectTimeout, expected.connectTimeout);
         EXPECT_EQ(parsed->responseTimeout, expected.responseTimeout);
         EXPECT_EQ(parsed->parallel, expected.parallel);
+        EXPECT_EQ(parsed->perHost, expected.perHost);
+        EXPECT_EQ(parsed->maxRedirects, expected.maxRedirects);
+        EXPECT_EQ(parsed->retries, expected.retries);
+        EXPECT_EQ(parsed->retryWaitMaxSeconds, expected.retryWaitMaxSeconds);
+        EXPECT_EQ(parsed->strict, expected.strict);
         EXPECT_EQ(parsed->format, expected.format);
         EXPECT_EQ(parsed->separator, expected.separator);
         EXPECT_EQ(parsed->outputFile, expected.outputFile);

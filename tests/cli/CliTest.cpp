@@ -380,22 +380,36 @@ TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)
         QString link;
         QString response;
         int icon;
+        QString verdict;
+        QString final;
+        int finalStatus;
+        int hops;
     };
 
     const std::vector<Expected> expected = {
-        {server.url(u"/redirect"_s), u"HTTP/1.1 302 Found"_s, 51}, // the redirect row is checked too
-        {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50},
-        {server.url(u"/gone"_s), u"HTTP/1.1 404 Not Found"_s, 52},
-        {server.url(u"/moved"_s), u"HTTP/1.1 301 Moved Permanently"_s, 51},
-        {u"MAILTO:x@y.z"_s, u"EMAIL"_s, -1},
-        {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50},
+        // the redirect row is checked too
+        {server.url(u"/redirect"_s), u"HTTP/1.1 302 Found"_s, 51, u"redirected"_s, server.url(u"/page.html"_s), 200, 1},
+        {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50, u"ok"_s, {}, 200, 0},
+        {server.url(u"/gone"_s), u"HTTP/1.1 404 Not Found"_s, 52, u"broken"_s, {}, 404, 0},
+        {server.url(u"/moved"_s), u"HTTP/1.1 301 Moved Permanently"_s, 51, u"redirected"_s, server.url(u"/ok"_s), 200,
+         1},
+        {u"MAILTO:x@y.z"_s, u"EMAIL"_s, -1, u"skipped"_s, {}, 0, 0},
+        {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50, u"ok"_s, {}, 200, 0},
     };
     for (qsizetype i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(i);
         const QJsonObject row = rows[i].toObject();
+        EXPECT_EQ(row.keys(),
+                  (QStringList{u"anchor"_s, u"error"_s, u"final"_s, u"final_status"_s, u"follow"_s, u"hops"_s,
+                               u"icon"_s, u"link"_s, u"response"_s, u"time"_s, u"type"_s, u"verdict"_s}));
         EXPECT_EQ(row.value(u"link"_s).toString(), expected[i].link);
         EXPECT_EQ(row.value(u"response"_s).toString(), expected[i].response);
         EXPECT_EQ(row.value(u"icon"_s).toInt(), expected[i].icon);
+        EXPECT_EQ(row.value(u"verdict"_s).toString(), expected[i].verdict);
+        EXPECT_EQ(row.value(u"final"_s).toString(), expected[i].final);
+        EXPECT_EQ(row.value(u"final_status"_s).toInt(), expected[i].finalStatus);
+        EXPECT_EQ(row.value(u"hops"_s).toInt(), expected[i].hops);
+        EXPECT_EQ(row.value(u"error"_s).toString(), QString());
         const QString time = row.value(u"time"_s).toString();
         if (i == 4) {
             EXPECT_TRUE(time.isEmpty());
@@ -407,6 +421,9 @@ TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)
     }
     // The repeated link carries the first one's result.
     EXPECT_EQ(rows[5].toObject().value(u"time"_s), rows[1].toObject().value(u"time"_s));
+    EXPECT_TRUE(check.err.endsWith("Checked 6 links: 2 ok, 2 redirected, 1 broken, 0 blocked, 0 rate-limited, "
+                                   "0 timeout, 0 unreachable, 0 fragment-missing, 1 skipped\n"))
+        << check.err.toStdString();
 
     const CliRun collect = runCli({u"collect"_s, server.url(u"/page.html"_s), u"--format"_s, u"txt"_s});
     EXPECT_EQ(collect.exitCode, 0);
@@ -416,6 +433,67 @@ TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_TRUE(missing.err.contains("HTTP/1.1 404 Not Found")) << missing.err.toStdString();
     EXPECT_EQ(missing.out, QByteArray("[]\n"));
+}
+
+// The exit status of check follows the verdicts: broken, timeout, unreachable and a missing
+// fragment fail the run; a bot wall and a site still busy fail it only with --strict.
+TEST(Cli, CheckExitStatusFollowsTheVerdicts)
+{
+    LoopbackServer server;
+    httplib::Server &s = server.server();
+    s.Get("/ok", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content("<p id=\"here\">x</p>", "text/html");
+    });
+    s.Get("/to-gone", [](const httplib::Request &, httplib::Response &res) { res.set_redirect("/gone", 301); });
+    s.Get("/gone", [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
+    s.Get("/wall", [](const httplib::Request &, httplib::Response &res) { res.status = 999; });
+    s.Get("/busy", [](const httplib::Request &, httplib::Response &res) { res.status = 429; });
+    ASSERT_TRUE(server.start());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+
+    struct Case
+    {
+        const char *name;
+        QStringList hrefs;
+        QStringList extra;
+        int exitCode;
+        QString verdict; // of the last row
+    };
+
+    const QString refused = u"http://127.0.0.1:%1/x"_s.arg(refusedPort());
+    const std::vector<Case> cases = {
+        {"all fine", {u"/ok"_s, u"mailto:a@b.c"_s}, {}, 0, u"skipped"_s},
+        {"a redirect that ends in 404", {u"/ok"_s, u"/to-gone"_s}, {}, 1, u"broken"_s},
+        {"the same, not followed", {u"/to-gone"_s}, {u"--max-redirects"_s, u"0"_s}, 0, u"redirected"_s},
+        {"unreachable", {refused}, {}, 1, u"unreachable"_s},
+        {"a fragment that is there", {u"/ok#here"_s}, {u"--keep-anchors"_s}, 0, u"ok"_s},
+        {"a fragment that is not", {u"/ok#gone"_s}, {u"--keep-anchors"_s}, 1, u"fragment-missing"_s},
+        {"a bot wall", {u"/wall"_s}, {}, 0, u"blocked"_s},
+        {"a bot wall, strict", {u"/wall"_s}, {u"--strict"_s}, 1, u"blocked"_s},
+        {"still busy", {u"/busy"_s}, {u"--retries"_s, u"0"_s}, 0, u"rate-limited"_s},
+        {"still busy, strict", {u"/busy"_s}, {u"--retries"_s, u"0"_s, u"--strict"_s}, 1, u"rate-limited"_s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray html;
+        for (const QString &href : c.hrefs) {
+            const QString absolute = href.startsWith(u'/') ? server.url(href) : href;
+            html += "<a href=\"" + absolute.toUtf8() + "\">x</a>\n";
+        }
+        const QString page = dir.filePath(u"page.html"_s);
+        QFile file(page);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(html);
+        file.close();
+        const CliRun run = runCli(QStringList{u"check"_s, page} + c.extra);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        const QJsonArray rows = QJsonDocument::fromJson(run.out).array();
+        ASSERT_EQ(rows.size(), c.hrefs.size()) << run.out.toStdString();
+        EXPECT_EQ(rows.last().toObject().value(u"verdict"_s).toString(), c.verdict);
+        EXPECT_TRUE(run.err.contains("Checked %1 links: "_ba.replace("%1", QByteArray::number(c.hrefs.size()))))
+            << run.err.toStdString();
+    }
 }
 
 // A local page's hrefs without a scheme are not addresses the check can request: they get no

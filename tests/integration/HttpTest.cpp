@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -630,6 +631,82 @@ TEST(HttpFailures, HostileAnswers)
     }
 }
 
+// What a check's verdict is made of: each way of getting no answer has its kind.
+TEST(HttpFailures, EachFailureHasItsKind)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void(RawServer::Connection &)> answer; // null: no server
+        QString url;                                         // with no server
+        QString scheme;
+        HttpFailure failure;
+    };
+
+    const auto send = [](QByteArray bytes, bool stall) {
+        return [bytes, stall](RawServer::Connection &c) {
+            c.readRequestHead();
+            c.send(bytes);
+            if (stall) {
+                c.waitForShutdown();
+            }
+        };
+    };
+    const std::vector<Case> cases = {
+        {"an answer", send("HTTP/1.1 404 No\r\nContent-Length: 0\r\n\r\n", false), {}, u"http"_s, HttpFailure::None},
+        {"refused", nullptr, u"http://127.0.0.1:%1/x"_s.arg(refusedPort()), {}, HttpFailure::Refused},
+        {"a name that does not resolve", nullptr, u"http://quorvel-fault.invalid/"_s, {}, HttpFailure::NameLookup},
+        {"silence until the idle bound", send("", true), {}, u"http"_s, HttpFailure::Timeout},
+        {"closed before any answer", send("", false), {}, u"http"_s, HttpFailure::Reset},
+        {"reset before any answer",
+         [](RawServer::Connection &c) {
+             c.readRequestHead();
+             c.reset();
+         },
+         {},
+         u"http"_s,
+         HttpFailure::Reset},
+        {"plain text to a TLS hello",
+         [](RawServer::Connection &c) {
+             c.send("HTTP/1.1 200 OK\r\n\r\n");
+             c.waitForShutdown();
+         },
+         {},
+         u"https"_s,
+         HttpFailure::Tls},
+        {"closed mid-body",
+         send("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc", false),
+         {},
+         u"http"_s,
+         HttpFailure::Other},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<RawServer> server;
+        QString url = c.url;
+        if (c.answer) {
+            server.emplace(c.answer);
+            ASSERT_TRUE(server->start());
+            url = server->url(u"/x"_s);
+            url.replace(0, url.indexOf(u':'), c.scheme);
+        }
+        HttpRequest request = requestFor(url);
+        request.idleTimeoutMs = 300;
+        request.connectTimeoutMs = 2000;
+        const HttpResult r = performRequest(request);
+        EXPECT_EQ(r.failure, c.failure) << r.error.toStdString();
+        EXPECT_EQ(r.failure == HttpFailure::None, r.error.isEmpty());
+        if (c.failure == HttpFailure::Refused) {
+            EXPECT_EQ(r.osErrno, ECONNREFUSED);
+        }
+    }
+
+    HttpRequest spent = requestFor(u"http://127.0.0.1:%1/x"_s.arg(refusedPort()));
+    spent.totalTimeoutMs = 10;
+    spent.totalSince = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    EXPECT_EQ(performRequest(spent).failure, HttpFailure::Timeout);
+}
+
 // A bound shared with earlier requests that is already spent ends the request before it connects.
 TEST(HttpFailures, ASpentSharedBoundMakesNoConnection)
 {
@@ -699,6 +776,7 @@ TEST(HttpFailures, CancelEndsTheTransferAtOnce)
         cancel = true;
         client.join();
         EXPECT_EQ(r.error, QString(kCancelledMessage));
+        EXPECT_EQ(r.failure, HttpFailure::Cancelled);
         EXPECT_TRUE(r.body.isEmpty());
     }
 }

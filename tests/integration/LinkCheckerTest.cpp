@@ -228,27 +228,28 @@ TEST_F(LinkCheckerTest, EveryRowGetsItsStatusLineTimeAndCode)
         int status;
         QString message;
         bool timed; // a time in whole ms, else empty
+        Verdict verdict;
     };
 
     const std::vector<Case> cases = {
-        {"200", url(u"/ok/a"_s), 200, u"HTTP/1.1 200 OK"_s, true},
-        {"404", url(u"/missing/a"_s), 404, u"HTTP/1.1 404 Not Found"_s, true},
-        {"500", url(u"/error/a"_s), 500, u"HTTP/1.1 500 Internal Server Error"_s, true},
-        {"204", url(u"/empty/a"_s), 204, u"HTTP/1.1 204 No Content"_s, true},
-        {"301 not followed", url(u"/moved/a"_s), 301, u"HTTP/1.1 301 Moved Permanently"_s, true},
-        {"mail link", u"mailto:someone@example.com"_s, 0, u"EMAIL"_s, false},
-        {"mail link in capitals", u"MAILTO:SOMEONE@EXAMPLE.COM"_s, 0, u"EMAIL"_s, false},
-        {"repeat of the 200", url(u"/ok/a"_s), 200, u"HTTP/1.1 200 OK"_s, true},
-        {"upper-case path", url(u"/Case"_s), 200, u"HTTP/1.1 200 OK"_s, true},
-        {"lower-case path", url(u"/case"_s), 200, u"HTTP/1.1 200 OK"_s, true},
-        {"refused", refused, -1, QString(), true},
-        {"https", m_https.url(u"/ok/s"_s), 200, u"HTTP/1.1 200 OK"_s, true},
-        {"never answers", silent.url(u"/x"_s), -1, QString(), true},
-        {"not an http address: no request", u"javascript:void(0)"_s, 0, QString(), false},
+        {"200", url(u"/ok/a"_s), 200, u"HTTP/1.1 200 OK"_s, true, Verdict::Ok},
+        {"404", url(u"/missing/a"_s), 404, u"HTTP/1.1 404 Not Found"_s, true, Verdict::Broken},
+        {"500", url(u"/error/a"_s), 500, u"HTTP/1.1 500 Internal Server Error"_s, true, Verdict::Broken},
+        {"204", url(u"/empty/a"_s), 204, u"HTTP/1.1 204 No Content"_s, true, Verdict::Ok},
+        {"301 followed", url(u"/moved/a"_s), 301, u"HTTP/1.1 301 Moved Permanently"_s, true, Verdict::Redirected},
+        {"mail link", u"mailto:someone@example.com"_s, 0, u"EMAIL"_s, false, Verdict::Skipped},
+        {"mail link in capitals", u"MAILTO:SOMEONE@EXAMPLE.COM"_s, 0, u"EMAIL"_s, false, Verdict::Skipped},
+        {"repeat of the 200", url(u"/ok/a"_s), 200, u"HTTP/1.1 200 OK"_s, true, Verdict::Ok},
+        {"upper-case path", url(u"/Case"_s), 200, u"HTTP/1.1 200 OK"_s, true, Verdict::Ok},
+        {"lower-case path", url(u"/case"_s), 200, u"HTTP/1.1 200 OK"_s, true, Verdict::Ok},
+        {"refused", refused, -1, QString(), true, Verdict::Unreachable},
+        {"https", m_https.url(u"/ok/s"_s), 200, u"HTTP/1.1 200 OK"_s, true, Verdict::Ok},
+        {"never answers", silent.url(u"/x"_s), -1, QString(), true, Verdict::Timeout},
+        {"not an http address: no request", u"javascript:void(0)"_s, 0, QString(), false, Verdict::Skipped},
         {"scheme in capitals", u"HTTP://127.0.0.1:"_s + QString::number(m_http.port()) + u"/ok/c"_s, 200,
-         u"HTTP/1.1 200 OK"_s, true},
-        {"GET where HEAD is refused", url(u"/head-refused"_s), 200, u"HTTP/1.1 200 OK"_s, true},
-        {"repeat of the refused", refused, -1, QString(), true},
+         u"HTTP/1.1 200 OK"_s, true, Verdict::Ok},
+        {"GET where HEAD is refused", url(u"/head-refused"_s), 200, u"HTTP/1.1 200 OK"_s, true, Verdict::Ok},
+        {"repeat of the refused", refused, -1, QString(), true, Verdict::Unreachable},
     };
     QStringList links;
     for (const Case &c : cases) {
@@ -273,6 +274,7 @@ TEST_F(LinkCheckerTest, EveryRowGetsItsStatusLineTimeAndCode)
         if (!c.timed) {
             EXPECT_EQ(s.MyResponseTime, QString());
         }
+        EXPECT_EQ(s.verdict, c.verdict) << verdictName(s.verdict).toStdString();
         EXPECT_EQ(reported.count(int(i)), 1) << "one progress report per row";
     }
     EXPECT_EQ(results[7], results[0]) << "a repeat copies its first occurrence, time included";
@@ -281,7 +283,11 @@ TEST_F(LinkCheckerTest, EveryRowGetsItsStatusLineTimeAndCode)
     EXPECT_EQ(m_log.count("GET /ok/a"), 1);
     EXPECT_EQ(m_log.count("GET /Case"), 1);
     EXPECT_EQ(m_log.count("GET /case"), 1);
-    EXPECT_EQ(m_log.count("GET /target"), 0);
+    EXPECT_EQ(m_log.count("GET /target"), 1) << "the redirect is followed, once";
+    EXPECT_EQ(results[4]->finalUrl, url(u"/target"_s));
+    EXPECT_EQ(results[4]->finalStatus, 200);
+    EXPECT_EQ(results[4]->hops, 1);
+    EXPECT_EQ(results[10]->reason, u"Connection refused"_s);
     EXPECT_EQ(m_httpsLog.count("GET /ok/s"), 1);
     EXPECT_EQ(m_log.count("GET /ok/c"), 1);
 }
@@ -334,7 +340,9 @@ TEST(LinkCheckerPass, OnlyHttpAndHttpsAddressesAreRequested)
             EXPECT_EQ(s.MyStatus, 200);
             EXPECT_EQ(server.connectionCount(), before + 1);
         } else {
-            EXPECT_EQ(s, (TURLStatus{c.link, 0, QString(), QString(), QString()}));
+            TURLStatus skipped{c.link, 0, QString(), QString(), QString()};
+            skipped.verdict = Verdict::Skipped;
+            EXPECT_EQ(s, skipped);
             EXPECT_EQ(iconForStatus(s.MyStatus), kIconNone);
             EXPECT_EQ(server.connectionCount(), before) << "no request for a link the check does not take";
         }
@@ -361,20 +369,23 @@ TEST(LinkCheckerPass, AnInterimAnswerAloneIsNoAnswer)
     EXPECT_TRUE(results[0]->MyError.contains(u"interim"_s)) << results[0]->MyError.toStdString();
 }
 
-TEST_F(LinkCheckerTest, HeadOptionSendsHeadOnly)
+// HEAD where the server takes it; GET, once, where it refuses HEAD (405), and that answer counts.
+TEST_F(LinkCheckerTest, HeadOptionSendsHeadAndAsksAgainWithGetWhenRefused)
 {
     const QStringList links = {url(u"/head-refused"_s), url(u"/ok/h"_s), url(u"/moved/h"_s)};
     const LinkCheckResults results = checkLinks(links, options(4, true));
     ASSERT_EQ(results.size(), 3);
-    EXPECT_EQ(results[0]->MyMessage, u"HTTP/1.1 405 Method Not Allowed"_s);
-    EXPECT_EQ(iconForStatus(results[0]->MyStatus), kIconBroken);
+    EXPECT_EQ(results[0]->MyMessage, u"HTTP/1.1 200 OK"_s);
+    EXPECT_EQ(results[0]->verdict, Verdict::Ok);
     EXPECT_EQ(results[1]->MyMessage, u"HTTP/1.1 200 OK"_s);
     EXPECT_EQ(results[2]->MyStatus, 301);
+    EXPECT_EQ(results[2]->verdict, Verdict::Redirected);
     EXPECT_EQ(m_log.count("HEAD /head-refused"), 1);
-    EXPECT_EQ(m_log.count("GET /head-refused"), 0) << "no fallback from HEAD to GET";
+    EXPECT_EQ(m_log.count("GET /head-refused"), 1);
     EXPECT_EQ(m_log.count("HEAD /ok/h"), 1);
     EXPECT_EQ(m_log.count("GET /ok/h"), 0);
-    EXPECT_EQ(m_log.count("HEAD /target"), 0);
+    EXPECT_EQ(m_log.count("HEAD /target"), 1);
+    EXPECT_EQ(m_log.count("GET /target"), 0);
 }
 
 // A few dozen links of every kind, with repeats and mail links among them.

@@ -7,6 +7,7 @@
 
 #include <gumbo.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csetjmp>
 #include <cstdlib>
@@ -533,9 +534,9 @@ qsizetype utf16Length(const QByteArray &utf8, qsizetype bytes)
 }
 
 // A shorter prefix for a retry: cut before the last "<" at or before `at`.
-qsizetype shorterPrefix(const QByteArray &utf8, qsizetype at)
+qsizetype shorterPrefix(QByteArrayView utf8, qsizetype at)
 {
-    const qsizetype lt = utf8.lastIndexOf('<', at);
+    const qsizetype lt = utf8.first(std::min(at + 1, utf8.size())).lastIndexOf('<');
     if (lt > 0) {
         return lt;
     }
@@ -593,6 +594,49 @@ PageAnalysis analyzeHtml(const QString &source, const AnalyzeLimits &limits)
     analysis.text = std::move(text);
     analysis.note = noteFor(cut, utf16Length(utf8, length), limits.guard);
     return analysis;
+}
+
+QSet<QString> fragmentTargetsOf(QByteArrayView utf8, const AnalyzeLimits &limits)
+{
+    const GuardResult guard = guardHtml(utf8, limits.guard);
+    qsizetype length = guard.safeBytes;
+    ParseArena arena(limits.parseMemory, limits.parseTime);
+    GumboOutput *output = arena.parse(utf8.data(), static_cast<size_t>(length));
+    while (!output && length > 0) {
+        length = shorterPrefix(utf8, length / 4);
+        output = arena.parse(utf8.data(), static_cast<size_t>(length));
+    }
+    QSet<QString> targets;
+    if (!output) {
+        return targets;
+    }
+    // Every element's id, and the name of an <a>: what "#name" scrolls to. No recursion.
+    std::vector<const GumboNode *> nodes{output->document};
+    while (!nodes.empty()) {
+        const GumboNode *node = nodes.back();
+        nodes.pop_back();
+        const GumboVector *children = nullptr;
+        if (node->type == GUMBO_NODE_DOCUMENT) {
+            children = &node->v.document.children;
+        } else if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) {
+            const GumboElement &element = node->v.element;
+            if (const GumboAttribute *id = gumbo_get_attribute(&element.attributes, "id")) {
+                targets.insert(QString::fromUtf8(id->value));
+            }
+            if (element.tag == GUMBO_TAG_A) {
+                if (const GumboAttribute *name = gumbo_get_attribute(&element.attributes, "name")) {
+                    targets.insert(QString::fromUtf8(name->value));
+                }
+            }
+            children = &element.children;
+        }
+        if (children) {
+            for (unsigned i = 0; i < children->length; ++i) {
+                nodes.push_back(static_cast<const GumboNode *>(children->data[i]));
+            }
+        }
+    }
+    return targets;
 }
 
 QString ExtractTitle(const QString &html)

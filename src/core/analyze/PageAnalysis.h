@@ -2,6 +2,8 @@
 
 #include "core/analyze/HtmlGuard.h"
 
+#include <QByteArrayView>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +37,10 @@ struct AnalyzeLimits
 // 32 MiB, nested deeper than a few thousand levels or with markup that would make the parser work
 // far beyond their size are cut to a safe prefix first, and the note says so.
 PageAnalysis analyzeHtml(const QString &source, const AnalyzeLimits &limits = {});
+
+// The names a fragment ("#name") of an address into the page can point at: every element's id and
+// every <a>'s name, as written. The page (UTF-8) is guarded and parsed as analyzeHtml parses it.
+QSet<QString> fragmentTargetsOf(QByteArrayView utf8, const AnalyzeLimits &limits = {});
 
 // The three extraction routines on their own, each with a parse of its own.
 QString ExtractTitle(const QString &html);

@@ -20,6 +20,22 @@ void takeIfSet(QString &target, const QString &stored)
     }
 }
 
+// A stored count: at most two digits, within low..high; anything else gives the fallback.
+int countFromText(const QString &text, int low, int high, int fallback)
+{
+    if (text.isEmpty() || text.size() > 2) {
+        return fallback;
+    }
+    int value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9') {
+            return fallback;
+        }
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return (value >= low && value <= high) ? value : fallback;
+}
+
 } // namespace
 
 OptionValues loadOptions(const SettingsStore &store)
@@ -42,23 +58,18 @@ OptionValues loadOptions(const SettingsStore &store)
     takeIfSet(o.ignoreExtensions, store.read(u"IgnoreExtensions"_s));
     takeIfSet(o.ignoreUrls, store.read(u"IgnoreURLs"_s));
     o.parallelChecks = parallelChecksFromText(store.read(u"ParallelChecks"_s));
+    o.perHost = perHostFromText(store.read(u"PerHost"_s));
     return o;
 }
 
 int parallelChecksFromText(const QString &text)
 {
-    if (text.isEmpty() || text.size() > 2) {
-        return kDefaultParallelChecksOption;
-    }
-    int value = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9') {
-            return kDefaultParallelChecksOption;
-        }
-        value = value * 10 + (c.unicode() - u'0');
-    }
-    return (value >= kMinParallelChecksOption && value <= kMaxParallelChecksOption) ? value
-                                                                                    : kDefaultParallelChecksOption;
+    return countFromText(text, kMinParallelChecksOption, kMaxParallelChecksOption, kDefaultParallelChecksOption);
+}
+
+int perHostFromText(const QString &text)
+{
+    return countFromText(text, kMinPerHostOption, kMaxPerHostOption, kDefaultPerHostOption);
 }
 
 void removeStoredOptions(const QString &dataFolder)

@@ -24,21 +24,24 @@ struct OptionValues
     QString ignoreExtensions = defaultIgnoreExtensions(); // "IgnoreExtensions"
     QString ignoreUrls = defaultIgnoreUrlsText();         // "IgnoreURLs": the box's whole text
     int parallelChecks = kDefaultParallelChecksOption;    // "ParallelChecks": 1 to 64
+    int perHost = kDefaultPerHostOption;                  // "PerHost": 1 to 64
 
     bool operator==(const OptionValues &) const = default;
 };
 
 // Reads every key of the store, in the order a start-up applies them ("StartURL", "ShowOptions",
 // "DomainOnly", "SubDomainOnly", "RemoveAnchors", "UseHEAD", "ConnectionTimeout",
-// "ResponseTimeout", "Agent", "IgnoreExtensions", "IgnoreURLs", "ParallelChecks"), and applies the
+// "ResponseTimeout", "Agent", "IgnoreExtensions", "IgnoreURLs", "ParallelChecks", "PerHost"), and applies the
 // read-back rules: an empty text keeps the default; "ShowOptions" and "UseHEAD" are on only for
 // exactly "1", "RemoveAnchors" is off only for exactly "0"; "SubDomainOnly" = "1" selects Subdomain
 // whatever "DomainOnly" holds, otherwise Domain stays selected; "ParallelChecks" that is not a
-// whole number from 1 to 64 gives 16. Writes nothing.
+// whole number from 1 to 64 gives 16, a "PerHost" that is not gives 4. Writes nothing.
 OptionValues loadOptions(const SettingsStore &store);
 
 // "ParallelChecks" as stored: digits only, 1 to 64; anything else gives the default.
 int parallelChecksFromText(const QString &text);
+// "PerHost" as stored: digits only, 1 to 64; anything else gives the default.
+int perHostFromText(const QString &text);
 
 // What "Reset to Defaults..." deletes: folder + "history.txt", then folder + "settings.ini".
 // Failures (a missing file) are ignored.

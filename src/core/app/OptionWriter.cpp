@@ -82,4 +82,9 @@ bool OptionWriter::writeParallelChecks(int count, QString *error) const
     return put(u"ParallelChecks"_s, QString::number(count), error);
 }
 
+bool OptionWriter::writePerHost(int count, QString *error) const
+{
+    return put(u"PerHost"_s, QString::number(count), error);
+}
+
 } // namespace quorvel

@@ -39,6 +39,8 @@ public:
     bool writeIgnoreUrls(const QString &text, QString *error = nullptr) const;
     // Parallel checks control: "ParallelChecks" = the number in decimal.
     bool writeParallelChecks(int count, QString *error = nullptr) const;
+    // Per host control: "PerHost" = the number in decimal.
+    bool writePerHost(int count, QString *error = nullptr) const;
 
 private:
     bool put(const QString &key, const QString &value, QString *error) const;

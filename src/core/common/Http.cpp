@@ -270,6 +270,7 @@ struct Transfer
     int totalTimeoutMs = 0;
     qint64 bodyLimit = -1;
     bool discardBody = false;
+    qsizetype keepBodyBytes = 0;
     HttpSession::Done done;
     const char *method = "GET"; // for the debug log
     QString url;
@@ -348,6 +349,8 @@ bool takeBody(Transfer *t, const char *data, size_t n)
     }
     if (!t->discardBody) {
         t->result.body.append(data, qsizetype(n));
+    } else if (const qsizetype room = t->keepBodyBytes - t->result.body.size(); room > 0) {
+        t->result.body.append(data, std::min(room, qsizetype(n)));
     }
     return true;
 }
@@ -540,6 +543,15 @@ QByteArray HttpResult::header(QByteArrayView name) const
     return {};
 }
 
+namespace {
+
+QString idleTimeoutMessage(int idleTimeoutMs)
+{
+    return u"No data received for %1 ms"_s.arg(idleTimeoutMs);
+}
+
+} // namespace
+
 QString totalTimeoutMessage(int totalTimeoutMs)
 {
     return u"The answer took longer than %1 ms"_s.arg(totalTimeoutMs);
@@ -570,6 +582,38 @@ QByteArray requestUrlBytes(const QString &address)
     return out;
 }
 
+// The kind of a request that curl ended with an error.
+HttpFailure failureKind(CURLcode code, bool answered)
+{
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return HttpFailure::Timeout;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return HttpFailure::NameLookup;
+    case CURLE_COULDNT_CONNECT:
+        return HttpFailure::Refused;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_USE_SSL_FAILED:
+        return HttpFailure::Tls;
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+        return answered ? HttpFailure::Other : HttpFailure::Reset;
+    default:
+        break;
+    }
+    return HttpFailure::Other;
+}
+
 struct HttpSession::Impl
 {
     CURLM *multi = nullptr;
@@ -577,13 +621,14 @@ struct HttpSession::Impl
     // Ended transfers whose done has yet to run, in the order they ended.
     std::vector<std::unique_ptr<Transfer>> ended;
 
-    void end(Transfer *t, CURLcode code, const QString &reason = {});
+    // reason and kind: why we ended the transfer ourselves; else curl's code says.
+    void end(Transfer *t, CURLcode code, const QString &reason = {}, HttpFailure kind = HttpFailure::Other);
     void checkDeadlines(Clock::time_point now);
     int waitMs(Clock::time_point now, int maxWaitMs) const;
     void deliver();
 };
 
-void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason)
+void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason, HttpFailure kind)
 {
     HttpResult &r = t->result;
     r.elapsedMs = roundedMs(Clock::now() - t->started);
@@ -620,6 +665,16 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason)
     }
     if (!r.error.isEmpty()) {
         r.body.clear(); // a body cut short is no body
+        if (t->easy) {
+            curl_easy_getinfo(t->easy, CURLINFO_OS_ERRNO, &r.osErrno);
+        }
+        if (!reason.isEmpty()) {
+            r.failure = kind;
+        } else if (t->abortReason == kCancelledMessage) {
+            r.failure = HttpFailure::Cancelled;
+        } else {
+            r.failure = failureKind(code, r.statusCode >= 0);
+        }
     }
     r.location = r.header("Location");
     // A server's words are quoted, so control characters in them show as escapes.
@@ -649,24 +704,30 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason)
 
 void HttpSession::Impl::checkDeadlines(Clock::time_point now)
 {
-    std::vector<std::pair<Transfer *, QString>> due;
+    struct Due
+    {
+        Transfer *transfer;
+        QString reason;
+        HttpFailure kind;
+    };
+    std::vector<Due> due;
     for (const auto &p : transfers) {
         Transfer *t = p.get();
         if (t->cancelled()) {
-            due.emplace_back(t, QString(kCancelledMessage));
+            due.push_back({t, QString(kCancelledMessage), HttpFailure::Cancelled});
         } else if (!t->connected && t->connectTimeoutMs > 0 &&
                    now - t->started >= std::chrono::milliseconds(t->connectTimeoutMs)) {
-            due.emplace_back(t, u"Connection timed out after %1 ms"_s.arg(t->connectTimeoutMs));
+            due.push_back({t, u"Connection timed out after %1 ms"_s.arg(t->connectTimeoutMs), HttpFailure::Timeout});
         } else if (t->connected && t->idleTimeoutMs > 0 &&
                    now - t->lastActivity >= std::chrono::milliseconds(t->idleTimeoutMs)) {
-            due.emplace_back(t, u"No data received for %1 ms"_s.arg(t->idleTimeoutMs));
+            due.push_back({t, idleTimeoutMessage(t->idleTimeoutMs), HttpFailure::Timeout});
         } else if (t->totalTimeoutMs > 0 && now - t->totalStart >= std::chrono::milliseconds(t->totalTimeoutMs)) {
             // A server that trickles a byte now and then never trips the idle bound.
-            due.emplace_back(t, totalTimeoutMessage(t->totalTimeoutMs));
+            due.push_back({t, totalTimeoutMessage(t->totalTimeoutMs), HttpFailure::Timeout});
         }
     }
-    for (const auto &[t, reason] : due) {
-        end(t, CURLE_OK, reason);
+    for (const Due &d : due) {
+        end(d.transfer, CURLE_OK, d.reason, d.kind);
     }
 }
 
@@ -736,6 +797,7 @@ void HttpSession::start(const HttpRequest &request, Done done)
     t->totalTimeoutMs = std::max(0, request.totalTimeoutMs);
     t->bodyLimit = request.bodyLimit;
     t->discardBody = request.discardBody;
+    t->keepBodyBytes = request.keepBodyBytes;
     t->done = std::move(done);
     t->started = Clock::now();
     t->totalStart = std::min(t->started, request.totalSince.value_or(t->started));
@@ -743,11 +805,11 @@ void HttpSession::start(const HttpRequest &request, Done done)
     m_impl->transfers.push_back(std::move(owned));
 
     if (t->cancelled()) {
-        m_impl->end(t, CURLE_OK, QString(kCancelledMessage));
+        m_impl->end(t, CURLE_OK, QString(kCancelledMessage), HttpFailure::Cancelled);
         return;
     }
     if (t->totalTimeoutMs > 0 && t->started - t->totalStart >= std::chrono::milliseconds(t->totalTimeoutMs)) {
-        m_impl->end(t, CURLE_OK, totalTimeoutMessage(t->totalTimeoutMs));
+        m_impl->end(t, CURLE_OK, totalTimeoutMessage(t->totalTimeoutMs), HttpFailure::Timeout);
         return;
     }
     t->easy = m_impl->multi ? curl_easy_init() : nullptr;
@@ -797,9 +859,17 @@ void HttpSession::poll(int maxWaitMs)
 void HttpSession::cancelAll()
 {
     while (!m_impl->transfers.empty()) {
-        m_impl->end(m_impl->transfers.back().get(), CURLE_OK, QString(kCancelledMessage));
+        m_impl->end(m_impl->transfers.back().get(), CURLE_OK, QString(kCancelledMessage), HttpFailure::Cancelled);
     }
     m_impl->deliver();
+}
+
+void HttpSession::pause(int maxWaitMs)
+{
+    if (m_impl->multi && maxWaitMs > 0) {
+        int ready = 0;
+        curl_multi_poll(m_impl->multi, nullptr, 0, maxWaitMs, &ready);
+    }
 }
 
 void HttpSession::wakeup()

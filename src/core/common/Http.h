@@ -34,6 +34,7 @@ struct HttpRequest
     int totalTimeoutMs = 0;                    // longest the whole request may take; 0: no limit of ours
     qint64 bodyLimit = -1;                     // decoded body bytes; -1: no limit
     bool discardBody = false;                  // read the body and drop it (link checks)
+    qsizetype keepBodyBytes = 0;               // with discardBody: the body's first bytes kept anyway
     const std::atomic<bool> *cancel = nullptr; // aborts the transfer at once when it turns true
     // When the total time-out's clock started, for a bound shared with earlier requests (a page
     // fetch after its redirect probe); unset: when this request starts. A bound already spent ends
@@ -47,6 +48,19 @@ struct HttpHeader
     QByteArray value;
 };
 
+// Why a request got no complete answer, by kind: what a link check's verdict is made of.
+enum class HttpFailure
+{
+    None,       // the transfer completed
+    Timeout,    // a connect, idle or total time-out ran out
+    NameLookup, // the host name could not be resolved
+    Refused,    // the connection was refused (or could not be made)
+    Tls,        // the TLS handshake or the certificate failed
+    Reset,      // the connection closed or broke before an answer was read
+    Cancelled,  // a cancel flag or cancelAll() ended it
+    Other,      // anything else (a broken body, a bound of ours)
+};
+
 // The outcome of one request; a failure is data, never an exception.
 struct HttpResult
 {
@@ -56,6 +70,8 @@ struct HttpResult
     QByteArray body;           // decoded from gzip/deflate
     QByteArray location;       // the Location header as sent; redirects are never followed
     QString error;             // empty when the transfer completed
+    HttpFailure failure = HttpFailure::None;
+    long osErrno = 0; // the system's error number of a failed connection, 0 when none
     qint64 elapsedMs = 0;
 
     bool completed() const { return error.isEmpty(); }
@@ -93,8 +109,11 @@ public:
     void poll(int maxWaitMs);
     // Ends every request in flight at once with the error "Operation cancelled".
     void cancelAll();
-    // Any thread: makes the poll() in progress, or else the next one, return at once.
+    // Any thread: makes the poll() or pause() in progress, or else the next one, return at once.
     void wakeup();
+    // Waits maxWaitMs, or less when wakeup() is called; runs nothing. For a caller with nothing in
+    // flight that waits to start the next request.
+    void pause(int maxWaitMs);
     // Runs one request to its end, reusing the session's connections.
     HttpResult perform(const HttpRequest &request);
 

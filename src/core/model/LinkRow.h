@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/model/Verdict.h"
+
 #include <QList>
 #include <QString>
 
@@ -22,6 +24,13 @@ struct LinkRow
     QString responseTime;
     int icon = kIconCollected;
     QString checkError{}; // why the check got no answer for this row; not a cell (the window's tooltip)
+    // What the check's answers mean; not cells of the export. None until the row is checked.
+    Verdict verdict{Verdict::None};
+    int finalStatus{0};         // the last answer's status (0: none)
+    int hops{0};                // redirects followed
+    QString finalUrl{};         // the last answer's address; empty without a redirect
+    QString verdictError{};     // why: for timeout/unreachable and a redirect that failed
+    QList<RedirectHop> chain{}; // every answer in order
 
     static constexpr int kColumnCount = 6;
 

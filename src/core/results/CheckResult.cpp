@@ -10,6 +10,12 @@ void applyCheckResult(LinkRow &row, const TURLStatus &status)
     row.responseTime = status.MyResponseTime;
     row.icon = iconForStatus(status.MyStatus);
     row.checkError = status.MyError;
+    row.verdict = status.verdict;
+    row.finalStatus = status.finalStatus;
+    row.hops = status.hops;
+    row.finalUrl = status.finalUrl;
+    row.verdictError = status.reason;
+    row.chain = status.chain;
 }
 
 QStringList linksOfRows(const LinkRows &rows)

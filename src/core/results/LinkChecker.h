@@ -2,6 +2,7 @@
 
 #include "core/common/OwnedThread.h"
 #include "core/results/ParallelChecks.h"
+#include "core/results/VerdictRules.h"
 
 #include <QList>
 #include <QMetaType>
@@ -14,19 +15,39 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace quorvel {
 
 class HttpSession;
 
-// The outcome of one row within one check pass.
+// The outcome of one row within one check pass. The first five members describe the first answer
+// (after a HEAD refused and asked again with GET, and after the retries of a "come back later");
+// the rest is what the whole chain of answers means.
 struct TURLStatus
 {
+    TURLStatus() = default;
+    // The first answer's cells; the verdict members start empty.
+    TURLStatus(QString url, int status, QString responseTime, QString message, QString error)
+        : MyURL(std::move(url))
+        , MyStatus(status)
+        , MyResponseTime(std::move(responseTime))
+        , MyMessage(std::move(message))
+        , MyError(std::move(error))
+    {}
+
     QString MyURL;          // the row's link
     int MyStatus = 0;       // HTTP status code; 0 for a link not requested; -1 when no status line arrived
     QString MyResponseTime; // whole milliseconds as plain digits; empty for a link not requested
     QString MyMessage;      // the "HTTP Response" cell: the status line as received, "EMAIL", or empty
     QString MyError;        // why no answer arrived (MyStatus -1): "Could not resolve host ...", else empty
+
+    Verdict verdict = Verdict::None;
+    QString finalUrl;         // the address of the last answer after redirects; empty without one
+    int finalStatus = 0;      // the last answer's status; 0 when nothing answered
+    int hops = 0;             // redirects followed
+    QString reason;           // why the verdict: for timeout/unreachable and a redirect that failed
+    QList<RedirectHop> chain; // every answer in order, the first included
 
     friend bool operator==(const TURLStatus &, const TURLStatus &) = default;
 };
@@ -40,6 +61,11 @@ struct LinkCheckOptions
     QString connectTimeout = QStringLiteral("5000");
     QString responseTimeout = QStringLiteral("5000");
     int parallel = kDefaultParallelRequests; // requests in flight at once, kept within the bounds of ParallelChecks.h
+    int perHost = kDefaultPerHostRequests;   // requests in flight to one host:port at once
+    int maxRedirects = 10;                   // redirects followed; 0: none, the first answer is the last
+    int retries = 2;                         // repeats of a 429/503 or a reset before any answer
+    int retryWaitMaxMs = 30'000;             // the longest wait before a repeat
+    bool checkFragments = false;             // "#name" must exist in a 2xx HTML page (anchors kept)
 };
 
 // True for a link the check requests: one that starts with "http://" or "https://" (ASCII case

@@ -26,7 +26,7 @@ void PrintTo(const OptionValues &o, std::ostream *os)
         << " useHead=" << o.useHead << " connectionTimeout=" << o.connectionTimeout.toStdString()
         << " responseTimeout=" << o.responseTimeout.toStdString() << " agent=" << o.agent.toStdString()
         << " ignoreExtensions=" << o.ignoreExtensions.toStdString() << " ignoreUrls=" << o.ignoreUrls.toStdString()
-        << " parallelChecks=" << o.parallelChecks << "}";
+        << " parallelChecks=" << o.parallelChecks << " perHost=" << o.perHost << "}";
 }
 
 } // namespace quorvel
@@ -97,6 +97,7 @@ TEST_F(OptionValuesTest, EveryOptionRoundTripsThroughItsWriter)
     expected.ignoreExtensions = u"pdf zip"_s;
     expected.ignoreUrls = u"http://a.com/\n\nhttp://b.com/path\\with\\backslash"_s;
     expected.parallelChecks = 64;
+    expected.perHost = 2;
 
     QString error;
     ASSERT_TRUE(writer.writeStartUrl(expected.startUrl, &error)) << error.toStdString();
@@ -110,6 +111,7 @@ TEST_F(OptionValuesTest, EveryOptionRoundTripsThroughItsWriter)
     ASSERT_TRUE(writer.writeIgnoreExtensions(expected.ignoreExtensions, &error));
     ASSERT_TRUE(writer.writeIgnoreUrls(expected.ignoreUrls, &error));
     ASSERT_TRUE(writer.writeParallelChecks(64, &error));
+    ASSERT_TRUE(writer.writePerHost(2, &error));
     EXPECT_EQ(loadOptions(store()), expected);
 
     // The keys and the stored texts, in the order they were written.
@@ -126,7 +128,8 @@ TEST_F(OptionValuesTest, EveryOptionRoundTripsThroughItsWriter)
                          "Agent=my agent\n"
                          "IgnoreExtensions=pdf zip\n"
                          "IgnoreURLs=@Lines:http://a.com/\\n\\nhttp://b.com/path\\\\with\\\\backslash\n"
-                         "ParallelChecks=64\n"));
+                         "ParallelChecks=64\n"
+                         "PerHost=2\n"));
 
     // And back: the other radio button, the check boxes off and on again.
     ASSERT_TRUE(writer.writeUrlBase(true, &error));
@@ -237,6 +240,16 @@ TEST_F(OptionValuesTest, ReadBackRules)
         {"ParallelChecks text is invalid", "ParallelChecks=many\n",
          [](OptionValues &) {
          }},
+        {"PerHost 64", "PerHost=64\n",
+         [](OptionValues &o) {
+             o.perHost = 64;
+         }},
+        {"PerHost 0 is invalid", "PerHost=0\n",
+         [](OptionValues &) {
+         }},
+        {"PerHost text is invalid", "PerHost=all\n",
+         [](OptionValues &) {
+         }},
         {"keys in other letter case", "startURL=http://c.com/\nSHOWOPTIONS=1\nsubdomainonly=1\n",
          [](OptionValues &o) {
              o.startUrl = u"http://c.com/"_s;
@@ -268,6 +281,9 @@ TEST(OptionValues, ParallelChecksText)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(parallelChecksFromText(QString::fromUtf8(c.text)), c.count);
+        // The same reading, with its own default.
+        EXPECT_EQ(perHostFromText(QString::fromUtf8(c.text)),
+                  c.count == 16 && QByteArray(c.text) != "16" ? 4 : c.count);
     }
 }
 

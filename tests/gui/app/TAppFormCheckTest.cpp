@@ -160,7 +160,7 @@ TEST_F(TAppFormOptionsLoopback, FillsEveryRow)
     const std::vector<Expected> expected = {
         {"200", u"HTTP/1.1 200 OK"_s, kIconOk, true},
         {"404", u"HTTP/1.1 404 Not Found"_s, kIconBroken, true},
-        {"301, not followed", u"HTTP/1.1 301 Moved Permanently"_s, kIconRedirect, true},
+        {"301: the cell keeps the first answer", u"HTTP/1.1 301 Moved Permanently"_s, kIconRedirect, true},
         {"mail link", u"EMAIL"_s, kIconNone, false},
         {"repeat of the first row", u"HTTP/1.1 200 OK"_s, kIconOk, true},
     };
@@ -185,7 +185,7 @@ TEST_F(TAppFormOptionsLoopback, FillsEveryRow)
     EXPECT_EQ(m_sandbox.beeps, 1);
 
     EXPECT_EQ(m_site.hits("/ok"), 1) << "one request per distinct link";
-    EXPECT_EQ(m_site.hits("/target"), 0) << "a redirect is not followed";
+    EXPECT_EQ(m_site.hits("/target"), 1) << "a redirect is followed to its end";
     for (const CheckSite::Request &request : m_site.requests()) {
         EXPECT_EQ(request.method, "GET");
         EXPECT_EQ(request.agent, "Quorvel-Agent/1");
