@@ -220,7 +220,8 @@ void TAppForm::finishControls()
     header->setHighlightSections(false);
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     header->setSectionResizeMode(3, QHeaderView::Stretch);
-    for (const auto &[section, width] : {std::pair{1, 100}, {2, 100}, {4, 120}, {5, 120}}) {
+    for (const auto &[section, width] :
+         {std::pair{1, 100}, {2, 100}, {4, 120}, {5, 120}, {LinkRow::kVerdictColumn, 110}}) {
         header->setSectionResizeMode(section, QHeaderView::Interactive);
         header->resizeSection(section, width);
     }
