@@ -24,28 +24,29 @@ bool isColumn(int column)
     return column >= 0 && column < LinkRow::kListColumnCount;
 }
 
-// The colour of a verdict's word: green for a link that works, amber for one that answered but
-// not as the page, red for one that fails, grey for one not asked.
+// The colour of a verdict's word: green for a link that works, blue for one that works after a
+// redirect, amber for one that answered but not as the page, red for one that fails, grey for one
+// not asked.
 QColor verdictColour(Verdict verdict)
 {
     switch (verdict) {
     case Verdict::Ok:
-        return QColor(0x1b, 0x7f, 0x3b);
+        return {0x1b, 0x7f, 0x3b};
     case Verdict::Redirected:
-        return QColor(0x1d, 0x5f, 0xa8);
+        return {0x1d, 0x5f, 0xa8};
     case Verdict::Blocked:
     case Verdict::RateLimited:
-        return QColor(0xa8, 0x5d, 0x00);
+        return {0xa8, 0x5d, 0x00};
     case Verdict::Broken:
     case Verdict::Timeout:
     case Verdict::Unreachable:
     case Verdict::FragmentMissing:
-        return QColor(0xc0, 0x1c, 0x28);
+        return {0xc0, 0x1c, 0x28};
     case Verdict::Skipped:
     case Verdict::None:
         break;
     }
-    return QColor(0x6e, 0x6e, 0x6e);
+    return {0x6e, 0x6e, 0x6e};
 }
 
 // The verdict's tooltip: every answer of the chain ("301 http://..."), then why.
