@@ -32,7 +32,10 @@ struct LinkRow
     QString verdictError{};     // why: for timeout/unreachable and a redirect that failed
     QList<RedirectHop> chain{}; // every answer in order
 
-    static constexpr int kColumnCount = 6;
+    static constexpr int kColumnCount = 6; // the link and its five cells: the export's columns
+    // The results list shows one more column, the check's verdict, after the five cells.
+    static constexpr int kVerdictColumn = kColumnCount;
+    static constexpr int kListColumnCount = kColumnCount + 1;
 
     // Column 0 is the link, columns 1 to 5 the cells in order.
     const QString &cell(int column) const;

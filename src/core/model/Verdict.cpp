@@ -21,14 +21,19 @@ constexpr auto kNames = std::to_array<std::pair<Verdict, QStringView>>({
 
 } // namespace
 
-QString verdictName(Verdict verdict)
+QStringView verdictWord(Verdict verdict)
 {
     for (const auto &[value, name] : kNames) {
         if (value == verdict) {
-            return name.toString();
+            return name;
         }
     }
     return {};
+}
+
+QString verdictName(Verdict verdict)
+{
+    return verdictWord(verdict).toString();
 }
 
 std::optional<Verdict> verdictNamed(QStringView name)

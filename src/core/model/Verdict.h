@@ -25,6 +25,8 @@ enum class Verdict
 
 // The verdict's word as the CLI writes it ("ok", "rate-limited", ...); empty for None.
 QString verdictName(Verdict verdict);
+// The same word as a view of a text that lives as long as the program (a sort key).
+QStringView verdictWord(Verdict verdict);
 // The verdict a word names, or nothing for a word that names none.
 std::optional<Verdict> verdictNamed(QStringView name);
 

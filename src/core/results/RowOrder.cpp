@@ -17,6 +17,9 @@ bool isColumn(int column)
 
 QStringView keyOf(const LinkRow &row, int column)
 {
+    if (column == LinkRow::kVerdictColumn) {
+        return verdictWord(row.verdict);
+    }
     return isColumn(column) ? QStringView(row.cell(column)) : QStringView(row.link);
 }
 
@@ -209,7 +212,7 @@ void sortRows(LinkRows &rows, int sortedColumn, bool descending)
 
 bool SortState::headerClicked(int column)
 {
-    if (!isColumn(column)) {
+    if (!isColumn(column) && column != LinkRow::kVerdictColumn) {
         return false;
     }
     if (column == SortedColumn1) {

@@ -14,8 +14,8 @@ namespace quorvel {
 int compareSortKeys(QStringView a, QStringView b);
 
 // ListBox1Compare: the order of two rows sorted by column 0 to 5 (0 the link, k the row's k-th
-// cell), negated when descending. Every column, response times included, compares as text, and
-// there is no second key. A column outside 0 to 5 compares the links.
+// cell) or 6 (the verdict's word), negated when descending. Every column, response times included,
+// compares as text, and there is no second key. Any other column compares the links.
 int ListBox1Compare(const LinkRow &a, const LinkRow &b, int sortedColumn, bool descending);
 
 // Where a new row goes in rows, which are in ListBox1Compare order already: after every row that

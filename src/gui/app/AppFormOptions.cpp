@@ -35,6 +35,7 @@ void AppFormOptions::applyStoredOptions()
     c.ignoreExtensions->setText(values.ignoreExtensions);
     c.ignoreUrls->setPlainText(values.ignoreUrls);
     c.parallelChecks->setValue(values.parallelChecks);
+    c.perHost->setValue(values.perHost);
 }
 
 void AppFormOptions::report(bool written, const QString &error)
@@ -77,6 +78,7 @@ void AppFormOptions::connectWriters()
         report(m_writer.writeIgnoreUrls(m_controls.ignoreUrls->toPlainText(), &error), error);
     });
     connect(c.parallelChecks, &QSpinBox::valueChanged, this, write(&OptionWriter::writeParallelChecks));
+    connect(c.perHost, &QSpinBox::valueChanged, this, write(&OptionWriter::writePerHost));
 }
 
 } // namespace quorvel

@@ -33,6 +33,7 @@ struct OptionControls
     QLineEdit *ignoreExtensions = nullptr; // Edit2
     QPlainTextEdit *ignoreUrls = nullptr;  // Memo1
     QSpinBox *parallelChecks = nullptr;
+    QSpinBox *perHost = nullptr;
     // The rows "Show Options" shows and hides, top to bottom.
     QList<QWidget *> optionRows;
 };

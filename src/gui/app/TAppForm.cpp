@@ -111,6 +111,7 @@ OptionControls TAppForm::optionControls() const
     controls.ignoreExtensions = m_ignoreExtensions;
     controls.ignoreUrls = m_ignoreUrls;
     controls.parallelChecks = m_parallelChecks;
+    controls.perHost = m_perHost;
     controls.optionRows = optionRows();
     return controls;
 }
@@ -174,6 +175,7 @@ void TAppForm::bindControls()
     m_connectTimeout = ui.Edit3;
     m_responseTimeout = ui.Edit4;
     m_parallelChecks = ui.ParallelChecks;
+    m_perHost = ui.PerHost;
     m_agentBox = ui.ComboBox1;
     m_ignoreExtensionsRow = ui.Panel5;
     m_ignoreExtensions = ui.Edit2;
@@ -210,6 +212,8 @@ void TAppForm::finishControls()
     m_agentBox->addItems(agentList());
     m_parallelChecks->setRange(kMinParallelChecksOption, kMaxParallelChecksOption);
     m_parallelChecks->setValue(kDefaultParallelChecksOption);
+    m_perHost->setRange(kMinPerHostOption, kMaxPerHostOption);
+    m_perHost->setValue(kDefaultPerHostOption);
 
     m_model = new ResultsModel(m_list);
     m_list->setModel(m_model);
@@ -220,7 +224,8 @@ void TAppForm::finishControls()
     header->setHighlightSections(false);
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     header->setSectionResizeMode(3, QHeaderView::Stretch);
-    for (const auto &[section, width] : {std::pair{1, 100}, {2, 100}, {4, 120}, {5, 120}}) {
+    for (const auto &[section, width] :
+         {std::pair{1, 100}, {2, 100}, {4, 120}, {5, 120}, {LinkRow::kVerdictColumn, 110}}) {
         header->setSectionResizeMode(section, QHeaderView::Interactive);
         header->resizeSection(section, width);
     }

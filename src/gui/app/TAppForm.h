@@ -196,6 +196,7 @@ private:
     QLineEdit *m_responseTimeout = nullptr;   // Edit4
     QComboBox *m_agentBox = nullptr;          // ComboBox1
     QSpinBox *m_parallelChecks = nullptr;     // "Parallel checks:"
+    QSpinBox *m_perHost = nullptr;            // "Per host:"
     QWidget *m_ignoreExtensionsRow = nullptr; // Panel5
     QLineEdit *m_ignoreExtensions = nullptr;  // Edit2
     QWidget *m_checkOptionsRow = nullptr;     // Panel6: anchors, HEAD

@@ -40,8 +40,10 @@ void TAppForm::setRunState(RunState state)
     }
     m_brokenButton->setText(state == RunState::CheckingLinks ? kStopCaption : kCheckBrokenLinksCaption);
     m_brokenButton->setEnabled(!collecting);
-    // A pass takes the HEAD option as it is when it starts; changing it then would have no effect.
+    // A pass takes the HEAD and Per host options as they are when it starts; changing them then
+    // would have no effect.
     m_useHead->setEnabled(state != RunState::CheckingLinks);
+    m_perHost->setEnabled(state != RunState::CheckingLinks);
     if (state == RunState::Idle) {
         m_runBusy.reset();
     } else if (!m_runBusy) {
@@ -200,6 +202,9 @@ void TAppForm::onCheckBrokenLinksClicked()
     options.connectTimeout = m_connectTimeout->text();
     options.responseTimeout = m_responseTimeout->text();
     options.parallel = m_parallelChecks->value();
+    options.perHost = m_perHost->value();
+    // With anchors kept, a "#name" must exist in the page it points into.
+    options.checkFragments = !m_removeAnchors->isChecked();
     m_checkedRows = 0;
     m_checkProgress->setRange(0, static_cast<int>(links.size()));
     m_checkProgress->setValue(0);

@@ -3,6 +3,8 @@
 #include "core/results/CheckResult.h"
 #include "gui/common/Icons.h"
 
+#include <QColor>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -14,10 +16,50 @@ namespace {
 constexpr qsizetype kRowByRowLimit = 4;
 
 constexpr int kResponseColumn = 4; // "HTTP Response"
+// A status line longer than this shows whole in its tooltip.
+constexpr qsizetype kLongResponse = 24;
 
 bool isColumn(int column)
 {
-    return column >= 0 && column < LinkRow::kColumnCount;
+    return column >= 0 && column < LinkRow::kListColumnCount;
+}
+
+// The colour of a verdict's word: green for a link that works, blue for one that works after a
+// redirect, amber for one that answered but not as the page, red for one that fails, grey for one
+// not asked.
+QColor verdictColour(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Ok:
+        return {0x1b, 0x7f, 0x3b};
+    case Verdict::Redirected:
+        return {0x1d, 0x5f, 0xa8};
+    case Verdict::Blocked:
+    case Verdict::RateLimited:
+        return {0xa8, 0x5d, 0x00};
+    case Verdict::Broken:
+    case Verdict::Timeout:
+    case Verdict::Unreachable:
+    case Verdict::FragmentMissing:
+        return {0xc0, 0x1c, 0x28};
+    case Verdict::Skipped:
+    case Verdict::None:
+        break;
+    }
+    return {0x6e, 0x6e, 0x6e};
+}
+
+// The verdict's tooltip: every answer of the chain ("301 http://..."), then why.
+QString verdictTooltip(const LinkRow &row)
+{
+    QStringList lines;
+    for (const RedirectHop &hop : row.chain) {
+        lines << (hop.status > 0 ? QString::number(hop.status) : u"no answer"_s) + u' ' + hop.address;
+    }
+    if (!row.verdictError.isEmpty()) {
+        lines << row.verdictError;
+    }
+    return lines.join(u'\n');
 }
 
 } // namespace
@@ -46,6 +88,8 @@ QString ResultsModel::columnCaption(int column)
         return u"HTTP Response"_s;
     case 5:
         return u"Response Time (ms)"_s;
+    case LinkRow::kVerdictColumn:
+        return u"Verdict"_s;
     default:
         return {};
     }
@@ -60,6 +104,8 @@ int ResultsModel::columnWidth(int column)
     case 4:
     case 5:
         return 120;
+    case LinkRow::kVerdictColumn:
+        return 110;
     default:
         return 0;
     }
@@ -72,7 +118,7 @@ int ResultsModel::rowCount(const QModelIndex &parent) const
 
 int ResultsModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : LinkRow::kColumnCount;
+    return parent.isValid() ? 0 : LinkRow::kListColumnCount;
 }
 
 QVariant ResultsModel::data(const QModelIndex &index, int role) const
@@ -83,7 +129,15 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
     const LinkRow &row = m_rows.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
+        if (index.column() == LinkRow::kVerdictColumn) {
+            return verdictName(row.verdict);
+        }
         return row.cell(index.column());
+    case Qt::ForegroundRole:
+        if (index.column() == LinkRow::kVerdictColumn && row.verdict != Verdict::None) {
+            return verdictColour(row.verdict);
+        }
+        return {};
     case Qt::DecorationRole:
         if (index.column() == 0) {
             const auto icon = m_icons.constFind(row.icon);
@@ -93,6 +147,13 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         if (index.column() == kResponseColumn && !row.checkError.isEmpty()) {
             return row.checkError;
+        }
+        if (index.column() == kResponseColumn && row.response.size() > kLongResponse) {
+            return row.response;
+        }
+        if (index.column() == LinkRow::kVerdictColumn && row.verdict != Verdict::None) {
+            const QString tip = verdictTooltip(row);
+            return tip.isEmpty() ? QVariant() : QVariant(tip);
         }
         return {};
     default:
@@ -165,8 +226,8 @@ void ResultsModel::setCheckResult(int row, const QString &response, const QStrin
     target.responseTime = responseTime;
     target.icon = icon;
     target.checkError = error;
-    Q_EMIT dataChanged(index(row, 0), index(row, LinkRow::kColumnCount - 1),
-                       {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});
+    Q_EMIT dataChanged(index(row, 0), index(row, LinkRow::kListColumnCount - 1),
+                       {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::ForegroundRole});
 }
 
 void ResultsModel::setCheckResult(int row, const TURLStatus &status)
@@ -175,8 +236,8 @@ void ResultsModel::setCheckResult(int row, const TURLStatus &status)
         return;
     }
     applyCheckResult(m_rows[row], status);
-    Q_EMIT dataChanged(index(row, 0), index(row, LinkRow::kColumnCount - 1),
-                       {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});
+    Q_EMIT dataChanged(index(row, 0), index(row, LinkRow::kListColumnCount - 1),
+                       {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::ForegroundRole});
 }
 
 void ResultsModel::resetCheckCells()
@@ -189,9 +250,15 @@ void ResultsModel::resetCheckCells()
         row.response.clear();
         row.responseTime.clear();
         row.checkError.clear();
+        row.verdict = Verdict::None;
+        row.finalStatus = 0;
+        row.hops = 0;
+        row.finalUrl.clear();
+        row.verdictError.clear();
+        row.chain.clear();
     }
-    Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, LinkRow::kColumnCount - 1),
-                       {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});
+    Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, LinkRow::kListColumnCount - 1),
+                       {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::ForegroundRole});
 }
 
 void ResultsModel::headerClicked(int column)

@@ -14,7 +14,8 @@ namespace quorvel {
 struct TURLStatus;
 
 // The rows of the results list (ListBox1) as a table: the link and its five cells as text in six
-// columns, the row's icon beside the link. Owns the sort state: once a header was clicked
+// columns, the row's icon beside the link, and the check's verdict in a seventh (its word in its
+// colour; the redirect chain and the reason in its tooltip). Owns the sort state: once a header was clicked
 // (sorted mode), appended rows take their place by the current order. A row without a picture
 // gets a blank one of the same size, so every link starts at the same place. Selections and other
 // persistent indexes follow their rows through every re-ordering. UI thread.
@@ -26,7 +27,7 @@ class ResultsModel final : public QAbstractTableModel
 public:
     explicit ResultsModel(QObject *parent = nullptr);
 
-    // "Link", "Follow", "Type", "Anchor Text", "HTTP Response", "Response Time (ms)".
+    // "Link", "Follow", "Type", "Anchor Text", "HTTP Response", "Response Time (ms)", "Verdict".
     static QString columnCaption(int column);
     // The fixed width of a column in pixels; 0 for Link and Anchor Text, which share the rest.
     static int columnWidth(int column);
@@ -55,7 +56,7 @@ public:
                         const QString &error = QString());
     // The same for a result as the check reports it (see applyCheckResult).
     void setCheckResult(int row, const TURLStatus &status);
-    // The start of a check pass: no icon, empty check cells and no reason in every row.
+    // The start of a check pass: no icon, empty check cells, no reason and no verdict in every row.
     void resetCheckCells();
     // A header click the window let through (no run or check going): same column reverses, another
     // sorts ascending; sorts the whole table. A column out of range is ignored.

@@ -166,7 +166,8 @@ TEST(RowOrder, HeaderClicksAndRunReset)
         {"Type twice reverses", {2, 2}, false, {2, true, true}},
         {"Type twice, then Link ascending", {2, 2, 0}, false, {0, false, true}},
         {"three clicks come back ascending", {2, 2, 2}, false, {2, false, true}},
-        {"a column out of range is ignored", {6, -1}, false, {0, false, false}},
+        {"the verdict column sorts too", {6}, false, {6, false, true}},
+        {"a column out of range is ignored", {7, -1}, false, {0, false, false}},
         {"run start: back to the link, direction and mode kept", {1, 1}, true, {0, true, true}},
         {"run start before any click", {}, true, {0, false, false}},
     };

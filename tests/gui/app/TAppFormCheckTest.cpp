@@ -146,8 +146,13 @@ TEST_F(TAppFormOptionsLoopback, FillsEveryRow)
     EXPECT_TRUE(passRunning());
     EXPECT_EQ(activity(), u"Checking Broken Links..."_s);
     EXPECT_FALSE(checkButton().isEnabled());
+    // The pass took HEAD and Per host as they were; they wait for its end.
+    EXPECT_FALSE(child<QCheckBox>(*m_form, u"CheckBox3"_s).isEnabled());
+    EXPECT_FALSE(child<QSpinBox>(*m_form, u"PerHost"_s).isEnabled());
     EXPECT_TRUE(progressShown());
     ASSERT_TRUE(waitForPassEnd());
+    EXPECT_TRUE(child<QCheckBox>(*m_form, u"CheckBox3"_s).isEnabled());
+    EXPECT_TRUE(child<QSpinBox>(*m_form, u"PerHost"_s).isEnabled());
 
     struct Expected
     {

@@ -154,6 +154,7 @@ TEST(TAppFormOptions, EachControlWritesItsKeys)
         {"parallel checks",
          [](TAppForm &form) { child<QSpinBox>(form, u"ParallelChecks"_s).setValue(4); },
          {{u"ParallelChecks"_s, u"4"_s}}},
+        {"per host", [](TAppForm &form) { child<QSpinBox>(form, u"PerHost"_s).setValue(2); }, {{u"PerHost"_s, u"2"_s}}},
         {"ignore extensions",
          [](TAppForm &form) { typeInto(child<QLineEdit>(form, u"Edit2"_s), u"png gif"_s); },
          {{u"IgnoreExtensions"_s, u"png gif"_s}}},
@@ -222,6 +223,7 @@ TEST(TAppFormOptions, StoredValuesAreReadBack)
          {{u"StartURL"_s, u"https://start.test/a b"_s}, {u"IgnoreExtensions"_s, u"png"_s}},
          {{u"Edit1"_s, u"https://start.test/a b"_s}, {u"Edit2"_s, u"png"_s}}},
         {"ParallelChecks out of range gives 16", {{u"ParallelChecks"_s, u"99"_s}}, {{u"ParallelChecks"_s, u"16"_s}}},
+        {"PerHost out of range gives 4", {{u"PerHost"_s, u"65"_s}}, {{u"PerHost"_s, u"4"_s}}},
         {"ShowOptions 1 shows the rows",
          {{u"ShowOptions"_s, u"1"_s}},
          {{u"CheckBox1"_s, u"1"_s},
@@ -274,6 +276,7 @@ TEST(TAppFormOptions, OptionsSurviveARestart)
         typeInto(child<QLineEdit>(*form, u"Edit3"_s), u"1500"_s);
         typeInto(*child<QComboBox>(*form, u"ComboBox1"_s).lineEdit(), u"Bot/3"_s);
         child<QSpinBox>(*form, u"ParallelChecks"_s).setValue(8);
+        child<QSpinBox>(*form, u"PerHost"_s).setValue(3);
         child<QPlainTextEdit>(*form, u"Memo1"_s).setPlainText(ignoreUrls);
     }
     const auto again = sandbox.open();
@@ -288,6 +291,7 @@ TEST(TAppFormOptions, OptionsSurviveARestart)
         {u"Edit4"_s, u"5000"_s},
         {u"ComboBox1"_s, u"Bot/3"_s},
         {u"ParallelChecks"_s, u"8"_s},
+        {u"PerHost"_s, u"3"_s},
         {u"Memo1"_s, ignoreUrls},
     };
     for (const auto &[control, value] : shown) {

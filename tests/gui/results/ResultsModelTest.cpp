@@ -1,9 +1,11 @@
 #include "gui/results/ResultsModel.h"
 
+#include "core/results/LinkChecker.h"
 #include "gui/common/Icons.h"
 #include "support/Fixtures.h"
 
 #include <QAbstractItemModelTester>
+#include <QColor>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QIcon>
@@ -83,17 +85,18 @@ TEST(ResultsModel, ColumnsCaptionsAndCells)
 {
     CheckedModel checked;
     ResultsModel &model = checked.model;
-    EXPECT_EQ(model.columnCount(), 6);
+    EXPECT_EQ(model.columnCount(), 7);
     QStringList captions;
     for (int column = 0; column < model.columnCount(); ++column) {
         captions.append(model.headerData(column, Qt::Horizontal).toString());
     }
     EXPECT_EQ(captions, (QStringList{u"Link"_s, u"Follow"_s, u"Type"_s, u"Anchor Text"_s, u"HTTP Response"_s,
-                                     u"Response Time (ms)"_s}));
+                                     u"Response Time (ms)"_s, u"Verdict"_s}));
     EXPECT_EQ(
         (std::vector<int>{ResultsModel::columnWidth(0), ResultsModel::columnWidth(1), ResultsModel::columnWidth(2),
-                          ResultsModel::columnWidth(3), ResultsModel::columnWidth(4), ResultsModel::columnWidth(5)}),
-        (std::vector<int>{0, 100, 100, 0, 120, 120}));
+                          ResultsModel::columnWidth(3), ResultsModel::columnWidth(4), ResultsModel::columnWidth(5),
+                          ResultsModel::columnWidth(6)}),
+        (std::vector<int>{0, 100, 100, 0, 120, 120, 110}));
 
     const LinkRow full{u"http://a.com/"_s,   u"NOFOLLOW"_s, u"External"_s, u"text"_s,
                        u"HTTP/1.1 200 OK"_s, u"35"_s,       kIconOk};
@@ -197,7 +200,7 @@ TEST(ResultsModel, HeaderClicksSortTheTable)
         {"Anchor Text twice", {3, 3}, {u"http://b.com/"_s, u"http://a.com/"_s, u"http://c.com/"_s}},
         {"Anchor Text twice, then Link", {3, 3, 0}, {u"http://a.com/"_s, u"http://b.com/"_s, u"http://c.com/"_s}},
         {"times as text", {5}, {u"http://a.com/"_s, u"http://c.com/"_s, u"http://b.com/"_s}},
-        {"out of range: no change", {6}, {u"http://b.com/"_s, u"http://a.com/"_s, u"http://c.com/"_s}},
+        {"out of range: no change", {7}, {u"http://b.com/"_s, u"http://a.com/"_s, u"http://c.com/"_s}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -210,7 +213,7 @@ TEST(ResultsModel, HeaderClicksSortTheTable)
         }
         EXPECT_EQ(linksOf(model.rows()), c.links);
         EXPECT_EQ(model.data(model.index(0, 0)).toString(), c.links.first());
-        EXPECT_EQ(layout.size(), c.clicks.front() == 6 ? 0 : qsizetype(c.clicks.size()));
+        EXPECT_EQ(layout.size(), c.clicks.front() == 7 ? 0 : qsizetype(c.clicks.size()));
     }
 }
 
@@ -322,6 +325,56 @@ TEST(ResultsModel, CheckCells)
     EXPECT_EQ(linksOf(model.rows()), linksOf(snapshot));
     EXPECT_EQ(snapshot[0].icon, kIconOk) << "the copy keeps its values";
     EXPECT_EQ(changed.size(), 4);
+}
+
+// The Verdict column: the word in its colour, the chain and the reason in its tooltip, sortable
+// like any other column; a long status line shows whole in its own tooltip.
+TEST(ResultsModel, VerdictColumn)
+{
+    CheckedModel checked;
+    ResultsModel &model = checked.model;
+    model.appendRows({row(u"http://a.com/"_s), row(u"http://b.com/"_s), row(u"http://c.com/"_s)});
+
+    TURLStatus moved(u"http://a.com/"_s, 301, u"5"_s, u"HTTP/1.1 301 Moved Permanently"_s, QString());
+    moved.verdict = Verdict::Redirected;
+    moved.finalUrl = u"http://a.com/new"_s;
+    moved.finalStatus = 200;
+    moved.hops = 1;
+    moved.chain = {{301, u"http://a.com/"_s}, {200, u"http://a.com/new"_s}};
+    TURLStatus refused(u"http://b.com/"_s, -1, u"1"_s, QString(), u"Failed to connect"_s);
+    refused.verdict = Verdict::Unreachable;
+    refused.reason = u"Connection refused"_s;
+    refused.chain = {{0, u"http://b.com/"_s}};
+    model.setCheckResult(0, moved);
+    model.setCheckResult(1, refused);
+
+    const int verdict = LinkRow::kVerdictColumn;
+    EXPECT_EQ(model.data(model.index(0, verdict)).toString(), u"redirected"_s);
+    EXPECT_EQ(model.data(model.index(1, verdict)).toString(), u"unreachable"_s);
+    EXPECT_EQ(model.data(model.index(2, verdict)).toString(), QString()) << "not checked";
+    EXPECT_EQ(model.data(model.index(0, verdict), Qt::ToolTipRole).toString(),
+              u"301 http://a.com/\n200 http://a.com/new"_s);
+    EXPECT_EQ(model.data(model.index(1, verdict), Qt::ToolTipRole).toString(),
+              u"no answer http://b.com/\nConnection refused"_s);
+    EXPECT_FALSE(model.data(model.index(2, verdict), Qt::ToolTipRole).isValid());
+    const QColor ok = model.data(model.index(0, verdict), Qt::ForegroundRole).value<QColor>();
+    const QColor failed = model.data(model.index(1, verdict), Qt::ForegroundRole).value<QColor>();
+    EXPECT_TRUE(ok.isValid());
+    EXPECT_NE(ok, failed) << "a working link and a failing one differ in colour";
+    EXPECT_EQ(model.data(model.index(0, 4), Qt::ToolTipRole).toString(), u"HTTP/1.1 301 Moved Permanently"_s)
+        << "a long status line shows whole";
+
+    model.headerClicked(verdict);
+    EXPECT_EQ(linksOf(model.rows()), (QStringList{u"http://c.com/"_s, u"http://a.com/"_s, u"http://b.com/"_s}))
+        << "sorted by the verdict's word, the unchecked row first";
+
+    model.resetCheckCells();
+    for (int i = 0; i < model.rowCount(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(model.rows()[i].verdict, Verdict::None);
+        EXPECT_TRUE(model.rows()[i].chain.isEmpty());
+        EXPECT_EQ(model.data(model.index(i, verdict)).toString(), QString());
+    }
 }
 
 TEST(ResultsModel, RunStartReturnsToTheLinkColumn)
