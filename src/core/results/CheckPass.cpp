@@ -200,7 +200,6 @@ private:
         bool done = false;
         bool hasFirst = false;
         TURLStatus result;     // the first answer, then the verdict
-        QSet<QString> seen;    // the chain's addresses, for loops
         QList<int> waiting;    // repeats reached while it was asked
         QSet<QString> targets; // the page's ids and anchor names
         bool pageRead = false;
@@ -238,7 +237,6 @@ private:
                 probe.address = address;
                 probe.method = m_request.method;
                 probe.host = hostIndex(address);
-                probe.seen.insert(address);
                 it = byAddress.insert(address, int(m_probes.size()));
                 m_probes.push_back(std::move(probe));
             }
@@ -397,7 +395,7 @@ private:
             QString refusal = target.error;
             if (refusal.isEmpty() && probe.hops >= m_options.maxRedirects) {
                 refusal = u"Too many redirects"_s;
-            } else if (refusal.isEmpty() && probe.seen.contains(target.address)) {
+            } else if (refusal.isEmpty() && inChain(probe, target.address)) {
                 refusal = u"Redirect loop"_s;
             }
             if (!refusal.isEmpty()) {
@@ -405,7 +403,6 @@ private:
                 return;
             }
             ++probe.hops;
-            probe.seen.insert(target.address);
             probe.address = target.address;
             probe.attempt = 0;
             probe.host = hostIndex(target.address);
@@ -416,6 +413,14 @@ private:
         const bool failed =
             verdict == Verdict::Timeout || verdict == Verdict::Unreachable || (verdict == Verdict::Broken && code < 0);
         finish(p, r, verdict, failed ? failureInWords(r) : QString());
+    }
+
+    // True when an earlier answer of the chain came from address: a redirect there is a loop. The
+    // chain is short (at most the redirect bound), so a probe keeps no set of its own.
+    static bool inChain(const Probe &probe, const QString &address)
+    {
+        return std::any_of(probe.result.chain.cbegin(), probe.result.chain.cend(),
+                           [&address](const RedirectHop &hop) { return hop.address == address; });
     }
 
     void finish(int p, const HttpResult &r, Verdict verdict, const QString &reason)

@@ -19,26 +19,47 @@ namespace {
 // of the week is not read: a server that names the wrong day still means the date.
 std::optional<QDateTime> httpDate(const QString &text)
 {
-    static const auto formats = std::to_array<QString>({
-        u"d MMM yyyy HH:mm:ss 'GMT'"_s, // Sun, 06 Nov 1994 08:49:37 GMT
-        u"d-MMM-yy HH:mm:ss 'GMT'"_s,   // Sunday, 06-Nov-94 08:49:37 GMT
-        u"MMM d HH:mm:ss yyyy"_s,       // Sun Nov  6 08:49:37 1994
+    // The date's words and the clock apart: read as one local date and time, an hour that the local
+    // zone skips (a change to summer time) would not exist.
+    struct Form
+    {
+        QString date;
+        std::array<int, 3> dateWords; // which words make the date, in the format's order
+        int clockWord;
+        qsizetype words;
+    };
+
+    static const auto forms = std::to_array<Form>({
+        {u"d MMM yyyy"_s, {0, 1, 2}, 3, 5}, // Sun, 06 Nov 1994 08:49:37 GMT
+        {u"d-MMM-yy"_s, {0, -1, -1}, 1, 3}, // Sunday, 06-Nov-94 08:49:37 GMT
+        {u"MMM d yyyy"_s, {0, 1, 3}, 2, 4}, // Sun Nov  6 08:49:37 1994
     });
     const QString simplified = text.simplified();
     const qsizetype comma = simplified.indexOf(u',');
     const qsizetype blank = simplified.indexOf(u' ');
     const QString dated =
         comma >= 0 ? simplified.sliced(comma + 1).trimmed() : (blank >= 0 ? simplified.sliced(blank + 1) : simplified);
+    const QStringList words = dated.split(u' ');
     const QLocale c = QLocale::c();
-    for (const QString &format : formats) {
-        QDateTime when = c.toDateTime(dated, format);
-        if (when.isValid()) {
-            if (format.contains(u"-yy "_s) && when.date().year() < 1970) {
-                when = when.addYears(100); // a two-digit year below 70 is of this century
-            }
-            when.setTimeSpec(Qt::UTC);
-            return when;
+    for (const Form &form : forms) {
+        if (words.size() != form.words || (form.words != 4 && words.last() != u"GMT")) {
+            continue;
         }
+        QStringList dateWords;
+        for (const int at : form.dateWords) {
+            if (at >= 0) {
+                dateWords << words.at(at);
+            }
+        }
+        QDate date = c.toDate(dateWords.join(u' '), form.date);
+        const QTime clock = QTime::fromString(words.at(form.clockWord), u"HH:mm:ss"_s);
+        if (!date.isValid() || !clock.isValid()) {
+            continue;
+        }
+        if (form.date.endsWith(u"-yy"_s) && date.year() < 1970) {
+            date = date.addYears(100); // a two-digit year below 70 is of this century
+        }
+        return QDateTime(date, clock, Qt::UTC);
     }
     return std::nullopt;
 }
