@@ -84,17 +84,18 @@ int timeoutFromText(const QString &text, int fallbackMs);
 using LinkCheckResults = QList<std::optional<TURLStatus>>;
 
 // One broken-link pass over links on the calling thread (the command line's, or a LinkChecker's
-// worker thread). progress runs on it once per row that got its result, in the order results
-// arrive (row order when parallel is 1); cancel is looked at every few ms.
+// worker thread), each link followed to its verdict (see runCheckPass in CheckPass.h for the
+// rules). progress runs on it once per row that got its result, in the order results arrive (row
+// order when parallel is 1); cancel is looked at every few ms.
 LinkCheckResults checkLinks(const QStringList &links, const LinkCheckOptions &options,
                             const std::atomic<bool> *cancel = nullptr,
                             const std::function<void(int, const TURLStatus &)> &progress = {});
 
 // Runs one broken-link pass (checkLinks) over a snapshot of the rows' links; lives on an owned
 // worker thread.
-// Up to `parallel` requests are in flight through one curl multi handle, connections are reused
-// within the pass, and each distinct link text is requested once: a repeat waits for its first
-// occurrence and copies its result.
+// Up to `parallel` requests are in flight through one curl multi handle (at most `perHost` to one
+// host:port), connections are reused within the pass, and each distinct address (its fragment
+// removed) is requested once: a repeat waits for its first occurrence and copies its result.
 class LinkChecker final : public QObject
 {
     Q_OBJECT
