@@ -566,23 +566,38 @@ QString noteFor(GuardCut cut, qsizetype characters, const GuardLimits &limits)
     return {};
 }
 
+// A page parsed as far as it is safe: the guard's prefix, or a quarter of it again and again while
+// the parse outgrows its budget (the parser's worst cost grows with the square of the length).
+struct GuardedParse
+{
+    GumboOutput *output = nullptr; // null when not even an empty prefix could be parsed
+    qsizetype length = 0;          // the bytes parsed
+    GuardCut cut = GuardCut::None;
+};
+
+GuardedParse parseGuarded(QByteArrayView utf8, const AnalyzeLimits &limits, ParseArena &arena)
+{
+    const GuardResult guard = guardHtml(utf8, limits.guard);
+    GuardedParse parsed{nullptr, guard.safeBytes, guard.cut};
+    parsed.output = arena.parse(utf8.data(), static_cast<size_t>(parsed.length));
+    while (!parsed.output && parsed.length > 0) {
+        parsed.cut = GuardCut::Complexity;
+        parsed.length = shorterPrefix(utf8, parsed.length / 4);
+        parsed.output = arena.parse(utf8.data(), static_cast<size_t>(parsed.length));
+    }
+    return parsed;
+}
+
 } // namespace
 
 PageAnalysis analyzeHtml(const QString &source, const AnalyzeLimits &limits)
 {
     const QByteArray utf8 = source.toUtf8();
-    const GuardResult guard = guardHtml(utf8, limits.guard);
-    qsizetype length = guard.safeBytes;
-    GuardCut cut = guard.cut;
-
     ParseArena arena(limits.parseMemory, limits.parseTime);
-    GumboOutput *output = arena.parse(utf8.constData(), static_cast<size_t>(length));
-    while (!output && length > 0) {
-        // A quarter of the page: the parser's worst cost grows with the square of the length.
-        cut = GuardCut::Complexity;
-        length = shorterPrefix(utf8, length / 4);
-        output = arena.parse(utf8.constData(), static_cast<size_t>(length));
-    }
+    const GuardedParse parsed = parseGuarded(utf8, limits, arena);
+    GumboOutput *output = parsed.output;
+    const qsizetype length = parsed.length;
+    const GuardCut cut = parsed.cut;
 
     TreeReader reader;
     if (output) {
@@ -598,14 +613,8 @@ PageAnalysis analyzeHtml(const QString &source, const AnalyzeLimits &limits)
 
 QSet<QString> fragmentTargetsOf(QByteArrayView utf8, const AnalyzeLimits &limits)
 {
-    const GuardResult guard = guardHtml(utf8, limits.guard);
-    qsizetype length = guard.safeBytes;
     ParseArena arena(limits.parseMemory, limits.parseTime);
-    GumboOutput *output = arena.parse(utf8.data(), static_cast<size_t>(length));
-    while (!output && length > 0) {
-        length = shorterPrefix(utf8, length / 4);
-        output = arena.parse(utf8.data(), static_cast<size_t>(length));
-    }
+    GumboOutput *output = parseGuarded(utf8, limits, arena).output;
     QSet<QString> targets;
     if (!output) {
         return targets;
