@@ -270,28 +270,6 @@ bool foundBroken(const LinkRows &rows, bool strict)
     return false;
 }
 
-// "Checked N links: O ok, R redirected, ..." over the rows that got a verdict.
-QString checkSummary(const LinkRows &rows)
-{
-    const auto order = std::to_array<Verdict>({Verdict::Ok, Verdict::Redirected, Verdict::Broken, Verdict::Blocked,
-                                               Verdict::RateLimited, Verdict::Timeout, Verdict::Unreachable,
-                                               Verdict::FragmentMissing, Verdict::Skipped});
-    std::array<qsizetype, order.size()> counts{};
-    qsizetype checked = 0;
-    for (const LinkRow &row : rows) {
-        const auto at = std::find(order.cbegin(), order.cend(), row.verdict);
-        if (at != order.cend()) {
-            ++counts[size_t(at - order.cbegin())];
-            ++checked;
-        }
-    }
-    QStringList parts;
-    for (size_t i = 0; i < order.size(); ++i) {
-        parts << u"%1 %2"_s.arg(counts[i]).arg(verdictName(order[i]));
-    }
-    return u"Checked %1 links: %2"_s.arg(checked).arg(parts.join(u", "_s));
-}
-
 // The run's inputs, checked before anything is fetched: a refusal is the usage error's exit status.
 std::optional<int> prepareSnapshot(const CliArguments &args, CollectionSnapshot &snapshot)
 {

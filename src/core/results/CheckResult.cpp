@@ -2,6 +2,11 @@
 
 #include "core/results/LinkChecker.h"
 
+#include <algorithm>
+#include <array>
+
+using namespace Qt::StringLiterals;
+
 namespace quorvel {
 
 void applyCheckResult(LinkRow &row, const TURLStatus &status)
@@ -16,6 +21,29 @@ void applyCheckResult(LinkRow &row, const TURLStatus &status)
     row.finalUrl = status.finalUrl;
     row.verdictError = status.reason;
     row.chain = status.chain;
+}
+
+QString checkSummary(const LinkRows &rows, SummaryParts parts)
+{
+    static constexpr auto order = std::to_array<Verdict>(
+        {Verdict::Ok, Verdict::Redirected, Verdict::Broken, Verdict::Blocked, Verdict::RateLimited, Verdict::Timeout,
+         Verdict::Unreachable, Verdict::FragmentMissing, Verdict::Skipped});
+    std::array<qsizetype, order.size()> counts{};
+    qsizetype checked = 0;
+    for (const LinkRow &row : rows) {
+        const auto *at = std::find(order.cbegin(), order.cend(), row.verdict);
+        if (at != order.cend()) {
+            ++counts[size_t(at - order.cbegin())];
+            ++checked;
+        }
+    }
+    QStringList named;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (parts == SummaryParts::Every || counts[i] > 0) {
+            named << u"%1 %2"_s.arg(counts[i]).arg(verdictName(order[i]));
+        }
+    }
+    return u"Checked %1 links: %2"_s.arg(checked).arg(named.join(u", "_s));
 }
 
 QStringList linksOfRows(const LinkRows &rows)

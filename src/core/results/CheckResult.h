@@ -13,6 +13,19 @@ struct TURLStatus;
 // answer came (empty when one came), and the verdict with its final answer, hops, chain and reason.
 void applyCheckResult(LinkRow &row, const TURLStatus &status);
 
+// How the summary names the verdicts: every one (the command line's fixed shape), or only those
+// some row has (the window's status bar).
+enum class SummaryParts
+{
+    Every,
+    Present,
+};
+
+// "Checked N links: O ok, R redirected, B broken, ..." over the rows that got a verdict, the
+// verdicts in a fixed order: ok, redirected, broken, blocked, rate-limited, timeout, unreachable,
+// fragment-missing, skipped.
+QString checkSummary(const LinkRows &rows, SummaryParts parts = SummaryParts::Every);
+
 // The links of a table in row order: what a check pass requests, row i's result being result i.
 QStringList linksOfRows(const LinkRows &rows);
 

@@ -186,6 +186,7 @@ void TAppForm::bindControls()
     m_ignoreUrls = ui.Memo1;
     m_splitter = ui.Splitter1;
     m_list = ui.ListBox1;
+    m_problemsOnly = ui.ProblemsOnly;
     m_findButton = ui.Button1;
     m_exportButton = ui.Button3;
     m_brokenButton = ui.Button2;
@@ -214,6 +215,8 @@ void TAppForm::finishControls()
     m_parallelChecks->setValue(kDefaultParallelChecksOption);
     m_perHost->setRange(kMinPerHostOption, kMaxPerHostOption);
     m_perHost->setValue(kDefaultPerHostOption);
+
+    m_problemsOnly->setStyleSheet(u"QCheckBox { margin: 2px 6px; }"_s); // aligned with the option rows
 
     m_model = new ResultsModel(m_list);
     m_list->setModel(m_model);
@@ -244,28 +247,6 @@ void TAppForm::finishControls()
     fitWidthToCaptions(*m_brokenButton, {kCheckBrokenLinksCaption, kStopCaption});
 }
 
-void TAppForm::buildStatusBar()
-{
-    // "Total Links: N" in a 200-pixel panel, the activity in the rest.
-    auto *status = new QStatusBar(this);
-    status->setObjectName(u"StatusBar1"_s);
-    status->setSizeGripEnabled(true);
-    m_statusTotal = new QLabel(status);
-    m_statusTotal->setObjectName(u"StatusPanel0"_s);
-    m_statusTotal->setFixedWidth(200);
-    m_statusActivity = new QLabel(status);
-    m_statusActivity->setObjectName(u"StatusPanel1"_s);
-    status->addWidget(m_statusTotal);
-    status->addWidget(m_statusActivity, 1);
-    m_checkProgress = new QProgressBar(status);
-    m_checkProgress->setObjectName(u"CheckProgress"_s);
-    m_checkProgress->setFixedWidth(200);
-    m_checkProgress->setFormat(u"%v / %m"_s);
-    m_checkProgress->setVisible(false);
-    status->addPermanentWidget(m_checkProgress);
-    setStatusBar(status);
-}
-
 void TAppForm::connectControls()
 {
     connect(m_checkButton, &QToolButton::clicked, this, &TAppForm::onCheckClicked);
@@ -281,6 +262,7 @@ void TAppForm::connectControls()
     });
     connect(m_findButton, &QPushButton::clicked, this, &TAppForm::onFind);
     connect(m_exportButton, &QPushButton::clicked, this, &TAppForm::onExport);
+    connectProblemsFilter();
 }
 
 QList<QWidget *> TAppForm::optionRows() const

@@ -132,6 +132,17 @@ private:
     void onCheckPassFinished();
     void onHeaderClicked(int column);
 
+    // TAppFormStatus.cpp: the status bar and the "Problems only" filter.
+    void connectProblemsFilter();
+    // Hides or shows rows first..last by the filter, then says the totals.
+    void applyProblemsFilter(int first, int last);
+    void onProblemsOnlyToggled(bool on);
+    // "Total Links: N", and " (showing K)" while rows are hidden.
+    void showTotal();
+    // The rows a pass has done of the total while it runs, its summary counts after.
+    void showCheckProgress(int done, int total);
+    void showCheckSummary();
+
     // TAppFormMenus.cpp: the menus and the commands they run.
     void buildPopupMenus();
     void buildMenuBar();
@@ -205,7 +216,10 @@ private:
     QWidget *m_ignoreUrlsRow = nullptr;       // Panel7
     QPlainTextEdit *m_ignoreUrls = nullptr;   // Memo1
     QSplitter *m_splitter = nullptr;          // Splitter1
+    QCheckBox *m_problemsOnly = nullptr;      // "Problems only" above the list
+    QAction *m_problemsOnlyItem = nullptr;    // the same in the Results menu
     QTableView *m_list = nullptr;             // ListBox1
+    int m_hiddenRows = 0;                     // rows the filter hides
     ResultsModel *m_model = nullptr;
     QPushButton *m_findButton = nullptr;     // Button1
     QPushButton *m_exportButton = nullptr;   // Button3
@@ -216,6 +230,7 @@ private:
     QLabel *m_statusTotal = nullptr;         // StatusBar1 panel 0
     QLabel *m_statusActivity = nullptr;      // StatusBar1 panel 1
     QProgressBar *m_checkProgress = nullptr; // rows done of a broken-link pass
+    QLabel *m_checkCounts = nullptr;         // "N/M checked" while a pass runs, its summary after
     QMenu *m_checkMenu = nullptr;            // PopupMenu1: the Check button's arrow
     QMenu *m_listMenu = nullptr;             // PopupMenu2: the results list's context menu
     QPointer<TFindDialog> m_findDialog;

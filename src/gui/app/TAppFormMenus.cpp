@@ -18,6 +18,7 @@
 #include "gui/windows/WindowContext.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -92,6 +93,12 @@ void TAppForm::buildMenuBar()
         ->setObjectName(u"ExporttoFile1"_s);
     results->addAction(namedIcon(u"link_break"_s), kCheckBrokenLinksCaption, m_brokenButton, &QPushButton::click)
         ->setObjectName(u"FindBrokenLinks1"_s);
+    results->addSeparator();
+    m_problemsOnlyItem = results->addAction(u"Problems only"_s);
+    m_problemsOnlyItem->setObjectName(u"ProblemsOnly1"_s);
+    m_problemsOnlyItem->setCheckable(true);
+    m_problemsOnlyItem->setChecked(m_problemsOnly->isChecked());
+    connect(m_problemsOnlyItem, &QAction::toggled, m_problemsOnly, &QCheckBox::setChecked);
 
     QMenu *tools = bar->addMenu(u"Tools"_s);
     for (const FixedTool tool : fixedToolsInMenuOrder()) {
@@ -247,7 +254,23 @@ void TAppForm::onFind()
 
 void TAppForm::onFindNext(const QString &text)
 {
-    m_findPosition = findNextRow(m_model->rows(), text, m_findPosition);
+    // A row the "Problems only" filter hides is passed over. The search starts again at the top
+    // after a match in the last row, so it ends at the second time round.
+    bool wrapped = false;
+    for (qsizetype at = m_findPosition;;) {
+        const qsizetype next = findNextRow(m_model->rows(), text, at);
+        if (next >= 0 && next <= at) {
+            if (wrapped) {
+                m_findPosition = -1;
+                break;
+            }
+            wrapped = true;
+        }
+        m_findPosition = at = next;
+        if (next < 0 || !m_list->isRowHidden(static_cast<int>(next))) {
+            break;
+        }
+    }
     if (m_findPosition < 0) {
         // The old match must not look like the answer.
         m_list->clearSelection();

@@ -119,7 +119,7 @@ void TAppForm::onLoading(quint64 generation, const QString &address)
     if (generation != m_generation) {
         return;
     }
-    m_statusTotal->setText(u"Total Links: "_s + QString::number(m_model->rowCount()));
+    showTotal();
     m_statusActivity->setText(u"Loading: "_s + address);
 }
 
@@ -151,7 +151,7 @@ void TAppForm::onRunFinished(quint64 generation, qsizetype, const QString &error
     }
     const bool stoppedByUser = m_runState == RunState::Stopping;
     m_collector.reset();
-    m_statusTotal->setText(u"Total Links: "_s + QString::number(m_model->rowCount()));
+    showTotal();
     IslemTamam();
     // A page that could not be loaded must not pass for one without links: the reason stays in the
     // activity panel until the next run.
@@ -206,8 +206,7 @@ void TAppForm::onCheckBrokenLinksClicked()
     // With anchors kept, a "#name" must exist in the page it points into.
     options.checkFragments = !m_removeAnchors->isChecked();
     m_checkedRows = 0;
-    m_checkProgress->setRange(0, static_cast<int>(links.size()));
-    m_checkProgress->setValue(0);
+    showCheckProgress(0, static_cast<int>(links.size()));
     m_checkProgress->setVisible(true);
 
     m_checkPass = LinkChecker::createOnWorkerThread(links, options);
@@ -222,7 +221,7 @@ void TAppForm::onRowChecked(int row, const TURLStatus &status)
         return; // a pass that was already ended
     }
     m_model->setCheckResult(row, status);
-    m_checkProgress->setValue(++m_checkedRows);
+    showCheckProgress(++m_checkedRows, m_checkProgress->maximum());
 }
 
 void TAppForm::onCheckPassFinished()
@@ -234,6 +233,7 @@ void TAppForm::onCheckPassFinished()
     setRunState(RunState::Idle);
     m_statusActivity->clear();
     m_checkProgress->setVisible(false);
+    showCheckSummary();
     beep();
 }
 

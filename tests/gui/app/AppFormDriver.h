@@ -114,6 +114,8 @@ public:
     }
 
     // Writes a page and returns the address the URL box takes for it.
+    QString pagesFolder() const { return m_pages.path(); }
+
     QString page(const QString &name, const QString &html) const
     {
         const QString path = QDir(m_pages.path()).filePath(name);

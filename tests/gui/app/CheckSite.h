@@ -80,6 +80,9 @@ public:
             std::count_if(m_requests.begin(), m_requests.end(), [&path](const Request &r) { return r.path == path; }));
     }
 
+    // Lets /slow answer now.
+    void release() { m_release = true; }
+
     std::atomic<bool> slowEntered{false};
 
 private:

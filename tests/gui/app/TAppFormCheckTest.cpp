@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -195,6 +196,75 @@ TEST_F(TAppFormOptionsLoopback, FillsEveryRow)
         EXPECT_EQ(request.method, "GET");
         EXPECT_EQ(request.agent, "Quorvel-Agent/1");
     }
+}
+
+// While a pass runs the status bar counts the rows done; at its end it sums up the verdicts.
+// "Problems only" (the box above the list and the Results menu's item, kept in step) hides the rows
+// checked and found fine or not requested, keeps "Total Links" whole and says how many it shows,
+// and Find passes over the rows it hides.
+TEST_F(TAppFormOptionsLoopback, ProblemsOnlyAndTheCheckCounts)
+{
+    m_form = m_sandbox.open();
+    child<QSpinBox>(*m_form, u"ParallelChecks"_s).setValue(1);
+    const QString gone = m_site.url(u"/gone"_s);
+    ASSERT_NO_FATAL_FAILURE(collectLinks({m_site.url(u"/ok"_s), m_site.url(u"/slow"_s), gone, m_site.url(u"/moved"_s),
+                                          u"mailto:someone@example.test"_s}));
+    const auto &counts = child<QLabel>(*m_form, u"CheckCounts"_s);
+    const auto &total = child<QLabel>(*m_form, u"StatusPanel0"_s);
+    auto &problemsOnly = child<QCheckBox>(*m_form, u"ProblemsOnly"_s);
+    auto &menuItem = child<QAction>(*m_form, u"ProblemsOnly1"_s);
+    const auto &list = child<QTableView>(*m_form, u"ListBox1"_s);
+    const auto shownRows = [&list] {
+        QList<int> shown;
+        for (int i = 0; i < list.model()->rowCount(); ++i) {
+            if (!list.isRowHidden(i)) {
+                shown << i;
+            }
+        }
+        return shown;
+    };
+    EXPECT_EQ(total.text(), u"Total Links: 5"_s);
+
+    brokenButton().click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_site.slowEntered.load(); }, kRunWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&counts] { return counts.text() == u"1/5 checked"_s; }, kRunWaitMs))
+        << counts.text().toStdString();
+    // Turned on during the pass: the fine row goes, the rows still to check stay.
+    problemsOnly.click();
+    EXPECT_TRUE(menuItem.isChecked());
+    EXPECT_EQ(shownRows(), (QList<int>{1, 2, 3, 4}));
+    EXPECT_EQ(total.text(), u"Total Links: 5 (showing 4)"_s);
+
+    m_site.release();
+    ASSERT_TRUE(waitForPassEnd());
+    EXPECT_EQ(shownRows(), (QList<int>{2}));
+    EXPECT_EQ(total.text(), u"Total Links: 5 (showing 1)"_s);
+    EXPECT_EQ(counts.text(), u"Checked 5 links: 2 ok, 1 redirected, 1 broken, 1 skipped"_s);
+    EXPECT_EQ(counts.toolTip(), u"Checked 5 links: 2 ok, 1 redirected, 1 broken, 0 blocked, 0 rate-limited, "
+                                u"0 timeout, 0 unreachable, 0 fragment-missing, 1 skipped"_s);
+    EXPECT_EQ(activity(), QString());
+
+    // A sort moves the rows; the filter follows them.
+    m_form->resultsModel()->headerClicked(LinkRow::kVerdictColumn);
+    QList<int> shownAfterSort = shownRows();
+    ASSERT_EQ(shownAfterSort.size(), 1);
+    EXPECT_EQ(rows().at(shownAfterSort.front()).link, gone);
+
+    // Find skips what is hidden: every http row matches, only the broken one is shown.
+    child<QPushButton>(*m_form, u"Button1"_s).click();
+    auto &find = child<QDialog>(*m_form, u"FindDialog1"_s);
+    find.findChild<QLineEdit *>(u"FindText"_s)->setText(u"127.0.0.1"_s);
+    find.findChild<QPushButton *>(u"FindNext"_s)->click();
+    const QModelIndexList selected = list.selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(rows().at(selected.front().row()).link, gone);
+    find.hide();
+
+    // Off from the menu: every row again, and the plain total.
+    menuItem.trigger();
+    EXPECT_FALSE(problemsOnly.isChecked());
+    EXPECT_EQ(shownRows().size(), 5);
+    EXPECT_EQ(total.text(), u"Total Links: 5"_s);
 }
 
 // A second pass clears the first one's results at once, and takes the options as they are then.
