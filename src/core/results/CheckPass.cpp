@@ -139,25 +139,40 @@ Verdict verdictOfAnswer(const HttpResult &r, int hops)
     return hops > 0 ? Verdict::Redirected : Verdict::Ok;
 }
 
+} // namespace
+
 class CheckPass
 {
 public:
-    CheckPass(const QStringList &links, const LinkCheckOptions &options, HttpSession &session, int parallel,
-              const std::function<void(int, const TURLStatus &)> &progress)
-        : m_links(links)
-        , m_options(options)
+    CheckPass(const LinkCheckOptions &options, HttpSession &session, int parallel, CheckQueue::Hooks hooks,
+              bool keepResults)
+        : m_options(options)
         , m_session(session)
         , m_parallel(parallel)
-        , m_progress(progress)
+        , m_hooks(std::move(hooks))
         , m_request(checkRequest(options))
+        , m_keepResults(keepResults)
+    {}
+
+    // Rows for links after those already there; readsPage, when given, names the addresses whose
+    // 2xx HTML answer is handed to the pageRead hook.
+    int addLinks(const QStringList &links, const std::function<bool(const QString &)> &readsPage)
     {
-        m_outcome.results.resize(links.size());
-        planProbes();
+        const int first = int(m_links.size());
+        m_links.append(links);
+        if (m_keepResults) {
+            m_outcome.results.resize(m_links.size());
+        }
+        planProbes(first, readsPage);
+        return first;
     }
 
     PassOutcome run(const std::function<bool()> &shouldStop, int pollMs)
     {
         while (true) {
+            if (m_hooks.turn) {
+                m_hooks.turn();
+            }
             releaseDueWaits();
             while (m_session.inFlight() < m_parallel && !shouldStop()) {
                 if (!startNext()) {
@@ -197,6 +212,8 @@ private:
         int attempt = 0; // repeats at this hop
         bool fellBack = false;
         bool wantsPage = false; // rows point into it with fragments
+        bool readsPage = false; // its page is handed on (the crawl reads it)
+        QString asked;          // the address first asked, before any redirect
         bool done = false;
         bool hasFirst = false;
         TURLStatus result;     // the first answer, then the verdict
@@ -220,11 +237,12 @@ private:
         bool operator>(const Wait &other) const { return due > other.due; }
     };
 
-    void planProbes()
+    void planProbes(int first, const std::function<bool(const QString &)> &readsPage)
     {
-        m_probeOfRow.assign(size_t(m_links.size()), -1);
-        QHash<QString, int> byAddress;
-        for (int row = 0; row < m_links.size(); ++row) {
+        m_probeOfRow.resize(size_t(m_links.size()), -1);
+        QHash<QString, int> &byAddress = m_probeByAddress;
+        const size_t firstProbe = m_probes.size();
+        for (int row = first; row < m_links.size(); ++row) {
             const QString &link = m_links[row];
             if (!isCheckedAddress(link) || startsWithAsciiCI(link, u"mailto:")) {
                 continue;
@@ -237,6 +255,8 @@ private:
                 probe.address = address;
                 probe.method = m_request.method;
                 probe.host = hostIndex(address);
+                probe.asked = address;
+                probe.readsPage = readsPage && readsPage(address);
                 it = byAddress.insert(address, int(m_probes.size()));
                 m_probes.push_back(std::move(probe));
             }
@@ -248,9 +268,12 @@ private:
                 }
             }
         }
-        for (Probe &probe : m_probes) {
-            if (probe.wantsPage) {
-                probe.method = HttpMethod::Get; // a HEAD answer has no page to look into
+        // A HEAD answer has no page to look into. An address asked for by earlier links keeps its
+        // method.
+        for (size_t p = firstProbe; p < m_probes.size(); ++p) {
+            Probe &probe = m_probes[p];
+            if (probe.wantsPage || probe.readsPage) {
+                probe.method = HttpMethod::Get;
             }
         }
     }
@@ -343,7 +366,7 @@ private:
         HttpRequest request = m_request;
         request.url = probe.address;
         request.method = probe.method;
-        if (probe.wantsPage) {
+        if (probe.wantsPage || probe.readsPage) {
             request.discardBody = false;
             request.bodyLimit = kFragmentPageBytes;
         }
@@ -432,10 +455,14 @@ private:
         probe.result.hops = probe.hops;
         probe.result.finalStatus = std::max(r.statusCode, 0);
         probe.result.finalUrl = probe.hops > 0 ? probe.address : QString();
-        if (probe.wantsPage && (verdict == Verdict::Ok || verdict == Verdict::Redirected) && r.statusCode >= 200 &&
-            r.statusCode <= 299 && r.completed() && isHtml(r)) {
+        const bool htmlPage = (verdict == Verdict::Ok || verdict == Verdict::Redirected) && r.statusCode >= 200 &&
+                              r.statusCode <= 299 && r.completed() && isHtml(r);
+        if (probe.wantsPage && htmlPage) {
             probe.targets = fragmentTargetsOf(r.body);
             probe.pageRead = true;
+        }
+        if (probe.readsPage && htmlPage && m_hooks.pageRead) {
+            m_hooks.pageRead(probe.asked, probe.address, r);
         }
         deliver(probe.row, statusForRow(probe, m_links[probe.row]));
         for (const int row : std::as_const(probe.waiting)) {
@@ -461,9 +488,13 @@ private:
 
     void deliver(int row, const TURLStatus &status)
     {
-        m_outcome.results[row] = status;
-        if (m_progress) {
-            m_progress(row, status);
+        if (m_keepResults) {
+            m_outcome.results[row] = status;
+        } else {
+            m_links[row] = QString(); // nobody asks for the row again
+        }
+        if (m_hooks.progress) {
+            m_hooks.progress(row, status);
         }
     }
 
@@ -486,12 +517,14 @@ private:
         return int(std::clamp<qint64>(left, 0, std::numeric_limits<int>::max()));
     }
 
-    const QStringList &m_links;
-    const LinkCheckOptions &m_options;
+    QStringList m_links;
+    const LinkCheckOptions m_options;
     HttpSession &m_session;
     const int m_parallel;
-    const std::function<void(int, const TURLStatus &)> &m_progress;
+    const CheckQueue::Hooks m_hooks;
     const HttpRequest m_request;
+    const bool m_keepResults;
+    QHash<QString, int> m_probeByAddress;
 
     PassOutcome m_outcome;
     std::vector<Probe> m_probes;
@@ -505,7 +538,21 @@ private:
     bool m_stopping = false;
 };
 
-} // namespace
+CheckQueue::CheckQueue(const LinkCheckOptions &options, HttpSession &session, int parallel, Hooks hooks)
+    : m_pass(std::make_unique<CheckPass>(options, session, parallel, std::move(hooks), false))
+{}
+
+CheckQueue::~CheckQueue() = default;
+
+int CheckQueue::addLinks(const QStringList &links, const std::function<bool(const QString &)> &readsPage)
+{
+    return m_pass->addLinks(links, readsPage);
+}
+
+bool CheckQueue::run(const std::function<bool()> &shouldStop, int pollMs)
+{
+    return m_pass->run(shouldStop, pollMs).stopped;
+}
 
 PassOutcome runCheckPass(const QStringList &links, const LinkCheckOptions &options, HttpSession &session, int parallel,
                          const std::function<bool()> &shouldStop, int pollMs,
@@ -515,7 +562,8 @@ PassOutcome runCheckPass(const QStringList &links, const LinkCheckOptions &optio
     timer.start();
     qCDebug(lcCheck).nospace() << "check pass of " << links.size() << " links, " << parallel << " in flight, "
                                << options.perHost << " per host, " << (options.useHead ? "HEAD" : "GET");
-    CheckPass pass(links, options, session, parallel, progress);
+    CheckPass pass(options, session, parallel, CheckQueue::Hooks{progress, {}, {}}, true);
+    pass.addLinks(links, {});
     PassOutcome outcome = pass.run(shouldStop, pollMs);
     qCDebug(lcCheck).nospace() << "check pass " << (outcome.stopped ? "stopped" : "ended") << " after "
                                << timer.elapsed() << " ms";

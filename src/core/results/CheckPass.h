@@ -3,10 +3,13 @@
 #include "core/results/LinkChecker.h"
 
 #include <functional>
+#include <memory>
 
 namespace quorvel {
 
+class CheckPass;
 class HttpSession;
+struct HttpResult;
 
 struct PassOutcome
 {
@@ -32,5 +35,38 @@ struct PassOutcome
 PassOutcome runCheckPass(const QStringList &links, const LinkCheckOptions &options, HttpSession &session, int parallel,
                          const std::function<bool()> &shouldStop, int pollMs,
                          const std::function<void(int, const TURLStatus &)> &progress);
+
+// A pass by the same rules that takes more links while it runs (the site crawl's): each link added
+// is a row after the earlier ones, and an address asked by an earlier row is never asked again.
+// Results are handed to the hooks only, not kept.
+class CheckQueue
+{
+public:
+    struct Hooks
+    {
+        // A row's result, as runCheckPass reports it.
+        std::function<void(int row, const TURLStatus &status)> progress;
+        // An address marked readsPage answered 2xx HTML in full: the address first asked, the one it
+        // ended at after redirects, and the last answer with its body. Runs before the rows' progress.
+        std::function<void(const QString &asked, const QString &finalAddress, const HttpResult &answer)> pageRead;
+        // Runs once per turn of the loop, between requests: the one place where addLinks may be
+        // called from inside run(). The pass ends when, after it, nothing is left to do.
+        std::function<void()> turn;
+    };
+
+    CheckQueue(const LinkCheckOptions &options, HttpSession &session, int parallel, Hooks hooks);
+    ~CheckQueue();
+    CheckQueue(const CheckQueue &) = delete;
+    CheckQueue &operator=(const CheckQueue &) = delete;
+
+    // The rows' index of the first link added. readsPage, when given, is asked once for each address
+    // not seen before: true asks it with GET and hands a 2xx HTML answer to the pageRead hook.
+    int addLinks(const QStringList &links, const std::function<bool(const QString &address)> &readsPage = {});
+    // Runs until every row has its result or shouldStop says so; true when stopped.
+    bool run(const std::function<bool()> &shouldStop, int pollMs);
+
+private:
+    std::unique_ptr<CheckPass> m_pass;
+};
 
 } // namespace quorvel
