@@ -18,6 +18,8 @@ namespace {
 constexpr int kBareFlagPollMs = 5;
 constexpr int kWakeablePollMs = 100;
 
+} // namespace
+
 // Sockets are file descriptors: a parallelism above the process's limit would turn into failed
 // requests, so it is kept below, with room for the name resolver and the rest of the program.
 int effectiveParallel(int requested)
@@ -36,8 +38,6 @@ int keptConnections(int parallel)
 {
     return parallel + 32;
 }
-
-} // namespace
 
 bool isCheckedAddress(const QString &link)
 {

@@ -80,6 +80,12 @@ int iconForStatus(int code);
 // letters, "0", out of range) gives the fallback: a wait is never left without a bound.
 int timeoutFromText(const QString &text, int fallbackMs);
 
+// The requests in flight a pass runs with: requested within the check's bounds, and below what the
+// process's limit on open files allows.
+int effectiveParallel(int requested);
+// Idle connections a session keeps for reuse with that many requests in flight.
+int keptConnections(int parallel);
+
 // One row's result, or nothing for a row that a stopped pass did not get to.
 using LinkCheckResults = QList<std::optional<TURLStatus>>;
 
