@@ -2,6 +2,7 @@
 
 #include "cli/AnalyzeJson.h"
 #include "cli/CliArguments.h"
+#include "cli/CliIo.h"
 #include "cli/CliOutput.h"
 #include "core/analyze/RunAnalysis.h"
 #include "core/app/VersionInfo.h"
@@ -32,85 +33,6 @@ using namespace Qt::StringLiterals;
 namespace quorvel {
 
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitBroken = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitPageFailed = 3;
-constexpr int kExitOutputFailed = 4;
-// The check's progress line is redrawn at most this often.
-constexpr qint64 kProgressIntervalMs = 100;
-
-// An Ignore URLs list is a few lines of address prefixes; a bigger file is a mistake, not a list.
-constexpr qint64 kIgnoreUrlsMaxBytes = 16LL * 1024 * 1024;
-
-// The first failed write to standard output (its errno), 0 while every write went through. Later
-// writes are skipped: the output is lost either way, and the run ends with kExitOutputFailed.
-int g_outError = 0;
-
-void writeOut(const QByteArray &bytes)
-{
-    if (g_outError != 0 || bytes.isEmpty()) {
-        return;
-    }
-    errno = 0;
-    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) !=
-        static_cast<size_t>(bytes.size())) {
-        g_outError = errno != 0 ? errno : EIO;
-    }
-}
-
-// Flushes standard output; false when any write to it failed (a full disk, a closed pipe).
-bool finishOut()
-{
-    errno = 0;
-    if (g_outError == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) {
-        g_outError = errno != 0 ? errno : EIO;
-    }
-    return g_outError == 0;
-}
-
-// One message line on standard error; control characters in it (from a page, a server, a file
-// name) are written as visible escapes.
-void writeErr(const QString &text)
-{
-    const QByteArray bytes = visibleText(text).toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-}
-
-// SIGINT or SIGTERM, once received; the collection run and the check poll g_stop and end early.
-std::atomic<bool> g_stop = false;
-std::atomic<int> g_signal = 0;
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
-              "set from a signal handler");
-
-void onStopSignal(int signal)
-{
-    g_signal.store(signal);
-    g_stop.store(true);
-}
-
-// A first Ctrl-C stops the run and prints what it has; a second one (SA_RESETHAND) ends the
-// program at once, as usual.
-void catchStopSignals()
-{
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-int usageError(const QString &message)
-{
-    writeErr(u"quorvel-cli: "_s + message);
-    for (const QString &line : cliUsage().section(u'\n', 0, 3).split(u'\n')) {
-        writeErr(line);
-    }
-    writeErr(u"Run quorvel-cli --help for the options."_s);
-    return kExitUsage;
-}
 
 // The address as the URL box would hold it: a path of an existing local file becomes its
 // "file:///" address, as Load File would put it there; so does anything written as a path ("/",
@@ -211,36 +133,6 @@ bool emitRows(const LinkRows &rows, const CliArguments &args)
     printer.finish();
     return true;
 }
-
-// Shows how far a long operation is, on standard error and only when that is a terminal.
-class Progress
-{
-public:
-    Progress()
-        : m_enabled(::isatty(STDERR_FILENO) == 1)
-    {}
-
-    void show(const QString &text)
-    {
-        if (m_enabled) {
-            const QByteArray line = "\r\033[K" + visibleText(text).toUtf8();
-            std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
-            m_shown = true;
-        }
-    }
-
-    void done()
-    {
-        if (m_shown) {
-            std::fputs("\r\033[K", stderr);
-            m_shown = false;
-        }
-    }
-
-private:
-    bool m_enabled;
-    bool m_shown = false;
-};
 
 // Did the check find a broken row: answered 400 to 599, or no answer at all (mail links excepted)?
 // True when a checked row fails the run: broken, timed out, unreachable, or its fragment missing;
@@ -466,8 +358,7 @@ int runCommandLine(const QStringList &arguments)
         break;
     }
     if (!finishOut()) {
-        writeErr(u"quorvel-cli: cannot write to standard output: "_s +
-                 QString::fromLocal8Bit(std::strerror(g_outError)));
+        writeErr(u"quorvel-cli: cannot write to standard output: "_s + outputError());
         return kExitOutputFailed;
     }
     return status;
