@@ -13,7 +13,11 @@ namespace quorvel {
 namespace {
 
 constexpr unsigned kCollectOrCheck = kCollectScope | kCheckScope;
-constexpr unsigned kEveryCommand = kCollectScope | kCheckScope | kAnalyzeScope;
+constexpr unsigned kRowCommands = kCollectScope | kCheckScope | kCrawlScope;
+constexpr unsigned kCheckOrCrawl = kCheckScope | kCrawlScope;
+constexpr unsigned kEveryCommand = kCollectScope | kCheckScope | kCrawlScope | kAnalyzeScope;
+constexpr int kMaxDepth = 1000;
+constexpr int kMaxPages = 10'000'000;
 constexpr int kMaxRedirects = 100;
 constexpr int kMaxRetries = 10;
 constexpr int kMaxRetryWaitSeconds = 3600;
@@ -37,39 +41,52 @@ CliOption option(const QString &name, unsigned scope, const QString &description
 std::vector<CliOption> makeOptionTable()
 {
     return {
-        option(u"format"_s, kEveryCommand, u"output format (default json; analyze: json only)"_s, u"json|csv|txt"_s),
-        option(u"mode"_s, kCollectOrCheck, u"how links are typed Internal/External (default domain)"_s,
+        option(u"format"_s, kEveryCommand,
+               u"output format (default json; analyze: json only; crawl also html, junit, sarif, markdown)"_s,
+               u"json|csv|txt|..."_s),
+        option(u"mode"_s, kRowCommands, u"how links are typed Internal/External (default domain)"_s,
                u"domain|subdomain|none"_s),
-        option(u"remove-anchors"_s, kCollectOrCheck, u"cut links at \"#\" (the default)"_s),
-        option(u"keep-anchors"_s, kCollectOrCheck, u"keep links whole at \"#\""_s),
-        option(u"ignore-ext"_s, kCollectOrCheck, u"extensions to drop, separated by blanks (\"\" for none)"_s,
+        option(u"remove-anchors"_s, kRowCommands, u"cut links at \"#\" (the default)"_s),
+        option(u"keep-anchors"_s, kRowCommands, u"keep links whole at \"#\""_s),
+        option(u"ignore-ext"_s, kRowCommands, u"extensions to drop, separated by blanks (\"\" for none)"_s,
                u"\"LIST\""_s),
-        option(u"ignore-urls"_s, kCollectOrCheck, u"address prefixes to drop, one per line"_s, u"FILE"_s),
-        option(u"agent"_s, kCollectOrCheck, u"User-Agent of the requests"_s, u"TEXT"_s),
+        option(u"ignore-urls"_s, kRowCommands, u"address prefixes to drop, one per line"_s, u"FILE"_s),
+        option(u"agent"_s, kRowCommands, u"User-Agent of the requests"_s, u"TEXT"_s),
+        option(u"separator"_s, kRowCommands, u"CSV list separator (default: the locale's)"_s, u"C"_s),
+        option(u"output"_s, kRowCommands,
+               u"collect, check: write the export file (.csv: CSV, else a list of links); crawl: write the "
+               u"output to FILE (format by --format, else by the suffix)"_s,
+               u"FILE"_s),
         option(u"page-url"_s, kCollectOrCheck, u"for a local file: the address it stands for"_s, u"URL"_s),
-        option(u"separator"_s, kCollectOrCheck, u"CSV list separator (default: the locale's)"_s, u"C"_s),
-        option(u"output"_s, kCollectOrCheck, u"write the export file (.csv: CSV, else a list of links)"_s, u"FILE"_s),
-        option(u"head"_s, kCheckScope, u"HEAD instead of GET"_s),
-        option(u"connect-timeout"_s, kCheckScope, u"milliseconds to connect (default %1)"_s.arg(defaultTimeoutText()),
+        option(u"head"_s, kCheckOrCrawl, u"HEAD instead of GET"_s),
+        option(u"connect-timeout"_s, kCheckOrCrawl, u"milliseconds to connect (default %1)"_s.arg(defaultTimeoutText()),
                u"MS"_s),
-        option(u"response-timeout"_s, kCheckScope,
+        option(u"response-timeout"_s, kCheckOrCrawl,
                u"milliseconds to wait for an answer (default %1)"_s.arg(defaultTimeoutText()), u"MS"_s),
-        option(u"parallel"_s, kCheckScope,
+        option(u"parallel"_s, kCheckOrCrawl,
                u"requests in flight, %1 to %2 (default %3)"_s.arg(kMinParallelRequests)
                    .arg(kMaxParallelRequests)
                    .arg(kDefaultParallelRequests),
                u"N"_s),
-        option(u"per-host"_s, kCheckScope,
+        option(u"per-host"_s, kCheckOrCrawl,
                u"requests in flight to one host:port, %1 to %2 (default %3)"_s.arg(kMinPerHostRequests)
                    .arg(kMaxPerHostRequests)
                    .arg(kDefaultPerHostRequests),
                u"N"_s),
-        option(u"max-redirects"_s, kCheckScope,
+        option(u"max-redirects"_s, kCheckOrCrawl,
                u"redirects followed, 0 to %1 (default 10; 0: none)"_s.arg(kMaxRedirects), u"N"_s),
-        option(u"retries"_s, kCheckScope, u"repeats of a 429/503 or a reset, 0 to %1 (default 2)"_s.arg(kMaxRetries),
+        option(u"retries"_s, kCheckOrCrawl, u"repeats of a 429/503 or a reset, 0 to %1 (default 2)"_s.arg(kMaxRetries),
                u"N"_s),
-        option(u"retry-wait-max"_s, kCheckScope, u"longest wait before a repeat (default 30)"_s, u"SECONDS"_s),
-        option(u"strict"_s, kCheckScope, u"blocked and rate-limited links fail the run too"_s),
+        option(u"retry-wait-max"_s, kCheckOrCrawl, u"longest wait before a repeat (default 30)"_s, u"SECONDS"_s),
+        option(u"strict"_s, kCheckOrCrawl, u"blocked and rate-limited links fail the run too"_s),
+        option(u"depth"_s, kCrawlScope,
+               u"pages more links away from ADDRESS are not fetched, 0 to %1 (default 10)"_s.arg(kMaxDepth), u"N"_s),
+        option(u"max-pages"_s, kCrawlScope, u"pages fetched at most, 1 to %1 (default 10000)"_s.arg(kMaxPages), u"N"_s),
+        option(u"ignore-robots"_s, kCrawlScope, u"fetch pages that robots.txt disallows"_s),
+        option(u"sitemap"_s, kCrawlScope, u"also crawl the pages of /sitemap.xml and robots.txt's sitemaps"_s),
+        option(u"db"_s, kCrawlScope, u"record the crawl in an SQLite file; report changes since the last"_s, u"FILE"_s),
+        option(u"cache-age"_s, kCrawlScope, u"with --db: reuse a stored ok or redirected verdict younger than this"_s,
+               u"SECONDS"_s),
         option(u"contents-host"_s, kAnalyzeScope, u"host of the html2txt service (default: the W3C's)"_s, u"HOST"_s),
     };
 }
@@ -102,6 +119,9 @@ std::optional<CliCommand> commandNamed(const QString &word)
     if (word == u"analyze") {
         return CliCommand::Analyze;
     }
+    if (word == u"crawl") {
+        return CliCommand::Crawl;
+    }
     return std::nullopt;
 }
 
@@ -114,6 +134,8 @@ unsigned scopeOf(CliCommand command)
         return kCheckScope;
     case CliCommand::Analyze:
         return kAnalyzeScope;
+    case CliCommand::Crawl:
+        return kCrawlScope;
     case CliCommand::Help:
     case CliCommand::Version:
         break;
@@ -162,6 +184,14 @@ QString parseError(const QCommandLineParser &parser, const QStringList &args, co
 
 QString applyFormat(CliArguments &parsed, const QString &v)
 {
+    parsed.formatGiven = true;
+    if (parsed.command == CliCommand::Crawl) {
+        if (const std::optional<CliFormat> format = crawlFormatNamed(v)) {
+            parsed.format = *format;
+            return {};
+        }
+        return u"unknown format \"%1\" (json, csv, txt, html, junit, sarif or markdown)"_s.arg(v);
+    }
     if (v == u"json") {
         parsed.format = CliFormat::Json;
     } else if (v == u"csv" && parsed.command != CliCommand::Analyze) {
@@ -205,6 +235,8 @@ QString applyNumber(CliArguments &parsed, const QString &name, const QString &v)
         {u"max-redirects", 0, kMaxRedirects, &CliArguments::maxRedirects},
         {u"retries", 0, kMaxRetries, &CliArguments::retries},
         {u"retry-wait-max", 0, kMaxRetryWaitSeconds, &CliArguments::retryWaitMaxSeconds},
+        {u"depth", 0, kMaxDepth, &CliArguments::depth},
+        {u"max-pages", 1, kMaxPages, &CliArguments::maxPages},
     });
     for (const Bounded &entry : table) {
         if (entry.name == name) {
@@ -261,6 +293,20 @@ QString applyOption(CliArguments &parsed, const QString &name, const QString &v)
         (name == u"connect-timeout" ? parsed.connectTimeout : parsed.responseTimeout) = v;
     } else if (name == u"strict") {
         parsed.strict = true;
+    } else if (name == u"ignore-robots") {
+        parsed.ignoreRobots = true;
+    } else if (name == u"sitemap") {
+        parsed.sitemap = true;
+    } else if (name == u"db") {
+        if (v.isEmpty()) {
+            return u"--db needs a file name"_s;
+        }
+        parsed.dbFile = v;
+    } else if (name == u"cache-age") {
+        if (!isWholeNumber(v)) {
+            return u"--cache-age takes a whole number of seconds"_s;
+        }
+        parsed.cacheAge = v.toLongLong();
     } else {
         return applyNumber(parsed, name, v);
     }
@@ -268,6 +314,25 @@ QString applyOption(CliArguments &parsed, const QString &name, const QString &v)
 }
 
 } // namespace
+
+std::optional<CliFormat> crawlFormatNamed(QStringView name)
+{
+    const auto names = std::to_array<std::pair<QStringView, CliFormat>>({
+        {u"json", CliFormat::Json},
+        {u"csv", CliFormat::Csv},
+        {u"txt", CliFormat::Txt},
+        {u"html", CliFormat::Html},
+        {u"junit", CliFormat::Junit},
+        {u"sarif", CliFormat::Sarif},
+        {u"markdown", CliFormat::Markdown},
+    });
+    for (const auto &[word, format] : names) {
+        if (word == name) {
+            return format;
+        }
+    }
+    return std::nullopt;
+}
 
 const std::vector<CliOption> &cliOptionTable()
 {
@@ -279,10 +344,12 @@ QString cliUsage()
 {
     QString text = uR"(usage: quorvel-cli collect ADDRESS [options]
        quorvel-cli check   ADDRESS [options]
+       quorvel-cli crawl   ADDRESS [options]
        quorvel-cli analyze ADDRESS [--format json] [--contents-host HOST]
        quorvel-cli --version | --help
 
-ADDRESS is an http(s) address, a "file:///" address, or the path of an existing local file.
+ADDRESS is an http(s) address, a "file:///" address, or the path of an existing local file
+(crawl: an http(s) address).
 )"_s;
     const std::vector<CliOption> &table = cliOptionTable();
     qsizetype width = 0;
@@ -297,9 +364,11 @@ ADDRESS is an http(s) address, a "file:///" address, or the path of an existing 
     };
 
     const auto groups = std::to_array<Group>({
-        {kEveryCommand, u"options (collect, check and analyze):"_s},
+        {kEveryCommand, u"options (every command):"_s},
+        {kRowCommands, u"options (collect, check and crawl):"_s},
         {kCollectOrCheck, u"options (collect and check):"_s},
-        {kCheckScope, u"options (check):"_s},
+        {kCheckOrCrawl, u"options (check and crawl):"_s},
+        {kCrawlScope, u"options (crawl):"_s},
         {kAnalyzeScope, u"options (analyze):"_s},
     });
 

@@ -8,6 +8,7 @@
 #include <QCommandLineOption>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <optional>
 #include <vector>
@@ -18,6 +19,7 @@ enum class CliCommand
 {
     Collect,
     Check,
+    Crawl,
     Analyze,
     Help,
     Version
@@ -26,7 +28,12 @@ enum class CliFormat
 {
     Json,
     Csv,
-    Txt
+    Txt,
+    // The crawl's reports.
+    Html,
+    Junit,
+    Sarif,
+    Markdown,
 };
 
 // Everything one invocation of quorvel-cli asked for; options missing from the command line keep
@@ -51,6 +58,14 @@ struct CliArguments
     int retryWaitMaxSeconds = 30;
     bool strict = false; // blocked and rate-limited rows fail the run too
     CliFormat format = CliFormat::Json;
+    bool formatGiven = false; // crawl --output: without --format the file name's suffix chooses
+    // crawl
+    int depth = 10;
+    int maxPages = 10'000;
+    bool ignoreRobots = false;
+    bool sitemap = false;
+    QString dbFile;       // empty: the crawl is not recorded
+    qint64 cacheAge = -1; // seconds a stored ok/redirected verdict stands for a check; -1: never
     std::optional<QChar> separator;
     QString outputFile;
     QString contentsHost; // analyze: host of the html2txt service; empty: the W3C's
@@ -62,6 +77,7 @@ enum CliScope : unsigned
     kCollectScope = 1,
     kCheckScope = 2,
     kAnalyzeScope = 4,
+    kCrawlScope = 8,
 };
 
 // One option of the command line: what the parser accepts and what the usage text shows.
@@ -70,6 +86,9 @@ struct CliOption
     QCommandLineOption option;
     unsigned scope = 0; // CliScope flags
 };
+
+// The crawl's format of that name ("json", ..., "markdown").
+std::optional<CliFormat> crawlFormatNamed(QStringView name);
 
 // Every option, in the order the usage text lists them within a group.
 const std::vector<CliOption> &cliOptionTable();

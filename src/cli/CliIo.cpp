@@ -78,7 +78,7 @@ void catchStopSignals()
 int usageError(const QString &message)
 {
     writeErr(u"quorvel-cli: "_s + message);
-    for (const QString &line : cliUsage().section(u'\n', 0, 3).split(u'\n')) {
+    for (const QString &line : cliUsage().section(u'\n', 0, 4).split(u'\n')) {
         writeErr(line);
     }
     writeErr(u"Run quorvel-cli --help for the options."_s);

@@ -2,6 +2,7 @@
 
 #include "cli/AnalyzeJson.h"
 #include "cli/CliArguments.h"
+#include "cli/CliCrawl.h"
 #include "cli/CliIo.h"
 #include "cli/CliOutput.h"
 #include "core/analyze/RunAnalysis.h"
@@ -352,6 +353,9 @@ int runCommandLine(const QStringList &arguments)
     case CliCommand::Collect:
     case CliCommand::Check:
         status = runCollectOrCheck(*args);
+        break;
+    case CliCommand::Crawl:
+        status = runCrawlCommand(*args);
         break;
     case CliCommand::Analyze:
         status = runAnalyze(*args);

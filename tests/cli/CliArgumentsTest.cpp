@@ -22,7 +22,7 @@ TEST(CliArguments, BadUsageIsRefusedWithItsReason)
 
     const std::vector<Case> cases = {
         {"nothing", {}, u"no command given"_s},
-        {"unknown command", {u"crawl"_s, u"x"_s}, u"unknown command \"crawl\""_s},
+        {"unknown command", {u"sweep"_s, u"x"_s}, u"unknown command \"sweep\""_s},
         {"no address", {u"check"_s, u"--head"_s}, u"no address given"_s},
         {"two addresses", {u"collect"_s, u"a"_s, u"b"_s}, u"more than one address given"_s},
         {"unknown option", {u"collect"_s, u"x"_s, u"--fast"_s}, u"unknown option \"--fast\" for collect"_s},

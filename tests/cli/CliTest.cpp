@@ -284,7 +284,7 @@ TEST(Cli, BadUsageAndUnreadablePagesAreReported)
 
     const std::vector<Case> cases = {
         {"no arguments", {}, 2, "usage:"},
-        {"unknown command", {u"crawl"_s, u"x"_s}, 2, "unknown command"},
+        {"unknown command", {u"sweep"_s, u"x"_s}, 2, "unknown command"},
         {"no address", {u"collect"_s}, 2, "no address"},
         {"blank address", {u"collect"_s, u" \t"_s}, 2, "Please enter URL!"},
         {"unknown option", {u"collect"_s, u"file:///x"_s, u"--fast"_s}, 2, "unknown option"},
@@ -346,7 +346,7 @@ TEST(Cli, HelpVersionAndUsageLines)
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.out, QByteArray());
     EXPECT_EQ(run.err, "quorvel-cli: unknown option \"--fast\" for collect\n" +
-                           cliUsage().section(u'\n', 0, 3).toUtf8() + "\nRun quorvel-cli --help for the options.\n");
+                           cliUsage().section(u'\n', 0, 4).toUtf8() + "\nRun quorvel-cli --help for the options.\n");
 }
 
 TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)

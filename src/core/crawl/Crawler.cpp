@@ -130,8 +130,8 @@ public:
             resolveCandidate(m_start);
             CrawlPage page;
             page.url = m_start;
-            page.verdict = Verdict::Skipped;
-            page.error = u"Disallowed by robots.txt"_s;
+            page.verdict = m_robotsFailure.isEmpty() ? Verdict::Skipped : m_robotsVerdict;
+            page.error = m_robotsFailure.isEmpty() ? u"Disallowed by robots.txt"_s : m_robotsFailure;
             m_pages.append(page);
             m_sink.pageDone(page, {});
         } else {
@@ -188,6 +188,14 @@ private:
         const HttpResult answer =
             fetchFollowing(rootOf(m_start) + u"/robots.txt"_s, m_options.check, kRobotsSizeLimit + 1);
         const int status = answer.statusCode < 0 ? 0 : answer.statusCode;
+        if (status == 0 || status >= 500 || status == 429) {
+            // Nothing may be fetched; the start page says why rather than only "disallowed".
+            m_robotsVerdict = status == 0
+                                  ? (answer.failure == HttpFailure::Timeout ? Verdict::Timeout : Verdict::Unreachable)
+                                  : Verdict::Skipped;
+            m_robotsFailure = u"robots.txt could not be read: "_s +
+                              (status == 0 ? answer.error : QString::fromLatin1(answer.statusLine));
+        }
         m_robots = robotsForAnswer(status, answer.body, robotsProductToken(m_options.check.userAgent));
         qCDebug(lcCheck).nospace() << "robots.txt: status " << status << ", " << m_robots.rules.size() << " rules"
                                    << (m_robots.disallowAll ? ", nothing allowed" : "");
@@ -247,14 +255,10 @@ private:
         addPseudoRow(address);
     }
 
-    bool roomForAnotherPage() const
-    {
-        qint64 outstanding = 0;
-        for (const auto &[depth, count] : m_outstanding) {
-            outstanding += count;
-        }
-        return m_accepted + outstanding < m_options.maxPages;
-    }
+    // Links are asked as pages while pages are still wanted. Candidates that turn out to be no page
+    // (a 404, an image) must not take the room of those that are, so only accepted pages count; the
+    // few pages read past the limit are dropped.
+    bool roomForAnotherPage() const { return m_accepted < m_options.maxPages; }
 
     void addCandidate(const QString &address, int depth)
     {
@@ -519,6 +523,8 @@ private:
     CheckQueue m_queue;
     const RunOptions m_siteOptions;
     RobotsRules m_robots;
+    QString m_robotsFailure; // why robots.txt allows nothing, when it could not be had
+    Verdict m_robotsVerdict = Verdict::Skipped;
 
     QHash<QString, Candidate> m_candidates;
     std::map<int, int> m_outstanding; // candidates not answered yet, by depth
