@@ -1,4 +1,5 @@
 #include "cli/CliArguments.h"
+#include "cli/CliProcess.h"
 #include "cli/CliRun.h"
 #include "core/app/VersionInfo.h"
 #include "support/Fixtures.h"
@@ -30,23 +31,6 @@ using namespace Qt::StringLiterals;
 namespace quorvel::test {
 
 namespace {
-
-struct CliRun
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun runCli(const QStringList &args, const QString &workingDirectory = {})
-{
-    QProcess process;
-    process.setWorkingDirectory(workingDirectory);
-    process.start(QStringLiteral(QUORVEL_CLI_PATH), args);
-    process.waitForFinished(60'000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-            process.readAllStandardError()};
-}
 
 // Runs the CLI with standard input, output and error on a new terminal; out is all the terminal
 // showed (the terminal turns each LF into CR LF).

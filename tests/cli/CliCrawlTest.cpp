@@ -1,0 +1,288 @@
+#include "cli/CliProcess.h"
+#include "support/LoopbackServer.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel::test {
+
+namespace {
+
+// A small site: the start links to two pages, one of them on to a third and a fourth (depths 0 to
+// 3), to a missing page, a page robots.txt keeps out, a text file, a mail address and a page of
+// another host (localhost: External by domain) whose own link must never be followed. The sitemap
+// adds a page nobody links to.
+class CrawlSite
+{
+public:
+    CrawlSite()
+    {
+        auto &s = m_server.server();
+        s.set_logger([this](const httplib::Request &req, const httplib::Response &) {
+            const std::lock_guard lock(m_mutex);
+            ++m_requests[req.method + ' ' + req.path];
+        });
+        const auto page = [&s](const std::string &path, std::string body) {
+            s.Get(path, [body](const httplib::Request &, httplib::Response &res) {
+                res.set_content("<html><body>\n" + body + "\n</body></html>\n", "text/html");
+            });
+        };
+        s.Get("/robots.txt", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_content("User-agent: *\nDisallow: /private/\nSitemap: " + url("/sitemap.xml") + "\n", "text/plain");
+        });
+        s.Get("/sitemap.xml", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_content(R"(<?xml version="1.0"?><urlset xmlns="http://www.sitemaps.org/schemas/sitemap/0.9">)"
+                            "<url><loc>" +
+                                url("/a.html") + "</loc></url><url><loc>" + url("/orphan.html") +
+                                "</loc></url></urlset>",
+                            "application/xml");
+        });
+        page("/a.html", R"(<a href="/">Home</a> <a href="/c.html">C</a> <a href="/gone">Gone</a>)");
+        page("/b.html", R"(<h2 id="part">Part</h2> <a href="/a.html">A</a>)");
+        page("/c.html", R"(<a href="/d.html">D</a>)");
+        page("/d.html", "<p>the end</p>");
+        page("/orphan.html", R"(<a href="/e.html">E</a>)");
+        page("/e.html", "<p>only the orphan links here</p>");
+        page("/private/p.html", R"(<a href="/secret.html">S</a>)");
+        page("/ext.html", R"(<a href="/never.html">N</a>)");
+        s.Get("/notes.txt",
+              [](const httplib::Request &, httplib::Response &res) { res.set_content("notes", "text/plain"); });
+        s.Get("/gone", [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
+        // The other host is the same server under another name; known once it listens.
+        s.Get("/", [this](const httplib::Request &, httplib::Response &res) {
+            std::string body = R"(<html><body>
+<a href="/a.html">A</a> <a href="b.html#part">B</a> <a href="/private/p.html">P</a>
+<a href="/gone">Gone</a> <a href="/notes.txt">Notes</a> <a href="mailto:me@example.org">Mail</a>
+<a href="EXTERNAL/ext.html">Elsewhere</a>
+</body></html>)";
+            body.replace(body.find("EXTERNAL"), 8, m_external);
+            res.set_content(body, "text/html");
+        });
+        if (!m_server.start()) {
+            throw std::runtime_error("the loopback server did not start");
+        }
+        m_external = m_server.url(u"/"_s).replace(u"127.0.0.1"_s, u"localhost"_s).chopped(1).toStdString();
+    }
+
+    std::string url(const std::string &path) const { return m_server.url(QString::fromStdString(path)).toStdString(); }
+    QString start() const { return m_server.url(u"/"_s); }
+    QString at(const char *path) const { return m_server.url(QString::fromLatin1(path)); }
+
+    int requests(const std::string &methodAndPath)
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_requests[methodAndPath];
+    }
+
+private:
+    LoopbackServer m_server;
+    std::string m_external;
+    std::mutex m_mutex;
+    std::map<std::string, int> m_requests;
+};
+
+QJsonObject crawlJson(const CliRun &run)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.left(400).toStdString();
+    return document.object();
+}
+
+std::map<QString, int> depthsOf(const QJsonObject &crawl)
+{
+    std::map<QString, int> depths;
+    for (const QJsonValue &page : crawl[u"pages"_s].toArray()) {
+        depths[page[u"url"_s].toString()] = page[u"depth"_s].toInt();
+    }
+    return depths;
+}
+
+const QStringList kQuick = {u"--connect-timeout"_s, u"2000"_s, u"--response-timeout"_s, u"2000"_s};
+
+} // namespace
+
+// The whole site by its links: depths, each page fetched once, robots.txt obeyed, the other host
+// checked but never crawled, every row with its page, and the summary adding up.
+TEST(CliCrawl, CrawlsTheSiteByItsLinks)
+{
+    CrawlSite site;
+    const CliRun run = runCli(QStringList{u"crawl"_s, site.start()} + kQuick);
+    EXPECT_EQ(run.exitCode, 1) << "a missing page fails the run\n" << run.err.toStdString();
+    const QJsonObject crawl = crawlJson(run);
+    EXPECT_EQ(crawl[u"start"_s].toString(), site.start());
+    const std::map<QString, int> expected = {{site.start(), 0},
+                                             {site.at("/a.html"), 1},
+                                             {site.at("/b.html"), 1},
+                                             {site.at("/c.html"), 2},
+                                             {site.at("/d.html"), 3}};
+    EXPECT_EQ(depthsOf(crawl), expected);
+    for (const char *path : {"/", "/a.html", "/b.html", "/c.html", "/d.html", "/gone", "/notes.txt", "/ext.html"}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(site.requests(std::string("GET ") + path), 1) << "once for every row that points there";
+    }
+    EXPECT_EQ(site.requests("GET /private/p.html"), 0) << "robots.txt keeps it out";
+    EXPECT_EQ(site.requests("GET /never.html"), 0) << "another host's page is checked, never crawled";
+    EXPECT_EQ(site.requests("GET /robots.txt"), 1);
+    EXPECT_EQ(site.requests("GET /orphan.html"), 0) << "no sitemap without --sitemap";
+
+    std::map<QString, int> byVerdict;
+    bool privateSkipped = false;
+    const QJsonArray rows = crawl[u"rows"_s].toArray();
+    for (const QJsonValue &row : rows) {
+        ++byVerdict[row[u"verdict"_s].toString()];
+        EXPECT_TRUE(expected.count(row[u"page"_s].toString())) << row[u"page"_s].toString().toStdString();
+        if (row[u"link"_s].toString() == site.at("/private/p.html")) {
+            privateSkipped = row[u"verdict"_s] == u"skipped"_s && row[u"error"_s] == u"Disallowed by robots.txt"_s;
+        }
+    }
+    EXPECT_TRUE(privateSkipped);
+    const QJsonObject summary = crawl[u"summary"_s].toObject();
+    EXPECT_EQ(summary[u"pages"_s].toInt(), 5);
+    EXPECT_EQ(summary[u"rows"_s].toInt(), rows.size());
+    for (const auto &[verdict, count] : byVerdict) {
+        SCOPED_TRACE(verdict.toStdString());
+        EXPECT_EQ(summary[verdict].toInt(), count);
+    }
+    EXPECT_EQ(summary[u"broken"_s].toInt(), 2) << "the missing page, linked from two pages";
+    for (const QJsonValue &page : crawl[u"pages"_s].toArray()) {
+        if (page[u"url"_s] == site.at("/a.html")) {
+            EXPECT_EQ(page[u"inlinks"_s].toInt(), 2) << "from the start and from B";
+        }
+    }
+    EXPECT_TRUE(run.err.contains("Crawled 5 pages"));
+    EXPECT_TRUE(run.err.contains("Checked %1 links: "_ba.replace("%1", QByteArray::number(rows.size()))));
+}
+
+// --depth, --ignore-robots and --sitemap change which pages are fetched.
+TEST(CliCrawl, DepthRobotsAndSitemapChooseThePages)
+{
+    struct Case
+    {
+        const char *name;
+        QStringList options;
+        QStringList pages;
+        QStringList orphans;
+    };
+
+    const std::vector<Case> cases = {
+        {"the start only", {u"--depth"_s, u"0"_s}, {u"/"_s}, {}},
+        {"one link away", {u"--depth"_s, u"1"_s}, {u"/"_s, u"/a.html"_s, u"/b.html"_s}, {}},
+        {"robots.txt ignored",
+         {u"--depth"_s, u"1"_s, u"--ignore-robots"_s},
+         {u"/"_s, u"/a.html"_s, u"/b.html"_s, u"/private/p.html"_s},
+         {}},
+        {"the sitemap's pages too",
+         {u"--sitemap"_s},
+         {u"/"_s, u"/a.html"_s, u"/b.html"_s, u"/c.html"_s, u"/d.html"_s, u"/orphan.html"_s, u"/e.html"_s},
+         {u"/orphan.html"_s}},
+        {"at most three pages", {u"--max-pages"_s, u"3"_s}, {u"/"_s, u"/a.html"_s, u"/b.html"_s}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        CrawlSite site;
+        const CliRun run = runCli(QStringList{u"crawl"_s, site.start()} + kQuick + c.options);
+        const QJsonObject crawl = crawlJson(run);
+        QStringList pages;
+        for (const auto &[url, depth] : depthsOf(crawl)) {
+            pages << QUrl(url).path();
+        }
+        QStringList expectedPages = c.pages;
+        expectedPages.sort();
+        pages.sort();
+        EXPECT_EQ(pages, expectedPages);
+        QStringList orphans;
+        for (const QJsonValue &orphan : crawl[u"orphans"_s].toArray()) {
+            orphans << QUrl(orphan.toString()).path();
+        }
+        EXPECT_EQ(orphans, c.orphans);
+        EXPECT_EQ(site.requests("GET /never.html"), 0);
+    }
+}
+
+// The same crawl as CSV, text, and into a file whose suffix names the format.
+TEST(CliCrawl, OtherFormatsAndTheOutputFile)
+{
+    CrawlSite site;
+    const CliRun csv = runCli(
+        QStringList{u"crawl"_s, site.start(), u"--format"_s, u"csv"_s, u"--separator"_s, u";"_s, u"--depth"_s, u"1"_s} +
+        kQuick);
+    const QList<QByteArray> lines = csv.out.split('\n');
+    ASSERT_GT(lines.size(), 2);
+    EXPECT_EQ(lines[0], "Page;Line;Column;Link;Follow;Type;Anchor Text;HTTP Response;Response Time (ms);Verdict;Final;"
+                        "Final Status;Hops;Error");
+    EXPECT_TRUE(csv.out.contains(";broken;")) << csv.out.toStdString();
+
+    const CliRun text =
+        runCli(QStringList{u"crawl"_s, site.start(), u"--format"_s, u"txt"_s, u"--depth"_s, u"0"_s} + kQuick);
+    const QByteArray goneLine = ": broken " + site.at("/gone").toUtf8() + " (HTTP/1.1 404 Not Found)";
+    EXPECT_TRUE(text.out.contains(goneLine))
+        << text.out.toStdString();
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"crawl.csv"_s);
+    const CliRun toFile =
+        runCli(QStringList{u"crawl"_s, site.start(), u"--output"_s, file, u"--depth"_s, u"0"_s} + kQuick);
+    EXPECT_EQ(toFile.exitCode, 1);
+    EXPECT_TRUE(toFile.out.isEmpty());
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().startsWith("Page"));
+}
+
+TEST(CliCrawl, BadUsageIsRefused)
+{
+    struct Case
+    {
+        const char *name;
+        QStringList args;
+        const char *errContains;
+    };
+
+    const std::vector<Case> cases = {
+        {"a local file", {u"crawl"_s, u"file:///tmp/x.html"_s}, "crawl takes an http or https address"},
+        {"no address", {u"crawl"_s}, "no address given"},
+        {"a negative depth", {u"crawl"_s, u"http://127.0.0.1:1/"_s, u"--depth"_s, u"-1"_s}, "--depth takes a number"},
+        {"no pages", {u"crawl"_s, u"http://127.0.0.1:1/"_s, u"--max-pages"_s, u"0"_s}, "--max-pages takes a number"},
+        {"a format check has not", {u"crawl"_s, u"http://127.0.0.1:1/"_s, u"--format"_s, u"pdf"_s}, "unknown format"},
+        {"the cache without a store",
+         {u"crawl"_s, u"http://127.0.0.1:1/"_s, u"--cache-age"_s, u"60"_s},
+         "--cache-age needs --db"},
+        {"a crawl option for check",
+         {u"check"_s, u"http://127.0.0.1:1/"_s, u"--depth"_s, u"1"_s},
+         "unknown option \"--depth\" for check"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = runCli(c.args);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.err.contains(c.errContains)) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+}
+
+// A start that cannot be reached ends the run with the page error's exit status and says why.
+TEST(CliCrawl, AnUnreachableStartSaysWhy)
+{
+    const CliRun run = runCli(QStringList{u"crawl"_s, u"http://127.0.0.1:1/"_s} + kQuick);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.contains("the page could not be loaded: robots.txt could not be read"))
+        << run.err.toStdString();
+    EXPECT_EQ(crawlJson(run)[u"pages"_s].toArray().size(), 1);
+}
+
+} // namespace quorvel::test
