@@ -146,11 +146,17 @@ QString readXml(QByteArrayView bytes, SitemapDocument &doc, Entries &entries)
 {
     QXmlStreamReader xml(QByteArray::fromRawData(bytes.data(), bytes.size()));
     xml.setNamespaceProcessing(false);
-    QList<QString> open; // the local names of the elements around the reader
+    // The local names of the elements around the reader; a sitemap needs three levels, so names
+    // deeper than kDeepest are only counted and a hostile nesting costs no memory of ours.
+    constexpr qsizetype kDeepest = 16;
+    QList<QString> open;
+    qsizetype deeper = 0;
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
         if (token == QXmlStreamReader::EndElement) {
-            if (!open.isEmpty()) {
+            if (deeper > 0) {
+                --deeper;
+            } else if (!open.isEmpty()) {
                 open.removeLast();
             }
             continue;
@@ -172,6 +178,10 @@ QString readXml(QByteArrayView bytes, SitemapDocument &doc, Entries &entries)
         // Only a <loc> right inside <url> (or <sitemap> in an index) is a page: the <image:loc> of an
         // image entry and its like are not.
         const bool inIndex = doc.kind == SitemapKind::Index;
+        if (deeper > 0 || open.size() == kDeepest) {
+            ++deeper;
+            continue;
+        }
         if (!open.isEmpty() && isName(name, u"loc") && isName(open.last(), inIndex ? u"sitemap" : u"url")) {
             const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
             if (xml.hasError()) {
