@@ -306,14 +306,14 @@ QByteArray inflateGzip(QByteArrayView gzip, qsizetype limit, QString *error)
 SitemapDocument parseSitemap(QByteArrayView bytes, const QUrl &base)
 {
     SitemapDocument doc;
-    QString sizeError;
+    QString cutError; // why the bytes read are not the whole document
     QByteArray inflated;
     if (startsWithGzipMagic(bytes)) {
-        inflated = inflateGzip(bytes, kSitemapSizeLimit, &sizeError);
+        inflated = inflateGzip(bytes, kSitemapSizeLimit, &cutError);
         bytes = inflated;
     } else if (bytes.size() > kSitemapSizeLimit) {
         bytes = bytes.first(kSitemapSizeLimit);
-        sizeError = u"The sitemap is larger than %1, the most a sitemap may hold; only that much was read."_s.arg(
+        cutError = u"The sitemap is larger than %1, the most a sitemap may hold; only that much was read."_s.arg(
             sizeText(kSitemapSizeLimit));
     }
 
@@ -324,17 +324,17 @@ SitemapDocument parseSitemap(QByteArrayView bytes, const QUrl &base)
         readError = readXml(bytes, doc, entries);
     } else if (!bytes.trimmed().isEmpty()) {
         doc.kind = SitemapKind::PlainText;
-        if (!sizeError.isEmpty()) {
+        if (!cutError.isEmpty()) {
             // The cut may fall inside a line, whose address would be wrong.
             bytes = bytes.first(qMax(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r')) + 1);
         }
         readText(bytes, entries, doc.urls);
-    } else if (sizeError.isEmpty()) {
+    } else if (cutError.isEmpty()) {
         readError = u"The sitemap is empty."_s;
     }
 
-    if (!sizeError.isEmpty()) {
-        doc.error = sizeError; // a read error after a cut is only its consequence
+    if (!cutError.isEmpty()) {
+        doc.error = cutError; // a read error after a cut is only its consequence
     } else if (entries.cut()) {
         doc.error = u"The sitemap lists more than %1 addresses, the most a sitemap may hold; only the first %1 were "
                     u"read."_s.arg(kSitemapUrlLimit);
