@@ -290,9 +290,11 @@ RobotsRules parseRobots(QByteArrayView text, QStringView productToken)
 {
     if (text.size() > kRobotsSizeLimit) {
         // A line the cut falls into could lose the end of its pattern and forbid more than it says.
+        const bool endsAtLine = text[kRobotsSizeLimit] == '\n' || text[kRobotsSizeLimit] == '\r';
         text = text.first(kRobotsSizeLimit);
-        const qsizetype lastBreak = qMax(text.lastIndexOf('\n'), text.lastIndexOf('\r'));
-        text = text.first(lastBreak + 1);
+        if (!endsAtLine) {
+            text = text.first(qMax(text.lastIndexOf('\n'), text.lastIndexOf('\r')) + 1);
+        }
     }
     if (text.startsWith("\xEF\xBB\xBF")) {
         text = text.sliced(3);

@@ -146,11 +146,17 @@ QString readXml(QByteArrayView bytes, SitemapDocument &doc, Entries &entries)
 {
     QXmlStreamReader xml(QByteArray::fromRawData(bytes.data(), bytes.size()));
     xml.setNamespaceProcessing(false);
-    QList<QString> open; // the local names of the elements around the reader
+    // The local names of the elements around the reader; a sitemap needs three levels, so names
+    // deeper than kDeepest are only counted and a hostile nesting costs no memory of ours.
+    constexpr qsizetype kDeepest = 16;
+    QList<QString> open;
+    qsizetype deeper = 0;
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
         if (token == QXmlStreamReader::EndElement) {
-            if (!open.isEmpty()) {
+            if (deeper > 0) {
+                --deeper;
+            } else if (!open.isEmpty()) {
                 open.removeLast();
             }
             continue;
@@ -172,6 +178,10 @@ QString readXml(QByteArrayView bytes, SitemapDocument &doc, Entries &entries)
         // Only a <loc> right inside <url> (or <sitemap> in an index) is a page: the <image:loc> of an
         // image entry and its like are not.
         const bool inIndex = doc.kind == SitemapKind::Index;
+        if (deeper > 0 || open.size() == kDeepest) {
+            ++deeper;
+            continue;
+        }
         if (!open.isEmpty() && isName(name, u"loc") && isName(open.last(), inIndex ? u"sitemap" : u"url")) {
             const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
             if (xml.hasError()) {
@@ -296,14 +306,14 @@ QByteArray inflateGzip(QByteArrayView gzip, qsizetype limit, QString *error)
 SitemapDocument parseSitemap(QByteArrayView bytes, const QUrl &base)
 {
     SitemapDocument doc;
-    QString sizeError;
+    QString cutError; // why the bytes read are not the whole document
     QByteArray inflated;
     if (startsWithGzipMagic(bytes)) {
-        inflated = inflateGzip(bytes, kSitemapSizeLimit, &sizeError);
+        inflated = inflateGzip(bytes, kSitemapSizeLimit, &cutError);
         bytes = inflated;
     } else if (bytes.size() > kSitemapSizeLimit) {
         bytes = bytes.first(kSitemapSizeLimit);
-        sizeError = u"The sitemap is larger than %1, the most a sitemap may hold; only that much was read."_s.arg(
+        cutError = u"The sitemap is larger than %1, the most a sitemap may hold; only that much was read."_s.arg(
             sizeText(kSitemapSizeLimit));
     }
 
@@ -314,17 +324,17 @@ SitemapDocument parseSitemap(QByteArrayView bytes, const QUrl &base)
         readError = readXml(bytes, doc, entries);
     } else if (!bytes.trimmed().isEmpty()) {
         doc.kind = SitemapKind::PlainText;
-        if (!sizeError.isEmpty()) {
+        if (!cutError.isEmpty()) {
             // The cut may fall inside a line, whose address would be wrong.
             bytes = bytes.first(qMax(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r')) + 1);
         }
         readText(bytes, entries, doc.urls);
-    } else if (sizeError.isEmpty()) {
+    } else if (cutError.isEmpty()) {
         readError = u"The sitemap is empty."_s;
     }
 
-    if (!sizeError.isEmpty()) {
-        doc.error = sizeError; // a read error after a cut is only its consequence
+    if (!cutError.isEmpty()) {
+        doc.error = cutError; // a read error after a cut is only its consequence
     } else if (entries.cut()) {
         doc.error = u"The sitemap lists more than %1 addresses, the most a sitemap may hold; only the first %1 were "
                     u"read."_s.arg(kSitemapUrlLimit);

@@ -223,6 +223,8 @@ TEST(Robots, DecidesEachPathByTheGroupAndTheLongestMatch)
         {"a line cut by the size limit is dropped",
          starGroup("Disallow: /x\n") + commentPadding(kRobotsSizeLimit - 27 - 15) + "Disallow: /private-area\n",
          u"quorvel"_s, u"/private"_s, true},
+        {"a line whose break is the first byte past the limit is kept",
+         "User-agent: *\n" + commentPadding(kRobotsSizeLimit - 26) + "Disallow: /y\n", u"quorvel"_s, u"/y"_s, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

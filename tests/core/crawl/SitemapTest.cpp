@@ -185,6 +185,15 @@ TEST(Sitemap, ReadsEachKindOfDocument)
          {},
          {QString::fromLatin1(longPage.first(200)) + u"\u2026"_s},
          nullptr},
+        {"entries after a deep nesting are read",
+         urlset(entry("https://h.example/a") + "<x>" + QByteArray("<y>").repeated(1000) +
+                "<url><loc>https://h.example/no</loc></url>" + QByteArray("</y>").repeated(1000) + "</x>" +
+                entry("https://h.example/b")),
+         SitemapKind::UrlSet,
+         {u"https://h.example/a"_s, u"https://h.example/b"_s},
+         {},
+         {},
+         nullptr},
         {"UTF-16 XML", utf16, SitemapKind::UrlSet, {u"https://h.example/%C3%A4"_s}, {}, {}, nullptr},
 
         {"malformed XML keeps what came before",
