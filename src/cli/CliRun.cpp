@@ -71,9 +71,11 @@ bool finishOut()
 }
 
 // One message line on standard error; control characters in it (from a page, a server, a file
-// name) are written as visible escapes.
+// name) are written as visible escapes. Standard output is flushed first: when both streams go to
+// one file, the message follows the rows printed before it instead of landing inside them.
 void writeErr(const QString &text)
 {
+    finishOut();
     const QByteArray bytes = visibleText(text).toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
 }

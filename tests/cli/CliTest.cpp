@@ -879,4 +879,37 @@ TEST(Cli, CheckProgressLineOnlyOnATerminal)
     EXPECT_EQ(terminal.err.count(summary), 1) << shown;
 }
 
+// With standard output and error on one pipe (a run's "> file 2>&1"), the report arrives whole
+// and the summary after it: the report is larger than one buffer of standard output, so a summary
+// written before the last buffer went out would land inside the JSON.
+TEST(Cli, SummaryFollowsTheReportOnASharedPipe)
+{
+    LoopbackServer server;
+    server.server().Get("/page.html", [](const httplib::Request &, httplib::Response &res) {
+        std::string page;
+        for (int i = 0; i < 200; ++i) {
+            page += "<a href=\"/ok/" + std::to_string(i) + "\">link " + std::to_string(i) + "</a>\n";
+        }
+        res.set_content(page, "text/html");
+    });
+    server.server().Get(R"(/ok/\d+)",
+                        [](const httplib::Request &, httplib::Response &res) { res.set_content("x", "text/plain"); });
+    ASSERT_TRUE(server.start());
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral(QUORVEL_CLI_PATH),
+                  {u"check"_s, server.url(u"/page.html"_s), u"--format"_s, u"json"_s});
+    ASSERT_TRUE(process.waitForFinished(60'000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QByteArray both = process.readAll();
+    const QByteArray summary = "Checked 200 links: 200 ok, ";
+    const qsizetype summaryAt = both.indexOf(summary);
+    ASSERT_GT(summaryAt, 0) << both.right(300).toStdString();
+    QJsonParseError error{};
+    const QJsonDocument report = QJsonDocument::fromJson(both.first(summaryAt), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    EXPECT_EQ(report.array().size(), 200);
+    EXPECT_GT(summaryAt, 8192) << "the report spans more than one buffer";
+}
+
 } // namespace quorvel::test
