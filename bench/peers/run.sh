@@ -6,7 +6,7 @@
 #       [--harness bench/harness] [--work /tmp/benchrun] [--rounds 5] [--port 8290]
 #
 # The harness (bench/harness: the test site, the peers' command lines, the timing scripts) is
-# copied to --work once (npm ci there: linkinator,
+# copied to --work (npm ci there once: linkinator,
 # blc); its compare.py reads quorvel's JSON. One site server is started on --port (+1, +2) for the whole run;
 # pick a port no one else uses (the harness resets the server's counters per run).
 #
@@ -30,10 +30,10 @@ while [ $# -gt 0 ]; do
 done
 [ -x "$BIN" ] || { echo "--bin: quorvel-cli not found" >&2; exit 2; }
 
-if [ ! -d "$WORK" ]; then
-  cp -r "$SHARED" "$WORK"
-  chmod -R u+w "$WORK"
-fi
+# the scripts are refreshed every time; node_modules and results/ in --work are kept
+mkdir -p "$WORK"
+cp -r "$SHARED"/. "$WORK"/
+chmod -R u+w "$WORK"
 [ -d "$WORK/node_modules" ] || (cd "$WORK" && npm ci --no-audit --no-fund)
 cd "$WORK"
 export QUORVEL_BIN=$BIN

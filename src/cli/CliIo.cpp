@@ -42,8 +42,11 @@ bool finishOut()
     return g_outError == 0;
 }
 
+// Standard output is flushed first: when both streams go to one file, the message follows the
+// rows printed before it instead of landing inside them.
 void writeErr(const QString &text)
 {
+    finishOut();
     const QByteArray bytes = visibleText(text).toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
 }

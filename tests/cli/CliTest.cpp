@@ -74,6 +74,59 @@ CliRun runCliOnTerminal(const QStringList &args)
     return run;
 }
 
+// Runs the CLI with only standard error on a new terminal (standard input and output are
+// /dev/null); err is all the terminal showed (the terminal turns each LF into CR LF).
+CliRun runCliWithErrOnTerminal(const QStringList &args)
+{
+    std::vector<QByteArray> argBytes = {QByteArray(QUORVEL_CLI_PATH)};
+    for (const QString &arg : args) {
+        argBytes.push_back(arg.toUtf8());
+    }
+    std::vector<char *> argv;
+    for (QByteArray &arg : argBytes) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    CliRun run;
+    int master = -1;
+    int terminal = -1;
+    if (::openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0) {
+        ADD_FAILURE() << "openpty failed";
+        return run;
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(terminal, STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(terminal); // the master reads EIO once the child's copy is closed too
+    if (pid < 0) {
+        ::close(master);
+        ADD_FAILURE() << "fork failed";
+        return run;
+    }
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0) {
+            run.err.append(buffer, n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
 struct Row
 {
     QString link;
@@ -775,6 +828,72 @@ TEST(Cli, SignalDuringCheckPrintsTheFinishedRows)
         EXPECT_EQ(rows[1].toObject().value(u"link"_s).toString(), QString::fromUtf8(silentUrl));
         EXPECT_EQ(rows[1].toObject().value(u"response"_s).toString(), QString());
     }
+}
+
+// The check's progress line is drawn on standard error only when that is a terminal, and erased
+// before the summary; through a pipe standard error carries the summary alone.
+TEST(Cli, CheckProgressLineOnlyOnATerminal)
+{
+    LoopbackServer server;
+    server.server().Get("/page.html", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content("<a href=\"/a\">a</a> <a href=\"/b\">b</a> <a href=\"/c\">c</a>", "text/html");
+    });
+    server.server().Get(R"(/[abc])",
+                        [](const httplib::Request &, httplib::Response &res) { res.set_content("x", "text/plain"); });
+    ASSERT_TRUE(server.start());
+    const QStringList args = {u"check"_s, server.url(u"/page.html"_s), u"--format"_s, u"json"_s};
+    const QByteArray summary = "Checked 3 links: 3 ok, 0 redirected, 0 broken, 0 blocked, 0 rate-limited, 0 timeout, "
+                               "0 unreachable, 0 fragment-missing, 0 skipped";
+    const QByteArray erase = "\r\x1b[K";
+
+    const CliRun piped = runCli(args);
+    EXPECT_EQ(piped.exitCode, 0);
+    EXPECT_EQ(piped.err, summary + '\n');
+
+    const CliRun terminal = runCliWithErrOnTerminal(args);
+    EXPECT_EQ(terminal.exitCode, 0);
+    const std::string shown = terminal.err.toStdString();
+    EXPECT_TRUE(terminal.err.contains(QByteArray(erase + "Checking links: 3/3, ")))
+        << shown << ": the last count is drawn";
+    // The terminal shows the progress, then the line is erased and the summary written over it.
+    EXPECT_TRUE(terminal.err.endsWith(QByteArray(erase + summary + "\r\n"))) << shown;
+    const qsizetype summaryAt = terminal.err.lastIndexOf(summary);
+    EXPECT_GT(terminal.err.lastIndexOf("Checking links: "), 0) << shown;
+    EXPECT_LT(terminal.err.lastIndexOf("Checking links: "), summaryAt) << shown;
+    EXPECT_EQ(terminal.err.count(summary), 1) << shown;
+}
+
+// With standard output and error on one pipe (a run's "> file 2>&1"), the report arrives whole
+// and the summary after it: the report is larger than one buffer of standard output, so a summary
+// written before the last buffer went out would land inside the JSON.
+TEST(Cli, SummaryFollowsTheReportOnASharedPipe)
+{
+    LoopbackServer server;
+    server.server().Get("/page.html", [](const httplib::Request &, httplib::Response &res) {
+        std::string page;
+        for (int i = 0; i < 200; ++i) {
+            page += "<a href=\"/ok/" + std::to_string(i) + "\">link " + std::to_string(i) + "</a>\n";
+        }
+        res.set_content(page, "text/html");
+    });
+    server.server().Get(R"(/ok/\d+)",
+                        [](const httplib::Request &, httplib::Response &res) { res.set_content("x", "text/plain"); });
+    ASSERT_TRUE(server.start());
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral(QUORVEL_CLI_PATH),
+                  {u"check"_s, server.url(u"/page.html"_s), u"--format"_s, u"json"_s});
+    ASSERT_TRUE(process.waitForFinished(60'000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QByteArray both = process.readAll();
+    const QByteArray summary = "Checked 200 links: 200 ok, ";
+    const qsizetype summaryAt = both.indexOf(summary);
+    ASSERT_GT(summaryAt, 0) << both.right(300).toStdString();
+    QJsonParseError error{};
+    const QJsonDocument report = QJsonDocument::fromJson(both.first(summaryAt), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    EXPECT_EQ(report.array().size(), 200);
+    EXPECT_GT(summaryAt, 8192) << "the report spans more than one buffer";
 }
 
 } // namespace quorvel::test

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -16,8 +17,8 @@ using namespace Qt::StringLiterals;
 namespace quorvel::test {
 namespace {
 
-// A site whose every answer is one rule of the verdicts; it counts the requests per "METHOD path"
-// and the most requests it held at once.
+// A site whose every answer is one rule of the verdicts; it counts the requests per "METHOD path",
+// the most requests it held at once, and the most it held at once after its first 429 went out.
 class VerdictSite
 {
 public:
@@ -31,10 +32,20 @@ public:
                     const std::lock_guard lock(m_mutex);
                     seen = m_hits[req.method + " " + req.path]++;
                     m_mostInFlight = std::max(m_mostInFlight, ++m_inFlight);
+                    if (m_sentBusy) {
+                        m_mostInFlightAfterBusy = std::max(m_mostInFlightAfterBusy, m_inFlight);
+                    }
                 }
+                m_changed.notify_all();
                 answer(req, res, seen);
-                const std::lock_guard lock(m_mutex);
-                --m_inFlight;
+                // Counted out before the answer is sent, so the client never sees a request end
+                // that the server still holds.
+                {
+                    const std::lock_guard lock(m_mutex);
+                    --m_inFlight;
+                    m_sentBusy = m_sentBusy || res.status == 429;
+                }
+                m_changed.notify_all();
             };
         };
         using Req = const httplib::Request &;
@@ -115,6 +126,22 @@ public:
                                   "text/html; charset=utf-8");
               }));
         s.Get("/text.txt", counted([](Req, Res res, int) { res.set_content("id=\"intro\"", "text/plain"); }));
+        // Busy the first time, with no wait asked, once the site holds 4 requests; fine afterwards.
+        s.Get("/busy/full", counted([this](Req, Res res, int seen) {
+                  if (seen == 0) {
+                      waitUntil([this] { return m_inFlight >= 4; });
+                      res.status = 429;
+                      res.set_header("Retry-After", "0");
+                  } else {
+                      res.set_content("ok", "text/plain");
+                  }
+              }));
+        // Held until the first 429 went out, then slow.
+        s.Get(R"(/held/\d+)", counted([this](Req, Res res, int) {
+                  waitUntil([this] { return m_sentBusy; });
+                  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                  res.set_content("h", "text/plain");
+              }));
         s.Get(R"(/slow/\d+)", counted([](Req, Res res, int) {
                   std::this_thread::sleep_for(std::chrono::milliseconds(30));
                   res.set_content("s", "text/plain");
@@ -136,11 +163,28 @@ public:
         return m_mostInFlight;
     }
 
+    // The most requests held at once from the first 429 on (0 before any).
+    int mostInFlightAfterBusy()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_mostInFlightAfterBusy;
+    }
+
 private:
+    // Waits (at most 10 s, so a fault cannot hang the test) until pred holds under the lock.
+    template <typename Pred> void waitUntil(Pred pred)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, std::chrono::seconds(10), pred);
+    }
+
     std::mutex m_mutex;
+    std::condition_variable m_changed;
     std::map<std::string, int> m_hits;
     int m_inFlight = 0;
     int m_mostInFlight = 0;
+    bool m_sentBusy = false;
+    int m_mostInFlightAfterBusy = 0;
     LoopbackServer m_server;
 };
 
@@ -362,6 +406,32 @@ TEST(CheckVerdict, RequestsToOneHostStayWithinItsBound)
     }
     EXPECT_LE(site.mostInFlight(), 3);
     EXPECT_GE(site.mostInFlight(), 2) << "requests to one host still overlap up to the bound";
+}
+
+// A host that answers 429 is asked at half its bound for the rest of the pass: the first of 4
+// requests the site holds at once is refused, and from then on it never holds more than 2.
+TEST(CheckVerdict, ABusyHostIsAskedAtHalfItsBound)
+{
+    VerdictSite site;
+    ASSERT_TRUE(site.start());
+    QStringList links = {site.url(u"/busy/full"_s)};
+    for (int i = 0; i < 24; ++i) {
+        links << site.url(u"/held/"_s + QString::number(i));
+    }
+    LinkCheckOptions o = quickOptions();
+    o.parallel = 16;
+    o.perHost = 4;
+    const LinkCheckResults results = checkLinks(links, o);
+    ASSERT_EQ(results.size(), links.size());
+    for (qsizetype i = 0; i < results.size(); ++i) {
+        SCOPED_TRACE(links[i].toStdString());
+        ASSERT_TRUE(results[i].has_value());
+        EXPECT_EQ(results[i]->verdict, Verdict::Ok);
+    }
+    EXPECT_EQ(site.count("GET /busy/full"), 2) << "the 429 and the answer after it";
+    EXPECT_EQ(site.mostInFlight(), 4) << "the whole bound was in use before the 429";
+    EXPECT_GE(site.mostInFlightAfterBusy(), 1) << "requests went on after the 429";
+    EXPECT_LE(site.mostInFlightAfterBusy(), 2) << "the bound of 4 halved";
 }
 
 } // namespace quorvel::test

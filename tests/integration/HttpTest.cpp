@@ -791,6 +791,24 @@ TEST_F(HttpTest, SessionReusesItsConnection)
     EXPECT_EQ(m_httpCounters.okClientPorts.size(), 1u);
 }
 
+// A pause ends at a wake-up, whether it came before the pause or during it. (A pause that missed
+// its wake-up would block the test for ten minutes.)
+TEST(HttpSessionTest, WakeupEndsAPause)
+{
+    HttpSession session;
+    session.wakeup();
+    session.pause(600'000);
+
+    std::promise<void> started;
+    std::thread waker([&] {
+        started.get_future().wait();
+        session.wakeup();
+    });
+    started.set_value();
+    session.pause(600'000);
+    waker.join();
+}
+
 TEST(HttpSessionTest, WakeupFromAnotherThreadReturnsThePollAtOnce)
 {
     std::promise<void> received;

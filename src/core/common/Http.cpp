@@ -6,10 +6,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <poll.h>
 #include <string_view>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 #include <zlib.h>
@@ -614,9 +621,18 @@ HttpFailure failureKind(CURLcode code, bool answered)
     return HttpFailure::Other;
 }
 
+// The session waits for its sockets with epoll and moves on only the transfers whose sockets are
+// ready or whose curl timer is due (curl's socket interface), so a wait costs the same with one
+// transfer in flight or a thousand. curl says which sockets to watch through onSocket and when
+// its next timer falls due through onTimer; an eventfd in the same epoll set wakes a wait early.
 struct HttpSession::Impl
 {
     CURLM *multi = nullptr;
+    int epoll = -1;
+    int wakeFd = -1;
+    std::unordered_set<curl_socket_t> watched;
+    std::vector<CURL *> spareEasy;            // handles of ended transfers, reset, for the next ones
+    std::optional<Clock::time_point> curlDue; // when curl wants its timer run; none: no timer
     std::vector<std::unique_ptr<Transfer>> transfers;
     // Ended transfers whose done has yet to run, in the order they ended.
     std::vector<std::unique_ptr<Transfer>> ended;
@@ -626,7 +642,97 @@ struct HttpSession::Impl
     void checkDeadlines(Clock::time_point now);
     int waitMs(Clock::time_point now, int maxWaitMs) const;
     void deliver();
+    void watch(curl_socket_t socket, int what);
+    void drainWakeups() const;
+    // Runs curl on the ready sockets and the due timer, and ends the transfers it finished.
+    void advance(const epoll_event *events, int count);
+
+    static int onSocket(CURL *, curl_socket_t socket, int what, void *user, void *)
+    {
+        static_cast<Impl *>(user)->watch(socket, what);
+        return 0;
+    }
+
+    static int onTimer(CURLM *, long timeoutMs, void *user)
+    {
+        auto *impl = static_cast<Impl *>(user);
+        if (timeoutMs < 0) {
+            impl->curlDue.reset();
+        } else {
+            impl->curlDue = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        }
+        return 0;
+    }
 };
+
+void HttpSession::Impl::watch(curl_socket_t socket, int what)
+{
+    if (what == CURL_POLL_REMOVE) {
+        if (watched.erase(socket) > 0) {
+            ::epoll_ctl(epoll, EPOLL_CTL_DEL, socket, nullptr); // fails harmlessly once it is closed
+        }
+        return;
+    }
+    epoll_event ev{};
+    ev.events = ((what & CURL_POLL_IN) != 0 ? EPOLLIN : 0u) | ((what & CURL_POLL_OUT) != 0 ? EPOLLOUT : 0u);
+    ev.data.fd = socket;
+    // A socket number can come back for a new connection after curl closed the old one unseen by
+    // epoll, so an add that finds it known modifies, and a modify that finds it unknown adds.
+    const bool known = watched.count(socket) > 0;
+    if (::epoll_ctl(epoll, known ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, socket, &ev) != 0) {
+        const int other = known && errno == ENOENT ? EPOLL_CTL_ADD : (!known && errno == EEXIST ? EPOLL_CTL_MOD : 0);
+        if (other == 0 || ::epoll_ctl(epoll, other, socket, &ev) != 0) {
+            qCWarning(lcHttp) << "could not watch socket" << socket << ":" << std::strerror(errno);
+            return;
+        }
+    }
+    watched.insert(socket);
+}
+
+void HttpSession::Impl::drainWakeups() const
+{
+    eventfd_t count = 0;
+    ::eventfd_read(wakeFd, &count); // non-blocking: nothing to read is fine
+}
+
+void HttpSession::Impl::advance(const epoll_event *events, int count)
+{
+    int running = 0;
+    for (int i = 0; i < count; ++i) {
+        const epoll_event &ev = events[i];
+        if (ev.data.fd == wakeFd) {
+            drainWakeups();
+            continue;
+        }
+        int flags = 0;
+        if ((ev.events & (EPOLLIN | EPOLLHUP | EPOLLRDHUP)) != 0) {
+            flags |= CURL_CSELECT_IN;
+        }
+        if ((ev.events & EPOLLOUT) != 0) {
+            flags |= CURL_CSELECT_OUT;
+        }
+        if ((ev.events & EPOLLERR) != 0) {
+            flags |= CURL_CSELECT_ERR;
+        }
+        curl_multi_socket_action(multi, ev.data.fd, flags, &running);
+    }
+    if (curlDue && *curlDue <= Clock::now()) {
+        curlDue.reset(); // onTimer sets the next one
+        curl_multi_socket_action(multi, CURL_SOCKET_TIMEOUT, 0, &running);
+    }
+    int queued = 0;
+    while (CURLMsg *msg = curl_multi_info_read(multi, &queued)) {
+        if (msg->msg != CURLMSG_DONE) {
+            continue;
+        }
+        Transfer *t = nullptr;
+        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &t);
+        const CURLcode code = msg->data.result; // msg dies with the handle
+        if (t) {
+            end(t, code);
+        }
+    }
+}
 
 void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason, HttpFailure kind)
 {
@@ -688,7 +794,9 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason, H
 
     if (t->easy) {
         curl_multi_remove_handle(multi, t->easy);
-        curl_easy_cleanup(t->easy);
+        // Kept for the next request: a handle reset to its defaults costs less than a new one.
+        curl_easy_reset(t->easy);
+        spareEasy.push_back(t->easy);
         t->easy = nullptr;
     }
     curl_slist_free_all(t->headerList);
@@ -766,12 +874,27 @@ void HttpSession::Impl::deliver()
 HttpSession::HttpSession(int maxConnections)
     : m_impl(std::make_unique<Impl>())
 {
-    m_impl->multi = curl_multi_init();
+    m_impl->epoll = ::epoll_create1(EPOLL_CLOEXEC);
+    m_impl->wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_impl->epoll >= 0 && m_impl->wakeFd >= 0) {
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.fd = m_impl->wakeFd;
+        if (::epoll_ctl(m_impl->epoll, EPOLL_CTL_ADD, m_impl->wakeFd, &ev) == 0) {
+            m_impl->multi = curl_multi_init();
+        }
+    }
     if (m_impl->multi) {
         curl_multi_setopt(m_impl->multi, CURLMOPT_PIPELINING, long(CURLPIPE_NOTHING));
         if (maxConnections > 0) {
             curl_multi_setopt(m_impl->multi, CURLMOPT_MAXCONNECTS, long(maxConnections));
         }
+        curl_multi_setopt(m_impl->multi, CURLMOPT_SOCKETFUNCTION, &Impl::onSocket);
+        curl_multi_setopt(m_impl->multi, CURLMOPT_SOCKETDATA, m_impl.get());
+        curl_multi_setopt(m_impl->multi, CURLMOPT_TIMERFUNCTION, &Impl::onTimer);
+        curl_multi_setopt(m_impl->multi, CURLMOPT_TIMERDATA, m_impl.get());
+    } else {
+        qCWarning(lcHttp) << "could not set up an HTTP session:" << std::strerror(errno);
     }
 }
 
@@ -782,8 +905,17 @@ HttpSession::~HttpSession()
         curl_easy_cleanup(t->easy);
         curl_slist_free_all(t->headerList);
     }
+    for (CURL *easy : m_impl->spareEasy) {
+        curl_easy_cleanup(easy);
+    }
     if (m_impl->multi) {
         curl_multi_cleanup(m_impl->multi);
+    }
+    if (m_impl->wakeFd >= 0) {
+        ::close(m_impl->wakeFd);
+    }
+    if (m_impl->epoll >= 0) {
+        ::close(m_impl->epoll);
     }
 }
 
@@ -812,7 +944,12 @@ void HttpSession::start(const HttpRequest &request, Done done)
         m_impl->end(t, CURLE_OK, totalTimeoutMessage(t->totalTimeoutMs), HttpFailure::Timeout);
         return;
     }
-    t->easy = m_impl->multi ? curl_easy_init() : nullptr;
+    if (m_impl->multi && !m_impl->spareEasy.empty()) {
+        t->easy = m_impl->spareEasy.back();
+        m_impl->spareEasy.pop_back();
+    } else {
+        t->easy = m_impl->multi ? curl_easy_init() : nullptr;
+    }
     if (!t->easy) {
         m_impl->end(t, CURLE_OK, u"Could not create an HTTP transfer"_s);
         return;
@@ -835,22 +972,17 @@ void HttpSession::poll(int maxWaitMs)
         m_impl->checkDeadlines(Clock::now());
     }
     if (!m_impl->transfers.empty()) {
-        int ready = 0;
-        curl_multi_poll(m_impl->multi, nullptr, 0, m_impl->waitMs(Clock::now(), maxWaitMs), &ready);
-        int running = 0;
-        curl_multi_perform(m_impl->multi, &running);
-        int queued = 0;
-        while (CURLMsg *msg = curl_multi_info_read(m_impl->multi, &queued)) {
-            if (msg->msg != CURLMSG_DONE) {
-                continue;
-            }
-            Transfer *t = nullptr;
-            curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &t);
-            const CURLcode code = msg->data.result; // msg dies with the handle
-            if (t) {
-                m_impl->end(t, code);
-            }
+        const Clock::time_point now = Clock::now();
+        qint64 wait = m_impl->waitMs(now, maxWaitMs);
+        if (m_impl->curlDue) {
+            wait = std::min(wait, msUntil(now, *m_impl->curlDue));
         }
+        std::array<epoll_event, 256> events{};
+        int count = ::epoll_wait(m_impl->epoll, events.data(), int(events.size()), int(wait));
+        if (count < 0) {
+            count = 0; // EINTR: the caller polls again
+        }
+        m_impl->advance(events.data(), count);
         m_impl->checkDeadlines(Clock::now());
     }
     m_impl->deliver();
@@ -867,15 +999,19 @@ void HttpSession::cancelAll()
 void HttpSession::pause(int maxWaitMs)
 {
     if (m_impl->multi && maxWaitMs > 0) {
-        int ready = 0;
-        curl_multi_poll(m_impl->multi, nullptr, 0, maxWaitMs, &ready);
+        // Only the wake-up counts here: a kept connection that its server closes is no reason to
+        // end the pause.
+        pollfd wake{m_impl->wakeFd, POLLIN, 0};
+        if (::poll(&wake, 1, maxWaitMs) > 0) {
+            m_impl->drainWakeups();
+        }
     }
 }
 
 void HttpSession::wakeup()
 {
-    if (m_impl->multi) {
-        curl_multi_wakeup(m_impl->multi);
+    if (m_impl->wakeFd >= 0) {
+        ::eventfd_write(m_impl->wakeFd, 1);
     }
 }
 
