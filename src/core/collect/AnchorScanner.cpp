@@ -427,15 +427,15 @@ public:
         Q_ASSERT(position >= m_counted && position <= m_n);
         qsizetype i = m_counted;
 #if defined(__SSE2__)
-        constexpr qsizetype block = sizeof(Unit) == 1 ? kBlockUnits8 : kBlockUnits8 / 2;
+        constexpr qsizetype kBlock = sizeof(Unit) == 1 ? kBlockUnits8 : kBlockUnits8 / 2;
         // Whole blocks while one lies inside the page; the last may reach past position, whose
         // units the mask leaves out.
-        for (; i < position && i + block <= m_n; i += block) {
-            if (i + block <= position && specialUnits(m_text + i) == 0) {
-                m_column += block;
+        for (; i < position && i + kBlock <= m_n; i += kBlock) {
+            if (i + kBlock <= position && specialUnits(m_text + i) == 0) {
+                m_column += kBlock;
                 continue;
             }
-            const qsizetype inside = std::min(block, position - i);
+            const qsizetype inside = std::min(kBlock, position - i);
             const unsigned wanted = (1U << inside) - 1;
             const BlockMasks masks = blockMasks(m_text + i);
             const unsigned feeds = masks.lineFeeds & wanted;
@@ -445,8 +445,8 @@ public:
             if ((feeds | returns) != 0) {
                 // A CR followed by an LF ends no line of its own; the unit after the block is
                 // looked at for the last one.
-                const bool feedAfter = i + block < m_n && m_text[i + block] == Unit('\n');
-                const unsigned feedNext = (masks.lineFeeds >> 1) | (feedAfter ? 1U << (block - 1) : 0U);
+                const bool feedAfter = i + kBlock < m_n && m_text[i + kBlock] == Unit('\n');
+                const unsigned feedNext = (masks.lineFeeds >> 1) | (feedAfter ? 1U << (kBlock - 1) : 0U);
                 m_lineEnds += bitCount(feeds) + bitCount(returns & ~feedNext);
                 const int last = highestBit(feeds | returns);
                 counted = wanted & ~((2U << last) - 1);
