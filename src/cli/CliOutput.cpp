@@ -131,7 +131,7 @@ template <size_t N> char *writeLiteral(char *w, const char (&text)[N])
     return w + N - 1;
 }
 
-// The check's keys of a row, after its "icon"; add() makes room for them: 128 more characters for
+// The check's keys of a row, after its "column"; add() makes room for them: 128 more characters for
 // the names, the verdict's word (at most 16) and two numbers (at most 11 each), and the two strings.
 char *writeVerdictKeys(char *w, const LinkRow &row)
 {
@@ -184,9 +184,9 @@ void JsonRowsWriter::add(const LinkRows &rows)
 {
     for (const LinkRow &row : rows) {
         // Room for the whole row at once, then written through a pointer: the field names, the
-        // strings, the icon number (at most 11 characters) and the punctuation.
+        // strings, three numbers (at most 11 characters each) and the punctuation.
         const qsizetype start = m_out.size();
-        const qsizetype most = start + (m_keys == JsonRowKeys::Checked ? 256 : 128) + jsonStringBound(row.link) +
+        const qsizetype most = start + (m_keys == JsonRowKeys::Checked ? 320 : 192) + jsonStringBound(row.link) +
                                jsonStringBound(row.follow) + jsonStringBound(row.type) +
                                jsonStringBound(row.anchorText) + jsonStringBound(row.response) +
                                jsonStringBound(row.responseTime) + jsonStringBound(row.finalUrl) +
@@ -213,6 +213,10 @@ void JsonRowsWriter::add(const LinkRows &rows)
         w = writeJsonString(w, row.responseTime);
         w = writeLiteral(w, ", \"icon\": ");
         w = std::to_chars(w, w + 11, row.icon).ptr;
+        w = writeLiteral(w, ", \"line\": ");
+        w = std::to_chars(w, w + 11, row.line).ptr;
+        w = writeLiteral(w, ", \"column\": ");
+        w = std::to_chars(w, w + 11, row.column).ptr;
         if (m_keys == JsonRowKeys::Checked) {
             w = writeVerdictKeys(w, row);
         }

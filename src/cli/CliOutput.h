@@ -25,8 +25,9 @@ QString visibleText(const QString &text);
 // become \uXXXX.
 QByteArray jsonString(const QString &text);
 
-// Which keys a row object carries: the collection's seven, or those and the check's verdict keys
-// ("verdict", "final", "final_status", "hops", "error").
+// Which keys a row object carries: the collection's nine ("link" to "icon", then "line" and
+// "column"), or those and the check's verdict keys ("verdict", "final", "final_status", "hops",
+// "error").
 enum class JsonRowKeys
 {
     Collected,

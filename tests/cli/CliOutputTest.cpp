@@ -77,17 +77,36 @@ TEST(CliOutput, RowsToJsonWritesOneObjectPerRow)
                   .anchorText = u"say \"hi\""_s,
                   .response = QString(),
                   .responseTime = QString(),
-                  .icon = kIconCollected};
+                  .icon = kIconCollected,
+                  .line = 12,
+                  .column = 345};
     LinkRow second = first;
     second.link = u"mailto:a@b.c"_s;
     second.response = u"200"_s;
     second.icon = kIconBroken;
+    second.line = 0; // a row no tag gave, like the redirect row
+    second.column = 0;
     EXPECT_EQ(rowsToJson({first, second}),
               "[\n"
               "  {\"link\": \"http://h.com/\xC3\xA9\", \"follow\": \"dofollow\", \"type\": \"Internal\", "
-              "\"anchor\": \"say \\\"hi\\\"\", \"response\": \"\", \"time\": \"\", \"icon\": 10},\n"
+              "\"anchor\": \"say \\\"hi\\\"\", \"response\": \"\", \"time\": \"\", \"icon\": 10, \"line\": 12, "
+              "\"column\": 345},\n"
               "  {\"link\": \"mailto:a@b.c\", \"follow\": \"dofollow\", \"type\": \"Internal\", "
-              "\"anchor\": \"say \\\"hi\\\"\", \"response\": \"200\", \"time\": \"\", \"icon\": 52}\n"
+              "\"anchor\": \"say \\\"hi\\\"\", \"response\": \"200\", \"time\": \"\", \"icon\": 52, \"line\": 0, "
+              "\"column\": 0}\n"
+              "]\n");
+
+    // A checked row has the check's keys after its place in the page.
+    second.verdict = Verdict::Broken;
+    second.finalStatus = 404;
+    second.line = 2147483647;
+    second.column = 2147483647;
+    EXPECT_EQ(rowsToJson({second}, JsonRowKeys::Checked),
+              "[\n"
+              "  {\"link\": \"mailto:a@b.c\", \"follow\": \"dofollow\", \"type\": \"Internal\", "
+              "\"anchor\": \"say \\\"hi\\\"\", \"response\": \"200\", \"time\": \"\", \"icon\": 52, "
+              "\"line\": 2147483647, \"column\": 2147483647, \"verdict\": \"broken\", \"final\": \"\", "
+              "\"final_status\": 404, \"hops\": 0, \"error\": \"\"}\n"
               "]\n");
 }
 

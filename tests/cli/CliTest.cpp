@@ -4,6 +4,7 @@
 #include "core/app/VersionInfo.h"
 #include "support/Fixtures.h"
 #include "support/LoopbackServer.h"
+#include "support/PositionPages.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -307,6 +308,48 @@ TEST(Cli, FormatsAndExportFile)
     EXPECT_TRUE(run.err.contains("Cannot create file")) << run.err.toStdString();
 }
 
+// collect's JSON places each row at its tag: "line" and "column" follow "icon", with the same
+// numbers for a page served over http and for the same page read from a file.
+TEST(Cli, CollectJsonGivesTheLineAndColumnOfEachRow)
+{
+    const std::vector<PositionPage> &pages = positionPages();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    LoopbackServer server;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const std::string body = pages[i].page.toStdString();
+        server.server().Get("/p" + std::to_string(i) + ".html",
+                            [body](const httplib::Request &, httplib::Response &res) {
+                                res.set_content(body, "text/html; charset=utf-8");
+                            });
+    }
+    ASSERT_TRUE(server.start());
+
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const PositionPage &c = pages[i];
+        SCOPED_TRACE(c.name);
+        const QString address = server.url(u"/p%1.html"_s.arg(i));
+        const QString file = dir.filePath(u"p%1.html"_s.arg(i));
+        writeAll(file, c.page.toUtf8());
+        for (const QStringList &args : {QStringList{u"collect"_s, address},
+                                        QStringList{u"collect"_s, u"file://"_s + file, u"--page-url"_s, address}}) {
+            SCOPED_TRACE(args.join(u' ').toStdString());
+            const CliRun run = runCli(args);
+            ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+            const QJsonArray rows = QJsonDocument::fromJson(run.out).array();
+            std::vector<TextPosition> positions;
+            for (const QJsonValue &row : rows) {
+                positions.push_back({row[u"line"_s].toInt(), row[u"column"_s].toInt()});
+            }
+            EXPECT_EQ(positions, c.expected);
+        }
+    }
+
+    // The keys' order, as printed.
+    const CliRun run = runCli({u"collect"_s, server.url(u"/p1.html"_s)});
+    EXPECT_TRUE(run.out.contains(R"("time": "", "icon": 10, "line": 2, "column": 3})")) << run.out.toStdString();
+}
+
 TEST(Cli, BadUsageAndUnreadablePagesAreReported)
 {
     QTemporaryDir dir;
@@ -421,24 +464,26 @@ TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)
         QString final;
         int finalStatus;
         int hops;
+        int column; // all on line 1; the redirect row has no place (0)
     };
 
     const std::vector<Expected> expected = {
         // the redirect row is checked too
-        {server.url(u"/redirect"_s), u"HTTP/1.1 302 Found"_s, 51, u"redirected"_s, server.url(u"/page.html"_s), 200, 1},
-        {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50, u"ok"_s, {}, 200, 0},
-        {server.url(u"/gone"_s), u"HTTP/1.1 404 Not Found"_s, 52, u"broken"_s, {}, 404, 0},
+        {server.url(u"/redirect"_s), u"HTTP/1.1 302 Found"_s, 51, u"redirected"_s, server.url(u"/page.html"_s), 200, 1,
+         0},
+        {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50, u"ok"_s, {}, 200, 0, 1},
+        {server.url(u"/gone"_s), u"HTTP/1.1 404 Not Found"_s, 52, u"broken"_s, {}, 404, 0, 22},
         {server.url(u"/moved"_s), u"HTTP/1.1 301 Moved Permanently"_s, 51, u"redirected"_s, server.url(u"/ok"_s), 200,
-         1},
-        {u"MAILTO:x@y.z"_s, u"EMAIL"_s, -1, u"skipped"_s, {}, 0, 0},
-        {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50, u"ok"_s, {}, 200, 0},
+         1, 47},
+        {u"MAILTO:x@y.z"_s, u"EMAIL"_s, -1, u"skipped"_s, {}, 0, 0, 74},
+        {server.url(u"/ok"_s), u"HTTP/1.1 200 OK"_s, 50, u"ok"_s, {}, 200, 0, 106},
     };
     for (qsizetype i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(i);
         const QJsonObject row = rows[i].toObject();
-        EXPECT_EQ(row.keys(),
-                  (QStringList{u"anchor"_s, u"error"_s, u"final"_s, u"final_status"_s, u"follow"_s, u"hops"_s,
-                               u"icon"_s, u"link"_s, u"response"_s, u"time"_s, u"type"_s, u"verdict"_s}));
+        EXPECT_EQ(row.keys(), (QStringList{u"anchor"_s, u"column"_s, u"error"_s, u"final"_s, u"final_status"_s,
+                                           u"follow"_s, u"hops"_s, u"icon"_s, u"line"_s, u"link"_s, u"response"_s,
+                                           u"time"_s, u"type"_s, u"verdict"_s}));
         EXPECT_EQ(row.value(u"link"_s).toString(), expected[i].link);
         EXPECT_EQ(row.value(u"response"_s).toString(), expected[i].response);
         EXPECT_EQ(row.value(u"icon"_s).toInt(), expected[i].icon);
@@ -446,6 +491,8 @@ TEST(Cli, CheckOverHttpReportsStatusLinesAndExitStatus)
         EXPECT_EQ(row.value(u"final"_s).toString(), expected[i].final);
         EXPECT_EQ(row.value(u"final_status"_s).toInt(), expected[i].finalStatus);
         EXPECT_EQ(row.value(u"hops"_s).toInt(), expected[i].hops);
+        EXPECT_EQ(row.value(u"line"_s).toInt(), i == 0 ? 0 : 1);
+        EXPECT_EQ(row.value(u"column"_s).toInt(), expected[i].column);
         EXPECT_EQ(row.value(u"error"_s).toString(), QString());
         const QString time = row.value(u"time"_s).toString();
         if (i == 4) {

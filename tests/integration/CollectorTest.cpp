@@ -3,6 +3,7 @@
 #include "support/Fixtures.h"
 #include "support/Gate.h"
 #include "support/LoopbackServer.h"
+#include "support/PositionPages.h"
 
 #include <QFile>
 #include <QScopeGuard>
@@ -508,6 +509,49 @@ TEST(Collector, RunCollectionServesTheCommandLine)
         EXPECT_EQ(notKept.rows, result.rows.first(c.redirectFrom.isEmpty() ? 0 : 1));
         EXPECT_EQ(notKept.pageAddress, c.pageAddress);
     }
+}
+
+// A row's line and column are those of its tag in the page, whether the page came over http (read
+// as text) or from a file (scanned as its UTF-8 bytes); a redirect row has none.
+TEST(Collector, RowsCarryTheLineAndColumnOfTheirTagFromServerAndDisk)
+{
+    const std::vector<PositionPage> &pages = positionPages();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    RequestCounter counter;
+    LoopbackServer server;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        page(server.server(), counter, "/p" + std::to_string(i) + ".html", 200, "", pages[i].page.toStdString());
+    }
+    page(server.server(), counter, "/moved", 302, "/p0.html", "");
+    ASSERT_TRUE(server.start());
+
+    const auto positionsOf = [](const LinkRows &rows) {
+        std::vector<TextPosition> positions;
+        for (const LinkRow &row : rows) {
+            positions.push_back({row.line, row.column});
+        }
+        return positions;
+    };
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const PositionPage &c = pages[i];
+        SCOPED_TRACE(c.name);
+        CollectionSnapshot fetched = snapshotFor(server.url(u"/p%1.html"_s.arg(i)));
+        const CollectionResult overHttp = runCollection(fetched, {}, nullptr);
+        EXPECT_EQ(overHttp.error, QString());
+        EXPECT_EQ(positionsOf(overHttp.rows), c.expected) << "over http";
+
+        CollectionSnapshot local = snapshotFor(localAddressOf(writeFile(dir, u"p%1.html"_s.arg(i), c.page.toUtf8())));
+        local.localPageUrl = fetched.address;
+        const CollectionResult fromDisk = runCollection(local, {}, nullptr);
+        EXPECT_EQ(fromDisk.error, QString());
+        EXPECT_EQ(positionsOf(fromDisk.rows), c.expected) << "from disk";
+    }
+
+    const CollectionResult redirected = runCollection(snapshotFor(server.url(u"/moved"_s)), {}, nullptr);
+    ASSERT_EQ(redirected.rows.size(), 2);
+    EXPECT_EQ(redirected.rows[0].link, server.url(u"/moved"_s));
+    EXPECT_EQ(positionsOf(redirected.rows), (std::vector<TextPosition>{{0, 0}, pages[0].expected[0]}));
 }
 
 } // namespace quorvel::test

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -310,6 +312,175 @@ bool beginsWith(QStringView text, QStringView prefix)
     return true;
 }
 
+// The set bits of a block's mask (at most 16), without the processor's own count, which the
+// baseline x86-64 build does not have.
+int bitCount(unsigned mask)
+{
+    mask = mask - ((mask >> 1) & 0x5555U);
+    mask = (mask & 0x3333U) + ((mask >> 2) & 0x3333U);
+    mask = (mask + (mask >> 4)) & 0x0F0FU;
+    return static_cast<int>((mask + (mask >> 8)) & 0x1FU);
+}
+
+// The highest set bit of a non-zero mask.
+int highestBit(unsigned mask)
+{
+    return 31 - std::countl_zero(mask);
+}
+
+// The UTF-16 units a unit of the text stands for: one for UTF-16; for UTF-8 one per byte that
+// begins a sequence, and one more for the lead of a four-byte sequence (a surrogate pair).
+int utf16Units(char16_t /*unit*/)
+{
+    return 1;
+}
+
+int utf16Units(char byte)
+{
+    const auto c = static_cast<unsigned char>(byte);
+    return ((c & 0xC0) != 0x80 ? 1 : 0) + (c >= 0xF0 ? 1 : 0);
+}
+
+// Masks of one block of the page (16 bytes or 8 UTF-16 units), a bit per unit in page order.
+struct BlockMasks
+{
+    unsigned lineFeeds;
+    unsigned returns;
+    unsigned outsideAscii; // bytes of UTF-8's multi-byte sequences; none for UTF-16
+};
+
+#if defined(__SSE2__)
+constexpr qsizetype kBlockUnits8 = 16;
+
+BlockMasks blockMasks(const char *at)
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+    return {static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')))),
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')))),
+            static_cast<unsigned>(_mm_movemask_epi8(bytes))};
+}
+
+BlockMasks blockMasks(const char16_t *at)
+{
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+    // Packed to a byte per unit: each compare gives 0 or -1, which packing keeps.
+    const __m128i feeds = _mm_packs_epi16(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\n')), _mm_setzero_si128());
+    const __m128i returns = _mm_packs_epi16(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\r')), _mm_setzero_si128());
+    return {static_cast<unsigned>(_mm_movemask_epi8(feeds)), static_cast<unsigned>(_mm_movemask_epi8(returns)), 0};
+}
+
+// A bit for each unit of a block that is a CR, an LF or (UTF-8) a byte outside ASCII. A whole
+// block without any adds a column per unit: that is most blocks of most pages, and the usual step.
+unsigned specialUnits(const char *at)
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+    const __m128i lineEnds =
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(bytes, lineEnds)));
+}
+
+unsigned specialUnits(const char16_t *at)
+{
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+    const __m128i lineEnds =
+        _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\n')), _mm_cmpeq_epi16(units, _mm_set1_epi16(u'\r')));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(lineEnds, _mm_setzero_si128())));
+}
+
+// The UTF-16 units of the bytes of a block that the mask selects.
+int maskedUtf16Units(const char *at, unsigned mask)
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+    // As signed bytes the continuing ones are -128 to -65; the four-byte leads F0 to F7.
+    const auto starts = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(-65))));
+    const __m128i fourByteLead = _mm_set1_epi8(static_cast<char>(0xF0));
+    const auto fourByte =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(bytes, fourByteLead), bytes)));
+    return bitCount(starts & mask) + bitCount(fourByte & mask);
+}
+#endif
+
+// The line and column of positions of a page, asked for in an order that never goes back: the
+// text between one position and the next is read once, in blocks, so a page costs one pass
+// however many links it holds. Nothing before the last position asked for is read again, so the
+// page before it may be handed back.
+template <typename Unit> class LinePositions
+{
+public:
+    LinePositions(const Unit *text, qsizetype n)
+        : m_text(text)
+        , m_n(n)
+    {}
+
+    TextPosition at(qsizetype position)
+    {
+        advance(position);
+        const auto clamp = [](qsizetype value) {
+            return static_cast<int>(std::min<qsizetype>(value, std::numeric_limits<int>::max()));
+        };
+        return {clamp(m_lineEnds + 1), clamp(m_column + 1)};
+    }
+
+    // Counts the text up to position.
+    void advance(qsizetype position)
+    {
+        Q_ASSERT(position >= m_counted && position <= m_n);
+        qsizetype i = m_counted;
+#if defined(__SSE2__)
+        constexpr qsizetype kBlock = sizeof(Unit) == 1 ? kBlockUnits8 : kBlockUnits8 / 2;
+        // Whole blocks while one lies inside the page; the last may reach past position, whose
+        // units the mask leaves out.
+        for (; i < position && i + kBlock <= m_n; i += kBlock) {
+            if (i + kBlock <= position && specialUnits(m_text + i) == 0) {
+                m_column += kBlock;
+                continue;
+            }
+            const qsizetype inside = std::min(kBlock, position - i);
+            const unsigned wanted = (1U << inside) - 1;
+            const BlockMasks masks = blockMasks(m_text + i);
+            const unsigned feeds = masks.lineFeeds & wanted;
+            const unsigned returns = masks.returns & wanted;
+            unsigned counted = wanted; // the units after the block's last line end
+            qsizetype run = inside;
+            if ((feeds | returns) != 0) {
+                // A CR followed by an LF ends no line of its own; the unit after the block is
+                // looked at for the last one.
+                const bool feedAfter = i + kBlock < m_n && m_text[i + kBlock] == Unit('\n');
+                const unsigned feedNext = (masks.lineFeeds >> 1) | (feedAfter ? 1U << (kBlock - 1) : 0U);
+                m_lineEnds += bitCount(feeds) + bitCount(returns & ~feedNext);
+                const int last = highestBit(feeds | returns);
+                counted = wanted & ~((2U << last) - 1);
+                run = inside - last - 1;
+                m_column = 0;
+            }
+            if constexpr (sizeof(Unit) == 1) {
+                m_column += (masks.outsideAscii & counted) == 0 ? run : maskedUtf16Units(m_text + i, counted);
+            } else {
+                m_column += run;
+            }
+        }
+#endif
+        for (; i < position; ++i) {
+            const Unit c = m_text[i];
+            if (c == Unit('\n') || c == Unit('\r')) {
+                const bool halfOfCrLf = c == Unit('\r') && i + 1 < m_n && m_text[i + 1] == Unit('\n');
+                m_lineEnds += halfOfCrLf ? 0 : 1;
+                m_column = 0;
+            } else {
+                m_column += utf16Units(c);
+            }
+        }
+        m_counted = position;
+    }
+
+private:
+    const Unit *m_text;
+    qsizetype m_n;
+    qsizetype m_counted = 0;  // the text before this is counted
+    qsizetype m_lineEnds = 0; // in the text before m_counted
+    qsizetype m_column = 0;   // UTF-16 units from the start of m_counted's line to m_counted
+};
+
 // Anchors without a closing tag of their own all run to the same later "</a>", so their texts can
 // overlap: n such anchors would hand on n times the page. A page gets a budget of anchor-text
 // characters far above what its texts hold when they do not overlap; once it is spent, each further
@@ -339,7 +510,7 @@ public:
         return anchorTextOf(QStringView(start, length));
     }
 
-    static void passed(qsizetype /*position*/) {}
+    static void passed(qsizetype /*position*/, LinePositions<char16_t> & /*lines*/) {}
 
 private:
     qsizetype m_budget;
@@ -470,13 +641,14 @@ public:
         , m_passed(&passed)
     {}
 
-    // The page before position is never read again. Its units are counted first, in case the
-    // budget is needed once it is gone.
-    void passed(qsizetype position)
+    // The page before position is never read again. Its units and lines are counted first, in case
+    // the budget or a later link's position needs them once it is gone.
+    void passed(qsizetype position, LinePositions<char> &lines)
     {
         if (!*m_passed || position - m_counted < kPassedStep) {
             return;
         }
+        lines.advance(position);
         m_countedUnits += crLfUnits(m_page, m_counted, position, m_pageBytes);
         m_counted = position;
         (*m_passed)(position);
@@ -568,11 +740,12 @@ void scanAnchorsIn(const Unit *text, qsizetype n, Texts &texts, const QString &b
     ForwardFinder tagEnds([text, n](qsizetype from) { return findIn(text, n, from, u'>'); });
     ForwardFinder closings([text, n](qsizetype from) { return findAfterLess(text, n, from, closesAnchor<Unit>); });
 
+    LinePositions<Unit> lines(text, n);
     std::string tagBuffer;
     // Everything before offset has been consumed.
     qsizetype offset = 0;
     while (offset < n) {
-        texts.passed(offset);
+        texts.passed(offset, lines);
         const qsizetype start = tagStarts.next(offset);
         if (start < 0) {
             return;
@@ -621,7 +794,7 @@ void scanAnchorsIn(const Unit *text, qsizetype n, Texts &texts, const QString &b
 
             const QString hrefText = Texts::href(text + start + hrefStart, hrefEnd - hrefStart);
             const bool mail = startsWithAsciiCI(hrefText, u"mailto:");
-            sink(hrefText, mail ? QString() : base, follow, anchorText);
+            sink(hrefText, mail ? QString() : base, follow, anchorText, lines.at(start));
         }
 
         // The character after the tag's ">" goes too, so an "<a " glued to that ">" is passed over.

@@ -51,8 +51,11 @@ LinkRows CollectLinks(const QString &pageText, const QString &base, const RunOpt
 {
     LinkRows rows;
     ScanAnchors(pageText, base,
-                [&](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText) {
+                [&](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText,
+                    TextPosition at) {
                     if (std::optional<LinkRow> row = AddLink(href, linkBase, follow, anchorText, options)) {
+                        row->line = at.line;
+                        row->column = at.column;
                         rows.append(std::move(*row));
                     }
                 });
@@ -161,7 +164,7 @@ void scanPage(LoadedPage &page, const CollectionSnapshot &snapshot, const Collec
                             (page.isUtf8 ? countAnchorTagsUtf8(page.utf8) : countAnchorTags(page.text)));
     }
     const AnchorSink addRow = [&](const QString &href, const QString &linkBase, const QString &follow,
-                                  const QString &anchorText) {
+                                  const QString &anchorText, TextPosition at) {
         if (abandon && abandon->load(std::memory_order_relaxed)) {
             return;
         }
@@ -169,6 +172,8 @@ void scanPage(LoadedPage &page, const CollectionSnapshot &snapshot, const Collec
         if (!row) {
             return;
         }
+        row->line = at.line;
+        row->column = at.column;
         if (!events.rows) {
             result.rows.append(std::move(*row)); // nobody takes batches: keep the row only
             return;

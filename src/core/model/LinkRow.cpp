@@ -4,9 +4,9 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-const QString &LinkRow::cell(int column) const
+const QString &LinkRow::cell(int index) const
 {
-    switch (column) {
+    switch (index) {
     case 0:
         return link;
     case 1:

@@ -31,6 +31,10 @@ struct LinkRow
     QString finalUrl{};         // the last answer's address; empty without a redirect
     QString verdictError{};     // why: for timeout/unreachable and a redirect that failed
     QList<RedirectHop> chain{}; // every answer in order
+    // Where the link's "<a" stands in the page, both from 1 (see TextPosition); not cells of the
+    // export. 0 for a row that no tag gave, such as the redirect row.
+    int line{0};
+    int column{0};
 
     static constexpr int kColumnCount = 6; // the link and its five cells: the export's columns
     // The results list shows one more column, the check's verdict, after the five cells.
@@ -38,7 +42,7 @@ struct LinkRow
     static constexpr int kListColumnCount = kColumnCount + 1;
 
     // Column 0 is the link, columns 1 to 5 the cells in order.
-    const QString &cell(int column) const;
+    const QString &cell(int index) const;
 
     // The row added when the page address answers with a redirect.
     static LinkRow redirectRow(const QString &address);

@@ -2,6 +2,7 @@
 
 #include "core/common/Text.h"
 #include "support/Fixtures.h"
+#include "support/PositionPages.h"
 
 #include <QChar>
 
@@ -41,12 +42,23 @@ void PrintTo(const Link &link, std::ostream *os)
 std::vector<Link> scan(const QString &page, const QString &base = kBase)
 {
     std::vector<Link> links;
-    ScanAnchors(
-        page, base,
-        [&links](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText) {
-            links.push_back({href, linkBase, follow, anchorText});
-        });
+    ScanAnchors(page, base,
+                [&links](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText,
+                         TextPosition) {
+                    links.push_back({href, linkBase, follow, anchorText});
+                });
     return links;
+}
+
+// Where the scan places the page's links, in order.
+std::vector<TextPosition> positionsOf(const QString &page)
+{
+    std::vector<TextPosition> positions;
+    ScanAnchors(page, kBase,
+                [&positions](const QString &, const QString &, const QString &, const QString &, TextPosition at) {
+                    positions.push_back(at);
+                });
+    return positions;
 }
 
 Link web(const QString &href, const QString &text, const QString &follow = u"dofollow"_s)
@@ -63,12 +75,13 @@ TEST(AnchorScanner, OverlappingAnchorTextsStayWithinTheBudget)
     qsizetype links = 0;
     qsizetype textCharacters = 0;
     QString first;
-    ScanAnchors(page, u"b"_s, [&](const QString &, const QString &, const QString &, const QString &text) {
-        if (links++ == 0) {
-            first = text;
-        }
-        textCharacters += text.size();
-    });
+    ScanAnchors(page, u"b"_s,
+                [&](const QString &, const QString &, const QString &, const QString &text, TextPosition) {
+                    if (links++ == 0) {
+                        first = text;
+                    }
+                    textCharacters += text.size();
+                });
     EXPECT_EQ(links, kAnchors);
     // The first texts are whole; the budget is a small multiple of the page.
     EXPECT_EQ(first, trimControl(page.sliced(12, page.size() - 16)));
@@ -154,10 +167,19 @@ QString referenceDecode(const QString &text)
     return out;
 }
 
-std::vector<Link> referenceScan(const QString &pageText, const QString &base)
+// Where the unit at index stands: the page before it split into lines as the program splits text.
+TextPosition referencePosition(const QString &pageText, qsizetype index)
+{
+    const QList<LineSpan> lines = lineSpans(QStringView(pageText).first(index), LastLine::KeepEmpty);
+    return {int(lines.size()), int(index - lines.last().start + 1)};
+}
+
+std::vector<Link> referenceScan(const QString &pageText, const QString &base,
+                                std::vector<TextPosition> *positions = nullptr)
 {
     std::vector<Link> links;
     QString remaining = pageText;
+    qsizetype consumed = 0; // units of the page before remaining
     for (;;) {
         const qsizetype i = positionOf(u"<a "_s, asciiLower(remaining));
         if (i == 0) {
@@ -201,9 +223,13 @@ std::vector<Link> referenceScan(const QString &pageText, const QString &base)
                 const QString a = trimControl(referenceDecode(copyOf(r, p + 1, e - p - 1)));
                 const bool mail = asciiLower(h).startsWith(u"mailto:"_s);
                 links.push_back({h, mail ? QString() : base, follow, a});
+                if (positions != nullptr) {
+                    positions->push_back(referencePosition(pageText, consumed + i - 1));
+                }
             }
         }
         remaining.remove(0, i + p);
+        consumed += i + p;
     }
     return links;
 }
@@ -464,9 +490,11 @@ TEST(AnchorScanner, AgreesWithThePlainReferenceOnRandomPages)
     for (int round = 0; round < 10000; ++round) {
         // Half the pages are assembled anchors, half a plain soup of the pieces.
         const QString page = round % 2 == 0 ? randomPage(random) : randomText(random, pagePieces(), 1 + round % 80);
-        const std::vector<Link> expected = referenceScan(page, kBase);
+        std::vector<TextPosition> expectedPositions;
+        const std::vector<Link> expected = referenceScan(page, kBase, &expectedPositions);
         const std::vector<Link> actual = scan(page);
         ASSERT_EQ(actual, expected) << "page: " << page.toStdString();
+        ASSERT_EQ(positionsOf(page), expectedPositions) << "page: " << page.toStdString();
         links += expected.size();
         pagesWithSeveralLinks += expected.size() > 1 ? 1 : 0;
         for (const Link &link : expected) {
@@ -506,16 +534,28 @@ TEST(AnchorScanner, FinishesOnPathologicalPages)
 // A page held as UTF-8 bytes must give exactly the calls its decoded text gives once its line ends
 // are CR LF, as a local file's text is.
 
-std::vector<Link> scanUtf8(QByteArrayView page, const ScanPassed &passed = {})
+std::vector<Link> scanUtf8(QByteArrayView page, const ScanPassed &passed = {},
+                           std::vector<TextPosition> *positions = nullptr)
 {
     std::vector<Link> links;
     scanAnchorsUtf8(
         page, kBase,
-        [&links](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText) {
+        [&](const QString &href, const QString &linkBase, const QString &follow, const QString &anchorText,
+            TextPosition at) {
             links.push_back({href, linkBase, follow, anchorText});
+            if (positions != nullptr) {
+                positions->push_back(at);
+            }
         },
         passed);
     return links;
+}
+
+std::vector<TextPosition> positionsOfUtf8(QByteArrayView page)
+{
+    std::vector<TextPosition> positions;
+    scanUtf8(page, {}, &positions);
+    return positions;
 }
 
 // The page's line ends as one kind: the pages of the cases are written with CR LF.
@@ -577,6 +617,10 @@ TEST(AnchorScanner, Utf8BytesAgreeWithTheDecodedPageOnRandomPages)
         }
         const std::vector<Link> expected = scan(normaliseLineEnds(page));
         ASSERT_EQ(scanUtf8(bytes), expected) << "page: " << page.toStdString();
+        // The places do not depend on the line ends either.
+        const std::vector<TextPosition> positions = positionsOf(page);
+        ASSERT_EQ(positionsOf(normaliseLineEnds(page)), positions) << "page: " << page.toStdString();
+        ASSERT_EQ(positionsOfUtf8(bytes), positions) << "page: " << page.toStdString();
         ++compared;
         links += expected.size();
     }
@@ -619,21 +663,71 @@ TEST(AnchorScanner, Utf8BytesAreNotReadBehindWhereTheScanPassed)
     page += u"</a>"_s;
     QByteArray bytes = page.toUtf8();
     const std::vector<Link> expected = scan(normaliseLineEnds(page));
+    const std::vector<TextPosition> expectedPlaces = positionsOf(page);
 
     std::vector<qsizetype> positions;
-    const std::vector<Link> actual = scanUtf8(bytes, [&](qsizetype position) {
-        ASSERT_LE(position, bytes.size());
-        ASSERT_TRUE(positions.empty() || position > positions.back());
-        positions.push_back(position);
-        // What a scan read again here would turn into links of its own.
-        const QByteArray junk = "<a href=\"/junk\">junk</a>";
-        for (qsizetype at = positions.size() > 1 ? positions[positions.size() - 2] : 0; at < position; ++at) {
-            bytes[at] = junk[at % junk.size()];
-        }
-    });
+    std::vector<TextPosition> places;
+    const std::vector<Link> actual = scanUtf8(
+        bytes,
+        [&](qsizetype position) {
+            ASSERT_LE(position, bytes.size());
+            ASSERT_TRUE(positions.empty() || position > positions.back());
+            positions.push_back(position);
+            // What a scan read again here would turn into links of its own, and its line ends into lines.
+            const QByteArray junk = "<a href=\"/junk\">junk</a>\r\n\n";
+            for (qsizetype at = positions.size() > 1 ? positions[positions.size() - 2] : 0; at < position; ++at) {
+                bytes[at] = junk[at % junk.size()];
+            }
+        },
+        &places);
     EXPECT_GE(positions.size(), 2u);
     ASSERT_EQ(actual.size(), expected.size());
     EXPECT_TRUE(actual == expected);
+    // Lines counted again from the junk would come out long.
+    EXPECT_TRUE(places == expectedPlaces);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Each link carries the line and column of its "<a": the same from the page's text with its line
+// ends as written or made CR LF, and from its UTF-8 bytes.
+
+TEST(AnchorScanner, PlacesEachLinkAtTheLineAndColumnOfItsTag)
+{
+    for (const PositionPage &c : positionPages()) {
+        SCOPED_TRACE(c.name);
+        const QByteArray bytes = c.page.toUtf8();
+        std::vector<TextPosition> reference;
+        referenceScan(c.page, kBase, &reference);
+        EXPECT_EQ(reference, c.expected) << "the reference";
+        EXPECT_EQ(positionsOf(c.page), c.expected) << "the text as written";
+        EXPECT_EQ(positionsOf(normaliseLineEnds(c.page)), c.expected) << "the text with CR LF line ends";
+        EXPECT_EQ(positionsOfUtf8(bytes), c.expected) << "the UTF-8 bytes";
+    }
+}
+
+// The scan counts lines and columns a block of units at a time: a line end, a character of several
+// bytes or a surrogate pair may fall anywhere in a block or across two, and the tag at any offset.
+TEST(AnchorScanner, PlacesLinksAlikeWhereverTheBlocksOfTheScanFall)
+{
+    size_t compared = 0;
+    for (const QString &filler : {u"x"_s, u"\u00E9"_s, u"\u20AC"_s, u"\U0001F600"_s}) {
+        for (const QString &lineEnd : {u"\r\n"_s, u"\n"_s, u"\r"_s, u"\n\r"_s}) {
+            for (int k = 0; k < 40; ++k) {
+                const QString page = filler.repeated(k) + lineEnd + filler.repeated(k % 7) + u"<a href=\"/a\">a</a>"_s +
+                                     filler.repeated(k) + u"<a href='/b'>"_s + lineEnd + u"</a>"_s +
+                                     filler.repeated(40 - k) + lineEnd + u"<A HREF=\"/c\">c</a>"_s;
+                SCOPED_TRACE(page.toStdString());
+                std::vector<TextPosition> expected;
+                referenceScan(page, kBase, &expected);
+                ASSERT_EQ(expected.size(), 3u);
+                EXPECT_EQ(positionsOf(page), expected);
+                EXPECT_EQ(positionsOf(normaliseLineEnds(page)), expected);
+                EXPECT_EQ(positionsOfUtf8(page.toUtf8()), expected);
+                ++compared;
+            }
+        }
+    }
+    EXPECT_EQ(compared, 4u * 4u * 40u);
 }
 
 // ---------------------------------------------------------------------------------------------
