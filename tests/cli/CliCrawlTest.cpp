@@ -230,8 +230,7 @@ TEST(CliCrawl, OtherFormatsAndTheOutputFile)
     const CliRun text =
         runCli(QStringList{u"crawl"_s, site.start(), u"--format"_s, u"txt"_s, u"--depth"_s, u"0"_s} + kQuick);
     const QByteArray goneLine = ": broken " + site.at("/gone").toUtf8() + " (HTTP/1.1 404 Not Found)";
-    EXPECT_TRUE(text.out.contains(goneLine))
-        << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains(goneLine)) << text.out.toStdString();
 
     QTemporaryDir dir;
     const QString file = dir.filePath(u"crawl.csv"_s);

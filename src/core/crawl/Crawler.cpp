@@ -96,8 +96,8 @@ struct ReadPage
 class Crawl
 {
 public:
-    Crawl(const QString &start, const CrawlOptions &options, CrawlSink &sink, const CrawlHooks &hooks)
-        : m_start(start)
+    Crawl(QString start, const CrawlOptions &options, CrawlSink &sink, const CrawlHooks &hooks)
+        : m_start(std::move(start))
         , m_options(options)
         , m_sink(sink)
         , m_hooks(hooks)
@@ -111,7 +111,7 @@ public:
                                         onTurn();
                                     }})
         , m_siteOptions(RunOptions::make(options.ignoreUrlsText, options.ignoreExtensionsText, options.removeAnchors,
-                                         options.urlBase, start))
+                                         options.urlBase, m_start))
     {}
 
     CrawlEnd run()
@@ -414,7 +414,9 @@ private:
             const int index = int(open.rows.size());
             const QString address = withoutFragment(row.link);
             const bool mayCrawl = deeper && row.type == u"Internal" && isCheckedAddress(row.link);
-            open.rows.append(CrawlRow{read.url, std::move(row), 0, 0});
+            const int line = row.line;
+            const int column = row.column;
+            open.rows.append(CrawlRow{read.url, std::move(row), line, column});
             LinkRow &kept = open.rows.last().row;
             if (mayCrawl && !m_robots.allows(pathAndQueryOf(address))) {
                 kept.verdict = Verdict::Skipped;

@@ -10,7 +10,7 @@
 namespace quorvel {
 
 // The parser reads this much of a robots.txt and drops the rest (and a line the cut falls into).
-constexpr qsizetype kRobotsSizeLimit = 500 * 1024;
+constexpr qsizetype kRobotsSizeLimit = qsizetype{500} * 1024;
 
 // One Allow or Disallow line of the group that applies; its pattern is kept in the form paths are
 // compared in (percent-escapes with capital hex digits, unreserved characters decoded).

@@ -10,7 +10,7 @@
 namespace quorvel {
 
 // The sitemap protocol's limits: 50 MB of (inflated) document and 50,000 addresses in one document.
-constexpr qsizetype kSitemapSizeLimit = 50 * 1024 * 1024;
+constexpr qsizetype kSitemapSizeLimit = qsizetype{50} * 1024 * 1024;
 constexpr qsizetype kSitemapUrlLimit = 50000;
 
 enum class SitemapKind
