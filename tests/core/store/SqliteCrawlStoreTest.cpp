@@ -625,6 +625,50 @@ TEST_F(SqliteCrawlStoreTest, StopsRecordingOnAFullDiskAndKeepsEarlierCrawls)
     EXPECT_EQ(changes->fixed, QStringList({u"http://site.test/gone"_s}));
 }
 
+TEST_F(SqliteCrawlStoreTest, CommitsWholePagesInBatchesOfRows)
+{
+    const QString start = u"http://site.test/"_s;
+    SqliteStoreOptions options = optionsWith(m_clock);
+    options.batchRows = 100;
+    options.commitAfterMs = 0;
+    QString error;
+    auto writer = openSqliteStore(m_path, &error, options);
+    ASSERT_NE(writer, nullptr) << error.toStdString();
+    auto reader = openOrFail(m_path, m_clock);
+    ASSERT_NE(reader, nullptr);
+
+    auto pageNumbered = [&](int number) {
+        PageWithRows page{pageOf(start + u"p%1"_s.arg(number), 1, 58), {}};
+        for (int i = 0; i < 58; ++i) {
+            page.rows.append(checkedRow(page.page.url, start + u"t%1"_s.arg(i), Verdict::Ok));
+        }
+        return page;
+    };
+    writer->begin({start, kT0, {}});
+    ASSERT_EQ(reader->crawls().size(), 1) << "a crawl is recorded as soon as it begins";
+    const qint64 id = writer->currentCrawl();
+    struct Step
+    {
+        const char *name;
+        int pagesSeen; // by another connection, after the step
+    };
+    const std::vector<Step> steps = {
+        {"59 rows wait for the batch", 0},
+        {"118 rows fill it: both pages are committed", 2},
+        {"the next page waits again", 2},
+    };
+    for (int i = 0; i < static_cast<int>(steps.size()); ++i) {
+        SCOPED_TRACE(steps[static_cast<std::size_t>(i)].name);
+        const PageWithRows page = pageNumbered(i + 1);
+        writer->pageDone(page.page, page.rows);
+        EXPECT_EQ(reader->pages(id).size(), steps[static_cast<std::size_t>(i)].pagesSeen);
+        EXPECT_EQ(reader->lastError(), QString());
+    }
+    ASSERT_TRUE(writer->flush());
+    EXPECT_EQ(reader->pages(id).size(), 3);
+    EXPECT_EQ(reader->rowsOfPage(id, start + u"p3"_s), pageNumbered(3).rows);
+}
+
 TEST_F(SqliteCrawlStoreTest, RefusesACallFromAnotherThread)
 {
     auto store = openOrFail(m_path, m_clock);
