@@ -405,7 +405,6 @@ public:
         m_recording = false;
         m_crawlError.clear();
         m_pageSeq = 0;
-        m_checkIds.clear();
         if (!connect() || !commit()) {
             failCrawl(u"the crawl could not be recorded: %1"_s.arg(m_lastError));
             return;
@@ -454,13 +453,13 @@ public:
                 break;
             }
             const LinkRow &row = crawlRow.row;
-            const std::optional<qint64> address = addressId(row.link, &failure);
-            if (!address) {
+            Known *known = knownLink(row.link, &failure);
+            if (!known) {
                 break;
             }
             QVariant checkId{QMetaType::fromType<qint64>()};
             if (hasCheck(row)) {
-                const std::optional<qint64> id = checkIdOf(row, *address, checkedAt, &failure);
+                const std::optional<qint64> id = checkIdOf(row, *known, checkedAt, &failure);
                 if (!id) {
                     break;
                 }
@@ -470,7 +469,7 @@ public:
             l.bindValue(0, m_crawl);
             l.bindValue(1, seq);
             l.bindValue(2, ++rowSeq);
-            l.bindValue(3, *address);
+            l.bindValue(3, known->address);
             l.bindValue(4, text(row.follow));
             l.bindValue(5, text(row.type));
             l.bindValue(6, text(row.anchorText));
@@ -860,7 +859,7 @@ private:
                 {&insertPage, u"INSERT INTO pages (crawl, seq, url, depth, status, verdict, error, links, inlinks)"
                               " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"_s},
                 {&findAddress, u"SELECT id FROM addresses WHERE address = ?"_s},
-                {&insertAddress, u"INSERT INTO addresses (address) VALUES (?)"_s},
+                {&insertAddress, u"INSERT OR IGNORE INTO addresses (address) VALUES (?)"_s},
                 {&insertCheck, u"INSERT INTO checks (crawl, address, checked_at, status, response, response_time,"
                                " check_error, verdict, final_status, hops, final_url, verdict_error, chain)"
                                " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s},
@@ -896,6 +895,14 @@ private:
         QSqlQuery cachedCheck;
     };
 
+    struct Known
+    {
+        qint64 address = 0;
+        qint64 check = 0;      // the link's first check in crawl checkCrawl
+        qint64 checkCrawl = 0; // 0: none yet
+        size_t fingerprint = 0;
+    };
+
     // Address ids and first checks remembered for speed; past this many they are forgotten (and
     // looked up again), so memory stays bounded on a huge crawl.
     static constexpr qsizetype kMaxRemembered = 200'000;
@@ -917,14 +924,16 @@ private:
         m_connected = true;
         m_db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
         m_db.setDatabaseName(m_path);
-        m_db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=5000"_s);
+        m_db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(std::max(0, m_options.busyTimeoutMs)));
         QString failure;
         if (!m_db.open()) {
             failure = sqlError(m_db.lastError());
         } else {
             // WAL lets a window read while a crawl writes; with it, NORMAL loses no commit to a crash.
             QSqlQuery pragma(m_db);
-            if (!pragma.exec(u"PRAGMA journal_mode = WAL"_s) || !pragma.exec(u"PRAGMA synchronous = NORMAL"_s)) {
+            // A larger page cache keeps the address and check indexes of a big crawl in memory.
+            if (!pragma.exec(u"PRAGMA journal_mode = WAL"_s) || !pragma.exec(u"PRAGMA synchronous = NORMAL"_s) ||
+                !pragma.exec(u"PRAGMA cache_size = -16384"_s)) {
                 failure = sqlError(pragma.lastError());
             }
         }
@@ -984,12 +993,13 @@ private:
         }
         m_pendingRows = 0;
         // Ids handed out inside the transaction are gone with it.
-        m_addressIds.clear();
-        m_checkIds.clear();
+        m_known.clear();
     }
 
-    void failCrawl(const QString &message)
+    // The message names the file: the crawler passes it on as it is.
+    void failCrawl(const QString &what)
     {
+        const QString message = m_path + u": "_s + what;
         if (m_crawlError.isEmpty()) {
             m_crawlError = message;
             qCWarning(lcApp) << message;
@@ -998,49 +1008,49 @@ private:
         m_recording = false;
     }
 
-    std::optional<qint64> addressId(const QString &address, QString *failure)
+    // The link's address id, and its first check in this crawl: looked up once per distinct link.
+    Known *knownLink(const QString &link, QString *failure)
     {
-        if (const auto it = m_addressIds.constFind(address); it != m_addressIds.cend()) {
-            return *it;
+        if (const auto it = m_known.find(link); it != m_known.end()) {
+            return &*it;
         }
-        QSqlQuery &find = m_queries->findAddress;
-        find.bindValue(0, text(address));
-        if (!find.exec()) {
-            *failure = sqlError(find.lastError());
-            return std::nullopt;
+        QSqlQuery &insert = m_queries->insertAddress;
+        insert.bindValue(0, text(link));
+        if (!insert.exec()) {
+            *failure = sqlError(insert.lastError());
+            return nullptr;
         }
-        qint64 id = 0;
-        if (find.next()) {
-            id = find.value(0).toLongLong();
-            find.finish();
+        Known known;
+        if (insert.numRowsAffected() == 1) {
+            known.address = insert.lastInsertId().toLongLong();
         } else {
-            find.finish();
-            QSqlQuery &insert = m_queries->insertAddress;
-            insert.bindValue(0, text(address));
-            if (!insert.exec()) {
-                *failure = sqlError(insert.lastError());
-                return std::nullopt;
+            // Kept by an earlier crawl.
+            QSqlQuery &find = m_queries->findAddress;
+            find.bindValue(0, text(link));
+            if (!find.exec() || !find.next()) {
+                *failure = sqlError(find.lastError());
+                return nullptr;
             }
-            id = insert.lastInsertId().toLongLong();
+            known.address = find.value(0).toLongLong();
+            find.finish();
         }
-        if (m_addressIds.size() >= kMaxRemembered) {
-            m_addressIds.clear();
+        if (m_known.size() >= kMaxRemembered) {
+            m_known.clear();
         }
-        m_addressIds.insert(address, id);
-        return id;
+        return &*m_known.insert(link, known);
     }
 
-    // The check the row points at: the first one of its link in this crawl when the row carries the
-    // same result (a repeat of the link), else a new one.
-    std::optional<qint64> checkIdOf(const LinkRow &row, qint64 address, qint64 checkedAt, QString *failure)
+    // The check the row points at: the link's first one in this crawl when the row carries the same
+    // result (a repeat of the link), else a new one.
+    std::optional<qint64> checkIdOf(const LinkRow &row, Known &known, qint64 checkedAt, QString *failure)
     {
         const size_t fingerprint = checkFingerprint(row);
-        if (const auto it = m_checkIds.constFind(row.link); it != m_checkIds.cend() && it->second == fingerprint) {
-            return it->first;
+        if (known.checkCrawl == m_crawl && known.fingerprint == fingerprint) {
+            return known.check;
         }
         QSqlQuery &q = m_queries->insertCheck;
         q.bindValue(0, m_crawl);
-        q.bindValue(1, address);
+        q.bindValue(1, known.address);
         q.bindValue(2, checkedAt);
         q.bindValue(3, firstStatusOf(row));
         q.bindValue(4, text(row.response));
@@ -1057,11 +1067,10 @@ private:
             return std::nullopt;
         }
         const qint64 id = q.lastInsertId().toLongLong();
-        if (m_checkIds.size() >= kMaxRemembered) {
-            m_checkIds.clear();
-        }
-        if (!m_checkIds.contains(row.link)) {
-            m_checkIds.insert(row.link, {id, fingerprint});
+        if (known.checkCrawl != m_crawl) {
+            known.check = id;
+            known.checkCrawl = m_crawl;
+            known.fingerprint = fingerprint;
         }
         return id;
     }
@@ -1162,8 +1171,7 @@ private:
     qint64 m_crawl = 0;
     bool m_recording = false;
     qint64 m_pageSeq = 0;
-    QHash<QString, qint64> m_addressIds;
-    QHash<QString, std::pair<qint64, size_t>> m_checkIds; // link -> its first check and that check's fingerprint
+    QHash<QString, Known> m_known; // by link
 
     QString m_lastError;
     QString m_crawlError;

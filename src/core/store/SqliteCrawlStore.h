@@ -25,6 +25,8 @@ struct SqliteStoreOptions
     // A transaction is also committed at a page's end once this long has passed since the last
     // commit, so a slow crawl does not keep minutes of pages uncommitted; 0: by rows only.
     int commitAfterMs = 1000;
+    // How long a write waits for another program that holds the file before it fails.
+    int busyTimeoutMs = 5000;
 };
 
 // Opens the crawl store in the SQLite file at path, creating the file when it is missing (an empty

@@ -601,7 +601,8 @@ TEST_F(SqliteCrawlStoreTest, StopsRecordingOnAFullDiskAndKeepsEarlierCrawls)
             }
             store->pageDone(page.page, page.rows);
         }
-        EXPECT_TRUE(store->crawlError().startsWith(u"the crawl store stopped recording at page http://site.test/p"_s))
+        EXPECT_TRUE(store->crawlError().startsWith(m_path +
+                                                   u": the crawl store stopped recording at page http://site.test/p"_s))
             << store->crawlError().toStdString();
         // The crawl goes on; the store records nothing more of it and compares nothing.
         store->pageDone(pageOf(u"http://site.test/after"_s, 1, 0), {});
@@ -622,6 +623,44 @@ TEST_F(SqliteCrawlStoreTest, StopsRecordingOnAFullDiskAndKeepsEarlierCrawls)
     writeCrawl(*reopened, start, onePage(start, {{u"http://site.test/gone"_s, Verdict::Ok}}), false);
     const std::optional<CrawlChanges> changes = reopened->changes();
     ASSERT_TRUE(changes.has_value()) << reopened->lastError().toStdString();
+    EXPECT_EQ(changes->fixed, QStringList({u"http://site.test/gone"_s}));
+}
+
+TEST_F(SqliteCrawlStoreTest, StopsRecordingWhileAnotherProgramHoldsTheFile)
+{
+    const QString start = u"http://site.test/"_s;
+    SqliteStoreOptions options = optionsWith(m_clock);
+    options.busyTimeoutMs = 0;
+    QString error;
+    auto store = openSqliteStore(m_path, &error, options);
+    ASSERT_NE(store, nullptr) << error.toStdString();
+    const qint64 first = writeCrawl(*store, start, onePage(start, {{u"http://site.test/gone"_s, Verdict::Broken}}));
+
+    const QString name = u"store-test-holder"_s;
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        holder.setDatabaseName(m_path);
+        ASSERT_TRUE(holder.open());
+        QSqlQuery hold(holder);
+        ASSERT_TRUE(hold.exec(u"BEGIN IMMEDIATE"_s)) << hold.lastError().text().toStdString();
+
+        store->begin({start, kT0.addSecs(60), {}});
+        const auto page = onePage(start, {{u"http://site.test/gone"_s, Verdict::Ok}});
+        store->pageDone(page[0].page, page[0].rows);
+        EXPECT_EQ(store->crawlError(), m_path + u": the crawl could not be recorded: database is locked"_s);
+        store->end({});
+        EXPECT_EQ(store->changes(), std::nullopt);
+        // Reading goes on meanwhile.
+        EXPECT_EQ(store->rowsOfPage(first, start).size(), 1);
+        EXPECT_EQ(store->lastError(), QString());
+        ASSERT_TRUE(hold.exec(u"ROLLBACK"_s));
+    }
+    QSqlDatabase::removeDatabase(name);
+
+    // Once the file is free, the next crawl is recorded and compared with the first.
+    writeCrawl(*store, start, onePage(start, {{u"http://site.test/gone"_s, Verdict::Ok}}), false);
+    const std::optional<CrawlChanges> changes = store->changes();
+    ASSERT_TRUE(changes.has_value()) << store->lastError().toStdString();
     EXPECT_EQ(changes->fixed, QStringList({u"http://site.test/gone"_s}));
 }
 
