@@ -224,8 +224,15 @@ TEST_F(SqliteCrawlStoreTest, ReadsBackACrawlAsItWasWritten)
     refused.verdict = Verdict::None;
     refused.error = u"Disallowed by robots.txt"_s;
 
+    // A page the crawl knew of without handing it over: it is known only from the end.
+    CrawlPage unfetched = pageOf(u"http://site.test/deep"_s, 11, 0);
+    unfetched.status = 0;
+    unfetched.verdict = Verdict::None;
+    unfetched.error = u"Deeper than the depth limit"_s;
+    unfetched.inlinks = 2;
+
     CrawlEnd end;
-    end.pages = {home.page, pageA.page, refused};
+    end.pages = {home.page, pageA.page, refused, unfetched};
     end.pages[0].inlinks = 1;
     end.pages[1].inlinks = 3;
     end.orphans = {u"http://site.test/lost"_s};
