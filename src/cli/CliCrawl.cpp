@@ -8,6 +8,7 @@
 #include "core/crawl/Crawler.h"
 #include "core/results/CheckResult.h"
 #include "core/results/Export.h"
+#include "core/store/SqliteCrawlStore.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -64,13 +65,20 @@ std::unique_ptr<CrawlSink> makeWriter(CliFormat format, const CliArguments &args
     return nullptr;
 }
 
-// Hands each event to every sink in turn.
+// Hands each event to every sink in turn. With a store, the store comes first, and the end that
+// the others get says what changed since the store's last crawl of the same start.
 class SinkFan final : public CrawlSink
 {
 public:
-    explicit SinkFan(std::vector<CrawlSink *> sinks)
+    SinkFan(std::vector<CrawlSink *> sinks, CrawlStore *store, bool strict)
         : m_sinks(std::move(sinks))
-    {}
+        , m_store(store)
+        , m_strict(strict)
+    {
+        if (m_store) {
+            m_sinks.insert(m_sinks.begin(), m_store);
+        }
+    }
 
     void begin(const CrawlHeader &header) override
     {
@@ -88,13 +96,19 @@ public:
 
     void end(const CrawlEnd &end) override
     {
+        CrawlEnd told = end;
+        if (m_store) {
+            told.changes = m_store->changes(m_strict);
+        }
         for (CrawlSink *sink : m_sinks) {
-            sink->end(end);
+            sink->end(told);
         }
     }
 
 private:
     std::vector<CrawlSink *> m_sinks;
+    CrawlStore *m_store;
+    bool m_strict;
 };
 
 // Counts what the exit status and the summary need.
@@ -206,8 +220,17 @@ int runCrawlCommand(const CliArguments &args)
     if (!writer) {
         return usageError(u"this format is not available for crawl yet"_s);
     }
+    std::unique_ptr<CrawlStore> store;
+    if (!args.dbFile.isEmpty()) {
+        QString error;
+        store = openSqliteStore(args.dbFile, &error);
+        if (!store) {
+            writeErr(u"quorvel-cli: "_s + error);
+            return kExitUsage;
+        }
+    }
     CrawlTally tally(args.strict);
-    SinkFan sinks({writer.get(), &tally});
+    SinkFan sinks({writer.get(), &tally}, store.get(), args.strict);
 
     Progress progress;
     QElapsedTimer elapsed;
@@ -217,6 +240,12 @@ int runCrawlCommand(const CliArguments &args)
         return g_stop.load();
     };
     hooks.progressIntervalMs = int(kProgressIntervalMs);
+    if (store && args.cacheAge >= 0) {
+        hooks.cachedCheck = [&store, &args](const QString &address) -> std::optional<TURLStatus> {
+            const std::optional<CachedCheck> cached = store->cachedCheck(address, args.cacheAge);
+            return cached ? std::optional<TURLStatus>(cached->status) : std::nullopt;
+        };
+    }
     hooks.progress = [&progress, &elapsed](const CrawlProgress &now) {
         const double seconds = double(std::max<qint64>(elapsed.elapsed(), 1)) / 1000.0;
         progress.show(u"Crawling: %1/%2 pages, %3 links checked, %4/s, %5 s"_s.arg(now.pagesDone)
@@ -233,6 +262,11 @@ int runCrawlCommand(const CliArguments &args)
         writeErr(u"quorvel-cli: Cannot create file \"%1\". %2"_s.arg(args.outputFile, file->errorString()));
         return kExitOutputFailed;
     }
+    const QString storeError = store ? store->crawlError() : QString();
+    store.reset(); // commits what is still pending
+    if (!storeError.isEmpty()) {
+        writeErr(u"quorvel-cli: the crawl was not recorded whole: "_s + storeError);
+    }
     writeErr(u"Crawled %1 pages; %2 orphans"_s.arg(end.summary.pages).arg(end.orphans.size()));
     writeErr(crawlCheckSummary(end.summary));
     if (const int signal = g_signal.load(); signal != 0) {
@@ -246,6 +280,9 @@ int runCrawlCommand(const CliArguments &args)
     if (startFailed) {
         writeErr(u"quorvel-cli: the page could not be loaded: "_s + end.pages.constFirst().error);
         return kExitPageFailed;
+    }
+    if (!storeError.isEmpty()) {
+        return kExitOutputFailed;
     }
     return tally.failed() ? kExitBroken : kExitOk;
 }

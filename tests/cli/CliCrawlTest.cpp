@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -59,9 +60,14 @@ public:
         page("/e.html", "<p>only the orphan links here</p>");
         page("/private/p.html", R"(<a href="/secret.html">S</a>)");
         page("/ext.html", R"(<a href="/never.html">N</a>)");
-        s.Get("/notes.txt",
-              [](const httplib::Request &, httplib::Response &res) { res.set_content("notes", "text/plain"); });
-        s.Get("/gone", [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
+        s.Get("/notes.txt", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_content("notes", "text/plain");
+            res.status = changed ? 500 : 200;
+        });
+        s.Get("/gone", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_content("back", "text/plain");
+            res.status = changed ? 200 : 404;
+        });
         // The other host is the same server under another name; known once it listens.
         s.Get("/", [this](const httplib::Request &, httplib::Response &res) {
             std::string body = R"(<html><body>
@@ -77,6 +83,9 @@ public:
         }
         m_external = m_server.url(u"/"_s).replace(u"127.0.0.1"_s, u"localhost"_s).chopped(1).toStdString();
     }
+
+    // The second state of the site: the missing page is back, the notes fail.
+    std::atomic<bool> changed{false};
 
     std::string url(const std::string &path) const { return m_server.url(QString::fromStdString(path)).toStdString(); }
     QString start() const { return m_server.url(u"/"_s); }
@@ -272,6 +281,45 @@ TEST(CliCrawl, BadUsageIsRefused)
         EXPECT_TRUE(run.err.contains(c.errContains)) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
+}
+
+// With --db a second crawl of the same start says what broke and what was mended since the first;
+// --cache-age takes young successful checks from the store instead of asking again; a file that is
+// not a crawl store is refused and left alone.
+TEST(CliCrawl, TheStoreReportsChangesAndServesTheCache)
+{
+    CrawlSite site;
+    QTemporaryDir dir;
+    const QString db = dir.filePath(u"crawls.sqlite"_s);
+    const QStringList args = QStringList{u"crawl"_s, site.start(), u"--db"_s, db} + kQuick;
+
+    const QJsonObject first = crawlJson(runCli(args));
+    EXPECT_FALSE(first.contains(u"changes"_s)) << "nothing to compare with";
+
+    site.changed = true;
+    const CliRun second = runCli(args);
+    EXPECT_EQ(second.exitCode, 1) << second.err.toStdString();
+    const QJsonObject changes = crawlJson(second)[u"changes"_s].toObject();
+    EXPECT_EQ(changes[u"new"_s].toArray(), QJsonArray{site.at("/notes.txt")});
+    EXPECT_EQ(changes[u"fixed"_s].toArray(), QJsonArray{site.at("/gone")});
+
+    const int extBefore = site.requests("GET /ext.html");
+    const CliRun cached = runCli(args + QStringList{u"--cache-age"_s, u"3600"_s});
+    EXPECT_EQ(site.requests("GET /ext.html"), extBefore) << "an ok check of an hour ago stands";
+    EXPECT_EQ(crawlJson(cached)[u"summary"_s].toObject()[u"pages"_s].toInt(), 5) << "pages are still read";
+
+    const QString foreign = dir.filePath(u"notes.txt"_s);
+    QFile text(foreign);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a database\n");
+    text.close();
+    const CliRun refused = runCli(QStringList{u"crawl"_s, site.start(), u"--db"_s, foreign} + kQuick);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.out.isEmpty());
+    EXPECT_FALSE(refused.err.isEmpty());
+    QFile after(foreign);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), "not a database\n");
 }
 
 // A start that cannot be reached ends the run with the page error's exit status and says why.
