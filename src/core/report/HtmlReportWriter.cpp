@@ -316,7 +316,7 @@ void HtmlReportWriter::end(const CrawlEnd &end)
                u"</td></tr>\n"_s;
     };
     countRow(u"pages"_s, u"Pages"_s, summary.pages);
-    countRow(u"rows"_s, u"Links on them"_s, summary.rows);
+    countRow(u"rows"_s, u"Links found"_s, summary.rows);
     countRow(u"distinct"_s, u"Distinct addresses"_s, summary.distinct);
     for (int i = 1; i < kVerdictCount; ++i) {
         const auto v = static_cast<Verdict>(i);

@@ -57,7 +57,7 @@ void MarkdownReportWriter::end(const CrawlEnd &end)
 {
     const CrawlSummary &summary = end.summary;
     QString out = u"## Crawl of "_s + cell(m_header.start) + u"\n\n"_s;
-    out += u"%1 pages, %2 links on them, %3 distinct addresses checked."_s.arg(summary.pages)
+    out += u"%1 pages, %2 links found on them, %3 distinct addresses checked."_s.arg(summary.pages)
                .arg(summary.rows)
                .arg(summary.distinct);
     out += u" Started "_s + reportTime(m_header.startedAt) + u", ended "_s + reportTime(end.endedAt) + u'.';

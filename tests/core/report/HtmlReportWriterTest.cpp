@@ -321,4 +321,13 @@ TEST(HtmlReportWriter, FiltersAndSortsInABrowser)
     }
 }
 
+// Not a check: writes the report of the small site to $QUORVEL_REPORT_SAMPLE for the README's
+// screenshot (scripts/report-screenshot runs it).
+TEST(HtmlReportWriter, DISABLED_WriteTheReadmeSample)
+{
+    const QString path = qEnvironmentVariable("QUORVEL_REPORT_SAMPLE");
+    ASSERT_FALSE(path.isEmpty()) << "set QUORVEL_REPORT_SAMPLE to the file to write";
+    writeAll(path, reportBytes(ReportFormat::Html, fixtureCrawl(false)));
+}
+
 } // namespace quorvel::test
