@@ -15,6 +15,9 @@ namespace quorvel {
 
 namespace {
 
+// How much text the report gathers before handing it on.
+constexpr qsizetype kChunk = qsizetype(32) * 1024;
+
 QString esc(QStringView text)
 {
     return markupEscaped(text, Markup::Html);
@@ -374,7 +377,7 @@ void HtmlReportWriter::end(const CrawlEnd &end)
                    esc(f.anchor) + u"</td><td class=\"verdict v-"_s + word + u"\">"_s + word +
                    u"</td><td class=\"num\">"_s + statusText(f.status) + u"</td><td>"_s + addressCell(f.finalUrl) +
                    u"</td><td>"_s + esc(f.error) + u"</td></tr>\n"_s;
-            if (out.size() > 32 * 1024) {
+            if (out.size() > kChunk) {
                 put(out);
                 flush();
                 out.clear();
@@ -397,7 +400,7 @@ void HtmlReportWriter::end(const CrawlEnd &end)
                u"</td><td class=\"verdict v-"_s + word + u"\">"_s + word + u"</td><td class=\"num\">"_s +
                QString::number(page.links) + u"</td><td class=\"num\">"_s + QString::number(page.inlinks) +
                u"</td><td>"_s + esc(page.error) + u"</td></tr>\n"_s;
-        if (out.size() > 32 * 1024) {
+        if (out.size() > kChunk) {
             put(out);
             flush();
             out.clear();

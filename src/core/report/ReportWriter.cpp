@@ -39,7 +39,7 @@ constexpr auto kRules = std::to_array<VerdictRule>({
 });
 
 // Enough bytes to make a write worth its call.
-constexpr qsizetype kFlushSize = 64 * 1024;
+constexpr qsizetype kFlushSize = qsizetype(64) * 1024;
 
 } // namespace
 

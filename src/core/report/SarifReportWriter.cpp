@@ -16,10 +16,34 @@ QByteArray json(QStringView text)
     return jsonString(text);
 }
 
+QByteArray number(qint64 value)
+{
+    return QByteArray::number(value);
+}
+
+// One JSON object, its members written in the order they are added; values are JSON already.
+class JsonObject
+{
+public:
+    JsonObject &add(const char *name, const QByteArray &value)
+    {
+        m_body += m_body.isEmpty() ? "\"" : ", \"";
+        m_body += name;
+        m_body += "\": ";
+        m_body += value;
+        return *this;
+    }
+    JsonObject &text(const char *name, QStringView value) { return add(name, json(value)); }
+    JsonObject &count(const char *name, qint64 value) { return add(name, number(value)); }
+    QByteArray bytes() const { return '{' + m_body + '}'; }
+
+private:
+    QByteArray m_body;
+};
+
 QByteArray levelOf(Verdict verdict)
 {
-    return reportLevel(verdict) == ReportLevel::Error ? QByteArrayLiteral("\"error\"")
-                                                      : QByteArrayLiteral("\"warning\"");
+    return json(reportLevel(verdict) == ReportLevel::Error ? u"error" : u"warning");
 }
 
 // "http://a.com/x: broken (status 404), final address http://a.com/y: Not Found"
@@ -38,11 +62,6 @@ QString messageOf(const ReportFinding &finding)
     return text;
 }
 
-QByteArray number(qint64 value)
-{
-    return QByteArray::number(value);
-}
-
 } // namespace
 
 SarifReportWriter::SarifReportWriter(ReportOutput output)
@@ -53,29 +72,33 @@ void SarifReportWriter::begin(const CrawlHeader &header)
 {
     m_header = header;
     m_firstResult = true;
-    QByteArray out = "{\n"
-                     "  \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\",\n"
-                     "  \"version\": \"2.1.0\",\n"
-                     "  \"runs\": [\n"
-                     "    {\n"
-                     "      \"tool\": {\n"
-                     "        \"driver\": {\n"
-                     "          \"name\": \"quorvel\",\n"
-                     "          \"version\": ";
-    out += json(projectAppVersion());
-    out += ",\n          \"rules\": [";
-    const QList<Verdict> verdicts = reportedVerdicts();
-    for (qsizetype i = 0; i < verdicts.size(); ++i) {
-        const Verdict v = verdicts[i];
-        out += i == 0 ? "\n" : ",\n";
-        out += "            {\"id\": " + json(ruleIdOf(v)) + ", \"name\": " + json(verdictName(v)) +
-               ", \"shortDescription\": {\"text\": " + json(ruleDescriptionOf(v)) +
-               "}, \"defaultConfiguration\": {\"level\": " + levelOf(v) + "}}";
+    QByteArray rules;
+    for (const Verdict v : reportedVerdicts()) {
+        rules += rules.isEmpty() ? "\n            " : ",\n            ";
+        rules += JsonObject()
+                     .text("id", ruleIdOf(v))
+                     .text("name", verdictName(v))
+                     .add("shortDescription", JsonObject().text("text", ruleDescriptionOf(v)).bytes())
+                     .add("defaultConfiguration", JsonObject().add("level", levelOf(v)).bytes())
+                     .bytes();
     }
-    out += "\n          ]\n"
-           "        }\n"
-           "      },\n"
-           "      \"results\": [";
+    // The run is written open: its results follow as pages are done, end() closes it.
+    QByteArray out = R"({
+  "$schema": "https://json.schemastore.org/sarif-2.1.0.json",
+  "version": "2.1.0",
+  "runs": [
+    {
+      "tool": {
+        "driver": {
+          "name": "quorvel",
+          "version": )";
+    out += json(projectAppVersion()) + R"(,
+          "rules": [)" +
+           rules + R"(
+          ]
+        }
+      },
+      "results": [)";
     put(out);
     flush(true);
 }
@@ -84,55 +107,72 @@ void SarifReportWriter::pageDone(const CrawlPage &page, const QList<CrawlRow> &r
 {
     const QList<Verdict> verdicts = reportedVerdicts();
     for (const ReportFinding &f : findingsOf(page, rows)) {
-        QByteArray out = m_firstResult ? "\n" : ",\n";
-        m_firstResult = false;
-        out +=
-            "        {\"ruleId\": " + json(ruleIdOf(f.verdict)) +
-            ", \"ruleIndex\": " + number(verdicts.indexOf(f.verdict)) + ", \"level\": " + levelOf(f.verdict) +
-            ", \"message\": {\"text\": " + json(messageOf(f)) +
-            "}, \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " + json(uriReference(f.page)) +
-            "}";
+        JsonObject physical;
+        physical.add("artifactLocation", JsonObject().text("uri", uriReference(f.page)).bytes());
         if (f.line > 0) {
-            out += ", \"region\": {\"startLine\": " + number(f.line);
+            JsonObject region;
+            region.count("startLine", f.line);
             if (f.column > 0) {
-                out += ", \"startColumn\": " + number(f.column);
+                region.count("startColumn", f.column);
             }
-            out += "}";
+            physical.add("region", region.bytes());
         }
-        out += "}}], \"properties\": {\"link\": " + json(f.link) + ", \"anchor\": " + json(f.anchor) +
-               ", \"verdict\": " + json(verdictName(f.verdict)) + ", \"status\": " + number(f.status) +
-               ", \"final\": " + json(f.finalUrl) + ", \"error\": " + json(f.error) + "}}";
-        put(out);
+        const QByteArray result =
+            JsonObject()
+                .text("ruleId", ruleIdOf(f.verdict))
+                .count("ruleIndex", verdicts.indexOf(f.verdict))
+                .add("level", levelOf(f.verdict))
+                .add("message", JsonObject().text("text", messageOf(f)).bytes())
+                .add("locations", '[' + JsonObject().add("physicalLocation", physical.bytes()).bytes() + ']')
+                .add("properties", JsonObject()
+                                       .text("link", f.link)
+                                       .text("anchor", f.anchor)
+                                       .text("verdict", verdictName(f.verdict))
+                                       .count("status", f.status)
+                                       .text("final", f.finalUrl)
+                                       .text("error", f.error)
+                                       .bytes())
+                .bytes();
+        put((m_firstResult ? "\n        " : ",\n        ") + result);
+        m_firstResult = false;
     }
     flush(true);
 }
 
 void SarifReportWriter::end(const CrawlEnd &end)
 {
-    QByteArray out = m_firstResult ? "],\n" : "\n      ],\n";
-    out += "      \"invocations\": [{\"executionSuccessful\": true";
+    JsonObject invocation;
+    invocation.add("executionSuccessful", "true");
     const QString started = reportTime(m_header.startedAt);
     if (!started.isEmpty()) {
-        out += ", \"startTimeUtc\": " + json(started);
+        invocation.text("startTimeUtc", started);
     }
     const QString ended = reportTime(end.endedAt);
     if (!ended.isEmpty()) {
-        out += ", \"endTimeUtc\": " + json(ended);
+        invocation.text("endTimeUtc", ended);
     }
-    out += ", \"properties\": {\"stopped\": ";
-    out += end.stopped ? "true" : "false";
-    out += "}}],\n      \"properties\": {\"start\": " + json(m_header.start) +
-           ", \"options\": " + json(m_header.options) + ", \"pages\": " + number(end.summary.pages) +
-           ", \"rows\": " + number(end.summary.rows) + ", \"distinct\": " + number(end.summary.distinct) +
-           ", \"verdicts\": {";
-    bool first = true;
+    invocation.add("properties", JsonObject().add("stopped", end.stopped ? "true" : "false").bytes());
+    JsonObject verdicts;
     for (int i = 1; i < kVerdictCount; ++i) {
         const auto v = static_cast<Verdict>(i);
-        out += first ? "" : ", ";
-        first = false;
-        out += json(verdictName(v)) + ": " + number(end.summary.count(v));
+        verdicts.count(verdictName(v).toUtf8().constData(), end.summary.count(v));
     }
-    out += "}}\n    }\n  ]\n}\n";
+    const QByteArray properties = JsonObject()
+                                      .text("start", m_header.start)
+                                      .text("options", m_header.options)
+                                      .count("pages", end.summary.pages)
+                                      .count("rows", end.summary.rows)
+                                      .count("distinct", end.summary.distinct)
+                                      .add("verdicts", verdicts.bytes())
+                                      .bytes();
+    QByteArray out = m_firstResult ? "],\n" : "\n      ],\n";
+    out += R"(      "invocations": [)" + invocation.bytes() + R"(],
+      "properties": )" +
+           properties + R"(
+    }
+  ]
+}
+)";
     put(out);
     flush(true);
 }
