@@ -145,11 +145,11 @@ QString markdownEscaped(QStringView text, qsizetype maxChars)
         cut = true;
     }
     // Backslash escapes work on every ASCII punctuation character in Markdown; these are the ones
-    // that start emphasis, code, links, images, HTML, entities, headings or table cells anywhere.
-    constexpr std::u16string_view kMarkup = u"\\`*_[]<>|~#!&";
-    // These start a list or underline a heading only at the start of a line ("- ", "+ ", "==="),
-    // and '.' or ')' only after leading digits ("1. ").
-    constexpr std::u16string_view kLeading = u"-+=";
+    // that start emphasis, code, links (and images), HTML, entities or table cells anywhere.
+    constexpr std::u16string_view kMarkup = u"\\`*_[]<>|~&";
+    // These start a heading or a list or underline a heading only at the start of a line ("# ",
+    // "- ", "+ ", "==="), and '.' or ')' only after leading digits ("1. ").
+    constexpr std::u16string_view kLeading = u"#-+=";
     bool digitsSoFar = true;
     QString out;
     out.reserve(text.size() + text.size() / 4);

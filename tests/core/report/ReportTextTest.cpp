@@ -111,6 +111,7 @@ TEST(ReportText, MarkdownCellKeepsItsTextAndItsColumn)
         {"ordered list marker", u"12. x"_s, 0, u"12\\. x"_s},
         {"dots in an address", u"https://a.test/x.html"_s, 0, u"https://a.test/x.html"_s},
         {"heading marker", u"# h"_s, 0, u"\\# h"_s},
+        {"fragment inside", u"https://a.test/x#top"_s, 0, u"https://a.test/x#top"_s},
         {"cut at the limit", u"abcdef"_s, 4, u"abcd\u2026"_s},
         {"short text is not cut", u"abcd"_s, 4, u"abcd"_s},
         {"a pair is never cut in two", u"abc"_s + kPair + u"x"_s, 4, u"abc\u2026"_s},
