@@ -303,12 +303,15 @@ void HtmlReportWriter::end(const CrawlEnd &end)
                   u"</style>\n</head>\n<body>\n"_s;
 
     // Heading and counts.
-    out += u"<header>\n<h1>Crawl of "_s + start + u"</h1>\n<p class=\"meta\">Started "_s +
-           esc(reportTime(m_header.startedAt)) + u", ended "_s + esc(reportTime(end.endedAt));
-    if (!m_header.options.isEmpty()) {
-        out += u" \u00B7 "_s + esc(m_header.options);
+    QStringList meta;
+    if (const QString period = crawlPeriod(m_header.startedAt, end.endedAt); !period.isEmpty()) {
+        meta.append(period);
     }
-    out += u"</p>\n"_s;
+    if (!m_header.options.isEmpty()) {
+        meta.append(esc(m_header.options));
+    }
+    out +=
+        u"<header>\n<h1>Crawl of "_s + start + u"</h1>\n<p class=\"meta\">"_s + meta.join(u" \u00B7 "_s) + u"</p>\n"_s;
     if (end.stopped) {
         out += u"<p class=\"stopped\" id=\"stopped\">Stopped before the crawl was complete.</p>\n"_s;
     }

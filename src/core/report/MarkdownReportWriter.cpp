@@ -60,7 +60,9 @@ void MarkdownReportWriter::end(const CrawlEnd &end)
     out += u"%1 pages, %2 links found on them, %3 distinct addresses checked."_s.arg(summary.pages)
                .arg(summary.rows)
                .arg(summary.distinct);
-    out += u" Started "_s + reportTime(m_header.startedAt) + u", ended "_s + reportTime(end.endedAt) + u'.';
+    if (const QString period = crawlPeriod(m_header.startedAt, end.endedAt); !period.isEmpty()) {
+        out += u' ' + period + u'.';
+    }
     if (end.stopped) {
         out += u" **Stopped before the crawl was complete.**"_s;
     }

@@ -133,6 +133,19 @@ QString reportTime(const QDateTime &time)
     return time.toUTC().toString(Qt::ISODate);
 }
 
+QString crawlPeriod(const QDateTime &startedAt, const QDateTime &endedAt)
+{
+    const QString started = reportTime(startedAt);
+    const QString ended = reportTime(endedAt);
+    if (started.isEmpty()) {
+        return ended.isEmpty() ? QString() : QString(u"Ended "_s + ended);
+    }
+    if (ended.isEmpty()) {
+        return u"Started "_s + started;
+    }
+    return u"Started "_s + started + u", ended "_s + ended;
+}
+
 std::optional<ReportFormat> reportFormatNamed(QStringView name)
 {
     constexpr auto kNames = std::to_array<std::pair<QStringView, ReportFormat>>({

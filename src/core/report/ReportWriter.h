@@ -67,6 +67,9 @@ QList<ReportFinding> findingsOf(const CrawlPage &page, const QList<CrawlRow> &ro
 // "404", or "" when nothing answered.
 QString statusText(int status);
 
+// "Started A, ended B" with the times that are valid ("Started A" alone, ...); "" for neither.
+QString crawlPeriod(const QDateTime &startedAt, const QDateTime &endedAt);
+
 // A date and time as reports write it: ISO 8601 in UTC ("2026-12-11T06:00:00Z"); "" when not valid.
 QString reportTime(const QDateTime &time);
 

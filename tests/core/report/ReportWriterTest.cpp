@@ -4,6 +4,8 @@
 
 #include "support/Fixtures.h"
 
+#include <QTimeZone>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -115,6 +117,55 @@ TEST(ReportWriter, AStartPageThatFailedIsAFinding)
         SCOPED_TRACE(c.name);
         const QByteArray bytes = reportBytes(c.format, crawl);
         EXPECT_TRUE(bytes.contains(c.shows)) << bytes.toStdString();
+    }
+}
+
+TEST(ReportWriter, CrawlPeriodNamesTheTimesThatAreKnown)
+{
+    const QDateTime start(QDate(2026, 12, 11), QTime(6, 0, 0), Qt::UTC);
+    const QDateTime end(QDate(2026, 12, 11), QTime(7, 30, 5), Qt::UTC);
+    struct Case
+    {
+        const char *name;
+        QDateTime startedAt;
+        QDateTime endedAt;
+        QString text;
+    };
+    const std::vector<Case> cases = {
+        {"both", start, end, u"Started 2026-12-11T06:00:00Z, ended 2026-12-11T07:30:05Z"_s},
+        {"start alone", start, QDateTime(), u"Started 2026-12-11T06:00:00Z"_s},
+        {"end alone", QDateTime(), end, u"Ended 2026-12-11T07:30:05Z"_s},
+        {"neither", QDateTime(), QDateTime(), QString()},
+        {"a local time is written in UTC", QDateTime(QDate(2026, 12, 11), QTime(8, 0, 0), QTimeZone(7200)), QDateTime(),
+         u"Started 2026-12-11T06:00:00Z"_s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(crawlPeriod(c.startedAt, c.endedAt), c.text);
+    }
+}
+
+// A crawl the user stopped says so, where the format has a place for it.
+TEST(ReportWriter, AStoppedCrawlSaysSo)
+{
+    struct Case
+    {
+        const char *name;
+        ReportFormat format;
+        QByteArray shows;
+    };
+    const std::vector<Case> cases = {
+        {"html", ReportFormat::Html, "<p class=\"stopped\" id=\"stopped\">Stopped before the crawl was complete.</p>"},
+        {"sarif", ReportFormat::Sarif, "\"properties\": {\"stopped\": true}"},
+        {"markdown", ReportFormat::Markdown, "**Stopped before the crawl was complete.**"},
+    };
+    for (const bool stopped : {false, true}) {
+        FixtureCrawl crawl = fixtureCrawl(false);
+        crawl.end.stopped = stopped;
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.name);
+            EXPECT_EQ(reportBytes(c.format, crawl).contains(c.shows), stopped);
+        }
     }
 }
 
