@@ -6,6 +6,7 @@
 #include "core/collect/LocalPage.h"
 #include "core/common/Text.h"
 #include "core/crawl/Crawler.h"
+#include "core/report/ReportWriter.h"
 #include "core/results/CheckResult.h"
 #include "core/results/Export.h"
 #include "core/store/SqliteCrawlStore.h"
@@ -57,10 +58,13 @@ std::unique_ptr<CrawlSink> makeWriter(CliFormat format, const CliArguments &args
     case CliFormat::Txt:
         return makeTextCrawlWriter(std::move(write));
     case CliFormat::Html:
+        return makeReportWriter(ReportFormat::Html, std::move(write));
     case CliFormat::Junit:
+        return makeReportWriter(ReportFormat::JUnit, std::move(write));
     case CliFormat::Sarif:
+        return makeReportWriter(ReportFormat::Sarif, std::move(write));
     case CliFormat::Markdown:
-        break;
+        return makeReportWriter(ReportFormat::Markdown, std::move(write));
     }
     return nullptr;
 }
@@ -216,10 +220,7 @@ int runCrawlCommand(const CliArguments &args)
         writeOut(bytes);
         return true;
     };
-    std::unique_ptr<CrawlSink> writer = makeWriter(format, args, write);
-    if (!writer) {
-        return usageError(u"this format is not available for crawl yet"_s);
-    }
+    const std::unique_ptr<CrawlSink> writer = makeWriter(format, args, write);
     std::unique_ptr<CrawlStore> store;
     if (!args.dbFile.isEmpty()) {
         QString error;

@@ -252,6 +252,52 @@ TEST(CliCrawl, OtherFormatsAndTheOutputFile)
     EXPECT_TRUE(written.readAll().startsWith("Page"));
 }
 
+// Each report, asked by --format or by the --output file's suffix.
+TEST(CliCrawl, ReportsByFormatOrSuffix)
+{
+    struct Case
+    {
+        const char *format;
+        const char *suffix;
+        QByteArray begins;
+    };
+
+    const std::vector<Case> cases = {
+        {"html", "html", "<!DOCTYPE html>"},
+        {"junit", "xml", "<?xml"},
+        {"sarif", "sarif", "{"},
+        {"markdown", "md", "## "},
+    };
+    CrawlSite site;
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.format);
+        const CliRun printed = runCli(
+            QStringList{u"crawl"_s, site.start(), u"--format"_s, QString::fromLatin1(c.format), u"--depth"_s, u"1"_s} +
+            kQuick);
+        EXPECT_EQ(printed.exitCode, 1) << printed.err.toStdString();
+        EXPECT_TRUE(printed.out.startsWith(c.begins)) << printed.out.left(200).toStdString();
+        EXPECT_TRUE(printed.out.contains(site.at("/gone").toUtf8())) << "the missing page is a problem";
+
+        const QString file = dir.filePath(u"report."_s + QString::fromLatin1(c.suffix));
+        const CliRun written =
+            runCli(QStringList{u"crawl"_s, site.start(), u"--output"_s, file, u"--depth"_s, u"1"_s} + kQuick);
+        EXPECT_TRUE(written.out.isEmpty());
+        QFile report(file);
+        ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(report.readAll().startsWith(c.begins));
+    }
+    const CliRun sarif =
+        runCli(QStringList{u"crawl"_s, site.start(), u"--format"_s, u"sarif"_s, u"--depth"_s, u"0"_s} + kQuick);
+    const QJsonObject log = QJsonDocument::fromJson(sarif.out).object();
+    EXPECT_EQ(log[u"version"_s].toString(), u"2.1.0"_s);
+    const QJsonArray results = log[u"runs"_s].toArray().at(0)[u"results"_s].toArray();
+    ASSERT_EQ(results.size(), 1) << "the missing page linked from the start";
+    const QJsonObject region =
+        results.at(0)[u"locations"_s].toArray().at(0)[u"physicalLocation"_s][u"region"_s].toObject();
+    EXPECT_EQ(region[u"startLine"_s].toInt(), 3) << "the start page's third line holds the link";
+}
+
 TEST(CliCrawl, BadUsageIsRefused)
 {
     struct Case
