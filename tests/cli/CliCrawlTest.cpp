@@ -1,20 +1,26 @@
 #include "cli/CliProcess.h"
+#include "core/store/SqliteCrawlStore.h"
 #include "support/LoopbackServer.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -366,6 +372,51 @@ TEST(CliCrawl, TheStoreReportsChangesAndServesTheCache)
     QFile after(foreign);
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), "not a database\n");
+}
+
+// A crawl killed outright (SIGKILL, nothing of the program runs after it) leaves a store that opens,
+// with the crawl marked unfinished and every page it committed whole; the next crawl records as usual.
+TEST(CliCrawl, AStoreSurvivesACrawlKilledMidway)
+{
+    LoopbackServer server;
+    std::atomic<int> served{0};
+    server.server().Get(R"(/p/(\d+))", [&served](const httplib::Request &req, httplib::Response &res) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const int n = std::stoi(req.matches[1]);
+        res.set_content("<html><body>\n<a href=\"/p/" + std::to_string(n + 1) + "\">next</a>\n<a href=\"/p/" +
+                            std::to_string(n + 2) + "\">after</a>\n</body></html>",
+                        "text/html");
+        ++served;
+    });
+    ASSERT_TRUE(server.start());
+    QTemporaryDir dir;
+    const QString db = dir.filePath(u"crawls.sqlite"_s);
+    QProcess crawl;
+    crawl.start(QStringLiteral(QUORVEL_CLI_PATH),
+                QStringList{u"crawl"_s, server.url(u"/p/0"_s), u"--db"_s, db, u"--depth"_s, u"1000"_s,
+                            u"--ignore-robots"_s, u"--parallel"_s, u"1"_s});
+    ASSERT_TRUE(crawl.waitForStarted());
+    // The store commits at least once a second: a few seconds of pages are on disk.
+    ASSERT_TRUE(QTest::qWaitFor([&served] { return served.load() >= 150; }, 60'000));
+    crawl.kill();
+    crawl.waitForFinished();
+
+    QString error;
+    std::unique_ptr<CrawlStore> store = openSqliteStore(db, &error);
+    ASSERT_TRUE(store) << error.toStdString();
+    const QList<StoredCrawl> crawls = store->crawls();
+    ASSERT_EQ(crawls.size(), 1);
+    EXPECT_FALSE(crawls[0].finished());
+    const QList<CrawlPage> pages = store->pages(crawls[0].id);
+    ASSERT_FALSE(pages.isEmpty());
+    for (const CrawlPage &page : pages) {
+        EXPECT_EQ(store->rowsOfPage(crawls[0].id, page.url).size(), page.links) << page.url.toStdString();
+    }
+    store.reset();
+
+    const CliRun next = runCli(
+        QStringList{u"crawl"_s, server.url(u"/p/0"_s), u"--db"_s, db, u"--depth"_s, u"2"_s, u"--ignore-robots"_s});
+    EXPECT_EQ(next.exitCode, 0) << next.err.toStdString();
 }
 
 // A start that cannot be reached ends the run with the page error's exit status and says why.
