@@ -478,6 +478,27 @@ TEST(Crawler, StopsPromptlyAndHandsOnOnlyFinishedPages)
     EXPECT_LT(c.sink.pages.size(), site.expect(50, true, false).depths.size());
 }
 
+TEST(Crawler, AStopWhileARowIsAskedLeavesItsPageOut)
+{
+    // The start's last row waits at the server; the stop comes while it does. Its request ends
+    // with nothing, so the start page is not finished and must not reach the sink.
+    CrawlSite site(CrawlSite::Options{.holdOnePath = true});
+    ASSERT_TRUE(site.start());
+    Crawled c;
+    CrawlHooks hooks;
+    hooks.pollMs = 5;
+    hooks.shouldStop = [&site] {
+        return site.held();
+    };
+    CrawlOptions o = quickOptions();
+    o.maxDepth = 0;
+    crawl(site, o, c, hooks);
+    site.release();
+    expectConsistent(c.sink);
+    EXPECT_TRUE(c.end.stopped);
+    EXPECT_TRUE(c.sink.pages.empty());
+}
+
 TEST(Crawler, KeepsThePerHostBound)
 {
     CrawlSite site;

@@ -140,8 +140,11 @@ public:
                 readSitemaps();
             }
         }
+        // Once asked to stop, the crawl stays stopped: the answers cut short on the way out are no
+        // results, and a page waiting for one of them is not finished.
         const auto shouldStop = [this] {
-            return m_hooks.shouldStop && m_hooks.shouldStop();
+            m_stopping = m_stopping || (m_hooks.shouldStop && m_hooks.shouldStop());
+            return m_stopping;
         };
         const bool stopped = m_queue.run(shouldStop, std::max(1, m_hooks.pollMs)) || shouldStop();
         return finish(stopped);
@@ -325,6 +328,9 @@ private:
 
     void onResult(int row, const TURLStatus &status)
     {
+        if (m_stopping) {
+            return;
+        }
         const RowRef ref = m_rowRefs[size_t(row)];
         const QString address = withoutFragment(status.MyURL);
         if (ref.slot < 0) {
@@ -535,6 +541,7 @@ private:
     QStringList m_sitemapOrder;
     CrawlSummary m_summary;
     qint64 m_rowsDone = 0;
+    bool m_stopping = false;
     QElapsedTimer m_clock;
     QElapsedTimer m_sinceProgress;
 };
