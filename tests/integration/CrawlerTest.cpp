@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -535,4 +536,28 @@ TEST(Crawler, FragmentsAreKeptOnRowsAndDroppedFromPages)
     }
 }
 
+TEST(Crawler, TheStartIsFetchedWithoutItsFragment)
+{
+    struct Case
+    {
+        const char *name;
+        QString suffix;
+    };
+    const std::vector<Case> cases = {{"as it is", QString()}, {"with a fragment", u"#sec"_s}, {"an empty one", u"#"_s}};
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.name);
+        CrawlSite site;
+        ASSERT_TRUE(site.start());
+        CrawlOptions o = quickOptions();
+        o.maxDepth = 1;
+        CollectingSink sink;
+        const CrawlEnd end = runCrawl(site.startUrl() + k.suffix, o, sink);
+        expectConsistent(sink);
+        EXPECT_EQ(sink.depths(), site.expect(1, true, false).depths);
+        EXPECT_EQ(site.count("GET", "/"), 1);
+        EXPECT_TRUE(std::any_of(end.pages.cbegin(), end.pages.cend(),
+                                [&](const CrawlPage &page) { return page.url == site.startUrl(); }));
+        EXPECT_EQ(sink.header.start, site.startUrl());
+    }
+}
 } // namespace quorvel::test

@@ -97,7 +97,7 @@ class Crawl
 {
 public:
     Crawl(const QString &start, const CrawlOptions &options, CrawlSink &sink, const CrawlHooks &hooks)
-        : m_start(start)
+        : m_start(withoutFragment(start)) // the page, not a place in it
         , m_options(options)
         , m_sink(sink)
         , m_hooks(hooks)
