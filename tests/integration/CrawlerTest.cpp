@@ -1,6 +1,7 @@
 #include "core/crawl/Crawler.h"
 
 #include "support/CrawlSite.h"
+#include "support/LoopbackServer.h"
 
 #include <QHash>
 #include <QSet>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -558,6 +560,66 @@ TEST(Crawler, TheStartIsFetchedWithoutItsFragment)
         EXPECT_TRUE(std::any_of(end.pages.cbegin(), end.pages.cend(),
                                 [&](const CrawlPage &page) { return page.url == site.startUrl(); }));
         EXPECT_EQ(sink.header.start, site.startUrl());
+    }
+}
+
+TEST(Crawler, MaxPagesIsFilledWhenEarlierLinksAreNoPages)
+{
+    // The start's first links lead to no page; the budget they held goes to the pages after them.
+    LoopbackServer server;
+    std::mutex mutex;
+    std::map<std::string, int> gets;
+    server.server().Get(".*", [&](const httplib::Request &req, httplib::Response &res) {
+        {
+            const std::lock_guard lock(mutex);
+            ++gets[req.path];
+        }
+        if (req.path == "/") {
+            res.set_content(R"(<a href="/doc.pdf">d</a> <a href="/gone.html">g</a> <a href="/a.html">a</a>)"
+                            R"( <a href="/b.html">b</a> <a href="/c.html">c</a>)",
+                            "text/html");
+        } else if (req.path == "/doc.pdf") {
+            res.set_content("%PDF-1.4", "application/pdf");
+        } else if (req.path == "/a.html" || req.path == "/b.html" || req.path == "/c.html") {
+            res.set_content(R"(<a href="/">home</a>)", "text/html");
+        } else {
+            res.status = 404;
+        }
+    });
+    ASSERT_TRUE(server.start());
+    struct Case
+    {
+        int maxPages;
+        QStringList pages;
+    };
+    const std::vector<Case> cases = {
+        {1, {u"/"_s}},
+        {2, {u"/"_s, u"/a.html"_s}},
+        {3, {u"/"_s, u"/a.html"_s, u"/b.html"_s}},
+        {10, {u"/"_s, u"/a.html"_s, u"/b.html"_s, u"/c.html"_s}},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.maxPages);
+        {
+            const std::lock_guard lock(mutex);
+            gets.clear();
+        }
+        CrawlOptions o = quickOptions();
+        o.maxPages = k.maxPages;
+        o.check.parallel = 1; // the links are asked in page order
+        CollectingSink sink;
+        runCrawl(server.url(u"/"_s), o, sink);
+        expectConsistent(sink);
+        QStringList pages;
+        for (const auto &[page, rows] : sink.pages) {
+            pages.append(page.url.mid(server.url(QString()).size()));
+        }
+        pages.sort();
+        EXPECT_EQ(pages, k.pages);
+        const std::lock_guard lock(mutex);
+        for (const auto &[path, times] : gets) {
+            EXPECT_EQ(times, 1) << path;
+        }
     }
 }
 } // namespace quorvel::test

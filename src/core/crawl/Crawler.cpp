@@ -156,6 +156,9 @@ private:
         int depth = 0;
         bool resolved = false; // its answer came (a page or not)
         bool asked = false;    // the check asks it as a page
+        // Asked as a page beyond the pages the budget holds places for: taken only when a place
+        // is still free once it answers (a candidate before it turned out to be no page).
+        bool spare = false;
     };
 
     // Where a row of the check belongs: a row of an open page, or (slot -1) an address asked only
@@ -250,19 +253,23 @@ private:
         addPseudoRow(address);
     }
 
+    // Is there a place in the budget no page or candidate holds yet?
     bool roomForAnotherPage() const
     {
-        qint64 outstanding = 0;
+        qint64 outstanding = -m_sparesOutstanding;
         for (const auto &[depth, count] : m_outstanding) {
             outstanding += count;
         }
         return m_accepted + outstanding < m_options.maxPages;
     }
 
-    void addCandidate(const QString &address, int depth)
+    void addCandidate(const QString &address, int depth, bool spare = false)
     {
-        m_candidates.insert(address, Candidate{depth, false, false});
+        m_candidates.insert(address, Candidate{depth, false, false, spare});
         ++m_outstanding[depth];
+        if (spare) {
+            ++m_sparesOutstanding;
+        }
     }
 
     void resolveCandidate(const QString &address)
@@ -272,6 +279,9 @@ private:
             return;
         }
         it->resolved = true;
+        if (it->spare) {
+            --m_sparesOutstanding;
+        }
         const auto count = m_outstanding.find(it->depth);
         if (count != m_outstanding.end() && --count->second == 0) {
             m_outstanding.erase(count);
@@ -307,10 +317,14 @@ private:
             return;
         }
         const int depth = candidate->depth;
+        const bool spare = candidate->spare;
         resolveCandidate(asked);
         const QString url = withoutFragment(finalAddress);
         if (m_pageUrls.contains(url) || m_accepted >= m_options.maxPages) {
             return;
+        }
+        if (spare && !roomForAnotherPage()) {
+            return; // the candidates asked before it keep their places
         }
         if (url != asked) {
             // A redirect may leave the site, or lead where robots.txt says no.
@@ -425,8 +439,10 @@ private:
                 continue;
             }
             const bool known = m_pageUrls.contains(address) || m_candidates.contains(address);
-            if (mayCrawl && !known && roomForAnotherPage()) {
-                addCandidate(address, read.depth + 1);
+            // While the budget is not spent, a link beyond the places it holds is asked as a spare
+            // page: a candidate before it may turn out to be no page and give its place up.
+            if (mayCrawl && !known && m_accepted < m_options.maxPages) {
+                addCandidate(address, read.depth + 1, !roomForAnotherPage());
                 newCandidates.append(address);
             } else if (std::optional<TURLStatus> cached = cachedFor(kept.link)) {
                 cached->MyURL = kept.link;
@@ -528,6 +544,7 @@ private:
 
     QHash<QString, Candidate> m_candidates;
     std::map<int, int> m_outstanding; // candidates not answered yet, by depth
+    qint64 m_sparesOutstanding = 0;   // of them, the spares
     std::multimap<int, ReadPage> m_waiting;
     QSet<QString> m_pageUrls;
     qint64 m_accepted = 0;
