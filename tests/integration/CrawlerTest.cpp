@@ -381,6 +381,14 @@ TEST(Crawler, SitemapPagesAreCrawledAndOrphansListed)
         EXPECT_EQ(site.count("GET", document), 1);
     }
     EXPECT_TRUE(c.sink.depths().contains(site.url("/orphan/0.html"))) << "listed only in the gzip sitemap";
+    std::map<std::pair<bool, std::string>, int> asked;
+    for (const CrawlSite::Request &r : site.requests()) {
+        ++asked[{r.external, r.target}];
+    }
+    for (const auto &[key, times] : asked) {
+        SCOPED_TRACE(key.second);
+        EXPECT_EQ(times, 1) << "a page listed in a sitemap and linked too is asked once";
+    }
     EXPECT_EQ(site.count("GET", "/ext/sitemap-only.html", true), 0)
         << "a sitemap entry on another host is no page of the site";
 
@@ -622,4 +630,39 @@ TEST(Crawler, MaxPagesIsFilledWhenEarlierLinksAreNoPages)
         }
     }
 }
+TEST(Crawler, APageThatIsBusyAtFirstIsAskedAgainAndCrawled)
+{
+    LoopbackServer server;
+    std::mutex mutex;
+    std::map<std::string, int> gets;
+    server.server().Get(".*", [&](const httplib::Request &req, httplib::Response &res) {
+        int seen = 0;
+        {
+            const std::lock_guard lock(mutex);
+            seen = gets[req.path]++;
+        }
+        if (req.path == "/") {
+            res.set_content(R"(<a href="/busy.html">busy</a>)", "text/html");
+        } else if (req.path == "/busy.html" && seen == 0) {
+            res.status = 503;
+            res.set_header("Retry-After", "0");
+        } else if (req.path == "/busy.html") {
+            res.set_content(R"(<a href="/deeper.html">deeper</a>)", "text/html");
+        } else if (req.path == "/deeper.html") {
+            res.set_content("<p>the end</p>", "text/html");
+        } else {
+            res.status = 404;
+        }
+    });
+    ASSERT_TRUE(server.start());
+    CollectingSink sink;
+    runCrawl(server.url(u"/"_s), quickOptions(), sink);
+    expectConsistent(sink);
+    const std::map<QString, int> expected = {
+        {server.url(u"/"_s), 0}, {server.url(u"/busy.html"_s), 1}, {server.url(u"/deeper.html"_s), 2}};
+    EXPECT_EQ(sink.depths(), expected);
+    const std::lock_guard lock(mutex);
+    EXPECT_EQ(gets["/busy.html"], 2) << "the busy answer and the page";
+}
+
 } // namespace quorvel::test
