@@ -128,8 +128,7 @@ void CrawlSite::generate()
     };
     const int n = std::max(m_options.pages, 40);
 
-    // The tree: page 0 is the start; every fifth of the pages 10 to 14 of each 25 stands where
-    // robots.txt has a say.
+    // The tree: page 0 is the start; pages 10 to 14 of every 25 stand where robots.txt has a say.
     std::vector<bool> disallowed(static_cast<size_t>(n), false);
     m_treeTargets.assign(size_t(n), std::string());
     for (int i = 0; i < n; ++i) {
@@ -473,11 +472,6 @@ QStringList CrawlSite::linkedOnlyFromOutside() const
         out.append(externalUrl("/ext/onward-" + std::to_string(k) + ".html"));
     }
     return out;
-}
-
-QStringList CrawlSite::nonHtmlResources() const
-{
-    return {url("/files/doc.pdf"), url("/files/notes.txt"), url("/files/pic.png")};
 }
 
 std::vector<CrawlSite::Request> CrawlSite::requests() const

@@ -84,8 +84,6 @@ public:
     QStringList linkedOnlyFromNonPages() const;
     // Linked only from the external host's pages (and the external host's own onward links).
     QStringList linkedOnlyFromOutside() const;
-    QStringList nonHtmlResources() const;
-    QString gzipSitemap() const { return url("/sitemaps/pages.xml.gz"); }
 
     std::vector<Request> requests() const;
     int count(const std::string &method, const std::string &target, bool external = false) const;
