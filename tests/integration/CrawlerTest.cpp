@@ -665,4 +665,30 @@ TEST(Crawler, APageThatIsBusyAtFirstIsAskedAgainAndCrawled)
     EXPECT_EQ(gets["/busy.html"], 2) << "the busy answer and the page";
 }
 
+TEST(Crawler, ProgressEndsWithTheCrawlsCounts)
+{
+    CrawlSite site;
+    ASSERT_TRUE(site.start());
+    std::vector<CrawlProgress> seen;
+    CrawlHooks hooks;
+    hooks.progressIntervalMs = 0;
+    hooks.progress = [&seen](const CrawlProgress &p) {
+        seen.push_back(p);
+    };
+    Crawled c;
+    crawl(site, quickOptions(), c, hooks);
+    expectConsistent(c.sink);
+    ASSERT_GE(seen.size(), 2u) << "while it runs, and once at its end";
+    const CrawlProgress &last = seen.back();
+    EXPECT_EQ(last.pagesDone, c.end.summary.pages);
+    EXPECT_EQ(last.pagesFound, c.end.summary.pages);
+    EXPECT_EQ(last.linksChecked, c.end.summary.rows);
+    EXPECT_EQ(last.distinct, c.end.summary.distinct);
+    for (size_t i = 1; i < seen.size(); ++i) {
+        EXPECT_GE(seen[i].pagesDone, seen[i - 1].pagesDone);
+        EXPECT_GE(seen[i].linksChecked, seen[i - 1].linksChecked);
+        EXPECT_LE(seen[i].pagesDone, seen[i].pagesFound);
+    }
+}
+
 } // namespace quorvel::test
