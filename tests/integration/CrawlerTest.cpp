@@ -691,4 +691,44 @@ TEST(Crawler, ProgressEndsWithTheCrawlsCounts)
     }
 }
 
+TEST(Crawler, ALinkBeyondTheDepthIsCheckedWhateverRobotsTxtSays)
+{
+    // A row that would not be crawled anyway is one request, not a crawl: robots.txt does not
+    // keep it from its check.
+    int linkingDepth = -1;
+    {
+        CrawlSite site;
+        ASSERT_TRUE(site.start());
+        Crawled c;
+        crawl(site, quickOptions(), c);
+        const QString address = site.url("/private/10.html");
+        for (const auto &[page, rows] : c.sink.pages) {
+            for (const CrawlRow &row : rows) {
+                if (row.row.link.section(u'#', 0, 0) == address) {
+                    linkingDepth = linkingDepth < 0 ? page.depth : std::min(linkingDepth, page.depth);
+                    EXPECT_EQ(row.row.verdict, Verdict::Skipped) << "within the depth it is a page kept out";
+                }
+            }
+        }
+        EXPECT_EQ(site.count("GET", "/private/10.html"), 0);
+    }
+    ASSERT_GE(linkingDepth, 0);
+
+    CrawlSite site;
+    ASSERT_TRUE(site.start());
+    CrawlOptions o = quickOptions();
+    o.maxDepth = linkingDepth;
+    Crawled c;
+    crawl(site, o, c);
+    expectConsistent(c.sink);
+    const QString address = site.url("/private/10.html");
+    const std::vector<const CrawlRow *> rows = c.sink.rowsTo(address);
+    ASSERT_FALSE(rows.empty());
+    for (const CrawlRow *row : rows) {
+        EXPECT_EQ(row->row.verdict, Verdict::Ok);
+    }
+    EXPECT_EQ(site.count("GET", "/private/10.html"), 1);
+    EXPECT_FALSE(c.sink.depths().contains(address));
+}
+
 } // namespace quorvel::test
