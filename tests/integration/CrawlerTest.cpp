@@ -260,9 +260,16 @@ TEST(Crawler, MaxPagesFetchesExactlyThatManyAndStillChecksTheRest)
         CrawlOptions o = quickOptions();
         o.maxPages = maxPages;
         Crawled c;
-        crawl(site, o, c);
+        qint64 mostFound = 0;
+        CrawlHooks hooks;
+        hooks.progressIntervalMs = 0;
+        hooks.progress = [&mostFound](const CrawlProgress &p) {
+            mostFound = std::max(mostFound, p.pagesFound);
+        };
+        crawl(site, o, c, hooks);
         expectConsistent(c.sink);
         ASSERT_EQ(c.end.pages.size(), maxPages);
+        EXPECT_LE(mostFound, maxPages) << "the progress never promises more pages than the crawl may fetch";
         const std::map<QString, int> all = site.expect(50, true, false).depths;
         int linkedNotCrawled = 0;
         QSet<QString> crawled;

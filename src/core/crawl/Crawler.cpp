@@ -401,7 +401,7 @@ private:
     {
         CrawlProgress progress;
         progress.pagesDone = m_pages.size();
-        progress.pagesFound = m_accepted;
+        progress.pagesFound = m_accepted - m_sparesOutstanding; // a spare is no page until it is taken
         for (const auto &[depth, count] : m_outstanding) {
             progress.pagesFound += count;
         }
