@@ -96,8 +96,8 @@ struct ReadPage
 class Crawl
 {
 public:
-    Crawl(QString start, const CrawlOptions &options, CrawlSink &sink, const CrawlHooks &hooks)
-        : m_start(std::move(start))
+    Crawl(const QString &start, const CrawlOptions &options, CrawlSink &sink, const CrawlHooks &hooks)
+        : m_start(withoutFragment(start)) // the page, not a place in it
         , m_options(options)
         , m_sink(sink)
         , m_hooks(hooks)
@@ -140,8 +140,11 @@ public:
                 readSitemaps();
             }
         }
+        // Once asked to stop, the crawl stays stopped: the answers cut short on the way out are no
+        // results, and a page waiting for one of them is not finished.
         const auto shouldStop = [this] {
-            return m_hooks.shouldStop && m_hooks.shouldStop();
+            m_stopping = m_stopping || (m_hooks.shouldStop && m_hooks.shouldStop());
+            return m_stopping;
         };
         const bool stopped = m_queue.run(shouldStop, std::max(1, m_hooks.pollMs)) || shouldStop();
         return finish(stopped);
@@ -153,6 +156,9 @@ private:
         int depth = 0;
         bool resolved = false; // its answer came (a page or not)
         bool asked = false;    // the check asks it as a page
+        // Asked as a page beyond the pages the budget holds places for: taken only when a place
+        // is still free once it answers (a candidate before it turned out to be no page).
+        bool spare = false;
     };
 
     // Where a row of the check belongs: a row of an open page, or (slot -1) an address asked only
@@ -255,15 +261,23 @@ private:
         addPseudoRow(address);
     }
 
-    // Links are asked as pages while pages are still wanted. Candidates that turn out to be no page
-    // (a 404, an image) must not take the room of those that are, so only accepted pages count; the
-    // few pages read past the limit are dropped.
-    bool roomForAnotherPage() const { return m_accepted < m_options.maxPages; }
-
-    void addCandidate(const QString &address, int depth)
+    // Is there a place in the budget no page or candidate holds yet?
+    bool roomForAnotherPage() const
     {
-        m_candidates.insert(address, Candidate{depth, false, false});
+        qint64 outstanding = -m_sparesOutstanding;
+        for (const auto &[depth, count] : m_outstanding) {
+            outstanding += count;
+        }
+        return m_accepted + outstanding < m_options.maxPages;
+    }
+
+    void addCandidate(const QString &address, int depth, bool spare = false)
+    {
+        m_candidates.insert(address, Candidate{depth, false, false, spare});
         ++m_outstanding[depth];
+        if (spare) {
+            ++m_sparesOutstanding;
+        }
     }
 
     void resolveCandidate(const QString &address)
@@ -273,6 +287,9 @@ private:
             return;
         }
         it->resolved = true;
+        if (it->spare) {
+            --m_sparesOutstanding;
+        }
         const auto count = m_outstanding.find(it->depth);
         if (count != m_outstanding.end() && --count->second == 0) {
             m_outstanding.erase(count);
@@ -308,10 +325,14 @@ private:
             return;
         }
         const int depth = candidate->depth;
+        const bool spare = candidate->spare;
         resolveCandidate(asked);
         const QString url = withoutFragment(finalAddress);
         if (m_pageUrls.contains(url) || m_accepted >= m_options.maxPages) {
             return;
+        }
+        if (spare && !roomForAnotherPage()) {
+            return; // the candidates asked before it keep their places
         }
         if (url != asked) {
             // A redirect may leave the site, or lead where robots.txt says no.
@@ -329,6 +350,9 @@ private:
 
     void onResult(int row, const TURLStatus &status)
     {
+        if (m_stopping) {
+            return;
+        }
         const RowRef ref = m_rowRefs[size_t(row)];
         const QString address = withoutFragment(status.MyURL);
         if (ref.slot < 0) {
@@ -385,7 +409,7 @@ private:
     {
         CrawlProgress progress;
         progress.pagesDone = m_pages.size();
-        progress.pagesFound = m_accepted;
+        progress.pagesFound = m_accepted - m_sparesOutstanding; // a spare is no page until it is taken
         for (const auto &[depth, count] : m_outstanding) {
             progress.pagesFound += count;
         }
@@ -425,8 +449,10 @@ private:
                 continue;
             }
             const bool known = m_pageUrls.contains(address) || m_candidates.contains(address);
-            if (mayCrawl && !known && roomForAnotherPage()) {
-                addCandidate(address, read.depth + 1);
+            // While the budget is not spent, a link beyond the places it holds is asked as a spare
+            // page: a candidate before it may turn out to be no page and give its place up.
+            if (mayCrawl && !known && m_accepted < m_options.maxPages) {
+                addCandidate(address, read.depth + 1, !roomForAnotherPage());
                 newCandidates.append(address);
             } else if (std::optional<TURLStatus> cached = cachedFor(kept.link)) {
                 cached->MyURL = kept.link;
@@ -530,6 +556,7 @@ private:
 
     QHash<QString, Candidate> m_candidates;
     std::map<int, int> m_outstanding; // candidates not answered yet, by depth
+    qint64 m_sparesOutstanding = 0;   // of them, the spares
     std::multimap<int, ReadPage> m_waiting;
     QSet<QString> m_pageUrls;
     qint64 m_accepted = 0;
@@ -543,6 +570,7 @@ private:
     QStringList m_sitemapOrder;
     CrawlSummary m_summary;
     qint64 m_rowsDone = 0;
+    bool m_stopping = false;
     QElapsedTimer m_clock;
     QElapsedTimer m_sinceProgress;
 };
