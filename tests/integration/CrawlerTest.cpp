@@ -350,7 +350,8 @@ TEST(Crawler, ARobotsTxtThatFailsKeepsEveryPageOut)
     const CrawlPage &start = c.sink.pages.front().first;
     EXPECT_EQ(start.url, site.startUrl());
     EXPECT_EQ(start.verdict, Verdict::Skipped);
-    EXPECT_EQ(start.error, u"Disallowed by robots.txt"_s);
+    EXPECT_EQ(start.error, u"robots.txt could not be read: HTTP/1.1 500 Internal Server Error"_s)
+        << "nothing is allowed, and the start page says why";
     EXPECT_TRUE(c.sink.pages.front().second.isEmpty());
     const std::vector<CrawlSite::Request> requests = site.requests();
     ASSERT_EQ(requests.size(), 1u);

@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <deque>
 #include <limits>
 #include <map>
 #include <vector>
@@ -159,6 +160,7 @@ private:
         // Asked as a page beyond the pages the budget holds places for: taken only when a place
         // is still free once it answers (a candidate before it turned out to be no page).
         bool spare = false;
+        bool held = false; // a spare page read while no place was free, waiting for one
     };
 
     // Where a row of the check belongs: a row of an open page, or (slot -1) an address asked only
@@ -262,14 +264,7 @@ private:
     }
 
     // Is there a place in the budget no page or candidate holds yet?
-    bool roomForAnotherPage() const
-    {
-        qint64 outstanding = -m_sparesOutstanding;
-        for (const auto &[depth, count] : m_outstanding) {
-            outstanding += count;
-        }
-        return m_accepted + outstanding < m_options.maxPages;
-    }
+    bool roomForAnotherPage() const { return m_accepted + reservedOutstanding() < m_options.maxPages; }
 
     void addCandidate(const QString &address, int depth, bool spare = false)
     {
@@ -280,10 +275,11 @@ private:
         }
     }
 
-    void resolveCandidate(const QString &address)
+    // A held spare is resolved only when its place is decided (force).
+    void resolveCandidate(const QString &address, bool force = false)
     {
         const auto it = m_candidates.find(address);
-        if (it == m_candidates.end() || it->resolved) {
+        if (it == m_candidates.end() || it->resolved || (it->held && !force)) {
             return;
         }
         it->resolved = true;
@@ -326,26 +322,74 @@ private:
         }
         const int depth = candidate->depth;
         const bool spare = candidate->spare;
-        resolveCandidate(asked);
         const QString url = withoutFragment(finalAddress);
         if (m_pageUrls.contains(url) || m_accepted >= m_options.maxPages) {
+            resolveCandidate(asked);
             return;
-        }
-        if (spare && !roomForAnotherPage()) {
-            return; // the candidates asked before it keep their places
         }
         if (url != asked) {
             // A redirect may leave the site, or lead where robots.txt says no.
             const std::optional<LinkRow> row = AddLink(url, url, QString(), QString(), m_siteOptions);
             if (!row || row->type != u"Internal" || !m_robots.allows(pathAndQueryOf(url))) {
+                resolveCandidate(asked);
                 return;
             }
         }
-        m_pageUrls.insert(url);
+        ReadPage page{url,
+                      depth,
+                      answer.statusCode,
+                      url == asked ? Verdict::Ok : Verdict::Redirected,
+                      answer.header("Content-Type"),
+                      answer.body};
+        if (spare && !roomForAnotherPage()) {
+            // The candidates asked before it keep their places; while one of them may still turn out
+            // to be no page, the spare waits (still counted at its depth) for the place it frees.
+            if (reservedOutstanding() > 0) {
+                m_candidates[asked].held = true;
+                m_heldSpares.emplace_back(asked, std::move(page));
+            } else {
+                resolveCandidate(asked);
+            }
+            return;
+        }
+        resolveCandidate(asked);
+        acceptPage(std::move(page));
+    }
+
+    void acceptPage(ReadPage page)
+    {
+        m_pageUrls.insert(page.url);
         ++m_accepted;
-        m_waiting.emplace(depth,
-                          ReadPage{url, depth, answer.statusCode, url == asked ? Verdict::Ok : Verdict::Redirected,
-                                   answer.header("Content-Type"), answer.body});
+        const int depth = page.depth;
+        m_waiting.emplace(depth, std::move(page));
+    }
+
+    // Candidates holding a place in the budget whose answer has not come.
+    qint64 reservedOutstanding() const
+    {
+        qint64 outstanding = -m_sparesOutstanding;
+        for (const auto &[depth, count] : m_outstanding) {
+            outstanding += count;
+        }
+        return outstanding;
+    }
+
+    // Held spares take the places that came free, in the order they were read; once no reserved
+    // candidate is left to free one, the rest are dropped.
+    void settleHeldSpares()
+    {
+        while (!m_heldSpares.empty()) {
+            const bool room = roomForAnotherPage() && m_accepted < m_options.maxPages;
+            if (!room && reservedOutstanding() > 0) {
+                return;
+            }
+            auto [asked, page] = std::move(m_heldSpares.front());
+            m_heldSpares.pop_front();
+            resolveCandidate(asked, true);
+            if (room && !m_pageUrls.contains(page.url)) {
+                acceptPage(std::move(page));
+            }
+        }
     }
 
     void onResult(int row, const TURLStatus &status)
@@ -388,6 +432,7 @@ private:
 
     void onTurn()
     {
+        settleHeldSpares();
         // Pages are scanned in order of depth, and a page only once no page nearer the start can
         // still turn up: a link's depth is the length of the shortest way to it.
         while (!m_waiting.empty()) {
@@ -556,7 +601,8 @@ private:
 
     QHash<QString, Candidate> m_candidates;
     std::map<int, int> m_outstanding; // candidates not answered yet, by depth
-    qint64 m_sparesOutstanding = 0;   // of them, the spares
+    std::deque<std::pair<QString, ReadPage>> m_heldSpares;
+    qint64 m_sparesOutstanding = 0; // of them, the spares
     std::multimap<int, ReadPage> m_waiting;
     QSet<QString> m_pageUrls;
     qint64 m_accepted = 0;
