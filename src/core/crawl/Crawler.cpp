@@ -126,7 +126,7 @@ public:
 
         readRobots();
         addCandidate(m_start, 0);
-        if (!m_options.ignoreRobots && !m_robots.allows(pathAndQueryOf(m_start))) {
+        if (!m_options.ignoreRobots && !robotsAllow(m_start)) {
             resolveCandidate(m_start);
             CrawlPage page;
             page.url = m_start;
@@ -247,8 +247,8 @@ private:
         }
         m_sitemapPages.insert(address);
         m_sitemapOrder.append(address);
-        if (address == m_start || m_candidates.contains(address) || m_options.maxDepth < 1 ||
-            !m_robots.allows(pathAndQueryOf(address)) || !roomForAnotherPage()) {
+        if (address == m_start || m_candidates.contains(address) || m_options.maxDepth < 1 || !robotsAllow(address) ||
+            !roomForAnotherPage()) {
             return;
         }
         addCandidate(address, 1);
@@ -258,6 +258,16 @@ private:
     // Links are asked as pages while pages are still wanted. Candidates that turn out to be no page
     // (a 404, an image) must not take the room of those that are, so only accepted pages count; the
     // few pages read past the limit are dropped.
+    // Without rules robots.txt allows every address: the address is then not parsed at all (a
+    // crawl asks this for every internal link it finds).
+    bool robotsAllow(const QString &address) const
+    {
+        if (!m_robots.disallowAll && m_robots.rules.isEmpty()) {
+            return true;
+        }
+        return m_robots.allows(pathAndQueryOf(address));
+    }
+
     bool roomForAnotherPage() const { return m_accepted < m_options.maxPages; }
 
     void addCandidate(const QString &address, int depth)
@@ -316,7 +326,7 @@ private:
         if (url != asked) {
             // A redirect may leave the site, or lead where robots.txt says no.
             const std::optional<LinkRow> row = AddLink(url, url, QString(), QString(), m_siteOptions);
-            if (!row || row->type != u"Internal" || !m_robots.allows(pathAndQueryOf(url))) {
+            if (!row || row->type != u"Internal" || !robotsAllow(url)) {
                 return;
             }
         }
@@ -398,8 +408,8 @@ private:
     {
         const QString text = normaliseLineEnds(decodeBody(read.contentType, read.body));
         read.body = QByteArray();
-        const RunOptions options = RunOptions::make(m_options.ignoreUrlsText, m_options.ignoreExtensionsText,
-                                                    m_options.removeAnchors, m_options.urlBase, read.url);
+        // The ignore lists were split once for the site; only the page's own fields change.
+        const RunOptions options = m_siteOptions.forPage(read.url);
         LinkRows rows = CollectLinks(text, read.url, options);
 
         const int slot = m_nextSlot++;
@@ -418,7 +428,7 @@ private:
             const int column = row.column;
             open.rows.append(CrawlRow{read.url, std::move(row), line, column});
             LinkRow &kept = open.rows.last().row;
-            if (mayCrawl && !m_robots.allows(pathAndQueryOf(address))) {
+            if (mayCrawl && !robotsAllow(address)) {
                 kept.verdict = Verdict::Skipped;
                 kept.verdictError = u"Disallowed by robots.txt"_s;
                 ++m_rowsDone;
