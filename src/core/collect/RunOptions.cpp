@@ -17,11 +17,17 @@ RunOptions RunOptions::make(const QString &ignoreUrlsText, const QString &ignore
     o.ignoredExtensions = splitIgnoredExtensions(ignoreExtensionsText);
     o.removeAnchors = removeAnchors;
     o.urlBase = urlBase;
-    o.pageAddress = pageAddress;
-    o.pageDomain = DomainOf(pageAddress);
-    o.pageHost = StripScheme(SiteRoot(pageAddress));
-    o.pageRegistrableDomain = registrableDomainOf(pageAddress);
-    o.pageHostName = hostNameOf(pageAddress);
+    return o.forPage(pageAddress);
+}
+
+RunOptions RunOptions::forPage(const QString &address) const
+{
+    RunOptions o = *this;
+    o.pageAddress = address;
+    o.pageDomain = DomainOf(address);
+    o.pageHost = StripScheme(SiteRoot(address));
+    o.pageRegistrableDomain = registrableDomainOf(address);
+    o.pageHostName = hostNameOf(address);
     return o;
 }
 

@@ -30,6 +30,8 @@ struct RunOptions
 
     static RunOptions make(const QString &ignoreUrlsText, const QString &ignoreExtensionsText, bool removeAnchors,
                            UrlBaseMode urlBase, const QString &pageAddress);
+    // These options for another page: the lists stay as split, the page's fields are filled anew.
+    RunOptions forPage(const QString &address) const;
 };
 
 // The Ignore URLs box text: trimmed as a whole, split at CR LF, CR or LF; blank lines in the middle

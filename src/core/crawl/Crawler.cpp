@@ -97,11 +97,11 @@ struct ReadPage
 class Crawl
 {
 public:
-    Crawl(const QString &start, const CrawlOptions &options, CrawlSink &sink, const CrawlHooks &hooks)
+    Crawl(const QString &start, const CrawlOptions &options, CrawlSink &sink, CrawlHooks hooks)
         : m_start(withoutFragment(start)) // the page, not a place in it
         , m_options(options)
         , m_sink(sink)
-        , m_hooks(hooks)
+        , m_hooks(std::move(hooks))
         , m_parallel(effectiveParallel(options.check.parallel))
         , m_session(keptConnections(m_parallel))
         , m_queue(options.check, m_session, m_parallel,
@@ -127,7 +127,7 @@ public:
 
         readRobots();
         addCandidate(m_start, 0);
-        if (!m_options.ignoreRobots && !m_robots.allows(pathAndQueryOf(m_start))) {
+        if (!m_options.ignoreRobots && !robotsAllow(m_start)) {
             resolveCandidate(m_start);
             CrawlPage page;
             page.url = m_start;
@@ -255,12 +255,22 @@ private:
         }
         m_sitemapPages.insert(address);
         m_sitemapOrder.append(address);
-        if (address == m_start || m_candidates.contains(address) || m_options.maxDepth < 1 ||
-            !m_robots.allows(pathAndQueryOf(address)) || !roomForAnotherPage()) {
+        if (address == m_start || m_candidates.contains(address) || m_options.maxDepth < 1 || !robotsAllow(address) ||
+            !roomForAnotherPage()) {
             return;
         }
         addCandidate(address, 1);
         addPseudoRow(address);
+    }
+
+    // Without rules robots.txt allows every address: the address is then not parsed at all (a
+    // crawl asks this for every internal link it finds).
+    bool robotsAllow(const QString &address) const
+    {
+        if (!m_robots.disallowAll && m_robots.rules.isEmpty()) {
+            return true;
+        }
+        return m_robots.allows(pathAndQueryOf(address));
     }
 
     // Is there a place in the budget no page or candidate holds yet?
@@ -330,7 +340,7 @@ private:
         if (url != asked) {
             // A redirect may leave the site, or lead where robots.txt says no.
             const std::optional<LinkRow> row = AddLink(url, url, QString(), QString(), m_siteOptions);
-            if (!row || row->type != u"Internal" || !m_robots.allows(pathAndQueryOf(url))) {
+            if (!row || row->type != u"Internal" || !robotsAllow(url)) {
                 resolveCandidate(asked);
                 return;
             }
@@ -467,8 +477,8 @@ private:
     {
         const QString text = normaliseLineEnds(decodeBody(read.contentType, read.body));
         read.body = QByteArray();
-        const RunOptions options = RunOptions::make(m_options.ignoreUrlsText, m_options.ignoreExtensionsText,
-                                                    m_options.removeAnchors, m_options.urlBase, read.url);
+        // The ignore lists were split once for the site; only the page's own fields change.
+        const RunOptions options = m_siteOptions.forPage(read.url);
         LinkRows rows = CollectLinks(text, read.url, options);
 
         const int slot = m_nextSlot++;
@@ -487,7 +497,7 @@ private:
             const int column = row.column;
             open.rows.append(CrawlRow{read.url, std::move(row), line, column});
             LinkRow &kept = open.rows.last().row;
-            if (mayCrawl && !m_robots.allows(pathAndQueryOf(address))) {
+            if (mayCrawl && !robotsAllow(address)) {
                 kept.verdict = Verdict::Skipped;
                 kept.verdictError = u"Disallowed by robots.txt"_s;
                 ++m_rowsDone;

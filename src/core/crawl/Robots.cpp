@@ -2,6 +2,9 @@
 
 #include <QByteArrayList>
 
+#include <array>
+#include <string_view>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -66,7 +69,7 @@ bool isUnreserved(unsigned char c)
 
 void appendEscape(QByteArray &out, unsigned char c)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
+    static constexpr std::string_view kHex = "0123456789ABCDEF";
     out.append('%');
     out.append(kHex[c >> 4]);
     out.append(kHex[c & 0xF]);
@@ -169,12 +172,19 @@ Key keyOf(QByteArrayView key)
         const char *text;
         Key key;
     };
-    static constexpr Spelling kSpellings[] = {
-        {"user-agent", Key::UserAgent}, {"useragent", Key::UserAgent}, {"user agent", Key::UserAgent},
-        {"allow", Key::Allow},          {"disallow", Key::Disallow},   {"dissallow", Key::Disallow},
-        {"dissalow", Key::Disallow},    {"disalow", Key::Disallow},    {"disallaw", Key::Disallow},
-        {"sitemap", Key::Sitemap},      {"site-map", Key::Sitemap},
-    };
+    static constexpr auto kSpellings = std::to_array<Spelling>({
+        {"user-agent", Key::UserAgent},
+        {"useragent", Key::UserAgent},
+        {"user agent", Key::UserAgent},
+        {"allow", Key::Allow},
+        {"disallow", Key::Disallow},
+        {"dissallow", Key::Disallow},
+        {"dissalow", Key::Disallow},
+        {"disalow", Key::Disallow},
+        {"disallaw", Key::Disallow},
+        {"sitemap", Key::Sitemap},
+        {"site-map", Key::Sitemap},
+    });
     for (const Spelling &s : kSpellings) {
         if (equalsAsciiCI(key, QByteArrayView(s.text))) {
             return s.key;

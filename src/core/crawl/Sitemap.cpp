@@ -14,7 +14,7 @@ namespace {
 
 QString sizeText(qsizetype bytes)
 {
-    constexpr qsizetype kMiB = 1024 * 1024;
+    constexpr qsizetype kMiB = qsizetype{1024} * 1024;
     return bytes % kMiB == 0 ? u"%1 MB"_s.arg(bytes / kMiB) : u"%1 bytes"_s.arg(bytes);
 }
 
@@ -100,7 +100,7 @@ public:
 
 private:
     // Addresses this long are skipped and shown by their start only.
-    static constexpr qsizetype kLongestAddress = 64 * 1024;
+    static constexpr qsizetype kLongestAddress = qsizetype{64} * 1024;
     static constexpr qsizetype kShownLength = 200;
 
     bool count()
@@ -247,7 +247,7 @@ QByteArray inflateGzip(QByteArrayView gzip, qsizetype limit, QString *error)
     z_stream &z = inflater.stream();
     const char *next = gzip.data();
     qsizetype left = gzip.size();
-    constexpr qsizetype kStep = 64 * 1024;
+    constexpr qsizetype kStep = qsizetype{64} * 1024;
     for (;;) {
         if (z.avail_in == 0 && left > 0) {
             const auto piece = static_cast<uInt>(std::min<qsizetype>(left, INT_MAX));

@@ -25,22 +25,22 @@ void applyCheckResult(LinkRow &row, const TURLStatus &status)
 
 QString checkSummary(const LinkRows &rows, SummaryParts parts)
 {
-    static constexpr auto order = std::to_array<Verdict>(
+    static constexpr auto kOrder = std::to_array<Verdict>(
         {Verdict::Ok, Verdict::Redirected, Verdict::Broken, Verdict::Blocked, Verdict::RateLimited, Verdict::Timeout,
          Verdict::Unreachable, Verdict::FragmentMissing, Verdict::Skipped});
-    std::array<qsizetype, order.size()> counts{};
+    std::array<qsizetype, kOrder.size()> counts{};
     qsizetype checked = 0;
     for (const LinkRow &row : rows) {
-        const auto *at = std::find(order.cbegin(), order.cend(), row.verdict);
-        if (at != order.cend()) {
-            ++counts[size_t(at - order.cbegin())];
+        const auto *at = std::find(kOrder.cbegin(), kOrder.cend(), row.verdict);
+        if (at != kOrder.cend()) {
+            ++counts[size_t(at - kOrder.cbegin())];
             ++checked;
         }
     }
     QStringList named;
-    for (size_t i = 0; i < order.size(); ++i) {
+    for (size_t i = 0; i < kOrder.size(); ++i) {
         if (parts == SummaryParts::Every || counts[i] > 0) {
-            named << u"%1 %2"_s.arg(counts[i]).arg(verdictName(order[i]));
+            named << u"%1 %2"_s.arg(counts[i]).arg(verdictName(kOrder[i]));
         }
     }
     return u"Checked %1 links: %2"_s.arg(checked).arg(named.join(u", "_s));

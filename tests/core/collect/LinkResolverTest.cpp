@@ -551,6 +551,39 @@ TEST(RunOptions, ComputesThePageSideOnce)
     }
 }
 
+// A crawl splits the lists once for the site and moves the options from page to page: every
+// field must then be what the options made for that page say, none left from the first page.
+TEST(RunOptions, ForPageEqualsTheOptionsMadeForThatPage)
+{
+    const std::vector<std::pair<const char *, QString>> pages = {
+        {"same host, deeper path", u"http://www.example.com/a/b/c.html"_s},
+        {"other subdomain", u"http://blog.example.com/post"_s},
+        {"other registrable domain", u"https://example.org:8443/x?y=1"_s},
+        {"public suffix host", u"http://shop.example.co.uk/"_s},
+        {"loopback with port", u"http://127.0.0.1:8090/site/10/3.html"_s},
+        {"local file", u"file:///C:/site/index.html"_s},
+    };
+    const RunOptions site = RunOptions::make(u"http://a.test/\nhttp://b.test/x"_s, u"pdf zip"_s, false,
+                                             UrlBaseMode::Subdomain, u"http://user@www.example.com:8080/start.html"_s);
+    for (const auto &[name, page] : pages) {
+        SCOPED_TRACE(name);
+        const RunOptions moved = site.forPage(page);
+        const RunOptions made =
+            RunOptions::make(u"http://a.test/\nhttp://b.test/x"_s, u"pdf zip"_s, false, UrlBaseMode::Subdomain, page);
+        EXPECT_EQ(moved.ignoreUrls, made.ignoreUrls);
+        EXPECT_EQ(moved.ignoredExtensions, made.ignoredExtensions);
+        EXPECT_EQ(moved.removeAnchors, made.removeAnchors);
+        EXPECT_EQ(moved.urlBase, made.urlBase);
+        EXPECT_EQ(moved.pageAddress, made.pageAddress);
+        EXPECT_EQ(moved.pageDomain, made.pageDomain);
+        EXPECT_EQ(moved.pageHost, made.pageHost);
+        EXPECT_EQ(moved.pageRegistrableDomain, made.pageRegistrableDomain);
+        EXPECT_EQ(moved.pageHostName, made.pageHostName);
+        // and a link resolves to the same row either way
+        EXPECT_EQ(linkOf(addLink(u"/x/y.html"_s, page, moved)), linkOf(addLink(u"/x/y.html"_s, page, made)));
+    }
+}
+
 TEST(RunOptions, SplitIgnoreUrlsKeepsBlankMiddleLines)
 {
     struct Case
