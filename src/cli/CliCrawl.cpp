@@ -23,6 +23,17 @@ namespace quorvel {
 
 namespace {
 
+// Do two names stand for one file: the same absolute path, or one existing file (links resolved)?
+bool sameFileName(const QString &a, const QString &b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (first.absoluteFilePath() == second.absoluteFilePath()) {
+        return true;
+    }
+    return first.exists() && second.exists() && first.canonicalFilePath() == second.canonicalFilePath();
+}
+
 // The format an --output file's name asks for when --format was not given.
 CliFormat formatForFile(const QString &fileName)
 {
@@ -202,6 +213,13 @@ int runCrawlCommand(const CliArguments &args)
     options.ignoreRobots = args.ignoreRobots;
     options.useSitemap = args.sitemap;
 
+    // The output replaces its file at the end: it must not be the store or the Ignore URLs list.
+    for (const QString &other : {args.dbFile, args.ignoreUrlsFile}) {
+        if (!args.outputFile.isEmpty() && !other.isEmpty() && sameFileName(args.outputFile, other)) {
+            return usageError(u"--output names the file of %1: \"%2\""_s.arg(
+                other == args.dbFile ? u"--db"_s : u"--ignore-urls"_s, args.outputFile));
+        }
+    }
     const CliFormat format =
         !args.outputFile.isEmpty() && !args.formatGiven ? formatForFile(args.outputFile) : args.format;
     // An output file is replaced only when the crawl's output was written whole.
