@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -75,15 +76,17 @@ TEST(CrawlRunner, BatchesAddUpToTheCrawl)
     OwnedWorker<TCrawler> crawler = TCrawler::create(site.url(u"/p/0"_s), options);
     QList<CrawlPage> pages;
     qsizetype rows = 0;
-    QObject::connect(crawler.get(), &TCrawler::pagesFinished,
+    std::optional<CrawlEnd> ended;
+    QObject here; // the signals are queued to this thread
+    QObject::connect(crawler.get(), &TCrawler::pagesFinished, &here,
                      [&](const QList<CrawlPage> &batch, const QList<CrawlRow> &batchRows) {
                          pages += batch;
                          rows += batchRows.size();
                      });
-    QSignalSpy finished(crawler.get(), &TCrawler::finished);
+    QObject::connect(crawler.get(), &TCrawler::finished, &here, [&](const CrawlEnd &end) { ended = end; });
     crawler.start();
-    ASSERT_TRUE(finished.wait(30'000));
-    const auto end = finished.at(0).at(0).value<CrawlEnd>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended.has_value(); }, 30'000));
+    const CrawlEnd end = *ended;
     EXPECT_FALSE(end.stopped);
     EXPECT_EQ(pages.size(), 30);
     EXPECT_EQ(end.pages.size(), 30);
@@ -101,14 +104,16 @@ TEST(CrawlRunner, StopEndsTheCrawlAndKeepsWhatFinished)
     ChainSite site(1000, 40);
     OwnedWorker<TCrawler> crawler = TCrawler::create(site.url(u"/p/0"_s), quickOptions());
     QList<CrawlPage> pages;
-    QObject::connect(crawler.get(), &TCrawler::pagesFinished,
+    std::optional<CrawlEnd> ended;
+    QObject here; // the signals are queued to this thread
+    QObject::connect(crawler.get(), &TCrawler::pagesFinished, &here,
                      [&](const QList<CrawlPage> &batch, const QList<CrawlRow> &) { pages += batch; });
-    QSignalSpy finished(crawler.get(), &TCrawler::finished);
+    QObject::connect(crawler.get(), &TCrawler::finished, &here, [&](const CrawlEnd &end) { ended = end; });
     crawler.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return pages.size() >= 2; }, 30'000));
     crawler->requestStop();
-    ASSERT_TRUE(finished.wait(30'000));
-    const auto end = finished.at(0).at(0).value<CrawlEnd>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended.has_value(); }, 30'000));
+    const CrawlEnd end = *ended;
     EXPECT_TRUE(end.stopped);
     EXPECT_LT(end.pages.size(), 1000);
     EXPECT_EQ(end.pages.size(), pages.size()) << "every finished page reached the window, and no other";

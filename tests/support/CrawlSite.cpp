@@ -76,6 +76,8 @@ bool CrawlSite::start()
     if (!m_site.start() || !m_external.start()) {
         return false;
     }
+    // The servers' threads read the pages under the same lock, after they record a request.
+    const std::lock_guard lock(m_mutex);
     generate();
     return true;
 }
