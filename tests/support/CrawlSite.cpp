@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <random>
 #include <set>
 #include <thread>
@@ -347,13 +348,19 @@ void CrawlSite::serve(bool external, const httplib::Request &req, httplib::Respo
     if (const int delay = m_delayMs.load(); delay > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     }
-    const std::map<std::string, Node> &nodes = external ? m_externalNodes : m_nodes;
-    const auto it = nodes.find(target);
-    if (it == nodes.end()) {
+    std::optional<Node> found;
+    {
+        const std::lock_guard lock(m_mutex); // the pages are made after the threads start
+        const std::map<std::string, Node> &nodes = external ? m_externalNodes : m_nodes;
+        if (const auto it = nodes.find(target); it != nodes.end()) {
+            found = it->second;
+        }
+    }
+    if (!found) {
         res.status = 404;
         res.set_content("no such page", "text/plain");
     } else {
-        const Node &node = it->second;
+        const Node &node = *found;
         if (node.holds) {
             m_held = true;
             m_gate.wait();
