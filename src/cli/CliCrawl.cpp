@@ -168,20 +168,6 @@ LinkCheckOptions checkOptionsOf(const CliArguments &args)
     return options;
 }
 
-// "Checked N links: O ok, R redirected, ..." from a crawl's counts, as check words it.
-QString crawlCheckSummary(const CrawlSummary &summary)
-{
-    QStringList parts;
-    qint64 checked = 0;
-    for (const Verdict verdict :
-         {Verdict::Ok, Verdict::Redirected, Verdict::Broken, Verdict::Blocked, Verdict::RateLimited, Verdict::Timeout,
-          Verdict::Unreachable, Verdict::FragmentMissing, Verdict::Skipped}) {
-        parts << u"%1 %2"_s.arg(summary.count(verdict)).arg(verdictName(verdict));
-        checked += summary.count(verdict);
-    }
-    return u"Checked %1 links: %2"_s.arg(checked).arg(parts.join(u", "_s));
-}
-
 } // namespace
 
 int runCrawlCommand(const CliArguments &args)
@@ -287,7 +273,7 @@ int runCrawlCommand(const CliArguments &args)
         writeErr(u"quorvel-cli: the crawl was not recorded whole: "_s + storeError);
     }
     writeErr(u"Crawled %1 pages; %2 orphans"_s.arg(end.summary.pages).arg(end.orphans.size()));
-    writeErr(crawlCheckSummary(end.summary));
+    writeErr(checkSummaryOf([&end](Verdict verdict) { return end.summary.count(verdict); }));
     if (const int signal = g_signal.load(); signal != 0) {
         writeErr(u"quorvel-cli: stopped by %1; the pages finished so far were kept"_s.arg(
             signal == SIGINT ? u"SIGINT"_s : u"SIGTERM"_s));

@@ -23,27 +23,43 @@ void applyCheckResult(LinkRow &row, const TURLStatus &status)
     row.chain = status.chain;
 }
 
-QString checkSummary(const LinkRows &rows, SummaryParts parts)
+namespace {
+
+constexpr auto kSummaryOrder =
+    std::to_array<Verdict>({Verdict::Ok, Verdict::Redirected, Verdict::Broken, Verdict::Blocked, Verdict::RateLimited,
+                            Verdict::Timeout, Verdict::Unreachable, Verdict::FragmentMissing, Verdict::Skipped});
+
+} // namespace
+
+QString checkSummaryOf(const std::function<qint64(Verdict)> &count, SummaryParts parts)
 {
-    static constexpr auto kOrder = std::to_array<Verdict>(
-        {Verdict::Ok, Verdict::Redirected, Verdict::Broken, Verdict::Blocked, Verdict::RateLimited, Verdict::Timeout,
-         Verdict::Unreachable, Verdict::FragmentMissing, Verdict::Skipped});
-    std::array<qsizetype, kOrder.size()> counts{};
-    qsizetype checked = 0;
-    for (const LinkRow &row : rows) {
-        const auto *at = std::find(kOrder.cbegin(), kOrder.cend(), row.verdict);
-        if (at != kOrder.cend()) {
-            ++counts[size_t(at - kOrder.cbegin())];
-            ++checked;
-        }
-    }
+    qint64 checked = 0;
     QStringList named;
-    for (size_t i = 0; i < kOrder.size(); ++i) {
-        if (parts == SummaryParts::Every || counts[i] > 0) {
-            named << u"%1 %2"_s.arg(counts[i]).arg(verdictName(kOrder[i]));
+    for (const Verdict verdict : kSummaryOrder) {
+        const qint64 n = count(verdict);
+        checked += n;
+        if (parts == SummaryParts::Every || n > 0) {
+            named << u"%1 %2"_s.arg(n).arg(verdictName(verdict));
         }
     }
     return u"Checked %1 links: %2"_s.arg(checked).arg(named.join(u", "_s));
+}
+
+QString checkSummary(const LinkRows &rows, SummaryParts parts)
+{
+    std::array<qint64, kSummaryOrder.size()> counts{};
+    for (const LinkRow &row : rows) {
+        const auto *at = std::find(kSummaryOrder.cbegin(), kSummaryOrder.cend(), row.verdict);
+        if (at != kSummaryOrder.cend()) {
+            ++counts[size_t(at - kSummaryOrder.cbegin())];
+        }
+    }
+    return checkSummaryOf(
+        [&counts](Verdict verdict) {
+            const auto *at = std::find(kSummaryOrder.cbegin(), kSummaryOrder.cend(), verdict);
+            return counts[size_t(at - kSummaryOrder.cbegin())];
+        },
+        parts);
 }
 
 QStringList linksOfRows(const LinkRows &rows)

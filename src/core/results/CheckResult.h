@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace quorvel {
 
 struct TURLStatus;
@@ -25,6 +27,8 @@ enum class SummaryParts
 // verdicts in a fixed order: ok, redirected, broken, blocked, rate-limited, timeout, unreachable,
 // fragment-missing, skipped.
 QString checkSummary(const LinkRows &rows, SummaryParts parts = SummaryParts::Every);
+// The same line from counts known elsewhere (a crawl's summary): count gives each verdict's rows.
+QString checkSummaryOf(const std::function<qint64(Verdict)> &count, SummaryParts parts = SummaryParts::Every);
 
 // The links of a table in row order: what a check pass requests, row i's result being result i.
 QStringList linksOfRows(const LinkRows &rows);
