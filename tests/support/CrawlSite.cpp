@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <optional>
 #include <random>
 #include <set>
 #include <thread>
@@ -74,13 +73,12 @@ CrawlSite::~CrawlSite()
 
 bool CrawlSite::start()
 {
-    if (!m_site.start() || !m_external.start()) {
+    // The pages hold both servers' addresses; they are made before any thread serves them.
+    if (!m_site.bind() || !m_external.bind()) {
         return false;
     }
-    // The servers' threads read the pages under the same lock, after they record a request.
-    const std::lock_guard lock(m_mutex);
     generate();
-    return true;
+    return m_site.start() && m_external.start();
 }
 
 QString CrawlSite::url(const std::string &target) const
@@ -348,19 +346,12 @@ void CrawlSite::serve(bool external, const httplib::Request &req, httplib::Respo
     if (const int delay = m_delayMs.load(); delay > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     }
-    std::optional<Node> found;
-    {
-        const std::lock_guard lock(m_mutex); // the pages are made after the threads start
-        const std::map<std::string, Node> &nodes = external ? m_externalNodes : m_nodes;
-        if (const auto it = nodes.find(target); it != nodes.end()) {
-            found = it->second;
-        }
-    }
-    if (!found) {
+    const std::map<std::string, Node> &nodes = external ? m_externalNodes : m_nodes; // made before serving
+    if (const auto it = nodes.find(target); it == nodes.end()) {
         res.status = 404;
         res.set_content("no such page", "text/plain");
     } else {
-        const Node &node = *found;
+        const Node &node = it->second;
         if (node.holds) {
             m_held = true;
             m_gate.wait();

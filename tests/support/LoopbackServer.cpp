@@ -66,14 +66,25 @@ LoopbackServer::~LoopbackServer()
     stop();
 }
 
-bool LoopbackServer::start()
+bool LoopbackServer::bind()
 {
+    if (m_port > 0) {
+        return true;
+    }
     m_port = m_server->bind_to_any_port("127.0.0.1");
     if (m_port <= 0) {
         return false;
     }
     if (m_listenFd >= 0) {
         ::listen(m_listenFd, 1024);
+    }
+    return true;
+}
+
+bool LoopbackServer::start()
+{
+    if (!bind()) {
+        return false;
     }
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
     // stop() does nothing to a server whose loop has not begun, which would then accept forever:

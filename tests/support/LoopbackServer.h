@@ -33,7 +33,10 @@ public:
 
     httplib::Server &server() { return *m_server; }
 
-    // Binds, raises the listen backlog and starts serving; returns false when binding failed.
+    // Binds and raises the listen backlog, so port() and url() are known before any thread serves;
+    // false when binding failed. start() binds first when this was not called.
+    bool bind();
+    // Starts serving; returns false when binding failed.
     bool start();
     void stop();
 
