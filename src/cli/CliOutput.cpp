@@ -180,48 +180,55 @@ JsonRowsWriter::JsonRowsWriter(qsizetype pieceBytes, std::function<void(const QB
     , m_keys(keys)
 {}
 
+void appendJsonRow(QByteArray &out, QByteArrayView lead, const LinkRow &row, JsonRowKeys keys)
+{
+    // Room for the whole row at once, then written through a pointer: the field names, the strings,
+    // three numbers (at most 11 characters each) and the punctuation.
+    const qsizetype start = out.size();
+    const qsizetype most = start + lead.size() + (keys == JsonRowKeys::Checked ? 320 : 192) +
+                           jsonStringBound(row.link) + jsonStringBound(row.follow) + jsonStringBound(row.type) +
+                           jsonStringBound(row.anchorText) + jsonStringBound(row.response) +
+                           jsonStringBound(row.responseTime) + jsonStringBound(row.finalUrl) +
+                           jsonStringBound(row.verdictError);
+    if (most > out.capacity()) {
+        out.reserve(std::max(most, 2 * out.capacity()));
+    }
+    out.resize(most);
+    char *const begin = out.data();
+    char *w = begin + start;
+    std::memcpy(w, lead.data(), size_t(lead.size()));
+    w += lead.size();
+    w = writeLiteral(w, "\"link\": ");
+    w = writeJsonString(w, row.link);
+    w = writeLiteral(w, ", \"follow\": ");
+    w = writeJsonString(w, row.follow);
+    w = writeLiteral(w, ", \"type\": ");
+    w = writeJsonString(w, row.type);
+    w = writeLiteral(w, ", \"anchor\": ");
+    w = writeJsonString(w, row.anchorText);
+    w = writeLiteral(w, ", \"response\": ");
+    w = writeJsonString(w, row.response);
+    w = writeLiteral(w, ", \"time\": ");
+    w = writeJsonString(w, row.responseTime);
+    w = writeLiteral(w, ", \"icon\": ");
+    w = std::to_chars(w, w + 11, row.icon).ptr;
+    w = writeLiteral(w, ", \"line\": ");
+    w = std::to_chars(w, w + 11, row.line).ptr;
+    w = writeLiteral(w, ", \"column\": ");
+    w = std::to_chars(w, w + 11, row.column).ptr;
+    if (keys == JsonRowKeys::Checked) {
+        w = writeVerdictKeys(w, row);
+    }
+    *w++ = '}';
+    out.truncate(w - begin);
+}
+
 void JsonRowsWriter::add(const LinkRows &rows)
 {
     for (const LinkRow &row : rows) {
-        // Room for the whole row at once, then written through a pointer: the field names, the
-        // strings, three numbers (at most 11 characters each) and the punctuation.
-        const qsizetype start = m_out.size();
-        const qsizetype most = start + (m_keys == JsonRowKeys::Checked ? 320 : 192) + jsonStringBound(row.link) +
-                               jsonStringBound(row.follow) + jsonStringBound(row.type) +
-                               jsonStringBound(row.anchorText) + jsonStringBound(row.response) +
-                               jsonStringBound(row.responseTime) + jsonStringBound(row.finalUrl) +
-                               jsonStringBound(row.verdictError);
-        if (most > m_out.capacity()) {
-            m_out.reserve(std::max(most, 2 * m_out.capacity()));
-        }
-        m_out.resize(most);
-        char *const begin = m_out.data();
-        char *w = begin + start;
         // "[" before the first row, a comma after every row but the last.
-        w = m_anyRow ? writeLiteral(w, ",\n  {\"link\": ") : writeLiteral(w, "[\n  {\"link\": ");
+        appendJsonRow(m_out, m_anyRow ? ",\n  {" : "[\n  {", row, m_keys);
         m_anyRow = true;
-        w = writeJsonString(w, row.link);
-        w = writeLiteral(w, ", \"follow\": ");
-        w = writeJsonString(w, row.follow);
-        w = writeLiteral(w, ", \"type\": ");
-        w = writeJsonString(w, row.type);
-        w = writeLiteral(w, ", \"anchor\": ");
-        w = writeJsonString(w, row.anchorText);
-        w = writeLiteral(w, ", \"response\": ");
-        w = writeJsonString(w, row.response);
-        w = writeLiteral(w, ", \"time\": ");
-        w = writeJsonString(w, row.responseTime);
-        w = writeLiteral(w, ", \"icon\": ");
-        w = std::to_chars(w, w + 11, row.icon).ptr;
-        w = writeLiteral(w, ", \"line\": ");
-        w = std::to_chars(w, w + 11, row.line).ptr;
-        w = writeLiteral(w, ", \"column\": ");
-        w = std::to_chars(w, w + 11, row.column).ptr;
-        if (m_keys == JsonRowKeys::Checked) {
-            w = writeVerdictKeys(w, row);
-        }
-        *w++ = '}';
-        m_out.truncate(w - begin);
         if (m_out.size() >= m_pieceBytes) {
             m_write(m_out);
             m_out.truncate(0); // the capacity stays for the next piece

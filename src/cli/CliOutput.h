@@ -37,6 +37,10 @@ enum class JsonRowKeys
 // The rows as one JSON array, one object per row in table order.
 QByteArray rowsToJson(const LinkRows &rows, JsonRowKeys keys = JsonRowKeys::Collected);
 
+// Appends one row as a JSON object: lead (what goes before the row's keys, its "{" included), then
+// the keys from "link" on, then "}".
+void appendJsonRow(QByteArray &out, QByteArrayView lead, const LinkRow &row, JsonRowKeys keys);
+
 // rowsToJson's bytes handed to write in pieces of about chunkBytes (a row is never split): the
 // output of many rows is never held whole beside the rows.
 void writeRowsAsJson(const LinkRows &rows, qsizetype chunkBytes, const std::function<void(const QByteArray &)> &write,

@@ -48,19 +48,16 @@ public:
         if (rows.isEmpty()) {
             return;
         }
-        LinkRows linkRows;
-        linkRows.reserve(rows.size());
+        // Each row on a line of its own, the page in front of its keys.
+        const QByteArray lead = "\n    {\"page\": " + jsonString(page.url) + ", ";
+        const QByteArray afterComma = ',' + lead;
+        QByteArray out;
         for (const CrawlRow &row : rows) {
-            linkRows.append(row.row);
+            appendJsonRow(out, m_anyRow ? QByteArrayView(afterComma) : QByteArrayView(lead), row.row,
+                          JsonRowKeys::Checked);
+            m_anyRow = true;
         }
-        // The array's rows, each on a line of its own that begins with its "link" key: strings are
-        // escaped, so that line start is found nowhere else. The page goes in front of it.
-        const QByteArray array = rowsToJson(linkRows, JsonRowKeys::Checked);
-        QByteArray inner = '\n' + array.mid(2, array.size() - 5);
-        const QByteArray withPage = "\n    {\"page\": " + jsonString(page.url) + ", \"link\": ";
-        inner.replace("\n  {\"link\": ", withPage);
-        m_write(m_anyRow ? ',' + inner : inner);
-        m_anyRow = true;
+        m_write(out);
     }
 
     void end(const CrawlEnd &end) override

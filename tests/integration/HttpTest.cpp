@@ -161,6 +161,15 @@ void addRoutes(httplib::Server &server, SiteCounters &counters)
         const std::string agent = req.has_header("User-Agent") ? req.get_header_value("User-Agent") : "<none>";
         res.set_content(agent + "|" + req.get_header_value("Accept-Encoding"), "application/octet-stream");
     });
+    // What a request carried: its method, its agent, how many agent and coding lines, its X-Extra.
+    server.Get("/echo-request", [](const httplib::Request &req, httplib::Response &res) {
+        const std::string agent = req.has_header("User-Agent") ? req.get_header_value("User-Agent") : "<none>";
+        const std::string echoed =
+            req.method + "|" + agent + "|" + std::to_string(req.get_header_value_count("User-Agent")) + "|" +
+            std::to_string(req.get_header_value_count("Accept-Encoding")) + "|" + req.get_header_value("X-Extra");
+        res.set_header("X-Echo", echoed); // a HEAD answer has no body
+        res.set_content(echoed, "text/plain");
+    });
     server.Get(R"(/echo-target/.*)", [](const httplib::Request &req, httplib::Response &res) {
         res.set_content(req.target, "application/octet-stream");
     });
@@ -436,6 +445,50 @@ TEST_F(HttpTest, RequestHeadersCarryTheAgentAndTheCodings)
         const HttpResult r = performRequest(request);
         EXPECT_EQ(r.error, QString());
         EXPECT_EQ(r.body, c.echoed);
+    }
+}
+
+// A session keeps the handles of ended requests for the next ones: none carries anything of the
+// request before it (method, agent, header lines, body).
+TEST_F(HttpTest, AKeptHandleCarriesNothingOfTheRequestBefore)
+{
+    struct Step
+    {
+        HttpMethod method;
+        QString agent;
+        QList<QByteArray> extraHeaders;
+        QByteArray echoed;
+    };
+
+    const std::vector<Step> steps = {
+        {HttpMethod::Head, u"agent-a"_s, {}, "HEAD|agent-a|1|1|"},
+        {HttpMethod::Get, QString(), {}, "GET|<none>|0|1|"},
+        {HttpMethod::Post, u"agent-b"_s, {"X-Extra: posted"}, ""},
+        {HttpMethod::Get, u"agent-b"_s, {}, "GET|agent-b|1|1|"},
+        {HttpMethod::Get, u"agent-a"_s, {"X-Extra: yes"}, "GET|agent-a|1|1|yes"},
+        {HttpMethod::Head, u"agent-b"_s, {}, "HEAD|agent-b|1|1|"},
+        {HttpMethod::Get, u"agent-a"_s, {}, "GET|agent-a|1|1|"},
+    };
+    HttpSession session;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const Step &step = steps[i];
+        SCOPED_TRACE(i);
+        const bool post = step.method == HttpMethod::Post;
+        HttpRequest request = requestFor(m_http.url(post ? u"/post"_s : u"/echo-request"_s), step.method);
+        request.userAgent = step.agent;
+        request.extraHeaders = step.extraHeaders;
+        if (post) {
+            request.body = "a=b";
+            request.contentType = "application/x-www-form-urlencoded";
+        }
+        const HttpResult r = session.perform(request);
+        ASSERT_EQ(r.statusCode, 200) << r.error.toStdString();
+        if (post) {
+            EXPECT_EQ(r.body, "application/x-www-form-urlencoded|posted|a=b");
+        } else {
+            EXPECT_EQ(r.header("X-Echo"), step.echoed);
+            EXPECT_EQ(r.body, step.method == HttpMethod::Head ? QByteArray() : step.echoed);
+        }
     }
 }
 

@@ -323,6 +323,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
         r.statusLine = line.toByteArray();
         r.statusCode = statusCodeOf(line);
         r.headers.clear();
+        r.headers.reserve(16); // room for a usual answer's lines at once
     } else if (line.isEmpty()) {
         // the blank line that ends a header block
     } else if (line.front() == ' ' || line.front() == '\t') {
@@ -469,18 +470,14 @@ int onConnected(void *user, char *, char *, int, int)
     return CURL_PREREQFUNC_OK;
 }
 
-void configure(Transfer &t, const HttpRequest &request)
+// What every request of the session asks the same way: set once on a new handle, kept while the
+// handle is reused.
+void configureHandle(CURL *e)
 {
-    CURL *e = t.easy;
-    curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
-    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer.data());
-    curl_easy_setopt(e, CURLOPT_URL, requestUrlBytes(request.url).constData());
-    t.url = request.url;
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "deflate, gzip, identity");
     curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L); // see BodyDecoder
     curl_easy_setopt(e, CURLOPT_PROXY, "");
     // Old servers still answer; modern ones still negotiate TLS 1.3. Certificates are not checked.
@@ -488,24 +485,53 @@ void configure(Transfer &t, const HttpRequest &request)
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(e, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_0));
     curl_easy_setopt(e, CURLOPT_SSL_CIPHER_LIST, "DEFAULT:@SECLEVEL=0");
-    if (!request.userAgent.isEmpty()) {
-        curl_easy_setopt(e, CURLOPT_USERAGENT, withoutLineBreaks(request.userAgent.toUtf8()).constData());
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &onProgress);
+    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &onConnected);
+}
+
+// The header lines every request with this agent sends. They go in as header lines rather than as
+// curl's agent and encoding options, which curl would format anew, a character at a time, for
+// every request. The codings are decoded by BodyDecoder.
+curl_slist *commonHeaders(const QByteArray &agent)
+{
+    curl_slist *list = nullptr;
+    if (!agent.isEmpty()) {
+        list = curl_slist_append(list, QByteArray("User-Agent: " + agent).constData());
     }
-    if (request.connectTimeoutMs > 0) {
-        // Our own loop ends the connect phase on time; curl's limit, a little later, is only a
-        // backstop (its clock starts later and rounds, so an equal limit can fire a millisecond early).
-        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(request.connectTimeoutMs) + kConnectBackstopMs);
-    }
+    return curl_slist_append(list, "Accept-Encoding: deflate, gzip, identity");
+}
+
+// What differs from request to request. Every option a request may set is set here each time, to
+// its value or its default, since the handle keeps what the previous request set. shared: the
+// common header lines for the request's agent, which a request without lines of its own uses as
+// they are.
+void configure(Transfer &t, const HttpRequest &request, const QByteArray &agent, curl_slist *shared)
+{
+    CURL *e = t.easy;
+    curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer.data());
+    curl_easy_setopt(e, CURLOPT_URL, requestUrlBytes(request.url).constData());
+    t.url = request.url;
+    // Our own loop ends the connect phase on time; curl's limit, a little later, is only a backstop
+    // (its clock starts later and rounds, so an equal limit can fire a millisecond early).
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
+                     request.connectTimeoutMs > 0 ? long(request.connectTimeoutMs) + kConnectBackstopMs : 0L);
 
     switch (request.method) {
     case HttpMethod::Get:
+        curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
         break;
     case HttpMethod::Head:
         t.method = "HEAD";
         curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
         break;
     case HttpMethod::Post:
+        // The handle is not reused after a POST (see end()), so nothing of it reaches another request.
         t.method = "POST";
+        t.headerList = commonHeaders(agent);
         t.postBody = request.body;
         curl_easy_setopt(e, CURLOPT_POST, 1L);
         curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(t.postBody.size()));
@@ -518,23 +544,19 @@ void configure(Transfer &t, const HttpRequest &request)
         t.headerList = curl_slist_append(t.headerList, "Expect:");
         break;
     }
+    if (!request.extraHeaders.isEmpty() && !t.headerList) {
+        t.headerList = commonHeaders(agent);
+    }
     for (const QByteArray &header : request.extraHeaders) {
         if (!header.contains('\r') && !header.contains('\n')) {
             t.headerList = curl_slist_append(t.headerList, header.constData());
         }
     }
-    if (t.headerList) {
-        curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headerList);
-    }
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headerList ? t.headerList : shared);
 
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &onProgress);
     curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
-    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &onConnected);
     curl_easy_setopt(e, CURLOPT_PREREQDATA, &t);
 }
 
@@ -631,7 +653,20 @@ struct HttpSession::Impl
     int epoll = -1;
     int wakeFd = -1;
     std::unordered_set<curl_socket_t> watched;
-    std::vector<CURL *> spareEasy;            // handles of ended transfers, reset, for the next ones
+    std::vector<CURL *> spareEasy; // handles of ended transfers, for the next ones
+    // The common header lines of each agent the session has sent (few), kept while it lives.
+    std::vector<std::pair<QByteArray, curl_slist *>> headersByAgent;
+
+    curl_slist *headersFor(const QByteArray &agent)
+    {
+        for (const auto &[known, list] : headersByAgent) {
+            if (known == agent) {
+                return list;
+            }
+        }
+        headersByAgent.emplace_back(agent, commonHeaders(agent));
+        return headersByAgent.back().second;
+    }
     std::optional<Clock::time_point> curlDue; // when curl wants its timer run; none: no timer
     std::vector<std::unique_ptr<Transfer>> transfers;
     // Ended transfers whose done has yet to run, in the order they ended.
@@ -794,9 +829,13 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason, H
 
     if (t->easy) {
         curl_multi_remove_handle(multi, t->easy);
-        // Kept for the next request: a handle reset to its defaults costs less than a new one.
-        curl_easy_reset(t->easy);
-        spareEasy.push_back(t->easy);
+        // Kept for the next request, which sets what differs: a kept handle costs less than a new
+        // one. A POST's handle is not kept: its body and method would have to be undone.
+        if (std::string_view(t->method) == "POST") {
+            curl_easy_cleanup(t->easy);
+        } else {
+            spareEasy.push_back(t->easy);
+        }
         t->easy = nullptr;
     }
     curl_slist_free_all(t->headerList);
@@ -908,6 +947,9 @@ HttpSession::~HttpSession()
     for (CURL *easy : m_impl->spareEasy) {
         curl_easy_cleanup(easy);
     }
+    for (const auto &[agent, list] : m_impl->headersByAgent) {
+        curl_slist_free_all(list);
+    }
     if (m_impl->multi) {
         curl_multi_cleanup(m_impl->multi);
     }
@@ -949,12 +991,16 @@ void HttpSession::start(const HttpRequest &request, Done done)
         m_impl->spareEasy.pop_back();
     } else {
         t->easy = m_impl->multi ? curl_easy_init() : nullptr;
+        if (t->easy) {
+            configureHandle(t->easy);
+        }
     }
     if (!t->easy) {
         m_impl->end(t, CURLE_OK, u"Could not create an HTTP transfer"_s);
         return;
     }
-    configure(*t, request);
+    const QByteArray agent = withoutLineBreaks(request.userAgent.toUtf8());
+    configure(*t, request, agent, m_impl->headersFor(agent));
     if (const CURLMcode rc = curl_multi_add_handle(m_impl->multi, t->easy); rc != CURLM_OK) {
         m_impl->end(t, CURLE_OK, QString::fromUtf8(curl_multi_strerror(rc)));
     }

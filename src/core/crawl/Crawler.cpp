@@ -35,20 +35,6 @@ QString withoutFragment(const QString &link)
     return hash < 0 ? link : link.first(hash);
 }
 
-// What robots.txt rules are matched against: the path (at least "/") and the query, as sent.
-QString pathAndQueryOf(const QString &address)
-{
-    const QUrl url(address);
-    QString path = url.path(QUrl::FullyEncoded);
-    if (path.isEmpty()) {
-        path = u"/"_s;
-    }
-    if (url.hasQuery()) {
-        path += u'?' + url.query(QUrl::FullyEncoded);
-    }
-    return path;
-}
-
 // The site's root: scheme and authority, for /robots.txt and /sitemap.xml.
 QString rootOf(const QString &address)
 {
@@ -210,6 +196,7 @@ private:
         if (m_options.ignoreRobots) {
             m_robots = RobotsRules{{}, m_robots.sitemaps, false};
         }
+        m_robotsForbidsAny = m_robots.forbidsAny();
     }
 
     // The sitemaps robots.txt names and /sitemap.xml, indexes followed, within the bounds; their
@@ -263,14 +250,14 @@ private:
         addPseudoRow(address);
     }
 
-    // Without rules robots.txt allows every address: the address is then not parsed at all (a
-    // crawl asks this for every internal link it finds).
+    // When no rule of robots.txt forbids anything, every address is allowed: it is then not parsed
+    // at all (a crawl asks this for every internal link it finds).
     bool robotsAllow(const QString &address) const
     {
-        if (!m_robots.disallowAll && m_robots.rules.isEmpty()) {
+        if (!m_robotsForbidsAny) {
             return true;
         }
-        return m_robots.allows(pathAndQueryOf(address));
+        return m_robots.allows(robotsTargetOf(address));
     }
 
     // Is there a place in the budget no page or candidate holds yet?
@@ -606,6 +593,7 @@ private:
     CheckQueue m_queue;
     const RunOptions m_siteOptions;
     RobotsRules m_robots;
+    bool m_robotsForbidsAny = false;
     QString m_robotsFailure; // why robots.txt allows nothing, when it could not be had
     Verdict m_robotsVerdict = Verdict::Skipped;
 

@@ -1,7 +1,9 @@
 #include "core/crawl/Robots.h"
 
 #include <QByteArrayList>
+#include <QUrl>
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -253,7 +255,33 @@ bool isStarAgent(QByteArrayView value)
     return value.startsWith('*') && (value.size() == 1 || isBlank(value[1]));
 }
 
+// A host name or address and its port, nothing QUrl would decode or change in the path.
+bool plainAuthority(QStringView authority)
+{
+    return !authority.isEmpty() && std::all_of(authority.begin(), authority.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
+               QStringView(u"-.:[]").contains(c);
+    });
+}
+
+// Characters QUrl leaves as they stand in a path and a query: an address whose path and query hold
+// only these is sent as written.
+bool sentAsWritten(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
+               QStringView(u"-._~!$&'()*+,;=:@/?").contains(c);
+    });
+}
+
 } // namespace
+
+bool RobotsRules::forbidsAny() const
+{
+    return disallowAll || std::any_of(rules.cbegin(), rules.cend(), [](const RobotsRule &rule) { return !rule.allow; });
+}
 
 bool RobotsRules::allows(QStringView pathAndQuery) const
 {
@@ -393,6 +421,36 @@ RobotsRules robotsForAnswer(int status, QByteArrayView body, QStringView product
     RobotsRules none;
     none.disallowAll = true;
     return none;
+}
+
+QString robotsTargetOf(const QString &address)
+{
+    // Most links are plain: "http://host/path?query" with nothing to encode; their text is taken
+    // as it stands, without parsing the whole address.
+    for (const QStringView scheme : {QStringView(u"http://"), QStringView(u"https://")}) {
+        if (!address.startsWith(scheme)) {
+            continue;
+        }
+        const QStringView rest = QStringView(address).sliced(scheme.size());
+        const qsizetype slash = rest.indexOf(u'/');
+        const qsizetype question = rest.indexOf(u'?');
+        const qsizetype pathStart = slash < 0 ? question : (question < 0 ? slash : std::min(slash, question));
+        const QStringView authority = pathStart < 0 ? rest : rest.first(pathStart);
+        const QStringView tail = pathStart < 0 ? QStringView() : rest.sliced(pathStart);
+        if (!plainAuthority(authority) || !sentAsWritten(tail)) {
+            break;
+        }
+        return tail.startsWith(u'/') ? tail.toString() : u'/' + tail.toString();
+    }
+    const QUrl url(address);
+    QString path = url.path(QUrl::FullyEncoded);
+    if (path.isEmpty()) {
+        path = u"/"_s;
+    }
+    if (url.hasQuery()) {
+        path += u'?' + url.query(QUrl::FullyEncoded);
+    }
+    return path;
 }
 
 } // namespace quorvel

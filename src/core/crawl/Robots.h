@@ -34,7 +34,13 @@ struct RobotsRules
 
     // May the crawler fetch this path with its query ("/a/b?c=d", percent-encoded as sent)?
     bool allows(QStringView pathAndQuery) const;
+    // Can allows() say no to anything? Not when every rule allows: a crawl then asks nothing.
+    bool forbidsAny() const;
 };
+
+// What robots.txt rules are matched against for an address: its path (at least "/") and its
+// query, as they are sent.
+QString robotsTargetOf(const QString &address);
 
 // The product token of a User-Agent header: its first word, without the "/version" part.
 QString robotsProductToken(QStringView userAgent);

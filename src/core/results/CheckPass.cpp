@@ -68,14 +68,6 @@ QString withoutFragment(const QString &link)
     return hash < 0 ? link : link.first(hash);
 }
 
-// Where requests queue for politeness: scheme, host and port.
-QString hostKeyOf(const QString &address)
-{
-    const QUrl url(address);
-    const QString scheme = url.scheme().toLower();
-    return scheme + u"://"_s + url.host().toLower() + u':' + QString::number(url.port(scheme == u"https" ? 443 : 80));
-}
-
 bool isHtml(const HttpResult &r)
 {
     const QByteArray type = r.header("Content-Type").trimmed().toLower();
@@ -140,6 +132,49 @@ Verdict verdictOfAnswer(const HttpResult &r, int hops)
 }
 
 } // namespace
+
+// Where requests queue for politeness: scheme, host and port.
+QString hostKeyOf(const QString &address)
+{
+    // Most addresses are "http://name:port/...", with a plain name: read without parsing the whole
+    // address. Anything else (user info, IPv6, escapes, IDN) is QUrl's to read.
+    for (const QStringView scheme : {QStringView(u"http"), QStringView(u"https")}) {
+        if (!address.startsWith(scheme) || !QStringView(address).sliced(scheme.size()).startsWith(u"://")) {
+            continue;
+        }
+        const QStringView rest = QStringView(address).sliced(scheme.size() + 3);
+        qsizetype end = 0;
+        qsizetype colon = -1;
+        for (; end < rest.size(); ++end) {
+            const char16_t c = rest[end].unicode();
+            if (c == u'/' || c == u'?' || c == u'#') {
+                break;
+            }
+            if (c == u':' && colon < 0) {
+                colon = end;
+            } else if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+                         c == u'-' || c == u'.')) {
+                end = -1;
+                break;
+            }
+        }
+        if (end < 0) {
+            break;
+        }
+        const QStringView host = rest.first(colon < 0 ? end : colon);
+        const QStringView port = colon < 0 ? QStringView() : rest.sliced(colon + 1, end - colon - 1);
+        bool portOk = true;
+        const int number = colon < 0 ? 0 : port.toInt(&portOk);
+        if (host.isEmpty() || (colon >= 0 && (!portOk || port.size() > 5 || number > 65535 || port.startsWith(u'+')))) {
+            break;
+        }
+        return scheme + u"://"_s + host.toString().toLower() + u':' +
+               QString::number(colon < 0 ? (scheme == u"https" ? 443 : 80) : number);
+    }
+    const QUrl url(address);
+    const QString scheme = url.scheme().toLower();
+    return scheme + u"://"_s + url.host().toLower() + u':' + QString::number(url.port(scheme == u"https" ? 443 : 80));
+}
 
 class CheckPass
 {

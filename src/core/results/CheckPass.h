@@ -36,6 +36,10 @@ PassOutcome runCheckPass(const QStringList &links, const LinkCheckOptions &optio
                          const std::function<bool()> &shouldStop, int pollMs,
                          const std::function<void(int, const TURLStatus &)> &progress);
 
+// Where requests wait their turn for politeness: "scheme://host:port", the host in lower case and
+// the port spelt out.
+QString hostKeyOf(const QString &address);
+
 // A pass by the same rules that takes more links while it runs (the site crawl's): each link added
 // is a row after the earlier ones, and an address asked by an earlier row is never asked again.
 // Results are handed to the hooks only, not kept.

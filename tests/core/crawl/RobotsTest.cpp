@@ -2,6 +2,8 @@
 
 #include "support/Fixtures.h"
 
+#include <QUrl>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -306,6 +308,49 @@ TEST(Robots, ProductTokenIsTheFirstWordWithoutItsVersion)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(robotsProductToken(c.userAgent), c.token);
     }
+}
+
+// The path and query a rule is matched against are those sent: plain addresses are taken as written,
+// the others as QUrl encodes them.
+TEST(Robots, TargetOfAnAddressIsItsPathAndQueryAsSent)
+{
+    struct Case
+    {
+        QString address;
+        QString target;
+    };
+
+    const std::vector<Case> cases = {
+        {u"http://example.org/a/b.html"_s, u"/a/b.html"_s},
+        {u"https://example.org:8443/a?b=c&d=e"_s, u"/a?b=c&d=e"_s},
+        {u"http://example.org"_s, u"/"_s},
+        {u"http://example.org?x=1"_s, u"/?x=1"_s},
+        {u"http://example.org/a//b/../c;p=1?q=/?@"_s, u"/a//b/../c;p=1?q=/?@"_s},
+        {u"http://[::1]:8080/x"_s, u"/x"_s},
+        // From here on QUrl decides: what it encodes, and what a plain reading could get wrong.
+        {u"http://example.org/caf\u00e9 menu?q=\u00fc"_s, u"/caf%C3%A9%20menu?q=%C3%BC"_s},
+        {u"http://example.org/a%2Fb?x=%41"_s, u"/a%2Fb?x=A"_s},
+        {u"http://user@example.org/private"_s, u"/private"_s},
+        {u"HTTP://EXAMPLE.ORG/Upper"_s, u"/Upper"_s},
+        {u"http://example.org/a\"b"_s, u"/a%22b"_s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.address.toStdString());
+        EXPECT_EQ(robotsTargetOf(c.address), c.target);
+        // The plain reading and QUrl's agree wherever the plain one is taken.
+        const QUrl url(c.address);
+        const QString viaUrl = (url.path(QUrl::FullyEncoded).isEmpty() ? u"/"_s : url.path(QUrl::FullyEncoded)) +
+                               (url.hasQuery() ? u'?' + url.query(QUrl::FullyEncoded) : QString());
+        EXPECT_EQ(robotsTargetOf(c.address), viaUrl);
+    }
+}
+
+TEST(Robots, ForbidsAnyOnlyWithADisallowRuleOrNoFile)
+{
+    EXPECT_FALSE(parseRobots("User-agent: *\nAllow: /\n", u"quorvel").forbidsAny());
+    EXPECT_FALSE(parseRobots("", u"quorvel").forbidsAny());
+    EXPECT_TRUE(parseRobots("User-agent: *\nAllow: /\nDisallow: /x\n", u"quorvel").forbidsAny());
+    EXPECT_TRUE(robotsForAnswer(503, "", u"quorvel").forbidsAny());
 }
 
 } // namespace quorvel::test

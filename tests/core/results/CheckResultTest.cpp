@@ -1,7 +1,10 @@
 #include "core/results/CheckResult.h"
 
+#include "core/results/CheckPass.h"
 #include "core/results/LinkChecker.h"
 #include "support/Fixtures.h"
+
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +58,37 @@ TEST(CheckResult, LinksOfKeepsRowOrderAndRepeats)
                            {u"http://h.com/b"_s, {}, {}, {}, {}, {}, kIconCollected}};
     EXPECT_EQ(linksOfRows(rows),
               (QStringList{u"http://h.com/"_s, u"http://h.com/b"_s, u"mailto:x@y.z"_s, u"http://h.com/b"_s}));
+}
+
+// Requests to one server wait in one line whatever the spelling of its address.
+TEST(CheckResult, HostKeyIsTheServerWhateverTheSpelling)
+{
+    struct Case
+    {
+        QString address;
+        QString key;
+    };
+
+    const std::vector<Case> cases = {
+        {u"http://example.org/a"_s, u"http://example.org:80"_s},
+        {u"http://Example.ORG:80?q"_s, u"http://example.org:80"_s},
+        {u"https://example.org#top"_s, u"https://example.org:443"_s},
+        {u"https://example.org:8443/x"_s, u"https://example.org:8443"_s},
+        {u"http://127.0.0.1:8090/site/"_s, u"http://127.0.0.1:8090"_s},
+        // QUrl's to read: an empty port, user info, IPv6, a name in another script.
+        {u"http://example.org:/a"_s, u"http://example.org:80"_s},
+        {u"http://user:pw@example.org:81/a"_s, u"http://example.org:81"_s},
+        {u"http://[::1]:8080/"_s, u"http://::1:8080"_s},
+        {u"http://b\u00fccher.example/"_s, u"http://xn--bcher-kva.example:80"_s},
+        {u"http://xn--bcher-kva.example/"_s, u"http://xn--bcher-kva.example:80"_s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.address.toStdString());
+        EXPECT_EQ(hostKeyOf(c.address), c.key);
+        const QUrl url(c.address);
+        EXPECT_EQ(hostKeyOf(c.address), url.scheme() + u"://"_s + url.host().toLower() + u':' +
+                                            QString::number(url.port(url.scheme() == u"https" ? 443 : 80)));
+    }
 }
 
 } // namespace quorvel::test
