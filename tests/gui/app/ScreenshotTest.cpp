@@ -22,13 +22,7 @@ namespace quorvel::test {
 
 TEST(Screenshot, MainWindowAfterACheck)
 {
-    LoopbackServer site;
-    auto &server = site.server();
-    const auto html = [](const char *body) {
-        return [body](const httplib::Request &, httplib::Response &res) {
-            res.set_content(body, "text/html");
-        };
-    };
+    // Declared before the server, so that it outlives the server's threads.
     std::string home = R"(<html><head><title>Field notes</title></head><body>
 <a href="/guide/">Guide</a> <a href="/guide/install.html#linux">Installing on Linux</a>
 <a href="/guide/install.html#windows">Installing on Windows</a> <a href="/old-news">News</a>
@@ -37,6 +31,13 @@ TEST(Screenshot, MainWindowAfterACheck)
 <a href="http://localhost:PORT/in/profile">Our profile</a> <a href="/forum" rel="ugc">Forum</a>
 <a href="http://127.0.0.1:1/">Old mirror</a> <a href="mailto:hello@example.org">Write to us</a>
 </body></html>)";
+    LoopbackServer site;
+    auto &server = site.server();
+    const auto html = [](const char *body) {
+        return [body](const httplib::Request &, httplib::Response &res) {
+            res.set_content(body, "text/html");
+        };
+    };
     server.Get("/", [&home](const httplib::Request &, httplib::Response &res) { res.set_content(home, "text/html"); });
     server.Get("/guide/", html("<h1>Guide</h1>"));
     server.Get("/guide/install.html", html(R"(<h2 id="linux">Linux</h2>)"));
