@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace Qt::StringLiterals;
 
 namespace quorvel::test {
