@@ -42,6 +42,8 @@ public:
     explicit TSiteForm(SiteSetup setup, QWidget *parent = nullptr);
     ~TSiteForm() override;
 
+    // What the window was opened with (the main window's options then).
+    const SiteSetup &setup() const { return m_setup; }
     bool crawling() const { return static_cast<bool>(m_crawler); }
     // The crawl shown (being written, finished or read back); 0 for none.
     qint64 crawlId() const { return m_crawlId; }
