@@ -48,7 +48,7 @@ public:
     void setFilter(std::optional<Verdict> verdict, const QString &text);
 
 private:
-    bool passes(const CrawlRow &row) const;
+    bool passes(const CrawlRow &crawled) const;
 
     QList<CrawlRow> m_rows;
     QList<qsizetype> m_shown;

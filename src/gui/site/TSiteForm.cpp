@@ -199,8 +199,12 @@ void TSiteForm::onStartClicked()
     m_recording = std::make_shared<CrawlRecording>();
     // The store's writing connection is opened on the crawl's thread, which it belongs to.
     TCrawler::SinkFactory makeSink = [path = m_storePath, recording = m_recording]() -> std::unique_ptr<CrawlSink> {
+        // Every page is committed as it finishes, so its rows can be read the moment the window
+        // hears of it, however slowly the crawl goes on (in WAL mode a commit costs no sync).
+        SqliteStoreOptions storeOptions;
+        storeOptions.batchRows = 1;
         QString error;
-        std::unique_ptr<CrawlStore> store = openSqliteStore(path, &error);
+        std::unique_ptr<CrawlStore> store = openSqliteStore(path, &error, storeOptions);
         if (!store) {
             const std::lock_guard lock(recording->mutex);
             recording->error = error;

@@ -102,6 +102,11 @@ void TSiteForm::buildViews()
     chartView->setObjectName(u"VerdictChart"_s);
     chartView->setRenderHint(QPainter::Antialiasing);
     m_ui->ChartHost->layout()->addWidget(chartView);
+    m_ui->verdictLayout->setStretch(0, 3);
+    m_ui->verdictLayout->setStretch(1, 1);
+    m_ui->summaryLayout->setRowStretch(0, 3);
+    m_ui->summaryLayout->setRowStretch(1, 2);
+    m_ui->summaryLayout->setRowStretch(2, 2);
     clearViews();
 }
 
@@ -138,7 +143,8 @@ void TSiteForm::loadRowsOfSelectedPage()
         m_pendingRowsPage.clear();
         return;
     }
-    // While a crawl runs, a page's rows reach the file at its next commit: asked again until whole.
+    // A page's rows are committed before the window hears of it; should the file lag behind all the
+    // same, they are asked for again with the next progress until whole.
     const QList<CrawlRow> stored = m_store->rowsOfPage(crawl, m_pendingRowsPage);
     if (stored.size() < m_pages->page(pageRow).links && crawling()) {
         return;
@@ -233,6 +239,7 @@ void TSiteForm::showSummary(const CrawlSummary &summary)
     m_chart->addSeries(series);
     auto *axisX = new QBarCategoryAxis();
     axisX->append(categories);
+    axisX->setLabelsAngle(-40);
     m_chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
     auto *axisY = new QValueAxis();
@@ -240,7 +247,7 @@ void TSiteForm::showSummary(const CrawlSummary &summary)
     axisY->setRange(0, static_cast<qreal>(std::max<qint64>(most, 1)));
     m_chart->addAxis(axisY, Qt::AlignLeft);
     series->attachAxis(axisY);
-    fillTable(m_ui->VerdictCounts, {u"Count"_s, u"Number"_s}, rows);
+    fillTable(m_ui->VerdictCounts, {u"Of"_s, u"Count"_s}, rows);
 }
 
 void TSiteForm::showChanges(const std::optional<CrawlChanges> &changes)

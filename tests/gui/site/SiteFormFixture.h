@@ -43,6 +43,14 @@ inline CrawlOptions siteOptions()
     return o;
 }
 
+// The same with a response time-out that outlasts a held answer: the crawl waits for release().
+inline CrawlOptions holdingOptions()
+{
+    CrawlOptions o = siteOptions();
+    o.check.responseTimeout = u"60000"_s;
+    return o;
+}
+
 class SiteFormTest : public ::testing::Test
 {
 protected:
@@ -59,7 +67,7 @@ protected:
     QString storePath() const { return dataDir.filePath(u"crawls.sqlite"_s); }
 
     // A fresh Site window for start, shown offscreen.
-    void openWindow(const QString &start, const QString &store = QString())
+    void openWindow(const QString &start, const QString &store = QString(), CrawlOptions options = siteOptions())
     {
         if (window) {
             window->close();
@@ -67,7 +75,7 @@ protected:
         window.reset();
         SiteSetup setup;
         setup.start = start;
-        setup.options = siteOptions();
+        setup.options = std::move(options);
         setup.storePath = store.isEmpty() ? storePath() : store;
         setup.openAddress = [this](const QString &address) {
             opened.append(address);

@@ -259,12 +259,17 @@ TEST_F(SiteFormTest, StopEndsTheCrawlAndKeepsTheFinishedPages)
 {
     CrawlSite site(CrawlSite::Options{.pages = 60, .holdOnePath = true});
     ASSERT_TRUE(site.start());
-    openWindow(site.startUrl());
+    openWindow(site.startUrl(), QString(), holdingOptions());
     startButton()->click();
     ASSERT_TRUE(window->crawling());
     EXPECT_EQ(startButton()->text(), u"STOP"_s);
     EXPECT_FALSE(child<QSpinBox>(u"DepthBox"_s)->isEnabled());
     ASSERT_TRUE(waitFor([&] { return site.held() && pagesList()->model()->rowCount() > 0; }));
+    // A finished page's rows show while the crawl still runs.
+    auto *pages = qobject_cast<CrawlPagesModel *>(pagesList()->model());
+    pagesList()->selectRow(0);
+    EXPECT_EQ(rowsList()->model()->rowCount(), pages->page(0).links);
+    EXPECT_TRUE(window->crawling());
 
     startButton()->click();
     EXPECT_EQ(startButton()->text(), u"Stopping..."_s);
@@ -286,7 +291,7 @@ TEST_F(SiteFormTest, ClosingDuringACrawlStopsItAndKeepsWhatFinished)
 {
     CrawlSite site(CrawlSite::Options{.pages = 60, .holdOnePath = true});
     ASSERT_TRUE(site.start());
-    openWindow(site.startUrl());
+    openWindow(site.startUrl(), QString(), holdingOptions());
     startButton()->click();
     ASSERT_TRUE(waitFor([&] { return site.held() && pagesList()->model()->rowCount() > 0; }));
     const int shown = pagesList()->model()->rowCount();
