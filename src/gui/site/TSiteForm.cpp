@@ -257,8 +257,9 @@ void TSiteForm::onPagesFinished(const QList<CrawlPage> &pages, const QList<Crawl
             problems.append(row);
         }
     }
+    // New rows go through the filter as they come: the list keeps its selection and scroll place.
     m_problems->appendRows(problems);
-    applyProblemFilter();
+    showProblemCount();
 }
 
 void TSiteForm::onCrawlFinished(const CrawlEnd &end)

@@ -91,6 +91,7 @@ private:
     void selectPage(const QString &url);
     void onProblemActivated(const QModelIndex &index);
     void applyProblemFilter();
+    void showProblemCount();
     void loadProblems(qint64 crawlId);
     void showSummary(const CrawlSummary &summary);
     void showChanges(const std::optional<CrawlChanges> &changes);

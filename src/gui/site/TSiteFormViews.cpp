@@ -196,6 +196,11 @@ void TSiteForm::applyProblemFilter()
     m_problems->setFilter(verdict.isValid() ? std::optional<Verdict>(static_cast<Verdict>(verdict.toInt()))
                                             : std::nullopt,
                           m_ui->TextFilter->text().trimmed());
+    showProblemCount();
+}
+
+void TSiteForm::showProblemCount()
+{
     m_ui->ProblemsCount->setText(
         u"%1 of %2 problems shown"_s.arg(m_problems->rowCount()).arg(m_problems->allRows().size()));
 }
