@@ -242,7 +242,8 @@ void TSiteForm::onSaveReport()
 void TSiteForm::saveReport(const QString &fileName)
 {
     if (m_crawlId == 0 || m_save) {
-        Q_EMIT reportSaved(fileName, u"There is no recorded crawl to report yet"_s);
+        Q_EMIT reportSaved(fileName, m_save ? u"A report is being saved already"_s
+                                            : u"There is no recorded crawl to report yet"_s);
         return;
     }
     if (!isCrawlReportFile(fileName)) {

@@ -1,15 +1,19 @@
 #include "core/crawl/Crawler.h"
+#include "core/results/WebTools.h"
 #include "core/store/SqliteCrawlStore.h"
 #include "gui/results/ResultsModel.h"
+#include "gui/results/TFindDialog.h"
 #include "gui/site/CrawlPagesModel.h"
 #include "gui/site/ProblemsModel.h"
 #include "gui/site/SiteFormFixture.h"
 #include "support/LoopbackServer.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QMenu>
@@ -417,6 +421,49 @@ TEST_F(SiteFormTest, SaveReportWritesEachFormatBySuffix)
     EXPECT_FALSE(saved.first().at(1).toString().isEmpty());
     EXPECT_FALSE(QFile::exists(text));
     EXPECT_EQ(modals.seen().size(), 1U);
+}
+
+// The rows list's commands act on the selected row, as the main window's list menu does.
+TEST_F(SiteFormTest, RowCommandsActOnTheSelectedRow)
+{
+    ToggleSite site;
+    ASSERT_TRUE(site.start());
+    openWindow(site.url(u"/"_s));
+    ASSERT_TRUE(crawl());
+    pagesList()->selectRow(0);
+    auto *rows = qobject_cast<ResultsModel *>(rowsList()->model());
+    ASSERT_EQ(rows->rowCount(), 2);
+    rowsList()->selectRow(1);
+    const LinkRow row = rows->rows().at(1);
+    const auto item = [this](const QString &name) {
+        QAction *action = window->rowsMenu()->findChild<QAction *>(name);
+        EXPECT_NE(action, nullptr) << name.toStdString();
+        return action;
+    };
+
+    item(u"CopyURL1"_s)->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), row.link);
+    item(u"CopyAnchorText1"_s)->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), row.anchorText);
+    item(u"GotoURL1"_s)->trigger();
+    const WebTool tool = webToolsInMenuOrder().constFirst();
+    item(webToolObjectName(tool))->trigger();
+    EXPECT_EQ(opened, QStringList({row.link, webToolAddress(tool, row.link)}));
+
+    // Find selects the next row holding the text; none found leaves no row selected.
+    window->findChild<QAction *>(u"Search1"_s)->trigger();
+    auto *find = window->findChild<TFindDialog *>();
+    ASSERT_NE(find, nullptr);
+    Q_EMIT find->findNext(u"flip"_s);
+    ASSERT_EQ(rowsList()->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(rows->rows().at(rowsList()->selectionModel()->selectedRows().first().row()).anchorText, u"flip"_s);
+    Q_EMIT find->findNext(u"nowhere"_s);
+    EXPECT_TRUE(rowsList()->selectionModel()->selectedRows().isEmpty());
+
+    // Without a selected row the commands do nothing.
+    opened.clear();
+    item(u"GotoURL1"_s)->trigger();
+    EXPECT_TRUE(opened.isEmpty());
 }
 
 } // namespace quorvel::test
