@@ -312,6 +312,10 @@ void TAppForm::openSiteWindow(const QString &start)
     SiteSetup setup;
     setup.start = fixUpAddress(start);
     setup.options = crawlOptions();
+    // Each crawl takes the options as they are when it starts.
+    setup.optionsNow = [this] {
+        return crawlOptions();
+    };
     setup.storePath = m_dataFolder + u"crawls.sqlite"_s;
     setup.listSeparator = m_localeListSeparator;
     setup.contentsHost = m_environment.contentsHost;

@@ -188,7 +188,8 @@ void TSiteForm::onStartClicked()
     }
     m_ui->StartEdit->setText(start);
     setWindowTitle(u"Crawl Site - "_s + start);
-    CrawlOptions options = m_setup.options;
+    // The main window's options as they are now; the crawl's own come from this window's panel.
+    CrawlOptions options = m_setup.optionsNow ? m_setup.optionsNow() : m_setup.options;
     options.maxDepth = m_ui->DepthBox->value();
     options.maxPages = m_ui->MaxPagesBox->value();
     options.ignoreRobots = !m_ui->RobotsBox->isChecked();

@@ -90,7 +90,8 @@ void TSiteForm::buildMenus()
                     [this] {
                         if (const auto link = selectedLink(); link && !link->isEmpty()) {
                             AnalysisOptions options;
-                            options.userAgent = m_setup.options.check.userAgent;
+                            options.userAgent =
+                                (m_setup.optionsNow ? m_setup.optionsNow() : m_setup.options).check.userAgent;
                             if (!m_setup.contentsHost.isEmpty()) {
                                 options.contentsHost = m_setup.contentsHost;
                             }

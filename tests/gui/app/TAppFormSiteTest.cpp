@@ -61,6 +61,10 @@ TEST_F(TAppFormTest, CrawlSiteOpensASiteWindowForTheRowTarget)
         EXPECT_TRUE(siteWindow->isVisible());
         EXPECT_EQ(siteWindow->findChild<QLineEdit *>(u"StartEdit"_s)->text(), c.expected);
         EXPECT_EQ(siteWindow->setup().options.check.userAgent, u"SiteAgent/2.0"_s);
+        // A crawl takes the main window's options as they are when it starts.
+        child<QComboBox>(u"ComboBox1"_s)->setEditText(u"LaterAgent/3.0"_s);
+        EXPECT_EQ(siteWindow->setup().optionsNow().check.userAgent, u"LaterAgent/3.0"_s);
+        child<QComboBox>(u"ComboBox1"_s)->setEditText(u"SiteAgent/2.0"_s);
         EXPECT_EQ(siteWindow->setup().storePath, window->dataFolder() + u"crawls.sqlite"_s);
         EXPECT_FALSE(siteWindow->crawling());
     }
