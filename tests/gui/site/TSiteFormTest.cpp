@@ -378,6 +378,37 @@ TEST_F(SiteFormTest, OpenCrawlRefusesFilesThatAreNoCrawlStore)
     EXPECT_EQ(window->storePath(), storePath());
 }
 
+// A store that cannot be opened stops Start with the reason; nothing is crawled or written.
+TEST_F(SiteFormTest, StartRefusesAStoreItCannotOpen)
+{
+    ToggleSite site;
+    ASSERT_TRUE(site.start());
+    const QString foreign = dataDir.filePath(u"foreign.sqlite"_s);
+    {
+        QFile file(foreign);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("This is a text file, not a database.\n");
+    }
+    openWindow(site.url(u"/"_s), foreign);
+    startButton()->click();
+    EXPECT_FALSE(window->crawling());
+    ASSERT_EQ(modals.seen().size(), 1U);
+    EXPECT_FALSE(modals.seen().front().text.isEmpty());
+    EXPECT_EQ(startButton()->text(), u"Start"_s);
+    QFile file(foreign);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("This is a text file, not a database.\n"));
+
+    // An address that is not http or https is refused before any store is touched.
+    modals.clear();
+    openWindow(u"file:///tmp/page.html"_s, dataDir.filePath(u"never.sqlite"_s));
+    startButton()->click();
+    EXPECT_FALSE(window->crawling());
+    ASSERT_EQ(modals.seen().size(), 1U);
+    EXPECT_TRUE(modals.seen().front().text.startsWith(u"A crawl takes an http or https address"_s));
+    EXPECT_FALSE(QFile::exists(dataDir.filePath(u"never.sqlite"_s)));
+}
+
 TEST_F(SiteFormTest, SaveReportWritesEachFormatBySuffix)
 {
     ToggleSite site;
