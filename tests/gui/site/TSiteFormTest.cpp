@@ -378,6 +378,41 @@ TEST_F(SiteFormTest, OpenCrawlRefusesFilesThatAreNoCrawlStore)
     EXPECT_EQ(window->storePath(), storePath());
 }
 
+// Two Site windows crawl at once, each on its own thread, into the same store: both are recorded
+// whole.
+TEST_F(SiteFormTest, TwoWindowsCrawlIntoOneStoreAtOnce)
+{
+    CrawlSite first(CrawlSite::Options{.pages = 150});
+    CrawlSite second(CrawlSite::Options{.seed = 7, .pages = 150});
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(second.start());
+    SiteSetup setup;
+    setup.start = second.startUrl();
+    setup.options = siteOptions();
+    setup.storePath = storePath();
+    TSiteForm other(std::move(setup));
+    other.show();
+    openWindow(first.startUrl());
+    startButton()->click();
+    other.findChild<QPushButton *>(u"StartButton"_s)->click();
+    ASSERT_TRUE(window->crawling());
+    ASSERT_TRUE(other.crawling());
+    ASSERT_TRUE(waitFor([&] { return !window->crawling() && !other.crawling(); }));
+    EXPECT_TRUE(modals.seen().empty()) << modals.seen().front().text.toStdString();
+
+    const std::unique_ptr<CrawlStore> store = readStore();
+    const QList<StoredCrawl> crawls = store->crawls();
+    ASSERT_EQ(crawls.size(), 2);
+    for (const StoredCrawl &crawl : crawls) {
+        SCOPED_TRACE(crawl.start.toStdString());
+        EXPECT_TRUE(crawl.finished());
+        EXPECT_FALSE(crawl.stopped);
+        const CrawlSite &site = crawl.start == first.startUrl() ? first : second;
+        EXPECT_EQ(qsizetype(store->pages(crawl.id).size()), qsizetype(site.expect(10, true, false).depths.size()));
+    }
+    other.close();
+}
+
 // A store that cannot be opened stops Start with the reason; nothing is crawled or written.
 TEST_F(SiteFormTest, StartRefusesAStoreItCannotOpen)
 {
