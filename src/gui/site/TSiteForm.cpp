@@ -34,6 +34,8 @@ namespace {
 const QString kStartCaption = u"Start"_s;
 const QString kStopCaption = u"STOP"_s;
 const QString kStoppingCaption = u"Stopping..."_s;
+// How often the summary follows a crawl under way.
+constexpr qint64 kSummaryIntervalMs = 1000;
 
 // The store of a crawl on the crawl's thread: writes each page, and says what the window needs.
 class RecordingSink final : public CrawlSink
@@ -223,7 +225,9 @@ void TSiteForm::onStartClicked()
     m_ui->CrawlProgress->setValue(0);
     m_ui->ProgressLine->setText(u"Starting..."_s);
     statusBar()->showMessage(u"Crawling "_s + start);
+    m_liveSummary = {};
     m_elapsed.start();
+    m_summaryShown.start();
     m_crawler.start();
 }
 
@@ -243,6 +247,13 @@ void TSiteForm::onProgress(const CrawlProgress &now)
             .arg(qRound64(double(now.linksChecked) * 1000.0 / double(ms)))
             .arg(elapsedText(ms)));
     loadRowsOfSelectedPage();
+    // The chart and tables are redrawn about once a second, not with every batch.
+    m_liveSummary.distinct = now.distinct;
+    if (m_summaryShown.elapsed() >= kSummaryIntervalMs) {
+        m_summaryShown.restart();
+        showSummary(m_liveSummary);
+        showFigures();
+    }
 }
 
 void TSiteForm::onPagesFinished(const QList<CrawlPage> &pages, const QList<CrawlRow> &rows)
@@ -251,6 +262,11 @@ void TSiteForm::onPagesFinished(const QList<CrawlPage> &pages, const QList<Crawl
         return;
     }
     m_pages->appendPages(pages);
+    m_liveSummary.pages += pages.size();
+    m_liveSummary.rows += rows.size();
+    for (const CrawlRow &row : rows) {
+        ++m_liveSummary.byVerdict[static_cast<std::size_t>(row.row.verdict)];
+    }
     // The rows themselves stay in the store; only the problems are shown.
     QList<CrawlRow> problems;
     for (const CrawlRow &row : rows) {

@@ -115,6 +115,10 @@ private:
     std::shared_ptr<CrawlRecording> m_recording;
     bool m_stopping = false;
     QElapsedTimer m_elapsed;
+    // The counts of the crawl under way, from the pages as they finish; the summary shows them
+    // now and then, and the store's when the crawl ends.
+    CrawlSummary m_liveSummary;
+    QElapsedTimer m_summaryShown;
     QString m_pendingRowsPage; // a selected page whose rows the store does not hold whole yet
     OwnedThreadPtr m_save;
     qsizetype m_findPosition = -1;
