@@ -6,6 +6,7 @@
 #include "core/collect/LocalPage.h"
 #include "core/common/Text.h"
 #include "core/crawl/Crawler.h"
+#include "core/report/CsvCrawlWriter.h"
 #include "core/report/ReportWriter.h"
 #include "core/results/CheckResult.h"
 #include "core/results/Export.h"
@@ -44,16 +45,18 @@ CliFormat formatForFile(const QString &fileName)
     if (suffix == u"txt") {
         return CliFormat::Txt;
     }
-    if (suffix == u"html" || suffix == u"htm") {
+    const std::optional<ReportFormat> report = reportFormatForFile(fileName);
+    if (!report) {
+        return CliFormat::Json;
+    }
+    switch (*report) {
+    case ReportFormat::Html:
         return CliFormat::Html;
-    }
-    if (suffix == u"xml") {
+    case ReportFormat::JUnit:
         return CliFormat::Junit;
-    }
-    if (suffix == u"sarif") {
+    case ReportFormat::Sarif:
         return CliFormat::Sarif;
-    }
-    if (suffix == u"md" || suffix == u"markdown") {
+    case ReportFormat::Markdown:
         return CliFormat::Markdown;
     }
     return CliFormat::Json;

@@ -19,10 +19,6 @@ using OutputWrite = std::function<bool(const QByteArray &)>;
 // page's inlinks are known only at the end.
 std::unique_ptr<CrawlSink> makeJsonCrawlWriter(OutputWrite write);
 
-// One CSV line per row, LF-ended, after a header line: Page, Line, Column, the export's five columns
-// after Link, then Verdict, Final, Final Status, Hops, Error.
-std::unique_ptr<CrawlSink> makeCsvCrawlWriter(OutputWrite write, QChar separator);
-
 // One line per row in the form compilers use, "PAGE:LINE:COLUMN: VERDICT LINK (STATUS) ERROR".
 std::unique_ptr<CrawlSink> makeTextCrawlWriter(OutputWrite write);
 

@@ -5,6 +5,7 @@
 #include "core/report/MarkdownReportWriter.h"
 #include "core/report/SarifReportWriter.h"
 
+#include <QFileInfo>
 #include <QIODevice>
 
 #include <array>
@@ -158,6 +159,24 @@ std::optional<ReportFormat> reportFormatNamed(QStringView name)
         if (word == name) {
             return format;
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<ReportFormat> reportFormatForFile(const QString &fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == u"html" || suffix == u"htm") {
+        return ReportFormat::Html;
+    }
+    if (suffix == u"xml") {
+        return ReportFormat::JUnit;
+    }
+    if (suffix == u"sarif") {
+        return ReportFormat::Sarif;
+    }
+    if (suffix == u"md" || suffix == u"markdown") {
+        return ReportFormat::Markdown;
     }
     return std::nullopt;
 }

@@ -84,6 +84,9 @@ enum class ReportFormat
 
 // The format a word names ("html", "junit", "sarif", "markdown"), or nothing.
 std::optional<ReportFormat> reportFormatNamed(QStringView name);
+// The format a file's suffix asks for (".html"/".htm", ".xml" for JUnit, ".sarif", ".md"/".markdown",
+// any case), or nothing.
+std::optional<ReportFormat> reportFormatForFile(const QString &fileName);
 
 // A crawl report written as the crawl runs. Every byte goes through the output given; once a write
 // fails, nothing more is written and failed() says so. Used by the CLI and the window alike.

@@ -72,6 +72,9 @@ public:
     // this crawl that was not checked (a stopped crawl) counts as neither. Nothing when there is no
     // such earlier crawl. strict counts blocked and rate-limited as problems too.
     virtual std::optional<CrawlChanges> changes(bool strict = false) = 0;
+    // The same for any crawl of the store (a window reading back a crawl another object wrote):
+    // compared with the last crawl of its start address that began before it and ended.
+    virtual std::optional<CrawlChanges> changesOf(qint64 crawlId, bool strict = false) = 0;
 
     // Reading back, oldest crawl first.
     virtual QList<StoredCrawl> crawls() = 0;

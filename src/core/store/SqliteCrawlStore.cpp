@@ -635,12 +635,20 @@ public:
         if (!flush()) {
             return std::nullopt;
         }
+        return changesOf(m_crawl, strict);
+    }
+
+    std::optional<CrawlChanges> changesOf(qint64 crawlId, bool strict) override
+    {
+        if (!connect()) {
+            return std::nullopt;
+        }
         QSqlQuery q(database());
         q.setForwardOnly(true);
         q.prepare(u"SELECT earlier.id, earlier.started_at FROM crawls AS earlier, crawls AS now"
                   " WHERE now.id = ? AND earlier.start = now.start AND earlier.id < now.id"
                   " AND earlier.ended_at IS NOT NULL ORDER BY earlier.id DESC LIMIT 1"_s);
-        q.addBindValue(m_crawl);
+        q.addBindValue(crawlId);
         if (!q.exec()) {
             m_lastError = sqlError(q.lastError());
             return std::nullopt;
@@ -657,12 +665,12 @@ public:
         const QString problemSql =
             u"SELECT DISTINCT address FROM checks WHERE crawl = ? AND verdict IN (%1)"_s.arg(problems);
         const auto then = addressIds(problemSql, earlier);
-        const auto now = addressIds(problemSql, m_crawl);
+        const auto now = addressIds(problemSql, crawlId);
         // Linked now without any check of the address: not known to be fixed.
         const auto unchecked = addressIds(u"SELECT DISTINCT l.address FROM links AS l WHERE l.crawl = ?"
                                           " AND l.check_id IS NULL AND NOT EXISTS (SELECT 1 FROM checks AS c"
                                           " WHERE c.crawl = l.crawl AND c.address = l.address)"_s,
-                                          m_crawl);
+                                          crawlId);
         if (!then || !now || !unchecked) {
             return std::nullopt;
         }

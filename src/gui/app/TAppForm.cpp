@@ -8,7 +8,9 @@
 #include "core/app/UrlHistory.h"
 #include "core/app/VersionInfo.h"
 #include "core/collect/LocalPage.h"
+#include "core/common/Text.h"
 #include "core/results/Export.h"
+#include "gui/analyze/AnalysisLauncher.h"
 #include "gui/app/AppFormOptions.h"
 #include "gui/common/Icons.h"
 #include "gui/common/WidgetPlacement.h"
@@ -77,6 +79,7 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
     // first: the menus' update notifier and the windows they open are given it when built.
     readIdentity();
     buildWindow();
+    m_analyses = new AnalysisLauncher(this);
     buildPopupMenus();
     buildMenuBar();
     setAcceptDrops(true);
@@ -94,6 +97,43 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
     m_startupComplete = true;
     // Right after start-up the start address is selected, so typing replaces it.
     QTimer::singleShot(1, this, [this] { m_urlBox->lineEdit()->selectAll(); });
+}
+
+int TAppForm::analysesRunning() const
+{
+    return m_analyses->running();
+}
+
+UrlBaseMode TAppForm::urlBaseMode() const
+{
+    return m_domainName->isChecked()      ? UrlBaseMode::Domain
+           : m_subdomainName->isChecked() ? UrlBaseMode::Subdomain
+                                          : UrlBaseMode::None;
+}
+
+LinkCheckOptions TAppForm::checkOptions(const QString &agent) const
+{
+    LinkCheckOptions options;
+    options.userAgent = agent;
+    options.useHead = m_useHead->isChecked();
+    options.connectTimeout = m_connectTimeout->text();
+    options.responseTimeout = m_responseTimeout->text();
+    options.parallel = m_parallelChecks->value();
+    options.perHost = m_perHost->value();
+    // With anchors kept, a "#name" must exist in the page it points into.
+    options.checkFragments = !m_removeAnchors->isChecked();
+    return options;
+}
+
+CrawlOptions TAppForm::crawlOptions() const
+{
+    CrawlOptions options;
+    options.ignoreUrlsText = m_ignoreUrls->toPlainText();
+    options.ignoreExtensionsText = trimControl(m_ignoreExtensions->text());
+    options.removeAnchors = m_removeAnchors->isChecked();
+    options.urlBase = urlBaseMode();
+    options.check = checkOptions(m_agentBox->currentText());
+    return options;
 }
 
 OptionControls TAppForm::optionControls() const
@@ -341,9 +381,8 @@ void TAppForm::closeEvent(QCloseEvent *event)
     ++m_generation;
     m_collector.reset();
     m_checkPass.reset();
-    m_analyses.clear();
+    m_analyses->stopAll();
     m_runBusy.reset();
-    m_analysisBusy.reset();
     if (m_findDialog) {
         m_findDialog->close();
     }

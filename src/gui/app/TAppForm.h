@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/collect/Collector.h"
+#include "core/crawl/Crawler.h"
 #include "core/results/LinkChecker.h"
 #include "core/results/WebTools.h"
 #include "gui/app/AppEnvironment.h"
@@ -40,6 +41,7 @@ QT_END_NAMESPACE
 
 namespace quorvel {
 
+class AnalysisLauncher;
 class ResultsModel;
 class UpdateNotifier;
 struct WindowContext;
@@ -72,7 +74,7 @@ public:
     // PopupSource by name: "List", "Button" or empty.
     QString popupSource() const { return popupSourceName(m_popupSource); }
     // Analyses whose page is still being fetched.
-    int analysesRunning() const { return static_cast<int>(m_analyses.size()); }
+    int analysesRunning() const;
     QMenu *checkMenu() const { return m_checkMenu; }
     QMenu *listMenu() const { return m_listMenu; }
 
@@ -109,6 +111,12 @@ private:
     void buildStatusBar();
     void connectControls();
     OptionControls optionControls() const;
+    UrlBaseMode urlBaseMode() const;
+    // The check options as the controls hold them now, with the agent given.
+    LinkCheckOptions checkOptions(const QString &agent) const;
+    // A crawl's options as the controls hold them now (depth, pages, robots and sitemap at their
+    // defaults).
+    CrawlOptions crawlOptions() const;
     // The rows "Show Options" shows and hides, top to bottom.
     QList<QWidget *> optionRows() const;
     void onShowOptionsToggled(bool on);
@@ -146,7 +154,6 @@ private:
     // TAppFormMenus.cpp: the menus and the commands they run.
     void buildPopupMenus();
     void buildMenuBar();
-    void addWebToolItems(QMenu *menu);
     // The row-target rule: the selected row's link for the list's menu, the URL box text for the
     // button's menu, nothing otherwise.
     std::optional<QString> rowTarget() const;
@@ -163,8 +170,11 @@ private:
     void onResetToDefaults();             // ResettoDefaults1Click
     void onOnlineHelp();                  // Help2Click
     void onAnalyzeUrl();                  // AnalyzeURL1Click
-    void onSendFeedback();                // SendFeedback1Click, Button4Click
-    void onAbout();                       // About1Click, Button5Click
+    void onCrawlSite();                   // Crawl Site... of the two command menus
+    // A new Site window for start with the options as they are now.
+    void openSiteWindow(const QString &start);
+    void onSendFeedback(); // SendFeedback1Click, Button4Click
+    void onAbout();        // About1Click, Button5Click
     WindowContext windowContext();
 
     AppEnvironment m_environment;
@@ -189,10 +199,8 @@ private:
     RunState m_runState = RunState::Idle;
     int m_checkedRows = 0;
     quint64 m_generation = 0;
-    // The wait cursor: one holder while a collection run or a broken-link pass goes, one while any
-    // analysis does.
+    // The wait cursor while a collection run or a broken-link pass goes (analyses hold their own).
     std::optional<BusyCursor> m_runBusy;
-    std::optional<BusyCursor> m_analysisBusy;
 
     // The form; the members below point into it, each named for what it shows, with its objectName.
     std::unique_ptr<Ui::TAppForm> m_ui;
@@ -234,10 +242,8 @@ private:
     QMenu *m_checkMenu = nullptr;            // PopupMenu1: the Check button's arrow
     QMenu *m_listMenu = nullptr;             // PopupMenu2: the results list's context menu
     QPointer<TFindDialog> m_findDialog;
-    // Analyses whose page is still being fetched, each on its own thread with its own stop token;
-    // closing the window drops them all, which stops them and waits.
-    std::map<quint64, OwnedThreadPtr> m_analyses;
-    quint64 m_lastAnalysis = 0;
+    // Analyses whose page is still being fetched; closing the window stops them and waits.
+    AnalysisLauncher *m_analyses = nullptr;
 };
 
 } // namespace quorvel

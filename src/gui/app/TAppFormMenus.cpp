@@ -4,14 +4,18 @@
 #include "core/analyze/RunAnalysis.h"
 #include "core/app/MakerSite.h"
 #include "core/app/OptionValues.h"
+#include "core/collect/Collector.h"
 #include "core/common/LookupText.h"
+#include "core/common/Text.h"
 #include "core/results/RowOrder.h"
-#include "gui/analyze/TAnalyzeForm.h"
+#include "gui/analyze/AnalysisLauncher.h"
 #include "gui/app/TAppForm.h"
 #include "gui/common/CaptionDialog.h"
 #include "gui/common/Icons.h"
 #include "gui/results/ResultsModel.h"
 #include "gui/results/TFindDialog.h"
+#include "gui/results/WebToolItems.h"
+#include "gui/site/TSiteForm.h"
 #include "gui/windows/TAboutBox.h"
 #include "gui/windows/TFeedbackForm.h"
 #include "gui/windows/UpdateNotifier.h"
@@ -28,6 +32,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
@@ -66,10 +71,12 @@ void TAppForm::buildPopupMenus()
         }
         menu->addAction(u"Analyze URL..."_s, this, &TAppForm::onAnalyzeUrl)
             ->setObjectName(list ? u"MenuItem5"_s : u"AnalyzeURL1"_s);
+        menu->addAction(u"Crawl Site..."_s, this, &TAppForm::onCrawlSite)
+            ->setObjectName(list ? u"CrawlSite2"_s : u"CrawlSite1"_s);
     }
     for (QMenu *menu : {m_checkMenu, m_listMenu}) {
         menu->addSeparator();
-        addWebToolItems(menu);
+        addWebToolItems(menu, menu == m_listMenu ? u"_2"_s : QString(), [this](WebTool tool) { openWebTool(tool); });
     }
     m_checkButton->setMenu(m_checkMenu);
     // BitBtn1DropDownClick: the arrow part opened the menu.
@@ -101,6 +108,10 @@ void TAppForm::buildMenuBar()
     connect(m_problemsOnlyItem, &QAction::toggled, m_problemsOnly, &QCheckBox::setChecked);
 
     QMenu *tools = bar->addMenu(u"Tools"_s);
+    // From the menu bar the start is the URL box's address.
+    tools->addAction(u"Crawl Site..."_s, this, [this] { openSiteWindow(m_urlBox->currentText()); })
+        ->setObjectName(u"CrawlSite3"_s);
+    tools->addSeparator();
     for (const FixedTool tool : fixedToolsInMenuOrder()) {
         QAction *item = tools->addAction(namedIcon(u"html"_s), fixedToolCaption(tool), this,
                                          [this, tool] { openAddress(fixedToolAddress(tool)); });
@@ -127,30 +138,6 @@ void TAppForm::buildMenuBar()
     help->addAction(namedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
     connect(m_feedbackButton, &QPushButton::clicked, this, &TAppForm::onSendFeedback);
     connect(m_aboutButton, &QPushButton::clicked, this, &TAppForm::onAbout);
-}
-
-void TAppForm::addWebToolItems(QMenu *menu)
-{
-    const QString suffix = menu == m_listMenu ? u"_2"_s : QString();
-    QMenu *index = menu->addMenu(checkIndexCaption());
-    index->setObjectName(u"CheckIndex1"_s + suffix);
-    const QList<WebTool> indexTools = indexWebTools();
-    for (const WebTool tool : webToolsInMenuOrder()) {
-        QMenu *target = indexTools.contains(tool) ? index : menu;
-        target->addAction(webToolCaption(tool), this, [this, tool] { openWebTool(tool); })
-            ->setObjectName(webToolObjectName(tool) + suffix);
-        if (tool == indexTools.constLast()) {
-            // "All" runs the four index checks in order, each applying the row-target rule itself.
-            index
-                ->addAction(allIndexCaption(), this,
-                            [this, indexTools] {
-                                for (const WebTool each : indexTools) {
-                                    openWebTool(each);
-                                }
-                            })
-                ->setObjectName(u"All1"_s + suffix);
-        }
-    }
 }
 
 void TAppForm::openWebTool(WebTool tool)
@@ -305,27 +292,41 @@ void TAppForm::onAnalyzeUrl()
     if (!m_environment.contentsHost.isEmpty()) {
         options.contentsHost = m_environment.contentsHost;
     }
-    if (!m_analysisBusy) {
-        m_analysisBusy.emplace();
+    m_analyses->analyze(*target, options);
+}
+
+void TAppForm::onCrawlSite()
+{
+    // The list with no selected row does not fall back to the URL box.
+    if (const std::optional<QString> target = rowTarget()) {
+        openSiteWindow(*target);
     }
-    // The fetches and the parse run off the UI thread; the window opens when they are done.
-    const quint64 analysis = ++m_lastAnalysis;
-    m_analyses.emplace(analysis, runOwned<AnalysisResult>(
-                                     u"Analysis"_s, this,
-                                     [address = *target, options](const std::atomic<bool> &stop) {
-                                         AnalysisOptions stoppable = options;
-                                         stoppable.stop = &stop;
-                                         return runAnalysis(address, stoppable);
-                                     },
-                                     [this, analysis](const AnalysisResult &result) {
-                                         m_analyses.erase(analysis);
-                                         if (m_analyses.empty()) {
-                                             m_analysisBusy.reset();
-                                         }
-                                         auto *form = new TAnalyzeForm(result, this);
-                                         form->setWindowFlag(Qt::Window);
-                                         form->show();
-                                     }));
+}
+
+void TAppForm::openSiteWindow(const QString &start)
+{
+    if (trimControl(start).isEmpty()) {
+        QMessageBox::warning(this, u"Warning"_s, u"Please enter URL!"_s);
+        return;
+    }
+    SiteSetup setup;
+    setup.start = fixUpAddress(start);
+    setup.options = crawlOptions();
+    // Each crawl takes the options as they are when it starts.
+    setup.optionsNow = [this] {
+        return crawlOptions();
+    };
+    setup.storePath = m_dataFolder + u"crawls.sqlite"_s;
+    setup.listSeparator = m_localeListSeparator;
+    setup.contentsHost = m_environment.contentsHost;
+    setup.openAddress = [this](const QString &address) {
+        openAddress(address);
+    };
+    // Each Site window is a window of its own with its own crawl; it goes when closed, or with
+    // this window.
+    auto *site = new TSiteForm(std::move(setup), this);
+    site->setAttribute(Qt::WA_DeleteOnClose);
+    site->show();
 }
 
 WindowContext TAppForm::windowContext()

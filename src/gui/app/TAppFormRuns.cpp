@@ -97,9 +97,7 @@ void TAppForm::startRun()
     snapshot.ignoreUrlsText = m_ignoreUrls->toPlainText();
     snapshot.ignoreExtensionsText = m_ignoredExtensions;
     snapshot.removeAnchors = m_removeAnchors->isChecked();
-    snapshot.urlBase = m_domainName->isChecked()      ? UrlBaseMode::Domain
-                       : m_subdomainName->isChecked() ? UrlBaseMode::Subdomain
-                                                      : UrlBaseMode::None;
+    snapshot.urlBase = urlBaseMode();
     snapshot.userAgent = m_requestAgent;
     snapshot.generation = ++m_generation;
 
@@ -196,15 +194,7 @@ void TAppForm::onCheckBrokenLinksClicked()
     m_model->resetCheckCells();
 
     const QStringList links = linksOfRows(m_model->rows());
-    LinkCheckOptions options;
-    options.userAgent = m_requestAgent;
-    options.useHead = m_useHead->isChecked();
-    options.connectTimeout = m_connectTimeout->text();
-    options.responseTimeout = m_responseTimeout->text();
-    options.parallel = m_parallelChecks->value();
-    options.perHost = m_perHost->value();
-    // With anchors kept, a "#name" must exist in the page it points into.
-    options.checkFragments = !m_removeAnchors->isChecked();
+    const LinkCheckOptions options = checkOptions(m_requestAgent);
     m_checkedRows = 0;
     showCheckProgress(0, static_cast<int>(links.size()));
     m_checkProgress->setVisible(true);

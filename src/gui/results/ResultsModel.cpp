@@ -24,10 +24,25 @@ bool isColumn(int column)
     return column >= 0 && column < LinkRow::kListColumnCount;
 }
 
+// The verdict's tooltip: every answer of the chain ("301 http://..."), then why.
+QString verdictTooltip(const LinkRow &row)
+{
+    QStringList lines;
+    for (const RedirectHop &hop : row.chain) {
+        lines << (hop.status > 0 ? QString::number(hop.status) : u"no answer"_s) + u' ' + hop.address;
+    }
+    if (!row.verdictError.isEmpty()) {
+        lines << row.verdictError;
+    }
+    return lines.join(u'\n');
+}
+
+} // namespace
+
 // The colour of a verdict's word: green for a link that works, blue for one that works after a
 // redirect, amber for one that answered but not as the page, red for one that fails, grey for one
 // not asked.
-QColor verdictColour(Verdict verdict)
+QColor ResultsModel::verdictColour(Verdict verdict)
 {
     switch (verdict) {
     case Verdict::Ok:
@@ -48,21 +63,6 @@ QColor verdictColour(Verdict verdict)
     }
     return {0x6e, 0x6e, 0x6e};
 }
-
-// The verdict's tooltip: every answer of the chain ("301 http://..."), then why.
-QString verdictTooltip(const LinkRow &row)
-{
-    QStringList lines;
-    for (const RedirectHop &hop : row.chain) {
-        lines << (hop.status > 0 ? QString::number(hop.status) : u"no answer"_s) + u' ' + hop.address;
-    }
-    if (!row.verdictError.isEmpty()) {
-        lines << row.verdictError;
-    }
-    return lines.join(u'\n');
-}
-
-} // namespace
 
 ResultsModel::ResultsModel(QObject *parent)
     : QAbstractTableModel(parent)

@@ -4,6 +4,7 @@
 #include "core/results/RowOrder.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QHash>
 #include <QIcon>
 
@@ -31,6 +32,9 @@ public:
     static QString columnCaption(int column);
     // The fixed width of a column in pixels; 0 for Link and Anchor Text, which share the rest.
     static int columnWidth(int column);
+    // The colour of a verdict's word: green for a link that works, blue after a redirect, amber for
+    // an answer that is not the page, red for a failure, grey for a link not asked.
+    static QColor verdictColour(Verdict verdict);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

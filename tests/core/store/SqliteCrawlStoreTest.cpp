@@ -357,6 +357,14 @@ TEST_F(SqliteCrawlStoreTest, ReportsWhatChangedSinceTheLastEndedCrawlOfTheSameSt
     EXPECT_EQ(changes->newlyBroken, QStringList({link("v"), link("y")}));
     EXPECT_EQ(changes->fixed, QStringList({link("w"), link("x")}));
     EXPECT_EQ(changes->previousStartedAt, kT0);
+    {
+        // A window reads the same through a store object of its own, for any crawl.
+        auto reader = openOrFail(m_path, m_clock);
+        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(reader->changesOf(store->currentCrawl()), changes);
+        EXPECT_EQ(reader->changesOf(first), std::nullopt);
+        EXPECT_EQ(reader->changesOf(store->currentCrawl(), true), store->changes(true));
+    }
 
     const std::optional<CrawlChanges> strict = store->changes(true);
     ASSERT_TRUE(strict.has_value());

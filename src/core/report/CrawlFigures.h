@@ -1,0 +1,19 @@
+#pragma once
+
+#include "core/crawl/CrawlTypes.h"
+
+#include <QList>
+#include <QString>
+
+#include <utility>
+
+namespace quorvel {
+
+// How many pages a crawl fetched at each depth, shallowest first; depths without pages are left out.
+QList<std::pair<int, qint64>> pagesByDepth(const QList<CrawlPage> &pages);
+
+// The hosts of the links of problem rows with the most such rows, most first (ties by host name),
+// at most limit of them. A row without a host counts under "" .
+QList<std::pair<QString, qint64>> hostsWithMostProblems(const QList<CrawlRow> &problemRows, int limit = 10);
+
+} // namespace quorvel

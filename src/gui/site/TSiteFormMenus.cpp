@@ -1,0 +1,301 @@
+// The Site window's menus: File (open a crawl store, save a report, reopen a recorded crawl), the
+// rows list's commands, and Find.
+
+#include "ui_TSiteForm.h"
+
+#include "core/analyze/RunAnalysis.h"
+#include "core/report/CrawlReportFile.h"
+#include "core/report/ReportWriter.h"
+#include "core/results/RowOrder.h"
+#include "core/store/SqliteCrawlStore.h"
+#include "gui/analyze/AnalysisLauncher.h"
+#include "gui/common/Icons.h"
+#include "gui/results/ResultsModel.h"
+#include "gui/results/TFindDialog.h"
+#include "gui/results/WebToolItems.h"
+#include "gui/site/CrawlPagesModel.h"
+#include "gui/site/TSiteForm.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+namespace {
+
+// Recent crawls the File menu lists.
+constexpr int kRecentCrawls = 10;
+
+const QString kReportFilters = u"HTML (*.html);;JUnit XML (*.xml);;SARIF (*.sarif);;Markdown (*.md);;CSV (*.csv)"_s;
+
+} // namespace
+
+void TSiteForm::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *file = bar->addMenu(u"File"_s);
+    m_openItem = file->addAction(namedIcon(u"document-open"_s), u"Open Crawl..."_s, this, &TSiteForm::onOpenCrawl);
+    m_openItem->setObjectName(u"OpenCrawl1"_s);
+    m_saveItem = file->addAction(namedIcon(u"document-save"_s), u"Save Report..."_s, this, &TSiteForm::onSaveReport);
+    m_saveItem->setObjectName(u"SaveReport1"_s);
+    m_recentMenu = file->addMenu(u"Recent Crawls"_s);
+    m_recentMenu->setObjectName(u"RecentCrawls1"_s);
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &TSiteForm::fillRecentMenu);
+    file->addSeparator();
+    file->addAction(u"Close"_s, this, &TSiteForm::close)->setObjectName(u"Close1"_s);
+
+    QMenu *results = bar->addMenu(u"Results"_s);
+    QAction *find = results->addAction(namedIcon(u"search"_s), u"Find..."_s, this, &TSiteForm::onFind);
+    find->setObjectName(u"Search1"_s);
+    find->setShortcut(QKeySequence(u"Ctrl+F"_s));
+
+    // The rows list's menu: the main window's list commands, on the selected row's link.
+    m_rowsMenu = new QMenu(this);
+    m_rowsMenu->setObjectName(u"RowsMenu"_s);
+    m_rowsMenu
+        ->addAction(u"Go to URL..."_s, this,
+                    [this] {
+                        if (const auto link = selectedLink()) {
+                            openAddress(*link);
+                        }
+                    })
+        ->setObjectName(u"GotoURL1"_s);
+    m_rowsMenu
+        ->addAction(u"Copy URL"_s, this,
+                    [this] {
+                        if (const auto link = selectedLink()) {
+                            QGuiApplication::clipboard()->setText(*link);
+                        }
+                    })
+        ->setObjectName(u"CopyURL1"_s);
+    m_rowsMenu
+        ->addAction(u"Copy Anchor Text"_s, this,
+                    [this] {
+                        const QModelIndexList rows = m_ui->RowsList->selectionModel()->selectedRows();
+                        if (!rows.isEmpty()) {
+                            QGuiApplication::clipboard()->setText(m_rows->rows().at(rows.first().row()).anchorText);
+                        }
+                    })
+        ->setObjectName(u"CopyAnchorText1"_s);
+    m_rowsMenu
+        ->addAction(u"Analyze URL..."_s, this,
+                    [this] {
+                        if (const auto link = selectedLink(); link && !link->isEmpty()) {
+                            AnalysisOptions options;
+                            options.userAgent =
+                                (m_setup.optionsNow ? m_setup.optionsNow() : m_setup.options).check.userAgent;
+                            if (!m_setup.contentsHost.isEmpty()) {
+                                options.contentsHost = m_setup.contentsHost;
+                            }
+                            m_analyses->analyze(*link, options);
+                        }
+                    })
+        ->setObjectName(u"AnalyzeURL1"_s);
+    m_rowsMenu->addSeparator();
+    addWebToolItems(m_rowsMenu, QString(), [this](WebTool tool) {
+        if (const auto link = selectedLink()) {
+            openAddress(webToolAddress(tool, *link));
+        }
+    });
+    connect(m_ui->RowsList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { m_rowsMenu->popup(m_ui->RowsList->viewport()->mapToGlobal(at)); });
+}
+
+std::optional<QString> TSiteForm::selectedLink() const
+{
+    const QModelIndexList rows = m_ui->RowsList->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        return std::nullopt;
+    }
+    return m_rows->rows().at(rows.first().row()).link;
+}
+
+void TSiteForm::openAddress(const QString &address) const
+{
+    if (m_setup.openAddress) {
+        m_setup.openAddress(address);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+void TSiteForm::fillRecentMenu()
+{
+    m_recentMenu->clear();
+    if (!ensureStore()) {
+        return;
+    }
+    const QList<StoredCrawl> crawls = m_store->crawls();
+    for (qsizetype i = crawls.size() - 1; i >= 0 && i >= crawls.size() - kRecentCrawls; --i) {
+        const StoredCrawl &crawl = crawls.at(i);
+        const QString when = QLocale().toString(crawl.startedAt.toLocalTime(), QLocale::ShortFormat);
+        QString text = u"%1  %2  (%3 pages)"_s.arg(crawl.start, when).arg(crawl.summary.pages);
+        if (crawl.stopped) {
+            text += u", stopped"_s;
+        } else if (!crawl.finished()) {
+            text += u", not ended"_s;
+        }
+        m_recentMenu->addAction(text, this, [this, id = crawl.id] { showCrawl(id); })
+            ->setObjectName(u"RecentCrawl"_s + QString::number(crawl.id));
+    }
+    if (crawls.isEmpty()) {
+        m_recentMenu->addAction(u"No crawls yet"_s)->setEnabled(false);
+    }
+}
+
+void TSiteForm::showCrawl(qint64 crawlId)
+{
+    if (crawling() || !ensureStore()) {
+        return;
+    }
+    const QList<StoredCrawl> crawls = m_store->crawls();
+    const auto found = std::find_if(crawls.cbegin(), crawls.cend(),
+                                    [crawlId](const StoredCrawl &crawl) { return crawl.id == crawlId; });
+    if (found == crawls.cend()) {
+        showMessage(u"Crawl Site"_s,
+                    m_store->lastError().isEmpty() ? u"The store holds no such crawl"_s : m_store->lastError());
+        return;
+    }
+    clearViews();
+    m_crawlId = crawlId;
+    m_pages->setPages(m_store->pages(crawlId));
+    loadProblems(crawlId);
+    showSummary(found->summary);
+    showChanges(m_store->changesOf(crawlId));
+    showFigures();
+    m_ui->StartEdit->setText(found->start);
+    setWindowTitle(u"Crawl Site - "_s + found->start);
+    QString state = crawlPeriod(found->startedAt, found->endedAt);
+    if (found->stopped) {
+        state += u" (stopped)"_s;
+    } else if (!found->finished()) {
+        state += u" (never ended)"_s;
+    }
+    statusBar()->showMessage(u"%1 pages recorded. %2"_s.arg(m_pages->rowCount()).arg(state));
+}
+
+bool TSiteForm::openCrawlFile(const QString &path)
+{
+    if (crawling()) {
+        return false;
+    }
+    if (!QFileInfo(path).isFile()) {
+        showMessage(u"Open Crawl"_s, u"\"%1\" is not a file"_s.arg(path));
+        return false;
+    }
+    QString error;
+    std::unique_ptr<CrawlStore> store = openSqliteStore(path, &error);
+    if (!store) {
+        showMessage(u"Open Crawl"_s, error);
+        return false;
+    }
+    const QList<StoredCrawl> crawls = store->crawls();
+    m_store = std::move(store);
+    m_storePath = path;
+    if (crawls.isEmpty()) {
+        clearViews();
+        m_crawlId = 0;
+        statusBar()->showMessage(u"\"%1\" holds no crawl yet; a crawl started now is recorded there"_s.arg(path));
+        return true;
+    }
+    showCrawl(crawls.constLast().id);
+    return true;
+}
+
+void TSiteForm::onOpenCrawl()
+{
+    const QString path = QFileDialog::getOpenFileName(this, u"Open Crawl"_s, QFileInfo(m_storePath).absolutePath(),
+                                                      u"Crawl store (*.sqlite *.db);;Any File (*)"_s);
+    if (!path.isEmpty()) {
+        openCrawlFile(path);
+    }
+}
+
+void TSiteForm::onSaveReport()
+{
+    if (m_crawlId == 0) {
+        showMessage(u"Save Report"_s, u"There is no recorded crawl to report yet"_s);
+        return;
+    }
+    QString filter;
+    QString fileName = QFileDialog::getSaveFileName(this, u"Save Report"_s, QString(), kReportFilters, &filter);
+    if (fileName.isEmpty()) {
+        return;
+    }
+    // A name without a suffix takes the one of the format chosen.
+    if (QFileInfo(fileName).suffix().isEmpty()) {
+        const qsizetype star = filter.indexOf(u"*.");
+        if (star >= 0) {
+            fileName += filter.mid(star + 1, filter.indexOf(u')', star) - star - 1);
+        }
+    }
+    saveReport(fileName);
+}
+
+void TSiteForm::saveReport(const QString &fileName)
+{
+    if (m_crawlId == 0 || m_save) {
+        Q_EMIT reportSaved(fileName, m_save ? u"A report is being saved already"_s
+                                            : u"There is no recorded crawl to report yet"_s);
+        return;
+    }
+    if (!isCrawlReportFile(fileName)) {
+        const QString error =
+            u"\"%1\" names no report format: end it in .html, .xml, .sarif, .md or .csv"_s.arg(fileName);
+        showMessage(u"Save Report"_s, error);
+        Q_EMIT reportSaved(fileName, error);
+        return;
+    }
+    statusBar()->showMessage(u"Saving "_s + fileName);
+    // The whole crawl is read and written on a thread of its own, with a store connection of its own.
+    m_save = runOwned<QString>(
+        u"SaveReport"_s, this,
+        [path = m_storePath, crawl = m_crawlId, fileName, separator = m_setup.listSeparator](
+            const std::atomic<bool> &) { return saveCrawlReport(path, crawl, fileName, separator); },
+        [this, fileName](const QString &error) {
+            m_save.reset();
+            if (error.isEmpty()) {
+                statusBar()->showMessage(u"Saved "_s + fileName);
+            } else {
+                statusBar()->clearMessage();
+                showMessage(u"Save Report"_s, error);
+            }
+            Q_EMIT reportSaved(fileName, error);
+        });
+}
+
+void TSiteForm::onFind()
+{
+    if (!m_findDialog) {
+        m_findDialog = new TFindDialog(this);
+        connect(m_findDialog, &TFindDialog::findNext, this, &TSiteForm::onFindNext);
+    }
+    m_findPosition = -1;
+    m_findDialog->show();
+    m_findDialog->raise();
+    m_findDialog->activateWindow();
+}
+
+void TSiteForm::onFindNext(const QString &text)
+{
+    m_findPosition = findNextRow(m_rows->rows(), text, m_findPosition);
+    if (m_findPosition < 0) {
+        m_ui->RowsList->clearSelection();
+        statusBar()->showMessage(u"Not found"_s);
+        QApplication::beep();
+        return;
+    }
+    m_ui->Tabs->setCurrentWidget(m_ui->PagesTab);
+    m_ui->RowsList->selectRow(static_cast<int>(m_findPosition));
+    m_ui->RowsList->scrollTo(m_rows->index(static_cast<int>(m_findPosition), 0));
+}
+
+} // namespace quorvel

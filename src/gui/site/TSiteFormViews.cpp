@@ -1,0 +1,294 @@
+// The Site window's views: the pages table with the selected page's rows, the problems of the
+// whole site, and the summary with its chart.
+
+#include "ui_TSiteForm.h"
+
+#include "core/report/CrawlFigures.h"
+#include "gui/results/ResultsModel.h"
+#include "gui/site/CrawlPagesModel.h"
+#include "gui/site/ProblemsModel.h"
+#include "gui/site/TSiteForm.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QHeaderView>
+#include <QValueAxis>
+
+using namespace Qt::StringLiterals;
+
+namespace quorvel {
+
+namespace {
+
+// Problem rows are read from the store this many at a time.
+constexpr qint64 kProblemChunk = 5000;
+
+// The verdicts a summary counts, in the order of their enum (the check's summary line's order).
+QList<Verdict> countedVerdicts()
+{
+    QList<Verdict> verdicts;
+    for (int v = static_cast<int>(Verdict::Ok); v < kVerdictCount; ++v) {
+        verdicts.append(static_cast<Verdict>(v));
+    }
+    return verdicts;
+}
+
+void fillTable(QTableWidget *table, const QStringList &captions, const QList<QStringList> &rows)
+{
+    table->clear();
+    table->setColumnCount(static_cast<int>(captions.size()));
+    table->setHorizontalHeaderLabels(captions);
+    table->setRowCount(static_cast<int>(rows.size()));
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < rows.at(r).size(); ++c) {
+            table->setItem(r, c, new QTableWidgetItem(rows.at(r).at(c)));
+        }
+    }
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->setVisible(false);
+}
+
+} // namespace
+
+void TSiteForm::buildViews()
+{
+    m_pages = new CrawlPagesModel(this);
+    m_ui->PagesList->setModel(m_pages);
+    m_ui->PagesList->horizontalHeader()->setSectionResizeMode(CrawlPagesModel::UrlColumn, QHeaderView::Stretch);
+    m_ui->PagesList->verticalHeader()->setVisible(false);
+    connect(m_ui->PagesList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TSiteForm::onPageSelected);
+
+    // The selected page's rows in the main window's list: its columns, icons, verdicts and sorting.
+    m_rows = new ResultsModel(this);
+    QTableView *rows = m_ui->RowsList;
+    rows->setModel(m_rows);
+    rows->verticalHeader()->setVisible(false);
+    rows->setIconSize(QSize(16, 16));
+    for (int column = 0; column < m_rows->columnCount(); ++column) {
+        if (const int width = ResultsModel::columnWidth(column); width > 0) {
+            rows->setColumnWidth(column, width);
+        } else {
+            rows->horizontalHeader()->setSectionResizeMode(column, QHeaderView::Stretch);
+        }
+    }
+    rows->horizontalHeader()->setSectionsClickable(true);
+    connect(rows->horizontalHeader(), &QHeaderView::sectionClicked, m_rows, &ResultsModel::headerClicked);
+    rows->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_ui->PagesSplitter->setStretchFactor(0, 3);
+    m_ui->PagesSplitter->setStretchFactor(1, 2);
+
+    m_problems = new ProblemsModel(this);
+    m_ui->ProblemsList->setModel(m_problems);
+    m_ui->ProblemsList->verticalHeader()->setVisible(false);
+    m_ui->ProblemsList->horizontalHeader()->setSectionResizeMode(ProblemsModel::LinkColumn, QHeaderView::Stretch);
+    m_ui->VerdictFilter->addItem(u"All problems"_s);
+    for (const Verdict verdict : countedVerdicts()) {
+        if (isProblemVerdict(verdict)) {
+            m_ui->VerdictFilter->addItem(verdictName(verdict), static_cast<int>(verdict));
+        }
+    }
+    connect(m_ui->VerdictFilter, &QComboBox::currentIndexChanged, this, &TSiteForm::applyProblemFilter);
+    connect(m_ui->TextFilter, &QLineEdit::textChanged, this, &TSiteForm::applyProblemFilter);
+    connect(m_ui->ProblemsList, &QTableView::doubleClicked, this, &TSiteForm::onProblemActivated);
+
+    m_chart = new QChart();
+    m_chart->legend()->hide();
+    m_chart->setMargins(QMargins(4, 4, 4, 4));
+    auto *chartView = new QChartView(m_chart, m_ui->ChartHost); // the view owns the chart
+    chartView->setObjectName(u"VerdictChart"_s);
+    chartView->setRenderHint(QPainter::Antialiasing);
+    m_ui->ChartHost->layout()->addWidget(chartView);
+    m_ui->verdictLayout->setStretch(0, 3);
+    m_ui->verdictLayout->setStretch(1, 1);
+    m_ui->summaryLayout->setRowStretch(0, 3);
+    m_ui->summaryLayout->setRowStretch(1, 2);
+    m_ui->summaryLayout->setRowStretch(2, 2);
+    clearViews();
+}
+
+void TSiteForm::clearViews()
+{
+    m_pendingRowsPage.clear();
+    m_findPosition = -1;
+    m_pages->setPages({});
+    m_rows->clear();
+    m_problems->setRows({});
+    applyProblemFilter();
+    showSummary({});
+    showChanges(std::nullopt);
+    showFigures();
+}
+
+void TSiteForm::onPageSelected()
+{
+    const QModelIndexList selected = m_ui->PagesList->selectionModel()->selectedRows();
+    m_rows->clear();
+    m_findPosition = -1;
+    m_pendingRowsPage = selected.isEmpty() ? QString() : m_pages->page(selected.first().row()).url;
+    loadRowsOfSelectedPage();
+}
+
+void TSiteForm::loadRowsOfSelectedPage()
+{
+    if (m_pendingRowsPage.isEmpty()) {
+        return;
+    }
+    const int pageRow = m_pages->rowOf(m_pendingRowsPage);
+    const qint64 crawl = shownCrawl();
+    if (pageRow < 0 || crawl == 0 || !m_store) {
+        m_pendingRowsPage.clear();
+        return;
+    }
+    // A page's rows are committed before the window hears of it; should the file lag behind all the
+    // same, they are asked for again with the next progress until whole.
+    const QList<CrawlRow> stored = m_store->rowsOfPage(crawl, m_pendingRowsPage);
+    if (stored.size() < m_pages->page(pageRow).links && crawling()) {
+        return;
+    }
+    LinkRows rows;
+    rows.reserve(stored.size());
+    for (const CrawlRow &row : stored) {
+        rows.append(row.row);
+    }
+    m_rows->clear();
+    m_rows->appendRows(rows);
+    m_pendingRowsPage.clear();
+}
+
+void TSiteForm::selectPage(const QString &url)
+{
+    const int row = m_pages->rowOf(url);
+    if (row < 0) {
+        return;
+    }
+    m_ui->Tabs->setCurrentWidget(m_ui->PagesTab);
+    m_ui->PagesList->selectRow(row);
+    m_ui->PagesList->scrollTo(m_pages->index(row, 0));
+}
+
+void TSiteForm::onProblemActivated(const QModelIndex &index)
+{
+    if (!index.isValid()) {
+        return;
+    }
+    const CrawlRow problem = m_problems->shownRow(index.row());
+    m_ui->PagesList->clearSelection();
+    selectPage(problem.page);
+    // The page's rows are there now (or arrive with the next commit while a crawl runs).
+    const LinkRows &rows = m_rows->rows();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).link == problem.row.link && rows.at(i).anchorText == problem.row.anchorText) {
+            m_ui->RowsList->selectRow(static_cast<int>(i));
+            m_ui->RowsList->scrollTo(m_rows->index(static_cast<int>(i), 0));
+            m_ui->RowsList->setFocus();
+            break;
+        }
+    }
+}
+
+void TSiteForm::applyProblemFilter()
+{
+    const QVariant verdict = m_ui->VerdictFilter->currentData();
+    m_problems->setFilter(verdict.isValid() ? std::optional<Verdict>(static_cast<Verdict>(verdict.toInt()))
+                                            : std::nullopt,
+                          m_ui->TextFilter->text().trimmed());
+    showProblemCount();
+}
+
+void TSiteForm::showProblemCount()
+{
+    m_ui->ProblemsCount->setText(
+        u"%1 of %2 problems shown"_s.arg(m_problems->rowCount()).arg(m_problems->allRows().size()));
+}
+
+void TSiteForm::loadProblems(qint64 crawlId)
+{
+    QList<CrawlRow> all;
+    for (qint64 offset = 0;; offset += kProblemChunk) {
+        const QList<CrawlRow> chunk = m_store->problemRows(crawlId, offset, kProblemChunk);
+        all.append(chunk);
+        if (chunk.size() < kProblemChunk) {
+            break;
+        }
+    }
+    m_problems->setRows(all);
+    applyProblemFilter();
+}
+
+void TSiteForm::showSummary(const CrawlSummary &summary)
+{
+    m_chart->removeAllSeries();
+    for (QAbstractAxis *axis : m_chart->axes()) {
+        m_chart->removeAxis(axis);
+        delete axis;
+    }
+    auto *set = new QBarSet(u"Links"_s);
+    QStringList categories;
+    QList<QStringList> rows = {{u"Pages"_s, QString::number(summary.pages)},
+                               {u"Rows"_s, QString::number(summary.rows)},
+                               {u"Distinct links"_s, QString::number(summary.distinct)}};
+    qint64 most = 0;
+    for (const Verdict verdict : countedVerdicts()) {
+        const qint64 count = summary.count(verdict);
+        set->append(static_cast<qreal>(count));
+        categories.append(verdictName(verdict));
+        rows.append({verdictName(verdict), QString::number(count)});
+        most = std::max(most, count);
+    }
+    auto *series = new QBarSeries();
+    series->append(set);
+    m_chart->addSeries(series);
+    auto *axisX = new QBarCategoryAxis();
+    axisX->append(categories);
+    axisX->setLabelsAngle(-40);
+    m_chart->addAxis(axisX, Qt::AlignBottom);
+    series->attachAxis(axisX);
+    auto *axisY = new QValueAxis();
+    axisY->setLabelFormat(u"%d"_s);
+    axisY->setRange(0, static_cast<qreal>(std::max<qint64>(most, 1)));
+    m_chart->addAxis(axisY, Qt::AlignLeft);
+    series->attachAxis(axisY);
+    fillTable(m_ui->VerdictCounts, {u"Of"_s, u"Count"_s}, rows);
+}
+
+void TSiteForm::showChanges(const std::optional<CrawlChanges> &changes)
+{
+    QList<QStringList> rows;
+    if (!changes) {
+        m_ui->ChangesLabel->setText(m_crawlId == 0 ? QString()
+                                                   : u"No earlier crawl of this start address to compare with"_s);
+    } else {
+        m_ui->ChangesLabel->setText(
+            u"Since the crawl of %1: %2 newly broken, %3 fixed"_s
+                .arg(QLocale().toString(changes->previousStartedAt.toLocalTime(), QLocale::ShortFormat))
+                .arg(changes->newlyBroken.size())
+                .arg(changes->fixed.size()));
+        for (const QString &link : changes->newlyBroken) {
+            rows.append({u"new broken"_s, link});
+        }
+        for (const QString &link : changes->fixed) {
+            rows.append({u"fixed"_s, link});
+        }
+    }
+    fillTable(m_ui->ChangesList, {u"Change"_s, u"Link"_s}, rows);
+}
+
+void TSiteForm::showFigures()
+{
+    QList<QStringList> depths;
+    for (const auto &[depth, count] : pagesByDepth(m_pages->pages())) {
+        depths.append({QString::number(depth), QString::number(count)});
+    }
+    fillTable(m_ui->DepthCounts, {u"Depth"_s, u"Pages"_s}, depths);
+    QList<QStringList> hosts;
+    for (const auto &[host, count] : hostsWithMostProblems(m_problems->allRows(), 10)) {
+        hosts.append({host, QString::number(count)});
+    }
+    fillTable(m_ui->ProblemHosts, {u"Host"_s, u"Problems"_s}, hosts);
+}
+
+} // namespace quorvel
