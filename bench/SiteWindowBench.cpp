@@ -1,3 +1,5 @@
+#include "ResidentMemory.h"
+
 #include "core/common/Http.h"
 #include "gui/site/TSiteForm.h"
 
@@ -5,7 +7,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -18,24 +19,6 @@
 
 using namespace Qt::StringLiterals;
 using namespace quorvel;
-
-namespace {
-
-long residentKb()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
-
-} // namespace
 
 // The Site window while it crawls a whole site: how long the UI thread ever stalls while pages,
 // problems and progress arrive (a page selected early, as a user would), and the window's memory.
@@ -73,7 +56,7 @@ int main(int argc, char **argv)
     window.findChild<QSpinBox *>(u"MaxPagesBox"_s)->setValue(maxPages);
     QCoreApplication::processEvents();
 
-    const long before = residentKb();
+    const long before = bench::residentKb();
     qint64 longest = 0;
     qint64 longestAt = 0;
     QElapsedTimer run;
@@ -100,7 +83,7 @@ int main(int argc, char **argv)
     }
     ticker.stop();
     const qint64 runMs = run.elapsed();
-    const long after = residentKb();
+    const long after = bench::residentKb();
 
     std::printf("pages %d, problems %d, crawl %lld ms, longest UI stall %lld ms (ending %lld ms after Start)\n",
                 pages->model()->rowCount(), problems->model()->rowCount(), static_cast<long long>(runMs),

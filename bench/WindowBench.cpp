@@ -1,4 +1,5 @@
 #include "PageGenerator.h"
+#include "ResidentMemory.h"
 
 #include "core/collect/LocalPage.h"
 #include "core/common/Http.h"
@@ -22,24 +23,6 @@
 
 using namespace Qt::StringLiterals;
 using namespace quorvel;
-
-namespace {
-
-long residentKb()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
-
-} // namespace
 
 // The window under a 200,000-link local page: how long the UI thread ever stalls while rows
 // arrive, how long a header click sorts, and the memory the rows take. Runs offscreen.
@@ -80,7 +63,7 @@ int main(int argc, char **argv)
     window.findChild<QPlainTextEdit *>(u"Memo1"_s)->clear();
     QCoreApplication::processEvents();
 
-    const long before = residentKb();
+    const long before = bench::residentKb();
     qint64 maxGapMs = 0;
     int batchesSeen = 0;
     int lastRows = 0;
@@ -112,7 +95,7 @@ int main(int argc, char **argv)
     loop.exec();
     const qint64 runMs = run.elapsed();
     ticker.stop();
-    const long after = residentKb();
+    const long after = bench::residentKb();
     const int rows = window.resultsModel()->rowCount();
 
     QElapsedTimer sort;
