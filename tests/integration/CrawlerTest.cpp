@@ -88,15 +88,7 @@ public:
 
 CrawlOptions quickOptions()
 {
-    CrawlOptions o;
-    o.check.userAgent = QString::fromUtf16(CrawlSite::kAgent);
-    o.check.connectTimeout = u"2000"_s;
-    o.check.responseTimeout = u"2000"_s;
-    o.check.retryWaitMaxMs = 200;
-    o.check.parallel = 8;
-    o.check.perHost = 4;
-    // The external host is the same machine on another port: only the host:port tells them apart.
-    o.urlBase = UrlBaseMode::Subdomain;
+    CrawlOptions o = CrawlSite::crawlOptions();
     o.removeAnchors = false; // links keep their fragments; pages are fetched without them
     o.maxDepth = 50;
     return o;

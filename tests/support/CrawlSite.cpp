@@ -47,6 +47,19 @@ std::string pageTarget(int i)
 
 } // namespace
 
+CrawlOptions CrawlSite::crawlOptions()
+{
+    CrawlOptions o;
+    o.check.userAgent = QString::fromUtf16(kAgent);
+    o.check.connectTimeout = u"2000"_s;
+    o.check.responseTimeout = u"2000"_s;
+    o.check.retryWaitMaxMs = 200;
+    o.check.parallel = 8;
+    o.check.perHost = 4;
+    o.urlBase = UrlBaseMode::Subdomain;
+    return o;
+}
+
 CrawlSite::CrawlSite()
     : CrawlSite(Options{})
 {}

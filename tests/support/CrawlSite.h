@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/crawl/Crawler.h"
 #include "support/Gate.h"
 #include "support/LoopbackServer.h"
 
@@ -58,6 +59,11 @@ public:
         QStringList orphans;            // sitemap pages no crawled page links to (sorted)
         QStringList disallowedLinked;   // addresses robots.txt keeps the crawl from, linked from pages
     };
+
+    // The crawl options the tests give a crawl of this site: its agent, short time-outs and waits, a
+    // few requests at a time, and Internal by host:port (the external host is this machine on
+    // another port).
+    static CrawlOptions crawlOptions();
 
     explicit CrawlSite(Options options);
     CrawlSite();

@@ -31,16 +31,7 @@ inline constexpr int kSiteWaitMs = 60'000;
 // The crawl's options as the main window would give them for the generated site.
 inline CrawlOptions siteOptions()
 {
-    CrawlOptions o;
-    o.check.userAgent = QString::fromUtf16(CrawlSite::kAgent);
-    o.check.connectTimeout = u"2000"_s;
-    o.check.responseTimeout = u"2000"_s;
-    o.check.retryWaitMaxMs = 200;
-    o.check.parallel = 8;
-    o.check.perHost = 4;
-    // The external host is the same machine on another port: only the host:port tells them apart.
-    o.urlBase = UrlBaseMode::Subdomain;
-    return o;
+    return CrawlSite::crawlOptions();
 }
 
 // The same with a response time-out that outlasts a held answer: the crawl waits for release().
