@@ -834,6 +834,7 @@ void HttpSession::Impl::end(Transfer *t, CURLcode code, const QString &reason, H
         if (std::string_view(t->method) == "POST") {
             curl_easy_cleanup(t->easy);
         } else {
+            curl_easy_setopt(t->easy, CURLOPT_ERRORBUFFER, nullptr); // the transfer's buffer goes with it
             spareEasy.push_back(t->easy);
         }
         t->easy = nullptr;
