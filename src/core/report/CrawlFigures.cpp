@@ -2,8 +2,6 @@
 
 #include "core/collect/LinkResolver.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <map>
 
@@ -20,13 +18,23 @@ QList<std::pair<int, qint64>> pagesByDepth(const QList<CrawlPage> &pages)
 
 QList<std::pair<QString, qint64>> hostsWithMostProblems(const QList<CrawlRow> &problemRows, int limit)
 {
-    QHash<QString, qint64> counts;
+    ProblemHosts hosts;
+    hosts.add(problemRows);
+    return hosts.top(limit);
+}
+
+void ProblemHosts::add(const QList<CrawlRow> &problemRows)
+{
     for (const CrawlRow &row : problemRows) {
-        ++counts[hostNameOf(row.row.link).toLower()];
+        ++m_counts[hostNameOf(row.row.link).toLower()];
     }
+}
+
+QList<std::pair<QString, qint64>> ProblemHosts::top(int limit) const
+{
     QList<std::pair<QString, qint64>> hosts;
-    hosts.reserve(counts.size());
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+    hosts.reserve(m_counts.size());
+    for (auto it = m_counts.cbegin(); it != m_counts.cend(); ++it) {
         hosts.append({it.key(), it.value()});
     }
     std::sort(hosts.begin(), hosts.end(), [](const auto &a, const auto &b) {

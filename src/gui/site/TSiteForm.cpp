@@ -276,6 +276,7 @@ void TSiteForm::onPagesFinished(const QList<CrawlPage> &pages, const QList<Crawl
     }
     // New rows go through the filter as they come: the list keeps its selection and scroll place.
     m_problems->appendRows(problems);
+    m_problemHosts.add(problems);
     showProblemCount();
 }
 

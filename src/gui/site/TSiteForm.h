@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/crawl/CrawlRunner.h"
+#include "core/report/CrawlFigures.h"
 #include "core/store/CrawlStore.h"
 #include "gui/site/SiteSetup.h"
 
@@ -118,6 +119,8 @@ private:
     // The counts of the crawl under way, from the pages as they finish; the summary shows them
     // now and then, and the store's when the crawl ends.
     CrawlSummary m_liveSummary;
+    // The problems list's rows counted by host, kept as they come for the summary's ranking.
+    ProblemHosts m_problemHosts;
     QElapsedTimer m_summaryShown;
     QString m_pendingRowsPage; // a selected page whose rows the store does not hold whole yet
     OwnedThreadPtr m_save;

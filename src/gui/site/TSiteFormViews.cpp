@@ -117,6 +117,7 @@ void TSiteForm::clearViews()
     m_pages->setPages({});
     m_rows->clear();
     m_problems->setRows({});
+    m_problemHosts.clear();
     applyProblemFilter();
     showSummary({});
     showChanges(std::nullopt);
@@ -215,6 +216,8 @@ void TSiteForm::loadProblems(qint64 crawlId)
             break;
         }
     }
+    m_problemHosts.clear();
+    m_problemHosts.add(all);
     m_problems->setRows(all);
     applyProblemFilter();
 }
@@ -285,7 +288,7 @@ void TSiteForm::showFigures()
     }
     fillTable(m_ui->DepthCounts, {u"Depth"_s, u"Pages"_s}, depths);
     QList<QStringList> hosts;
-    for (const auto &[host, count] : hostsWithMostProblems(m_problems->allRows(), 10)) {
+    for (const auto &[host, count] : m_problemHosts.top(10)) {
         hosts.append({host, QString::number(count)});
     }
     fillTable(m_ui->ProblemHosts, {u"Host"_s, u"Problems"_s}, hosts);
