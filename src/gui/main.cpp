@@ -1,9 +1,11 @@
 #include "core/common/Http.h"
 #include "gui/app/TAppForm.h"
 #include "gui/common/Icons.h"
+#include "gui/common/Translations.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 
 using namespace Qt::StringLiterals;
@@ -16,6 +18,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationDisplayName(u"Quorvel"_s);
     QApplication::setOrganizationName(u"BRELLAN"_s);
     QApplication::setWindowIcon(quorvel::namedIcon(u"html"_s));
+    // The window speaks the desktop's language; the command-line program never loads a translation.
+    const quorvel::Translations translations(QLocale::system());
 
     quorvel::AppEnvironment environment;
     environment.programFile = QCoreApplication::applicationFilePath();

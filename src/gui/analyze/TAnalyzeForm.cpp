@@ -81,13 +81,13 @@ TAnalyzeForm::TAnalyzeForm(const AnalysisResult &result, QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(u"AnalyzeForm"_s);
-    setWindowTitle(u"Analyze URL"_s);
+    setWindowTitle(tr("Analyze URL"));
     setAttribute(Qt::WA_DeleteOnClose);
     auto *pages = new QTabWidget(this);
     pages->setObjectName(u"PageControl1"_s);
-    pages->addTab(buildAnalyzeTab(result), u"Analyze"_s);
-    pages->addTab(buildImagesTab(result), u"Images"_s);
-    pages->addTab(buildSourceTab(result), u"Source"_s);
+    pages->addTab(buildAnalyzeTab(result), tr("Analyze"));
+    pages->addTab(buildImagesTab(result), tr("Images"));
+    pages->addTab(buildSourceTab(result), tr("Source"));
     setCentralWidget(pages);
     auto *status = new QStatusBar(this);
     status->setObjectName(u"StatusBar1"_s);
@@ -121,18 +121,18 @@ QWidget *TAnalyzeForm::buildAnalyzeTab(const AnalysisResult &result)
     auto *url = new QLineEdit(result.url, tab);
     url->setObjectName(u"Edit1"_s);
     url->setReadOnly(true);
-    addRow(u"URL:"_s, url, countLabel(u"Label8"_s, result.counts.url, tab));
+    addRow(tr("URL:"), url, countLabel(u"Label8"_s, result.counts.url, tab));
     auto *title = new QLineEdit(result.title, tab);
     title->setObjectName(u"Edit2"_s);
     title->setReadOnly(true);
-    addRow(u"Title:"_s, title, countLabel(u"Label9"_s, result.counts.title, tab));
+    addRow(tr("Title:"), title, countLabel(u"Label9"_s, result.counts.title, tab));
     QPlainTextEdit *description = memo(u"Memo4"_s, result.description, true, tab);
     description->setMaximumHeight(60);
-    addRow(u"Description:"_s, description, countLabel(u"Label10"_s, result.counts.description, tab));
-    addRow(u"H1:"_s, headingList(u"ListBox1"_s, result.h1, tab), countLabel(u"Label11"_s, result.counts.h1, tab));
-    addRow(u"H2:"_s, headingList(u"ListBox2"_s, result.h2, tab), countLabel(u"Label13"_s, result.counts.h2, tab));
-    addRow(u"H3:"_s, headingList(u"ListBox3"_s, result.h3, tab), countLabel(u"Label14"_s, result.counts.h3, tab));
-    addRow(u"   Contents:"_s, contentsField(result, tab), countLabel(u"Label12"_s, result.counts.contents, tab));
+    addRow(tr("Description:"), description, countLabel(u"Label10"_s, result.counts.description, tab));
+    addRow(tr("H1:"), headingList(u"ListBox1"_s, result.h1, tab), countLabel(u"Label11"_s, result.counts.h1, tab));
+    addRow(tr("H2:"), headingList(u"ListBox2"_s, result.h2, tab), countLabel(u"Label13"_s, result.counts.h2, tab));
+    addRow(tr("H3:"), headingList(u"ListBox3"_s, result.h3, tab), countLabel(u"Label14"_s, result.counts.h3, tab));
+    addRow(tr("   Contents:"), contentsField(result, tab), countLabel(u"Label12"_s, result.counts.contents, tab));
     grid->setRowStretch(row - 1, 1);
     grid->setColumnStretch(1, 1);
     return tab;
@@ -145,7 +145,7 @@ QWidget *TAnalyzeForm::buildImagesTab(const AnalysisResult &result)
     auto *layout = new QVBoxLayout(tab);
     auto *list = new QTableWidget(static_cast<int>(result.images.size()), 3, tab);
     list->setObjectName(u"ListView1"_s);
-    list->setHorizontalHeaderLabels({u"Image"_s, u"Alt"_s, u"Title"_s});
+    list->setHorizontalHeaderLabels({tr("Image"), tr("Alt"), tr("Title")});
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::SingleSelection);

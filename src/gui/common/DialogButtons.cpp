@@ -1,5 +1,7 @@
 #include "gui/common/DialogButtons.h"
 
+#include <QCoreApplication>
+
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -12,22 +14,22 @@ struct ButtonEntry
 {
     DialogButton button;
     int result;
-    QStringView caption;
+    const char *caption; // in English, marked for the translation
 };
 
 constexpr auto kButtons = std::to_array<ButtonEntry>({
-    {DialogButton::Yes, 6, u"Yes"},
-    {DialogButton::No, 7, u"No"},
-    {DialogButton::Ok, 1, u"OK"},
-    {DialogButton::Cancel, 2, u"Cancel"},
-    {DialogButton::Abort, 3, u"Abort"},
-    {DialogButton::Retry, 4, u"Retry"},
-    {DialogButton::Ignore, 5, u"Ignore"},
-    {DialogButton::All, 12, u"All"},
-    {DialogButton::NoToAll, 13, u"No to All"},
-    {DialogButton::YesToAll, 14, u"Yes to All"},
-    {DialogButton::Help, 9, u"Help"},
-    {DialogButton::Close, 8, u"Close"},
+    {DialogButton::Yes, 6, QT_TRANSLATE_NOOP("DialogButtons", "Yes")},
+    {DialogButton::No, 7, QT_TRANSLATE_NOOP("DialogButtons", "No")},
+    {DialogButton::Ok, 1, QT_TRANSLATE_NOOP("DialogButtons", "OK")},
+    {DialogButton::Cancel, 2, QT_TRANSLATE_NOOP("DialogButtons", "Cancel")},
+    {DialogButton::Abort, 3, QT_TRANSLATE_NOOP("DialogButtons", "Abort")},
+    {DialogButton::Retry, 4, QT_TRANSLATE_NOOP("DialogButtons", "Retry")},
+    {DialogButton::Ignore, 5, QT_TRANSLATE_NOOP("DialogButtons", "Ignore")},
+    {DialogButton::All, 12, QT_TRANSLATE_NOOP("DialogButtons", "All")},
+    {DialogButton::NoToAll, 13, QT_TRANSLATE_NOOP("DialogButtons", "No to All")},
+    {DialogButton::YesToAll, 14, QT_TRANSLATE_NOOP("DialogButtons", "Yes to All")},
+    {DialogButton::Help, 9, QT_TRANSLATE_NOOP("DialogButtons", "Help")},
+    {DialogButton::Close, 8, QT_TRANSLATE_NOOP("DialogButtons", "Close")},
 });
 
 const ButtonEntry &entryOf(DialogButton button)
@@ -55,7 +57,7 @@ QList<DialogButton> orderedButtons(const QList<DialogButton> &set)
 
 QString standardCaption(DialogButton button)
 {
-    return entryOf(button).caption.toString();
+    return QCoreApplication::translate("DialogButtons", entryOf(button).caption);
 }
 
 int dialogResultCode(DialogButton button)

@@ -11,7 +11,7 @@ ExportFileDialog::ExportFileDialog(QWidget *parent)
 {
     setObjectName(u"SaveDialog1"_s);
     setAcceptMode(QFileDialog::AcceptSave);
-    setNameFilters({u"CSV File (*.csv)"_s, u"Text File (*.txt)"_s});
+    setNameFilters({tr("CSV File (*.csv)"), tr("Text File (*.txt)")});
     selectNameFilter(nameFilters().constFirst());
     setDefaultSuffix(suffixOfFilter(selectedNameFilter()));
     // Follows the user's choice at once, so the name the dialog shows while open is the one it saves.

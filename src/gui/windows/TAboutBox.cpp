@@ -82,7 +82,7 @@ void TAboutBox::buildWindow()
     // and its frame is known.
     m_rain->StartRain(frameGeometry().size());
 
-    setWindowTitle(LookupText(u"About %s"_s).replace(u"%s"_s, m_context.appProductName));
+    setWindowTitle(LookupText(tr("About %s")).replace(u"%s"_s, m_context.appProductName));
 
     // The panel, the pictures' places and the buttons are TAboutBox.ui; created after the rain, they
     // lie over it, the panel over the hidden picture.
@@ -138,9 +138,9 @@ void TAboutBox::fillControls()
     QFont nameFont = m_nameVersion->font();
     nameFont.setPixelSize(16);
     m_nameVersion->setFont(nameFont);
-    m_okButton->setText(LookupText(u"OK"_s));
+    m_okButton->setText(LookupText(tr("OK")));
     connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
-    m_infoButton->setText(LookupText(u"Info"_s));
+    m_infoButton->setText(LookupText(tr("Info")));
     connect(m_infoButton, &QPushButton::clicked, this, &TAboutBox::onInfoClicked);
     m_okButton->setFocus();
 
@@ -158,12 +158,12 @@ void TAboutBox::buildInfoMenu()
 {
     m_infoMenu = new QMenu(this);
     m_infoMenu->setObjectName(u"PopupMenu1"_s);
-    QAction *credits = m_infoMenu->addAction(LookupText(u"Acknowledgements..."_s), this, &TAboutBox::onCreditsClicked);
+    QAction *credits = m_infoMenu->addAction(LookupText(tr("Acknowledgements...")), this, &TAboutBox::onCreditsClicked);
     credits->setObjectName(u"Credits1"_s);
     QAction *uninstall =
-        m_infoMenu->addAction(LookupText(u"How to uninstall..."_s), this, &TAboutBox::onUninstallClicked);
+        m_infoMenu->addAction(LookupText(tr("How to uninstall...")), this, &TAboutBox::onUninstallClicked);
     uninstall->setObjectName(u"Howtouninstall1"_s);
-    QAction *license = m_infoMenu->addAction(LookupText(u"License..."_s), this, &TAboutBox::onLicenseClicked);
+    QAction *license = m_infoMenu->addAction(LookupText(tr("License...")), this, &TAboutBox::onLicenseClicked);
     license->setObjectName(u"LicensePrivacyPolicy1"_s);
 }
 
@@ -279,7 +279,7 @@ void TAboutBox::onLicenseClicked()
 {
     const QString file = licenseFile();
     if (file.isEmpty()) {
-        m_context.message(this, DialogKind::Error, LookupText(u"License"_s), LookupText(u"File not found!"_s));
+        m_context.message(this, DialogKind::Error, LookupText(tr("License")), LookupText(tr("File not found!")));
         return;
     }
     m_context.openAddress(QUrl::fromLocalFile(file).toString());

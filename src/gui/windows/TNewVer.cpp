@@ -95,12 +95,12 @@ void TNewVer::fillControls()
 {
     // What the form cannot hold: looked-up captions, the product's texts, pixel sizes, pictures.
     m_icon->setPixmap(m_context.icon().pixmap(QSize(48, 48), devicePixelRatioF()));
-    m_title->setText(LookupText(u"UPDATE AVAILABLE"_s));
+    m_title->setText(LookupText(tr("UPDATE AVAILABLE")));
     QFont titleFont = m_title->font();
     titleFont.setBold(true);
     titleFont.setPixelSize(13);
     m_title->setFont(titleFont);
-    m_link->setText(LookupText(u"Click to download"_s) + u' ' + m_context.appProductName + u' ' + m_latestVersion);
+    m_link->setText(LookupText(tr("Click to download")) + u' ' + m_context.appProductName + u' ' + m_latestVersion);
     QFont linkFont = m_link->font();
     linkFont.setUnderline(true);
     m_link->setFont(linkFont);
