@@ -92,11 +92,11 @@
     </message>
     <message>
         <source>Connection Timeout (ms):</source>
-        <translation>Zeitlimit Verbindung (ms):</translation>
+        <translation>Verbindungs-Zeitlimit (ms):</translation>
     </message>
     <message>
         <source>Response Timeout (ms):</source>
-        <translation>Zeitlimit Antwort (ms):</translation>
+        <translation>Antwort-Zeitlimit (ms):</translation>
     </message>
     <message>
         <source>Parallel checks:</source>
@@ -124,7 +124,7 @@
     </message>
     <message>
         <source>Only Use HTTP HEAD for Broken Link Check (Faster)</source>
-        <translation>Für die Prüfung auf defekte Links nur HTTP HEAD verwenden (schneller)</translation>
+        <translation>Defekte Links nur mit HTTP HEAD prüfen (schneller)</translation>
     </message>
     <message>
         <source>Ignore URLs:</source>

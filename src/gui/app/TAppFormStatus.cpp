@@ -2,6 +2,7 @@
 
 #include "core/results/CheckResult.h"
 #include "gui/app/TAppForm.h"
+#include "gui/common/CoreTexts.h"
 #include "gui/results/ResultsModel.h"
 
 #include <QAction>
@@ -136,8 +137,8 @@ void TAppForm::showCheckProgress(int done, int total)
 
 void TAppForm::showCheckSummary()
 {
-    const QString every = checkSummary(m_model->rows());
-    m_checkCounts->setText(checkSummary(m_model->rows(), SummaryParts::Present));
+    const QString every = shownCheckSummary(m_model->rows());
+    m_checkCounts->setText(shownCheckSummary(m_model->rows(), SummaryParts::Present));
     m_checkCounts->setToolTip(every);
 }
 

@@ -1,6 +1,7 @@
 #include "gui/results/ResultsModel.h"
 
 #include "core/results/CheckResult.h"
+#include "gui/common/CoreTexts.h"
 #include "gui/common/Icons.h"
 
 #include <QColor>
@@ -130,7 +131,7 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         if (index.column() == LinkRow::kVerdictColumn) {
-            return verdictName(row.verdict);
+            return shownVerdict(row.verdict);
         }
         return row.cell(index.column());
     case Qt::ForegroundRole:

@@ -1,6 +1,7 @@
 #include "gui/site/CrawlPagesModel.h"
 
 #include "core/report/ReportWriter.h"
+#include "gui/common/CoreTexts.h"
 #include "gui/results/ResultsModel.h"
 
 using namespace Qt::StringLiterals;
@@ -36,7 +37,7 @@ QVariant CrawlPagesModel::data(const QModelIndex &index, int role) const
         case StatusColumn:
             return statusText(page.status);
         case VerdictColumn:
-            return verdictName(page.verdict);
+            return shownVerdict(page.verdict);
         case LinksColumn:
             return page.links;
         case InlinksColumn:

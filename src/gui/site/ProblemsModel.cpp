@@ -1,5 +1,6 @@
 #include "gui/site/ProblemsModel.h"
 
+#include "gui/common/CoreTexts.h"
 #include "gui/results/ResultsModel.h"
 
 using namespace Qt::StringLiterals;
@@ -47,7 +48,7 @@ QVariant ProblemsModel::data(const QModelIndex &index, int role) const
         case ResponseColumn:
             return row.response;
         case VerdictColumn:
-            return verdictName(row.verdict);
+            return shownVerdict(row.verdict);
         case ErrorColumn:
             return whyOf(row);
         default:

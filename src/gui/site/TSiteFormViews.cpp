@@ -4,6 +4,7 @@
 #include "ui_TSiteForm.h"
 
 #include "core/report/CrawlFigures.h"
+#include "gui/common/CoreTexts.h"
 #include "gui/results/ResultsModel.h"
 #include "gui/site/CrawlPagesModel.h"
 #include "gui/site/ProblemsModel.h"
@@ -88,7 +89,7 @@ void TSiteForm::buildViews()
     m_ui->VerdictFilter->addItem(u"All problems"_s);
     for (const Verdict verdict : countedVerdicts()) {
         if (isProblemVerdict(verdict)) {
-            m_ui->VerdictFilter->addItem(verdictName(verdict), static_cast<int>(verdict));
+            m_ui->VerdictFilter->addItem(shownVerdict(verdict), static_cast<int>(verdict));
         }
     }
     connect(m_ui->VerdictFilter, &QComboBox::currentIndexChanged, this, &TSiteForm::applyProblemFilter);
@@ -238,8 +239,8 @@ void TSiteForm::showSummary(const CrawlSummary &summary)
     for (const Verdict verdict : countedVerdicts()) {
         const qint64 count = summary.count(verdict);
         set->append(static_cast<qreal>(count));
-        categories.append(verdictName(verdict));
-        rows.append({verdictName(verdict), QString::number(count)});
+        categories.append(shownVerdict(verdict));
+        rows.append({shownVerdict(verdict), QString::number(count)});
         most = std::max(most, count);
     }
     auto *series = new QBarSeries();
