@@ -20,6 +20,11 @@ constexpr QStringView kProgramFolder = u":/i18n";
 
 Translations::Translations(const QLocale &locale)
 {
+    // Qt takes the UI languages from LANGUAGE even under LANG=C; as in every gettext program, the C
+    // locale means the untranslated program whatever LANGUAGE says.
+    if (locale.language() == QLocale::C) {
+        return;
+    }
     m_programTranslated = install(locale, u"quorvel"_s, kProgramFolder.toString());
     // Qt's texts follow only when the program's do: a window in one language, never English captions
     // beside French standard buttons.

@@ -8,13 +8,18 @@
 #include "gui/results/ExportFileDialog.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QLocale>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -85,6 +90,57 @@ TEST(Translations, TranslatedExportFiltersKeepTheirPatterns)
     EXPECT_EQ(filters[0], u"CSV-Datei (*.csv)"_s);
     EXPECT_EQ(ExportFileDialog::suffixOfFilter(filters[0]), u"csv"_s);
     EXPECT_EQ(ExportFileDialog::suffixOfFilter(filters[1]), u"txt"_s);
+}
+
+// What the program does at start, in a child process: the system locale is read from the environment
+// once per process, so each environment needs a process of its own.
+TEST(TranslationsProbe, SystemLocale)
+{
+    if (!qEnvironmentVariableIsSet("QUORVEL_LOCALE_PROBE")) {
+        GTEST_SKIP() << "run by Translations.TheEnvironmentChoosesTheLanguage in a child process";
+    }
+    const Translations translations(QLocale::system());
+    std::printf("probe: %s\n", qPrintable(standardCaption(DialogButton::Yes)));
+}
+
+// LANG (or LC_ALL) names the language as the desktop sets it; the C locale means English even when
+// LANGUAGE asks for German, as in gettext programs.
+TEST(Translations, TheEnvironmentChoosesTheLanguage)
+{
+    struct Case
+    {
+        const char *name;
+        std::vector<std::pair<QString, QString>> env;
+        QByteArray shown;
+    };
+    const std::vector<Case> cases = {
+        {"LANG=de_DE.UTF-8", {{u"LANG"_s, u"de_DE.UTF-8"_s}}, "Ja"},
+        {"LANG=C", {{u"LANG"_s, u"C"_s}}, "Yes"},
+        {"LANG=C.UTF-8", {{u"LANG"_s, u"C.UTF-8"_s}}, "Yes"},
+        {"LANG=en_GB.UTF-8", {{u"LANG"_s, u"en_GB.UTF-8"_s}}, "Yes"},
+        {"LC_ALL wins over LANG", {{u"LANG"_s, u"C"_s}, {u"LC_ALL"_s, u"de_AT.UTF-8"_s}}, "Ja"},
+        {"LANGUAGE does not override LANG=C", {{u"LANG"_s, u"C"_s}, {u"LANGUAGE"_s, u"de"_s}}, "Yes"},
+        {"LANGUAGE picks among the user's languages", {{u"LANG"_s, u"de_DE.UTF-8"_s}, {u"LANGUAGE"_s, u"en"_s}}, "Yes"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString &name : {u"LANG"_s, u"LC_ALL"_s, u"LC_MESSAGES"_s, u"LC_NUMERIC"_s, u"LANGUAGE"_s}) {
+            env.remove(name);
+        }
+        for (const auto &[name, value] : c.env) {
+            env.insert(name, value);
+        }
+        env.insert(u"QUORVEL_LOCALE_PROBE"_s, u"1"_s);
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {u"--gtest_filter=TranslationsProbe.SystemLocale"_s});
+        ASSERT_TRUE(child.waitForFinished(60'000));
+        ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
+        const QByteArray out = child.readAllStandardOutput();
+        EXPECT_TRUE(out.contains(QByteArray("probe: " + c.shown + "\n"))) << out.toStdString();
+    }
 }
 
 } // namespace quorvel::test
