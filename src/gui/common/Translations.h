@@ -16,13 +16,11 @@ namespace quorvel {
 // without one leaves the whole window in English, Qt's texts included.
 class Translations final
 {
+    Q_DISABLE_COPY_MOVE(Translations)
+
 public:
     explicit Translations(const QLocale &locale);
     ~Translations();
-    Translations(const Translations &) = delete;
-    Translations &operator=(const Translations &) = delete;
-    Translations(Translations &&) = delete;
-    Translations &operator=(Translations &&) = delete;
 
     // Whether the program's own texts are translated for the locale.
     bool programTranslated() const { return m_programTranslated; }
