@@ -8,9 +8,11 @@
 #include "gui/analyze/AnalysisLauncher.h"
 #include "gui/results/TFindDialog.h"
 #include "gui/site/CrawlPagesModel.h"
+#include "gui/site/CrawlStoreReader.h"
 #include "gui/site/ProblemsModel.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -95,6 +97,7 @@ TSiteForm::TSiteForm(SiteSetup setup, QWidget *parent)
     : QMainWindow(parent)
     , m_setup(std::move(setup))
     , m_storePath(m_setup.storePath)
+    , m_reader(std::make_unique<CrawlStoreReader>(this, m_storePath))
     , m_ui(std::make_unique<Ui::TSiteForm>())
 {
     setWindowFlag(Qt::Window);
@@ -102,13 +105,15 @@ TSiteForm::TSiteForm(SiteSetup setup, QWidget *parent)
     buildViews();
     buildMenus();
     setCrawling(false);
+    refreshRecent();
 }
 
 TSiteForm::~TSiteForm()
 {
-    // The crawl's thread goes first: nothing it sends may arrive at a half-gone window.
+    // The threads go first: nothing they send may arrive at a half-gone window.
     m_crawler.reset();
     m_save.reset();
+    m_reader.reset();
 }
 
 void TSiteForm::buildWindow()
@@ -145,20 +150,6 @@ void TSiteForm::setCrawling(bool on)
     m_ui->CrawlProgress->setVisible(on);
 }
 
-bool TSiteForm::ensureStore()
-{
-    if (m_store) {
-        return true;
-    }
-    QString error;
-    m_store = openSqliteStore(m_storePath, &error);
-    if (!m_store) {
-        showMessage(u"Crawl Site"_s, error);
-        return false;
-    }
-    return true;
-}
-
 void TSiteForm::showMessage(const QString &title, const QString &text)
 {
     QMessageBox::warning(this, title, text);
@@ -176,6 +167,14 @@ void TSiteForm::onStartClicked()
         }
         return;
     }
+    if (m_starting) {
+        // STOP before the store answered: nothing was crawled.
+        m_starting = false;
+        m_reader->forget();
+        setCrawling(false);
+        statusBar()->clearMessage();
+        return;
+    }
     if (trimControl(m_ui->StartEdit->text()).isEmpty()) {
         showMessage(u"Warning"_s, u"Please enter URL!"_s);
         return;
@@ -185,11 +184,29 @@ void TSiteForm::onStartClicked()
         showMessage(u"Crawl Site"_s, u"A crawl takes an http or https address: \"%1\""_s.arg(start));
         return;
     }
-    if (!ensureStore()) {
-        return;
-    }
     m_ui->StartEdit->setText(start);
     setWindowTitle(u"Crawl Site - "_s + start);
+    // The store the crawl records into is opened first (off this thread): one that cannot be opened
+    // stops the start with its reason, before anything is crawled.
+    m_starting = true;
+    m_stopping = false;
+    setCrawling(true);
+    statusBar()->showMessage(u"Opening "_s + QDir::toNativeSeparators(m_storePath));
+    m_reader->forget(); // what was asked of the crawl shown before
+    m_reader->open(m_storePath, [this, start](const QString &error) {
+        m_starting = false;
+        if (!error.isEmpty()) {
+            setCrawling(false);
+            statusBar()->clearMessage();
+            showMessage(u"Crawl Site"_s, error);
+            return;
+        }
+        beginCrawl(start);
+    });
+}
+
+void TSiteForm::beginCrawl(const QString &start)
+{
     // The main window's options as they are now; the crawl's own come from this window's panel.
     CrawlOptions options = m_setup.optionsNow ? m_setup.optionsNow() : m_setup.options;
     options.maxDepth = m_ui->DepthBox->value();
@@ -301,13 +318,8 @@ void TSiteForm::onCrawlFinished(const CrawlEnd &end)
     if (!selectedUrl.isEmpty()) {
         selectPage(selectedUrl);
     }
-    if (m_crawlId != 0 && recordError.isEmpty()) {
-        showSummary(m_store->summary(m_crawlId));
-        showChanges(m_store->changesOf(m_crawlId));
-    } else {
-        showSummary(end.summary);
-        showChanges(std::nullopt);
-    }
+    showSummary(end.summary);
+    showChanges(std::nullopt);
     showFigures();
     m_ui->CrawlProgress->setValue(m_ui->CrawlProgress->maximum());
     statusBar()->showMessage(end.stopped
@@ -316,7 +328,27 @@ void TSiteForm::onCrawlFinished(const CrawlEnd &end)
     if (!recordError.isEmpty()) {
         showMessage(u"Crawl Site"_s, u"The crawl was not recorded whole: "_s + recordError);
     }
-    Q_EMIT crawlFinished();
+    refreshRecent();
+    if (m_crawlId == 0 || !recordError.isEmpty()) {
+        Q_EMIT crawlFinished();
+        return;
+    }
+    // The recorded crawl's own summary, and what changed since the last crawl of the start.
+    using Recorded = std::pair<std::optional<CrawlSummary>, std::optional<CrawlChanges>>;
+    m_reader->read<Recorded>(
+        [crawl = m_crawlId](CrawlStore *store, const QString &) -> Recorded {
+            if (store == nullptr) {
+                return {};
+            }
+            return {store->summary(crawl), store->changesOf(crawl)};
+        },
+        [this](const Recorded &recorded) {
+            if (recorded.first) {
+                showSummary(*recorded.first);
+            }
+            showChanges(recorded.second);
+            Q_EMIT crawlFinished();
+        });
 }
 
 qint64 TSiteForm::shownCrawl() const
@@ -332,6 +364,8 @@ void TSiteForm::closeEvent(QCloseEvent *event)
     // Closing stops the crawl and waits for its thread; the store keeps every finished page.
     m_crawler.reset();
     m_save.reset();
+    m_reader->forget();
+    m_starting = false;
     m_analyses->stopAll();
     if (m_findDialog) {
         m_findDialog->close();

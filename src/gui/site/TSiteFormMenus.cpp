@@ -14,6 +14,7 @@
 #include "gui/results/TFindDialog.h"
 #include "gui/results/WebToolItems.h"
 #include "gui/site/CrawlPagesModel.h"
+#include "gui/site/CrawlStoreReader.h"
 #include "gui/site/TSiteForm.h"
 
 #include <QApplication>
@@ -130,10 +131,7 @@ void TSiteForm::openAddress(const QString &address) const
 void TSiteForm::fillRecentMenu()
 {
     m_recentMenu->clear();
-    if (!ensureStore()) {
-        return;
-    }
-    const QList<StoredCrawl> crawls = m_store->crawls();
+    const QList<StoredCrawl> &crawls = m_recentCrawls;
     for (qsizetype i = crawls.size() - 1; i >= 0 && i >= crawls.size() - kRecentCrawls; --i) {
         const StoredCrawl &crawl = crawls.at(i);
         const QString when = QLocale().toString(crawl.startedAt.toLocalTime(), QLocale::ShortFormat);
@@ -151,63 +149,110 @@ void TSiteForm::fillRecentMenu()
     }
 }
 
+void TSiteForm::refreshRecent()
+{
+    m_reader->read<QList<StoredCrawl>>(
+        [](CrawlStore *store, const QString &) { return store ? store->crawls() : QList<StoredCrawl>(); },
+        [this](const QList<StoredCrawl> &crawls) {
+            m_recentCrawls = crawls;
+            fillRecentMenu();
+        });
+}
+
 void TSiteForm::showCrawl(qint64 crawlId)
 {
-    if (crawling() || !ensureStore()) {
-        return;
-    }
-    const QList<StoredCrawl> crawls = m_store->crawls();
-    const auto found = std::find_if(crawls.cbegin(), crawls.cend(),
-                                    [crawlId](const StoredCrawl &crawl) { return crawl.id == crawlId; });
-    if (found == crawls.cend()) {
-        showMessage(u"Crawl Site"_s,
-                    m_store->lastError().isEmpty() ? u"The store holds no such crawl"_s : m_store->lastError());
+    if (crawling()) {
         return;
     }
     clearViews();
-    m_crawlId = crawlId;
-    m_pages->setPages(m_store->pages(crawlId));
-    loadProblems(crawlId);
-    showSummary(found->summary);
-    showChanges(m_store->changesOf(crawlId));
-    showFigures();
-    m_ui->StartEdit->setText(found->start);
-    setWindowTitle(u"Crawl Site - "_s + found->start);
-    QString state = crawlPeriod(found->startedAt, found->endedAt);
-    if (found->stopped) {
-        state += u" (stopped)"_s;
-    } else if (!found->finished()) {
-        state += u" (never ended)"_s;
-    }
-    statusBar()->showMessage(u"%1 pages recorded. %2"_s.arg(m_pages->rowCount()).arg(state));
+    m_reader->forget(); // what was asked of the crawl shown before
+    m_crawlId = 0;
+    // The crawl's record, its pages and changes in one read; its problems follow a chunk at a time.
+    struct Shown
+    {
+        std::optional<StoredCrawl> crawl;
+        QList<CrawlPage> pages;
+        std::optional<CrawlChanges> changes;
+        QString error;
+    };
+    m_reader->read<Shown>(
+        [crawlId](CrawlStore *store, const QString &error) {
+            Shown shown;
+            if (store == nullptr) {
+                shown.error = error;
+                return shown;
+            }
+            const QList<StoredCrawl> crawls = store->crawls();
+            const auto found = std::find_if(crawls.cbegin(), crawls.cend(),
+                                            [crawlId](const StoredCrawl &crawl) { return crawl.id == crawlId; });
+            if (found == crawls.cend()) {
+                shown.error = store->lastError().isEmpty() ? u"The store holds no such crawl"_s : store->lastError();
+                return shown;
+            }
+            shown.crawl = *found;
+            shown.pages = store->pages(crawlId);
+            shown.changes = store->changesOf(crawlId);
+            return shown;
+        },
+        [this, crawlId](const Shown &shown) {
+            if (!shown.crawl) {
+                showMessage(u"Crawl Site"_s, shown.error);
+                return;
+            }
+            const StoredCrawl &found = *shown.crawl;
+            m_crawlId = crawlId;
+            m_pages->setPages(shown.pages);
+            showSummary(found.summary);
+            showChanges(shown.changes);
+            showFigures();
+            m_ui->StartEdit->setText(found.start);
+            setWindowTitle(u"Crawl Site - "_s + found.start);
+            QString state = crawlPeriod(found.startedAt, found.endedAt);
+            if (found.stopped) {
+                state += u" (stopped)"_s;
+            } else if (!found.finished()) {
+                state += u" (never ended)"_s;
+            }
+            statusBar()->showMessage(u"%1 pages recorded. %2"_s.arg(m_pages->rowCount()).arg(state));
+            loadProblems(crawlId, 0);
+        });
 }
 
-bool TSiteForm::openCrawlFile(const QString &path)
+void TSiteForm::openCrawlFile(const QString &path)
 {
     if (crawling()) {
-        return false;
+        Q_EMIT crawlOpened(path, u"A crawl is under way"_s);
+        return;
     }
     if (!QFileInfo(path).isFile()) {
-        showMessage(u"Open Crawl"_s, u"\"%1\" is not a file"_s.arg(path));
-        return false;
-    }
-    QString error;
-    std::unique_ptr<CrawlStore> store = openSqliteStore(path, &error);
-    if (!store) {
+        const QString error = u"\"%1\" is not a file"_s.arg(path);
         showMessage(u"Open Crawl"_s, error);
-        return false;
+        Q_EMIT crawlOpened(path, error);
+        return;
     }
-    const QList<StoredCrawl> crawls = store->crawls();
-    m_store = std::move(store);
-    m_storePath = path;
-    if (crawls.isEmpty()) {
-        clearViews();
-        m_crawlId = 0;
-        statusBar()->showMessage(u"\"%1\" holds no crawl yet; a crawl started now is recorded there"_s.arg(path));
-        return true;
-    }
-    showCrawl(crawls.constLast().id);
-    return true;
+    m_reader->open(path, [this, path](const QString &error) {
+        if (!error.isEmpty()) {
+            showMessage(u"Open Crawl"_s, error);
+            Q_EMIT crawlOpened(path, error);
+            return;
+        }
+        m_storePath = path;
+        m_reader->read<QList<StoredCrawl>>(
+            [](CrawlStore *store, const QString &) { return store ? store->crawls() : QList<StoredCrawl>(); },
+            [this, path](const QList<StoredCrawl> &crawls) {
+                m_recentCrawls = crawls;
+                fillRecentMenu();
+                Q_EMIT crawlOpened(path, QString());
+                if (crawls.isEmpty()) {
+                    clearViews();
+                    m_crawlId = 0;
+                    statusBar()->showMessage(
+                        u"\"%1\" holds no crawl yet; a crawl started now is recorded there"_s.arg(path));
+                    return;
+                }
+                showCrawl(crawls.constLast().id);
+            });
+    });
 }
 
 void TSiteForm::onOpenCrawl()

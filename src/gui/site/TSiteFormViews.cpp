@@ -6,6 +6,7 @@
 #include "core/report/CrawlFigures.h"
 #include "gui/results/ResultsModel.h"
 #include "gui/site/CrawlPagesModel.h"
+#include "gui/site/CrawlStoreReader.h"
 #include "gui/site/ProblemsModel.h"
 #include "gui/site/TSiteForm.h"
 
@@ -59,6 +60,10 @@ void TSiteForm::buildViews()
     m_ui->PagesList->setModel(m_pages);
     m_ui->PagesList->horizontalHeader()->setSectionResizeMode(CrawlPagesModel::UrlColumn, QHeaderView::Stretch);
     m_ui->PagesList->verticalHeader()->setVisible(false);
+    // Sorted by a click on a column (a third click goes back to the fetch order); fetch order first.
+    m_ui->PagesList->horizontalHeader()->setSortIndicatorClearable(true);
+    m_ui->PagesList->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_ui->PagesList->setSortingEnabled(true);
     connect(m_ui->PagesList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TSiteForm::onPageSelected);
 
@@ -113,6 +118,8 @@ void TSiteForm::buildViews()
 void TSiteForm::clearViews()
 {
     m_pendingRowsPage.clear();
+    m_rowToSelect.reset();
+    m_rowsAsked = false; // an answer still under way is dropped with it (CrawlStoreReader::forget)
     m_findPosition = -1;
     m_pages->setPages({});
     m_rows->clear();
@@ -129,24 +136,47 @@ void TSiteForm::onPageSelected()
     const QModelIndexList selected = m_ui->PagesList->selectionModel()->selectedRows();
     m_rows->clear();
     m_findPosition = -1;
+    m_rowToSelect.reset();
     m_pendingRowsPage = selected.isEmpty() ? QString() : m_pages->page(selected.first().row()).url;
     loadRowsOfSelectedPage();
 }
 
 void TSiteForm::loadRowsOfSelectedPage()
 {
-    if (m_pendingRowsPage.isEmpty()) {
+    // One read at a time: its answer asks again when the selection moved on meanwhile.
+    if (m_pendingRowsPage.isEmpty() || m_rowsAsked) {
         return;
     }
-    const int pageRow = m_pages->rowOf(m_pendingRowsPage);
     const qint64 crawl = shownCrawl();
-    if (pageRow < 0 || crawl == 0 || !m_store) {
+    if (m_pages->rowOf(m_pendingRowsPage) < 0 || crawl == 0) {
+        m_pendingRowsPage.clear();
+        m_rowToSelect.reset();
+        return;
+    }
+    m_rowsAsked = true;
+    m_reader->read<QList<CrawlRow>>(
+        [crawl, url = m_pendingRowsPage](CrawlStore *store, const QString &) {
+            return store ? store->rowsOfPage(crawl, url) : QList<CrawlRow>();
+        },
+        [this, url = m_pendingRowsPage](const QList<CrawlRow> &stored) {
+            m_rowsAsked = false;
+            showRowsOfPage(url, stored);
+        });
+}
+
+void TSiteForm::showRowsOfPage(const QString &url, const QList<CrawlRow> &stored)
+{
+    if (url != m_pendingRowsPage) {
+        loadRowsOfSelectedPage(); // another page was selected meanwhile
+        return;
+    }
+    const int pageRow = m_pages->rowOf(url);
+    if (pageRow < 0) {
         m_pendingRowsPage.clear();
         return;
     }
     // A page's rows are committed before the window hears of it; should the file lag behind all the
     // same, they are asked for again with the next progress until whole.
-    const QList<CrawlRow> stored = m_store->rowsOfPage(crawl, m_pendingRowsPage);
     if (stored.size() < m_pages->page(pageRow).links && crawling()) {
         return;
     }
@@ -158,6 +188,20 @@ void TSiteForm::loadRowsOfSelectedPage()
     m_rows->clear();
     m_rows->appendRows(rows);
     m_pendingRowsPage.clear();
+    if (!m_rowToSelect) {
+        return;
+    }
+    const auto [link, anchorText] = *m_rowToSelect;
+    m_rowToSelect.reset();
+    const LinkRows &shown = m_rows->rows();
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown.at(i).link == link && shown.at(i).anchorText == anchorText) {
+            m_ui->RowsList->selectRow(static_cast<int>(i));
+            m_ui->RowsList->scrollTo(m_rows->index(static_cast<int>(i), 0));
+            m_ui->RowsList->setFocus();
+            break;
+        }
+    }
 }
 
 void TSiteForm::selectPage(const QString &url)
@@ -178,17 +222,9 @@ void TSiteForm::onProblemActivated(const QModelIndex &index)
     }
     const CrawlRow problem = m_problems->shownRow(index.row());
     m_ui->PagesList->clearSelection();
+    // The row is selected once the page's rows are read.
     selectPage(problem.page);
-    // The page's rows are there now (or arrive with the next commit while a crawl runs).
-    const LinkRows &rows = m_rows->rows();
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        if (rows.at(i).link == problem.row.link && rows.at(i).anchorText == problem.row.anchorText) {
-            m_ui->RowsList->selectRow(static_cast<int>(i));
-            m_ui->RowsList->scrollTo(m_rows->index(static_cast<int>(i), 0));
-            m_ui->RowsList->setFocus();
-            break;
-        }
-    }
+    m_rowToSelect = std::make_pair(problem.row.link, problem.row.anchorText);
 }
 
 void TSiteForm::applyProblemFilter()
@@ -206,20 +242,24 @@ void TSiteForm::showProblemCount()
         u"%1 of %2 problems shown"_s.arg(m_problems->rowCount()).arg(m_problems->allRows().size()));
 }
 
-void TSiteForm::loadProblems(qint64 crawlId)
+void TSiteForm::loadProblems(qint64 crawlId, qint64 offset)
 {
-    QList<CrawlRow> all;
-    for (qint64 offset = 0;; offset += kProblemChunk) {
-        const QList<CrawlRow> chunk = m_store->problemRows(crawlId, offset, kProblemChunk);
-        all.append(chunk);
-        if (chunk.size() < kProblemChunk) {
-            break;
-        }
-    }
-    m_problemHosts.clear();
-    m_problemHosts.add(all);
-    m_problems->setRows(all);
-    applyProblemFilter();
+    m_reader->read<QList<CrawlRow>>(
+        [crawlId, offset](CrawlStore *store, const QString &) {
+            return store ? store->problemRows(crawlId, offset, kProblemChunk) : QList<CrawlRow>();
+        },
+        [this, crawlId, offset](const QList<CrawlRow> &chunk) {
+            // New rows go through the filter as they come, like a crawl's.
+            m_problems->appendRows(chunk);
+            m_problemHosts.add(chunk);
+            showProblemCount();
+            if (chunk.size() == kProblemChunk) {
+                loadProblems(crawlId, offset + kProblemChunk);
+                return;
+            }
+            showFigures();
+            Q_EMIT crawlShown(crawlId);
+        });
 }
 
 void TSiteForm::showSummary(const CrawlSummary &summary)
