@@ -63,17 +63,17 @@ QVariant CrawlPagesModel::headerData(int section, Qt::Orientation orientation, i
     }
     switch (section) {
     case UrlColumn:
-        return u"URL"_s;
+        return tr("URL");
     case DepthColumn:
-        return u"Depth"_s;
+        return tr("Depth");
     case StatusColumn:
-        return u"Status"_s;
+        return tr("Status");
     case VerdictColumn:
-        return u"Verdict"_s;
+        return tr("Verdict");
     case LinksColumn:
-        return u"Links"_s;
+        return tr("Links");
     case InlinksColumn:
-        return u"Inlinks"_s;
+        return tr("Inlinks");
     default:
         return {};
     }

@@ -2,6 +2,7 @@
 
 #include "core/store/SqliteCrawlStore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -22,7 +23,8 @@ public:
     CrawlStore *store(QString *error)
     {
         if (!m_store && !QFileInfo::exists(m_path)) {
-            *error = u"\"%1\" holds no crawl yet"_s.arg(QDir::toNativeSeparators(m_path));
+            *error = QCoreApplication::translate("quorvel::CrawlStoreReader", "\"%1\" holds no crawl yet")
+                         .arg(QDir::toNativeSeparators(m_path));
             return nullptr;
         }
         if (!m_store) {
@@ -37,7 +39,9 @@ public:
         QString error;
         std::unique_ptr<CrawlStore> store = openSqliteStore(path, &error);
         if (!store) {
-            return error.isEmpty() ? u"The store could not be opened"_s : error;
+            return error.isEmpty()
+                       ? QCoreApplication::translate("quorvel::CrawlStoreReader", "The store could not be opened")
+                       : error;
         }
         m_store = std::move(store);
         m_path = path;

@@ -90,7 +90,7 @@ void TSiteForm::buildViews()
     m_ui->ProblemsList->setModel(m_problems);
     m_ui->ProblemsList->verticalHeader()->setVisible(false);
     m_ui->ProblemsList->horizontalHeader()->setSectionResizeMode(ProblemsModel::LinkColumn, QHeaderView::Stretch);
-    m_ui->VerdictFilter->addItem(u"All problems"_s);
+    m_ui->VerdictFilter->addItem(tr("All problems"));
     for (const Verdict verdict : countedVerdicts()) {
         if (isProblemVerdict(verdict)) {
             m_ui->VerdictFilter->addItem(verdictName(verdict), static_cast<int>(verdict));
@@ -239,7 +239,7 @@ void TSiteForm::applyProblemFilter()
 void TSiteForm::showProblemCount()
 {
     m_ui->ProblemsCount->setText(
-        u"%1 of %2 problems shown"_s.arg(m_problems->rowCount()).arg(m_problems->allRows().size()));
+        tr("%1 of %2 problems shown").arg(m_problems->rowCount()).arg(m_problems->allRows().size()));
 }
 
 void TSiteForm::loadProblems(qint64 crawlId, qint64 offset)
@@ -269,11 +269,11 @@ void TSiteForm::showSummary(const CrawlSummary &summary)
         m_chart->removeAxis(axis);
         delete axis;
     }
-    auto *set = new QBarSet(u"Links"_s);
+    auto *set = new QBarSet(tr("Links"));
     QStringList categories;
-    QList<QStringList> rows = {{u"Pages"_s, QString::number(summary.pages)},
-                               {u"Rows"_s, QString::number(summary.rows)},
-                               {u"Distinct links"_s, QString::number(summary.distinct)}};
+    QList<QStringList> rows = {{tr("Pages"), QString::number(summary.pages)},
+                               {tr("Rows"), QString::number(summary.rows)},
+                               {tr("Distinct links"), QString::number(summary.distinct)}};
     qint64 most = 0;
     for (const Verdict verdict : countedVerdicts()) {
         const qint64 count = summary.count(verdict);
@@ -295,7 +295,7 @@ void TSiteForm::showSummary(const CrawlSummary &summary)
     axisY->setRange(0, static_cast<qreal>(std::max<qint64>(most, 1)));
     m_chart->addAxis(axisY, Qt::AlignLeft);
     series->attachAxis(axisY);
-    fillTable(m_ui->VerdictCounts, {u"Of"_s, u"Count"_s}, rows);
+    fillTable(m_ui->VerdictCounts, {tr("Of"), tr("Count")}, rows);
 }
 
 void TSiteForm::showChanges(const std::optional<CrawlChanges> &changes)
@@ -303,21 +303,21 @@ void TSiteForm::showChanges(const std::optional<CrawlChanges> &changes)
     QList<QStringList> rows;
     if (!changes) {
         m_ui->ChangesLabel->setText(m_crawlId == 0 ? QString()
-                                                   : u"No earlier crawl of this start address to compare with"_s);
+                                                   : tr("No earlier crawl of this start address to compare with"));
     } else {
         m_ui->ChangesLabel->setText(
-            u"Since the crawl of %1: %2 newly broken, %3 fixed"_s
+            tr("Since the crawl of %1: %2 newly broken, %3 fixed")
                 .arg(QLocale().toString(changes->previousStartedAt.toLocalTime(), QLocale::ShortFormat))
                 .arg(changes->newlyBroken.size())
                 .arg(changes->fixed.size()));
         for (const QString &link : changes->newlyBroken) {
-            rows.append({u"new broken"_s, link});
+            rows.append({tr("new broken"), link});
         }
         for (const QString &link : changes->fixed) {
-            rows.append({u"fixed"_s, link});
+            rows.append({tr("fixed"), link});
         }
     }
-    fillTable(m_ui->ChangesList, {u"Change"_s, u"Link"_s}, rows);
+    fillTable(m_ui->ChangesList, {tr("Change"), tr("Link")}, rows);
 }
 
 void TSiteForm::showFigures()
@@ -326,12 +326,12 @@ void TSiteForm::showFigures()
     for (const auto &[depth, count] : pagesByDepth(m_pages->pages())) {
         depths.append({QString::number(depth), QString::number(count)});
     }
-    fillTable(m_ui->DepthCounts, {u"Depth"_s, u"Pages"_s}, depths);
+    fillTable(m_ui->DepthCounts, {tr("Depth"), tr("Pages")}, depths);
     QList<QStringList> hosts;
     for (const auto &[host, count] : m_problemHosts.top(10)) {
         hosts.append({host, QString::number(count)});
     }
-    fillTable(m_ui->ProblemHosts, {u"Host"_s, u"Problems"_s}, hosts);
+    fillTable(m_ui->ProblemHosts, {tr("Host"), tr("Problems")}, hosts);
 }
 
 } // namespace quorvel
