@@ -37,19 +37,27 @@ QList<Verdict> countedVerdicts()
     return verdicts;
 }
 
+// Shows rows under captions; a cell already there only changes its text, and only when it differs
+// (the summary follows a crawl every second).
 void fillTable(QTableWidget *table, const QStringList &captions, const QList<QStringList> &rows)
 {
-    table->clear();
-    table->setColumnCount(static_cast<int>(captions.size()));
-    table->setHorizontalHeaderLabels(captions);
+    if (table->columnCount() != captions.size()) {
+        table->setColumnCount(static_cast<int>(captions.size()));
+        table->setHorizontalHeaderLabels(captions);
+        table->horizontalHeader()->setStretchLastSection(true);
+        table->verticalHeader()->setVisible(false);
+    }
     table->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < rows.at(r).size(); ++c) {
-            table->setItem(r, c, new QTableWidgetItem(rows.at(r).at(c)));
+            QTableWidgetItem *item = table->item(r, c);
+            if (item == nullptr) {
+                table->setItem(r, c, new QTableWidgetItem(rows.at(r).at(c)));
+            } else if (item->text() != rows.at(r).at(c)) {
+                item->setText(rows.at(r).at(c));
+            }
         }
     }
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->verticalHeader()->setVisible(false);
 }
 
 } // namespace
@@ -264,37 +272,50 @@ void TSiteForm::loadProblems(qint64 crawlId, qint64 offset)
 
 void TSiteForm::showSummary(const CrawlSummary &summary)
 {
-    m_chart->removeAllSeries();
-    for (QAbstractAxis *axis : m_chart->axes()) {
-        m_chart->removeAxis(axis);
-        delete axis;
-    }
-    auto *set = new QBarSet(tr("Links"));
-    QStringList categories;
     QList<QStringList> rows = {{tr("Pages"), QString::number(summary.pages)},
                                {tr("Rows"), QString::number(summary.rows)},
                                {tr("Distinct links"), QString::number(summary.distinct)}};
+    const QList<Verdict> verdicts = countedVerdicts();
     qint64 most = 0;
-    for (const Verdict verdict : countedVerdicts()) {
+    for (const Verdict verdict : verdicts) {
         const qint64 count = summary.count(verdict);
-        set->append(static_cast<qreal>(count));
-        categories.append(verdictName(verdict));
         rows.append({verdictName(verdict), QString::number(count)});
         most = std::max(most, count);
     }
-    auto *series = new QBarSeries();
-    series->append(set);
-    m_chart->addSeries(series);
-    auto *axisX = new QBarCategoryAxis();
-    axisX->append(categories);
-    axisX->setLabelsAngle(-40);
-    m_chart->addAxis(axisX, Qt::AlignBottom);
-    series->attachAxis(axisX);
-    auto *axisY = new QValueAxis();
-    axisY->setLabelFormat(u"%d"_s);
-    axisY->setRange(0, static_cast<qreal>(std::max<qint64>(most, 1)));
-    m_chart->addAxis(axisY, Qt::AlignLeft);
-    series->attachAxis(axisY);
+    // The chart is made once; a crawl under way only changes its bars and scale, which costs the
+    // window far less than laying out new axes every second.
+    if (m_chart->series().isEmpty()) {
+        auto *set = new QBarSet(tr("Links"));
+        QStringList categories;
+        for (const Verdict verdict : verdicts) {
+            set->append(0.0);
+            categories.append(verdictName(verdict));
+        }
+        auto *series = new QBarSeries();
+        series->append(set);
+        m_chart->addSeries(series);
+        auto *axisX = new QBarCategoryAxis();
+        axisX->append(categories);
+        axisX->setLabelsAngle(-40);
+        m_chart->addAxis(axisX, Qt::AlignBottom);
+        series->attachAxis(axisX);
+        auto *axisY = new QValueAxis();
+        axisY->setLabelFormat(u"%d"_s);
+        m_chart->addAxis(axisY, Qt::AlignLeft);
+        series->attachAxis(axisY);
+    }
+    auto *series = qobject_cast<QBarSeries *>(m_chart->series().constFirst());
+    QBarSet *set = series->barSets().constFirst();
+    for (int i = 0; i < verdicts.size(); ++i) {
+        const auto count = static_cast<qreal>(summary.count(verdicts.at(i)));
+        if (set->at(i) != count) {
+            set->replace(i, count);
+        }
+    }
+    const QList<QAbstractAxis *> vertical = m_chart->axes(Qt::Vertical);
+    if (auto *axisY = qobject_cast<QValueAxis *>(vertical.value(0))) {
+        axisY->setRange(0, static_cast<qreal>(std::max<qint64>(most, 1)));
+    }
     fillTable(m_ui->VerdictCounts, {tr("Of"), tr("Count")}, rows);
 }
 
