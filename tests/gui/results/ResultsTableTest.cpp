@@ -7,9 +7,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QTableView>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -231,6 +233,18 @@ TEST(ResultsTable, TooltipOnlyForACutCell)
     // Widened until it fits, the status line has no tooltip of its own any more.
     t.view.horizontalHeader()->resizeSection(4, 600);
     EXPECT_EQ(delegate->cellToolTip(t.view, t.model.index(1, 4)), QString());
+
+    // The view asks the delegate when the mouse rests on a cell.
+    for (const auto &[index, expected] : {std::pair{t.model.index(0, 2), QString()}, {t.model.index(0, 0), longLink}}) {
+        SCOPED_TRACE(expected.isEmpty() ? "a cell that fits" : "a cut cell");
+        QToolTip::hideText(); // it goes after a short fade
+        ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        const QPoint at = t.view.visualRect(index).center();
+        QHelpEvent help(QEvent::ToolTip, at, t.view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(t.view.viewport(), &help);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), expected);
+    }
+    QToolTip::hideText();
 }
 
 // Rows with and without an icon start their link text at the same place.
