@@ -17,6 +17,8 @@ class ResultsDelegate final : public QStyledItemDelegate
 public:
     explicit ResultsDelegate(QObject *parent = nullptr);
 
+    // The options the cell is drawn with in view: its font, icon size, rectangle and elide mode.
+    QStyleOptionViewItem cellOption(const QAbstractItemView &view, const QModelIndex &index) const;
     // The tooltip of a cell as the view shows it now; empty for none.
     QString cellToolTip(const QAbstractItemView &view, const QModelIndex &index) const;
     // Where the cell's text is drawn in the view's viewport, after the icon's place.
@@ -29,9 +31,6 @@ public:
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
-
-private:
-    QStyleOptionViewItem cellOption(const QAbstractItemView &view, const QModelIndex &index) const;
 };
 
 } // namespace quorvel

@@ -247,6 +247,18 @@ TEST(ResultsTable, TooltipOnlyForACutCell)
     QToolTip::hideText();
 }
 
+// A link is cut in the middle, so its host and its file name both stay in sight; other cells at
+// the end.
+TEST(ResultsTable, LinksAreCutInTheMiddle)
+{
+    Table t({row(u"http://a.test/"_s, u"A"_s)});
+    for (int column = 0; column < LinkRow::kListColumnCount; ++column) {
+        SCOPED_TRACE(column);
+        EXPECT_EQ(t.table->delegate()->cellOption(t.view, t.model.index(0, column)).textElideMode,
+                  column == 0 ? Qt::ElideMiddle : Qt::ElideRight);
+    }
+}
+
 // Rows with and without an icon start their link text at the same place.
 TEST(ResultsTable, LinksLineUpWithAndWithoutIcon)
 {
