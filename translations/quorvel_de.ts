@@ -158,6 +158,10 @@
         <source>About...</source>
         <translation>Über...</translation>
     </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
 </context>
 <context>
     <name>TSiteForm</name>
@@ -289,6 +293,44 @@
     </message>
 </context>
 <context>
+    <name>quorvel::CrawlPagesModel</name>
+    <message>
+        <source>URL</source>
+        <translation>URL</translation>
+    </message>
+    <message>
+        <source>Depth</source>
+        <translation>Tiefe</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>Befund</translation>
+    </message>
+    <message>
+        <source>Links</source>
+        <translation>Links</translation>
+    </message>
+    <message>
+        <source>Inlinks</source>
+        <translation>Eingehende Links</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::CrawlStoreReader</name>
+    <message>
+        <source>&quot;%1&quot; holds no crawl yet</source>
+        <translation>„%1“ enthält noch keinen Crawl</translation>
+    </message>
+    <message>
+        <source>The store could not be opened</source>
+        <translation>Der Crawl-Speicher konnte nicht geöffnet werden</translation>
+    </message>
+</context>
+<context>
     <name>quorvel::ExportFileDialog</name>
     <message>
         <source>CSV File (*.csv)</source>
@@ -297,6 +339,33 @@
     <message>
         <source>Text File (*.txt)</source>
         <translation>Textdatei (*.txt)</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::ProblemsModel</name>
+    <message>
+        <source>Page</source>
+        <translation>Seite</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>Anchor Text</source>
+        <translation>Ankertext</translation>
+    </message>
+    <message>
+        <source>HTTP Response</source>
+        <translation>HTTP-Antwort</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>Befund</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
     </message>
 </context>
 <context>
@@ -394,6 +463,21 @@
     </message>
 </context>
 <context>
+    <name>quorvel::TAppForm</name>
+    <message>
+        <source>Show only the links whose address or anchor text holds this text (Esc clears)</source>
+        <translation>Nur die Links zeigen, deren Adresse oder Ankertext diesen Text enthält (Esc leert das Feld)</translation>
+    </message>
+    <message>
+        <source>Copy All</source>
+        <translation>Alles kopieren</translation>
+    </message>
+    <message>
+        <source>This deletes the saved options, the URL history and the remembered window layout (size and position, column widths, sort order and splitter positions).</source>
+        <translation>Dies löscht die gespeicherten Optionen, den URL-Verlauf und das gemerkte Fensterlayout (Größe und Position, Spaltenbreiten, Sortierung und Teilerpositionen).</translation>
+    </message>
+</context>
+<context>
     <name>quorvel::TNewVer</name>
     <message>
         <source>UPDATE AVAILABLE</source>
@@ -402,6 +486,249 @@
     <message>
         <source>Click to download</source>
         <translation>Herunterladen:</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::TSiteForm</name>
+    <message>
+        <source>Start</source>
+        <translation>Starten</translation>
+    </message>
+    <message>
+        <source>STOP</source>
+        <translation>STOPP</translation>
+    </message>
+    <message>
+        <source>Stopping...</source>
+        <translation>Wird angehalten...</translation>
+    </message>
+    <message>
+        <source>Crawl Site - %1</source>
+        <translation>Website crawlen - %1</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Please enter URL!</source>
+        <translation>Bitte eine URL eingeben!</translation>
+    </message>
+    <message>
+        <source>Crawl Site</source>
+        <translation>Website crawlen</translation>
+    </message>
+    <message>
+        <source>A crawl takes an http or https address: &quot;%1&quot;</source>
+        <translation>Ein Crawl braucht eine http- oder https-Adresse: „%1“</translation>
+    </message>
+    <message>
+        <source>Opening %1</source>
+        <translation>Öffne %1</translation>
+    </message>
+    <message>
+        <source>Starting...</source>
+        <translation>Wird gestartet...</translation>
+    </message>
+    <message>
+        <source>Crawling %1</source>
+        <translation>Crawle %1</translation>
+    </message>
+    <message>
+        <source>Pages %1 / %2 found, links %3 checked / %4 distinct, %5 links/s, %6 elapsed</source>
+        <translation>Seiten %1 / %2 gefunden, Links %3 geprüft / %4 verschieden, %5 Links/s, %6 vergangen</translation>
+    </message>
+    <message>
+        <source>Stopped: the %1 pages finished are kept</source>
+        <translation>Angehalten: die %1 fertigen Seiten bleiben erhalten</translation>
+    </message>
+    <message>
+        <source>Crawled %1 pages; %2 orphans</source>
+        <translation>%1 Seiten gecrawlt; %2 verwaiste</translation>
+    </message>
+    <message>
+        <source>The crawl was not recorded whole: %1</source>
+        <translation>Der Crawl wurde nicht vollständig gespeichert: %1</translation>
+    </message>
+    <message>
+        <source>HTML (*.html);;JUnit XML (*.xml);;SARIF (*.sarif);;Markdown (*.md);;CSV (*.csv)</source>
+        <translation>HTML (*.html);;JUnit-XML (*.xml);;SARIF (*.sarif);;Markdown (*.md);;CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Recent Crawls</source>
+        <translation>Letzte Crawls</translation>
+    </message>
+    <message>
+        <source>Results</source>
+        <translation>Ergebnisse</translation>
+    </message>
+    <message>
+        <source>Go to URL...</source>
+        <translation>URL öffnen...</translation>
+    </message>
+    <message>
+        <source>Copy URL</source>
+        <translation>URL kopieren</translation>
+    </message>
+    <message>
+        <source>Copy Anchor Text</source>
+        <translation>Ankertext kopieren</translation>
+    </message>
+    <message>
+        <source>Analyze URL...</source>
+        <translation>URL analysieren...</translation>
+    </message>
+    <message>
+        <source>%1  %2  (%3 pages)</source>
+        <translation>%1  %2  (%3 Seiten)</translation>
+    </message>
+    <message>
+        <source>, stopped</source>
+        <translation>, angehalten</translation>
+    </message>
+    <message>
+        <source>, not ended</source>
+        <translation>, nicht beendet</translation>
+    </message>
+    <message>
+        <source>No crawls yet</source>
+        <translation>Noch keine Crawls</translation>
+    </message>
+    <message>
+        <source>The store holds no such crawl</source>
+        <translation>Der Crawl-Speicher enthält diesen Crawl nicht</translation>
+    </message>
+    <message>
+        <source> (stopped)</source>
+        <translation> (angehalten)</translation>
+    </message>
+    <message>
+        <source> (never ended)</source>
+        <translation> (nie beendet)</translation>
+    </message>
+    <message>
+        <source>%1 pages recorded. %2</source>
+        <translation>%1 Seiten gespeichert. %2</translation>
+    </message>
+    <message>
+        <source>A crawl is under way</source>
+        <translation>Ein Crawl läuft gerade</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a file</source>
+        <translation>„%1“ ist keine Datei</translation>
+    </message>
+    <message>
+        <source>Open Crawl</source>
+        <translation>Crawl öffnen</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; holds no crawl yet; a crawl started now is recorded there</source>
+        <translation>„%1“ enthält noch keinen Crawl; ein jetzt gestarteter Crawl wird dort gespeichert</translation>
+    </message>
+    <message>
+        <source>Crawl store (*.sqlite *.db);;Any File (*)</source>
+        <translation>Crawl-Speicher (*.sqlite *.db);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Save Report</source>
+        <translation>Bericht speichern</translation>
+    </message>
+    <message>
+        <source>There is no recorded crawl to report yet</source>
+        <translation>Es gibt noch keinen gespeicherten Crawl für einen Bericht</translation>
+    </message>
+    <message>
+        <source>A report is being saved already</source>
+        <translation>Ein Bericht wird bereits gespeichert</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; names no report format: end it in .html, .xml, .sarif, .md or .csv</source>
+        <translation>„%1“ nennt kein Berichtsformat: Endung .html, .xml, .sarif, .md oder .csv verwenden</translation>
+    </message>
+    <message>
+        <source>Saving %1</source>
+        <translation>Speichere %1</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>%1 gespeichert</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>Nicht gefunden</translation>
+    </message>
+    <message>
+        <source>All problems</source>
+        <translation>Alle Probleme</translation>
+    </message>
+    <message>
+        <source>%1 of %2 problems shown</source>
+        <translation>%1 von %2 Problemen angezeigt</translation>
+    </message>
+    <message>
+        <source>Pages</source>
+        <translation>Seiten</translation>
+    </message>
+    <message>
+        <source>Rows</source>
+        <translation>Zeilen</translation>
+    </message>
+    <message>
+        <source>Distinct links</source>
+        <translation>Verschiedene Links</translation>
+    </message>
+    <message>
+        <source>Links</source>
+        <translation>Links</translation>
+    </message>
+    <message>
+        <source>Of</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation>Anzahl</translation>
+    </message>
+    <message>
+        <source>No earlier crawl of this start address to compare with</source>
+        <translation>Kein früherer Crawl dieser Startadresse zum Vergleich</translation>
+    </message>
+    <message>
+        <source>Since the crawl of %1: %2 newly broken, %3 fixed</source>
+        <translation>Seit dem Crawl vom %1: %2 neu defekt, %3 behoben</translation>
+    </message>
+    <message>
+        <source>new broken</source>
+        <translation>neu defekt</translation>
+    </message>
+    <message>
+        <source>fixed</source>
+        <translation>behoben</translation>
+    </message>
+    <message>
+        <source>Change</source>
+        <translation>Änderung</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>Depth</source>
+        <translation>Tiefe</translation>
+    </message>
+    <message>
+        <source>Host</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>Problems</source>
+        <translation>Probleme</translation>
     </message>
 </context>
 </TS>

@@ -14,6 +14,12 @@ namespace quorvel {
 QString visibleText(const QString &text)
 {
     constexpr std::u16string_view kHex = u"0123456789abcdef";
+    // Most texts hold no control character: they are returned as they are, without a copy.
+    const auto clean =
+        std::none_of(text.cbegin(), text.cend(), [](const QChar ch) { return isControlCharacter(ch.unicode()); });
+    if (clean) {
+        return text;
+    }
     QString out;
     out.reserve(text.size());
     for (const QChar ch : text) {

@@ -29,7 +29,7 @@ int main(int argc, char **argv)
         QMessageBox::critical(nullptr, u"Quorvel"_s, window.startupError());
         return 1;
     }
-    window.showMaximized();
+    window.showRemembered();
     window.startUpdateCheck();
     return QApplication::exec();
 }

@@ -62,6 +62,52 @@ bool containsFolded(const QString &text, const QString &lowerNeedle)
     return asciiLower(text).contains(lowerNeedle);
 }
 
+constexpr int kResponseTimeColumn = 5;
+
+// A response time as the sort sees it: a number of milliseconds, some other text, or nothing.
+struct TimeKey
+{
+    enum class Kind
+    {
+        Number,
+        Text,
+        Empty
+    };
+    Kind kind = Kind::Empty;
+    qlonglong ms = 0;
+};
+
+TimeKey timeKeyOf(const LinkRow &row)
+{
+    const QString text = trimControl(row.responseTime);
+    if (text.isEmpty()) {
+        return {};
+    }
+    bool ok = false;
+    const qlonglong ms = text.toLongLong(&ok);
+    return ok ? TimeKey{TimeKey::Kind::Number, ms} : TimeKey{TimeKey::Kind::Text, 0};
+}
+
+// Numbers by value, then other texts by the text order; a row not checked (no time) goes last in
+// both directions, so the times stay at the top whichever way the column is sorted.
+int compareTimes(const LinkRow &a, const LinkRow &b, const TimeKey &ka, const TimeKey &kb, bool descending)
+{
+    const bool emptyA = ka.kind == TimeKey::Kind::Empty;
+    const bool emptyB = kb.kind == TimeKey::Kind::Empty;
+    if (emptyA || emptyB) {
+        return static_cast<int>(emptyA) - static_cast<int>(emptyB);
+    }
+    int result = 0;
+    if (ka.kind != kb.kind) {
+        result = ka.kind == TimeKey::Kind::Number ? -1 : 1;
+    } else if (ka.kind == TimeKey::Kind::Number) {
+        result = ka.ms < kb.ms ? -1 : (ka.ms > kb.ms ? 1 : 0);
+    } else {
+        result = compareSortKeys(a.responseTime, b.responseTime);
+    }
+    return descending ? -result : result;
+}
+
 } // namespace
 
 int compareSortKeys(QStringView a, QStringView b)
@@ -81,6 +127,9 @@ int compareSortKeys(QStringView a, QStringView b)
 
 int ListBox1Compare(const LinkRow &a, const LinkRow &b, int sortedColumn, bool descending)
 {
+    if (sortedColumn == kResponseTimeColumn) {
+        return compareTimes(a, b, timeKeyOf(a), timeKeyOf(b), descending);
+    }
     const int result = compareSortKeys(keyOf(a, sortedColumn), keyOf(b, sortedColumn));
     return descending ? -result : result;
 }
@@ -102,9 +151,22 @@ qsizetype insertPosition(const LinkRows &rows, const LinkRow &row, int sortedCol
 
 std::vector<qsizetype> sortedOrder(const LinkRows &rows, int sortedColumn, bool descending)
 {
-    const FoldedKeys keys(rows, sortedColumn);
     std::vector<qsizetype> order(static_cast<size_t>(rows.size()));
     std::iota(order.begin(), order.end(), qsizetype(0));
+    if (sortedColumn == kResponseTimeColumn) {
+        std::vector<TimeKey> times;
+        times.reserve(order.size());
+        for (const LinkRow &row : rows) {
+            times.push_back(timeKeyOf(row));
+        }
+        std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+            const auto ia = static_cast<size_t>(a);
+            const auto ib = static_cast<size_t>(b);
+            return compareTimes(rows[a], rows[b], times[ia], times[ib], descending) < 0;
+        });
+        return order;
+    }
+    const FoldedKeys keys(rows, sortedColumn);
     // Folded keys compare case-sensitively: code unit by code unit, the shorter prefix first.
     std::stable_sort(order.begin(), order.end(), [&keys, descending](qsizetype a, qsizetype b) {
         const int result = keys.at(a).compare(keys.at(b), Qt::CaseSensitive);
@@ -223,6 +285,12 @@ bool SortState::headerClicked(int column)
     }
     sortedMode = true;
     return true;
+}
+
+bool rowMatchesFilter(const LinkRow &row, const QString &filter)
+{
+    return filter.isEmpty() || row.link.contains(filter, Qt::CaseInsensitive) ||
+           row.anchorText.contains(filter, Qt::CaseInsensitive);
 }
 
 qsizetype findNextRow(const LinkRows &rows, const QString &needle, qsizetype FindPosition)

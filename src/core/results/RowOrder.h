@@ -14,8 +14,9 @@ namespace quorvel {
 int compareSortKeys(QStringView a, QStringView b);
 
 // ListBox1Compare: the order of two rows sorted by column 0 to 5 (0 the link, k the row's k-th
-// cell) or 6 (the verdict's word), negated when descending. Every column, response times included,
-// compares as text, and there is no second key. Any other column compares the links.
+// cell) or 6 (the verdict's word), negated when descending. Columns compare as text, except the
+// response time: numbers by value, then any other text, and an empty time last in both directions.
+// There is no second key. Any other column compares the links.
 int ListBox1Compare(const LinkRow &a, const LinkRow &b, int sortedColumn, bool descending);
 
 // Where a new row goes in rows, which are in ListBox1Compare order already: after every row that
@@ -68,6 +69,10 @@ struct SortState
 
     friend bool operator==(const SortState &, const SortState &) = default;
 };
+
+// The filter box above the list: the row's link or anchor text holds filter, ignoring case (any
+// letter, not only A-Z: it is a quick look, not the described Find). An empty filter keeps every row.
+bool rowMatchesFilter(const LinkRow &row, const QString &filter);
 
 // Find Next: the first row from FindPosition + 1 (or from the top when that is past the last row)
 // whose link or anchor text holds needle, with only A-Z folded to a-z. Returns its index, or -1:

@@ -8,14 +8,18 @@
 #include "core/app/UrlHistory.h"
 #include "core/app/VersionInfo.h"
 #include "core/collect/LocalPage.h"
+#include "core/common/Logging.h"
 #include "core/common/Text.h"
 #include "core/results/Export.h"
 #include "gui/analyze/AnalysisLauncher.h"
 #include "gui/app/AppFormOptions.h"
+#include "gui/common/EscapeClears.h"
 #include "gui/common/Icons.h"
+#include "gui/common/LayoutStore.h"
 #include "gui/common/WidgetPlacement.h"
 #include "gui/results/ExportFileDialog.h"
 #include "gui/results/ResultsModel.h"
+#include "gui/results/ResultsTable.h"
 #include "gui/results/TFindDialog.h"
 
 #include <QApplication>
@@ -94,6 +98,7 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
     });
     m_options->connectWriters();
     m_localeListSeparator = LocaleListSeparator(QLocale());
+    restoreLayout();
     m_startupComplete = true;
     // Right after start-up the start address is selected, so typing replaces it.
     QTimer::singleShot(1, this, [this] { m_urlBox->lineEdit()->selectAll(); });
@@ -167,7 +172,67 @@ void TAppForm::setHistory(const QStringList &entries)
     m_urlBox->setEditText(text);
 }
 
-TAppForm::~TAppForm() = default;
+TAppForm::~TAppForm()
+{
+    saveLayout();
+}
+
+QString TAppForm::layoutFile() const
+{
+    return m_dataFolder + u"window-state.ini"_s;
+}
+
+namespace {
+
+const QString kResultsHeader = u"Results"_s;
+const QString kSortColumnKey = u"Results/SortColumn"_s;
+const QString kDescendingKey = u"Results/Descending"_s;
+const QString kSortedKey = u"Results/Sorted"_s;
+
+} // namespace
+
+void TAppForm::restoreLayout()
+{
+    if (m_dataFolder.isEmpty()) {
+        return;
+    }
+    m_layout = std::make_unique<LayoutStore>(layoutFile());
+    m_layoutRestored = m_layout->restoreWindow(*this);
+    m_layout->restoreHeader(kResultsHeader, *m_list->horizontalHeader());
+    SortState sort;
+    sort.SortedColumn1 = m_layout->intValue(kSortColumnKey, 0);
+    sort.Descending1 = m_layout->intValue(kDescendingKey, 0) != 0;
+    sort.sortedMode = m_layout->intValue(kSortedKey, 0) != 0;
+    m_model->setSortState(sort);
+    m_table->showSortState();
+}
+
+void TAppForm::saveLayout()
+{
+    if (!m_layout) {
+        return;
+    }
+    m_layout->saveWindow(*this);
+    m_layout->saveHeader(kResultsHeader, *m_list->horizontalHeader());
+    const SortState &sort = m_model->sortState();
+    m_layout->setInt(kSortColumnKey, sort.SortedColumn1);
+    m_layout->setInt(kDescendingKey, sort.Descending1 ? 1 : 0);
+    m_layout->setInt(kSortedKey, sort.sortedMode ? 1 : 0);
+    // The layout is a convenience: a folder that refuses it costs the next start its layout only.
+    QString error;
+    if (!m_layout->sync(&error)) {
+        qCWarning(lcGui).noquote() << error;
+    }
+}
+
+void TAppForm::showRemembered()
+{
+    if (m_layoutRestored) {
+        show();
+    } else {
+        showMaximized();
+    }
+}
 
 void TAppForm::readIdentity()
 {
@@ -227,6 +292,7 @@ void TAppForm::bindControls()
     m_splitter = ui.Splitter1;
     m_list = ui.ListBox1;
     m_problemsOnly = ui.ProblemsOnly;
+    m_filterEdit = ui.FilterEdit;
     m_findButton = ui.Button1;
     m_exportButton = ui.Button3;
     m_brokenButton = ui.Button2;
@@ -260,6 +326,12 @@ void TAppForm::finishControls()
 
     m_model = new ResultsModel(m_list);
     m_list->setModel(m_model);
+    m_table = new ResultsTable(m_list, m_model);
+    m_filterEdit->setToolTip(tr("Show only the links whose address or anchor text holds this text (Esc clears)"));
+    EscapeClears::install(m_filterEdit);
+    // The filter box comes between "Problems only" and the list it filters.
+    setTabOrder(m_problemsOnly, m_filterEdit);
+    setTabOrder(m_filterEdit, m_list);
     m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_list->verticalHeader()->setDefaultSectionSize(20);
     QHeaderView *header = m_list->horizontalHeader();
@@ -301,6 +373,10 @@ void TAppForm::connectControls()
         m_listMenu->popup(m_list->viewport()->mapToGlobal(pos));
     });
     connect(m_findButton, &QPushButton::clicked, this, &TAppForm::onFind);
+    connect(m_filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_filterText = text;
+        applyProblemsFilter(0, m_model->rowCount() - 1);
+    });
     connect(m_exportButton, &QPushButton::clicked, this, &TAppForm::onExport);
     connectProblemsFilter();
 }

@@ -42,7 +42,9 @@ QT_END_NAMESPACE
 namespace quorvel {
 
 class AnalysisLauncher;
+class LayoutStore;
 class ResultsModel;
+class ResultsTable;
 class UpdateNotifier;
 struct WindowContext;
 class TFindDialog;
@@ -77,6 +79,12 @@ public:
     int analysesRunning() const;
     QMenu *checkMenu() const { return m_checkMenu; }
     QMenu *listMenu() const { return m_listMenu; }
+
+    ResultsTable *resultsTable() const { return m_table; }
+    // The file that holds the remembered layout (window, splitters, columns, sort).
+    QString layoutFile() const;
+    // Shows the window as it was left (size, place, maximised or not); maximised the first time.
+    void showRemembered();
 
     // Asks the update service once, in the background; called after the window is shown.
     void startUpdateCheck();
@@ -120,6 +128,10 @@ private:
     // The rows "Show Options" shows and hides, top to bottom.
     QList<QWidget *> optionRows() const;
     void onShowOptionsToggled(bool on);
+    // The layout remembered across restarts: read after the data folder is known, written when
+    // the window goes (not after Reset to Defaults, which deletes it).
+    void restoreLayout();
+    void saveLayout();
     void onExport(); // Button3Click
     void setHistory(const QStringList &entries);
     void beep() const;
@@ -160,10 +172,11 @@ private:
     std::optional<int> selectedRow() const;
     void selectRow(int row);
     void openWebTool(WebTool tool);
-    void onCheckMenuItem();               // Check1Click
-    void onGotoUrl();                     // GotoURL1Click
-    void onCopyUrl();                     // CopyURL1Click
-    void onCopyAnchorText();              // CopyAnchorText1Click
+    void onCheckMenuItem();  // Check1Click
+    void onGotoUrl();        // GotoURL1Click
+    void onCopyUrl();        // CopyURL1Click
+    void onCopyAnchorText(); // CopyAnchorText1Click
+    void onCopyAll();
     void onFind();                        // Button1 / Search1Click
     void onFindNext(const QString &text); // FindDialog1Find
     void onLoadFile();                    // LoadFile1Click
@@ -228,7 +241,10 @@ private:
     QAction *m_problemsOnlyItem = nullptr;    // the same in the Results menu
     QTableView *m_list = nullptr;             // ListBox1
     int m_hiddenRows = 0;                     // rows the filter hides
+    QLineEdit *m_filterEdit = nullptr;        // the filter box above the list
+    QString m_filterText;                     // what the filter box holds
     ResultsModel *m_model = nullptr;
+    ResultsTable *m_table = nullptr;
     QPushButton *m_findButton = nullptr;     // Button1
     QPushButton *m_exportButton = nullptr;   // Button3
     QPushButton *m_brokenButton = nullptr;   // Button2
@@ -244,6 +260,8 @@ private:
     QPointer<TFindDialog> m_findDialog;
     // Analyses whose page is still being fetched; closing the window stops them and waits.
     AnalysisLauncher *m_analyses = nullptr;
+    std::unique_ptr<LayoutStore> m_layout;
+    bool m_layoutRestored = false; // a remembered geometry was applied
 };
 
 } // namespace quorvel

@@ -12,7 +12,9 @@
 #include "gui/app/TAppForm.h"
 #include "gui/common/CaptionDialog.h"
 #include "gui/common/Icons.h"
+#include "gui/common/LayoutStore.h"
 #include "gui/results/ResultsModel.h"
+#include "gui/results/ResultsTable.h"
 #include "gui/results/TFindDialog.h"
 #include "gui/results/WebToolItems.h"
 #include "gui/site/TSiteForm.h"
@@ -29,6 +31,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -68,6 +71,7 @@ void TAppForm::buildPopupMenus()
         if (list) {
             menu->addAction(u"Copy Anchor Text"_s, this, &TAppForm::onCopyAnchorText)
                 ->setObjectName(u"CopyAnchorText1"_s);
+            menu->addAction(tr("Copy All"), this, &TAppForm::onCopyAll)->setObjectName(u"CopyAll1"_s);
         }
         menu->addAction(u"Analyze URL..."_s, this, &TAppForm::onAnalyzeUrl)
             ->setObjectName(list ? u"MenuItem5"_s : u"AnalyzeURL1"_s);
@@ -149,13 +153,18 @@ void TAppForm::openWebTool(WebTool tool)
 
 void TAppForm::onResetToDefaults()
 {
-    const int answer = ShowCaptionDialog(this, LookupText(u"Restart Application?"_s), DialogKind::Confirmation,
-                                         {DialogButton::Yes, DialogButton::No}, LookupText(u"Confirmation"_s),
-                                         {LookupText(u"Yes"_s), LookupText(u"No"_s)});
+    const QString message = LookupText(u"Restart Application?"_s) + u"\n\n"_s +
+                            tr("This deletes the saved options, the URL history and the remembered window layout "
+                               "(size and position, column widths, sort order and splitter positions).");
+    const int answer = ShowCaptionDialog(this, message, DialogKind::Confirmation, {DialogButton::Yes, DialogButton::No},
+                                         LookupText(u"Confirmation"_s), {LookupText(u"Yes"_s), LookupText(u"No"_s)});
     if (answer != dialogResultCode(DialogButton::Yes)) {
         return;
     }
     removeStoredOptions(m_dataFolder);
+    if (m_layout) {
+        m_layout->forget();
+    }
     if (m_environment.restart) {
         m_environment.restart();
         return;
@@ -166,16 +175,14 @@ void TAppForm::onResetToDefaults()
 
 std::optional<int> TAppForm::selectedRow() const
 {
-    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
-    if (rows.isEmpty()) {
-        return std::nullopt;
-    }
-    return rows.first().row();
+    return m_table->currentRow();
 }
 
 void TAppForm::selectRow(int row)
 {
-    m_list->selectRow(row);
+    // The row alone, whatever keys are held: several rows may be selected by the user.
+    m_list->selectionModel()->setCurrentIndex(m_model->index(row, 0),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_list->scrollTo(m_model->index(row, 0));
 }
 
@@ -224,6 +231,11 @@ void TAppForm::onCopyAnchorText()
     if (const std::optional<int> row = selectedRow()) {
         QGuiApplication::clipboard()->setText(m_model->rows().at(*row).anchorText);
     }
+}
+
+void TAppForm::onCopyAll()
+{
+    m_table->copyAllRows();
 }
 
 void TAppForm::onFind()

@@ -1,6 +1,7 @@
 #include "ui_TAppForm.h"
 
 #include "core/results/CheckResult.h"
+#include "core/results/RowOrder.h"
 #include "gui/app/TAppForm.h"
 #include "gui/common/CoreTexts.h"
 #include "gui/results/ResultsModel.h"
@@ -99,7 +100,7 @@ void TAppForm::applyProblemsFilter(int first, int last)
         }
     }
     for (int i = std::max(first, 0); i <= last && i < rows.size(); ++i) {
-        const bool hide = on && hiddenByProblemsFilter(rows[i].verdict);
+        const bool hide = (on && hiddenByProblemsFilter(rows[i].verdict)) || !rowMatchesFilter(rows[i], m_filterText);
         if (m_list->isRowHidden(i) != hide) {
             m_list->setRowHidden(i, hide);
             m_hiddenRows += hide ? 1 : -1;
@@ -119,7 +120,8 @@ void TAppForm::showTotal()
 {
     const int total = m_model->rowCount();
     QString text = u"Total Links: "_s + QString::number(total);
-    if (m_problemsOnly->isChecked() && m_hiddenRows > 0) {
+    // Either filter (Problems only, the filter box) may hide rows.
+    if (m_hiddenRows > 0) {
         text += u" (showing %1)"_s.arg(total - m_hiddenRows);
     }
     // The panel keeps its width unless the filtered count needs more.

@@ -268,11 +268,28 @@ void ResultsModel::headerClicked(int column)
         return;
     }
     reorder(sortedOrder(m_rows, m_sort.SortedColumn1, m_sort.Descending1));
+    Q_EMIT sortChanged();
+}
+
+void ResultsModel::setSortState(const SortState &state)
+{
+    if (!isColumn(state.SortedColumn1) || state == m_sort) {
+        return;
+    }
+    m_sort = state;
+    if (m_sort.sortedMode && m_rows.size() > 1) {
+        reorder(sortedOrder(m_rows, m_sort.SortedColumn1, m_sort.Descending1));
+    }
+    Q_EMIT sortChanged();
 }
 
 void ResultsModel::runStarted()
 {
+    const SortState before = m_sort;
     m_sort.runStarted();
+    if (m_sort != before) {
+        Q_EMIT sortChanged();
+    }
     // A run clears the table first; should rows be left, they are put in the order that the run's
     // rows are merged by.
     if (m_sort.sortedMode && m_rows.size() > 1) {

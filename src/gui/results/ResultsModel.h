@@ -67,6 +67,13 @@ public:
     void headerClicked(int column);
     // A collection run starts: sorting goes back to the link column, direction and mode stay.
     void runStarted();
+    // A sort state remembered from an earlier session: sorts the rows by it. A column out of range
+    // is ignored.
+    void setSortState(const SortState &state);
+
+Q_SIGNALS:
+    // The sort column, direction or mode changed (a header click, a run start, a restored state).
+    void sortChanged();
 
 private:
     void reorder(const std::vector<qsizetype> &order);

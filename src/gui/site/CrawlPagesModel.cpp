@@ -4,6 +4,8 @@
 #include "gui/common/CoreTexts.h"
 #include "gui/results/ResultsModel.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
@@ -27,7 +29,7 @@ QVariant CrawlPagesModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
         return {};
     }
-    const CrawlPage &page = m_pages.at(index.row());
+    const CrawlPage &page = this->page(index.row());
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case UrlColumn:
@@ -62,20 +64,26 @@ QVariant CrawlPagesModel::headerData(int section, Qt::Orientation orientation, i
     }
     switch (section) {
     case UrlColumn:
-        return u"URL"_s;
+        return tr("URL");
     case DepthColumn:
-        return u"Depth"_s;
+        return tr("Depth");
     case StatusColumn:
-        return u"Status"_s;
+        return tr("Status");
     case VerdictColumn:
-        return u"Verdict"_s;
+        return tr("Verdict");
     case LinksColumn:
-        return u"Links"_s;
+        return tr("Links");
     case InlinksColumn:
-        return u"Inlinks"_s;
+        return tr("Inlinks");
     default:
         return {};
     }
+}
+
+int CrawlPagesModel::rowOf(const QString &url) const
+{
+    const int index = m_index.value(url, -1);
+    return index < 0 ? -1 : m_rowOf.at(index);
 }
 
 void CrawlPagesModel::appendPages(const QList<CrawlPage> &pages)
@@ -83,10 +91,37 @@ void CrawlPagesModel::appendPages(const QList<CrawlPage> &pages)
     if (pages.isEmpty()) {
         return;
     }
+    if (m_sortColumn >= 0) {
+        // The new pages take their places among the sorted ones.
+        Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        const QModelIndexList before = persistentIndexList();
+        QList<int> pagesBefore;
+        pagesBefore.reserve(before.size());
+        for (const QModelIndex &index : before) {
+            pagesBefore.append(m_shown.at(index.row()));
+        }
+        for (const CrawlPage &page : pages) {
+            m_index.insert(page.url, static_cast<int>(m_pages.size()));
+            m_shown.append(static_cast<int>(m_pages.size()));
+            m_pages.append(page);
+        }
+        applySort();
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (qsizetype i = 0; i < before.size(); ++i) {
+            after.append(index(m_rowOf.at(pagesBefore.at(i)), before.at(i).column()));
+        }
+        changePersistentIndexList(before, after);
+        Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+        return;
+    }
     const auto first = static_cast<int>(m_pages.size());
     beginInsertRows({}, first, first + static_cast<int>(pages.size()) - 1);
     for (const CrawlPage &page : pages) {
-        m_rows.insert(page.url, static_cast<int>(m_pages.size()));
+        const auto at = static_cast<int>(m_pages.size());
+        m_index.insert(page.url, at);
+        m_shown.append(at);
+        m_rowOf.append(at);
         m_pages.append(page);
     }
     endInsertRows();
@@ -96,11 +131,81 @@ void CrawlPagesModel::setPages(const QList<CrawlPage> &pages)
 {
     beginResetModel();
     m_pages = pages;
-    m_rows.clear();
+    m_index.clear();
+    m_shown.clear();
     for (int i = 0; i < m_pages.size(); ++i) {
-        m_rows.insert(m_pages.at(i).url, i);
+        m_index.insert(m_pages.at(i).url, i);
+        m_shown.append(i);
     }
+    applySort();
     endResetModel();
+}
+
+void CrawlPagesModel::sort(int column, Qt::SortOrder order)
+{
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QList<int> pagesBefore;
+    pagesBefore.reserve(before.size());
+    for (const QModelIndex &index : before) {
+        pagesBefore.append(m_shown.at(index.row()));
+    }
+    m_sortColumn = column < ColumnCount ? column : -1;
+    m_sortOrder = order;
+    applySort();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        after.append(index(m_rowOf.at(pagesBefore.at(i)), before.at(i).column()));
+    }
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+bool CrawlPagesModel::shownBefore(int a, int b) const
+{
+    const CrawlPage &x = m_pages.at(a);
+    const CrawlPage &y = m_pages.at(b);
+    int order = 0;
+    switch (m_sortColumn) {
+    case UrlColumn:
+        order = x.url.compare(y.url);
+        break;
+    case DepthColumn:
+        order = x.depth - y.depth;
+        break;
+    case StatusColumn:
+        order = x.status - y.status;
+        break;
+    case VerdictColumn:
+        order = verdictName(x.verdict).compare(verdictName(y.verdict));
+        break;
+    case LinksColumn:
+        order = x.links - y.links;
+        break;
+    case InlinksColumn:
+        order = x.inlinks - y.inlinks;
+        break;
+    default:
+        break;
+    }
+    if (order == 0) {
+        return a < b; // ties keep the fetch order, whichever way the column goes
+    }
+    return m_sortOrder == Qt::AscendingOrder ? order < 0 : order > 0;
+}
+
+void CrawlPagesModel::applySort()
+{
+    if (m_sortColumn < 0) {
+        std::sort(m_shown.begin(), m_shown.end());
+    } else {
+        std::sort(m_shown.begin(), m_shown.end(), [this](int a, int b) { return shownBefore(a, b); });
+    }
+    m_rowOf.resize(m_shown.size());
+    for (int row = 0; row < m_shown.size(); ++row) {
+        m_rowOf[m_shown.at(row)] = row;
+    }
 }
 
 } // namespace quorvel

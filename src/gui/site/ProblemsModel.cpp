@@ -68,17 +68,17 @@ QVariant ProblemsModel::headerData(int section, Qt::Orientation orientation, int
     }
     switch (section) {
     case PageColumn:
-        return u"Page"_s;
+        return tr("Page");
     case LinkColumn:
-        return u"Link"_s;
+        return tr("Link");
     case AnchorColumn:
-        return u"Anchor Text"_s;
+        return tr("Anchor Text");
     case ResponseColumn:
-        return u"HTTP Response"_s;
+        return tr("HTTP Response");
     case VerdictColumn:
-        return u"Verdict"_s;
+        return tr("Verdict");
     case ErrorColumn:
-        return u"Error"_s;
+        return tr("Error");
     default:
         return {};
     }

@@ -8,9 +8,11 @@
 #include "gui/analyze/AnalysisLauncher.h"
 #include "gui/results/TFindDialog.h"
 #include "gui/site/CrawlPagesModel.h"
+#include "gui/site/CrawlStoreReader.h"
 #include "gui/site/ProblemsModel.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -31,9 +33,20 @@ struct CrawlRecording
 
 namespace {
 
-const QString kStartCaption = u"Start"_s;
-const QString kStopCaption = u"STOP"_s;
-const QString kStoppingCaption = u"Stopping..."_s;
+QString startCaption()
+{
+    return TSiteForm::tr("Start");
+}
+
+QString stopCaption()
+{
+    return TSiteForm::tr("STOP");
+}
+
+QString stoppingCaption()
+{
+    return TSiteForm::tr("Stopping...");
+}
 // How often the summary follows a crawl under way.
 constexpr qint64 kSummaryIntervalMs = 1000;
 
@@ -95,6 +108,7 @@ TSiteForm::TSiteForm(SiteSetup setup, QWidget *parent)
     : QMainWindow(parent)
     , m_setup(std::move(setup))
     , m_storePath(m_setup.storePath)
+    , m_reader(std::make_unique<CrawlStoreReader>(this, m_storePath))
     , m_ui(std::make_unique<Ui::TSiteForm>())
 {
     setWindowFlag(Qt::Window);
@@ -102,13 +116,15 @@ TSiteForm::TSiteForm(SiteSetup setup, QWidget *parent)
     buildViews();
     buildMenus();
     setCrawling(false);
+    refreshRecent();
 }
 
 TSiteForm::~TSiteForm()
 {
-    // The crawl's thread goes first: nothing it sends may arrive at a half-gone window.
+    // The threads go first: nothing they send may arrive at a half-gone window.
     m_crawler.reset();
     m_save.reset();
+    m_reader.reset();
 }
 
 void TSiteForm::buildWindow()
@@ -116,7 +132,7 @@ void TSiteForm::buildWindow()
     m_ui->setupUi(this);
     setObjectName(u"SiteForm"_s);
     m_ui->StartEdit->setText(m_setup.start);
-    setWindowTitle(u"Crawl Site - "_s + m_setup.start);
+    setWindowTitle(tr("Crawl Site - %1").arg(m_setup.start));
     m_analyses = new AnalysisLauncher(this);
     connect(m_ui->StartButton, &QPushButton::clicked, this, &TSiteForm::onStartClicked);
     connect(m_ui->StartEdit, &QLineEdit::returnPressed, this, [this] {
@@ -128,7 +144,7 @@ void TSiteForm::buildWindow()
 
 void TSiteForm::setCrawling(bool on)
 {
-    m_ui->StartButton->setText(!on ? kStartCaption : m_stopping ? kStoppingCaption : kStopCaption);
+    m_ui->StartButton->setText(!on ? startCaption() : m_stopping ? stoppingCaption() : stopCaption());
     m_ui->StartButton->setEnabled(!on || !m_stopping);
     for (QWidget *control : std::initializer_list<QWidget *>{m_ui->StartEdit, m_ui->DepthBox, m_ui->MaxPagesBox,
                                                              m_ui->RobotsBox, m_ui->SitemapBox}) {
@@ -145,20 +161,6 @@ void TSiteForm::setCrawling(bool on)
     m_ui->CrawlProgress->setVisible(on);
 }
 
-bool TSiteForm::ensureStore()
-{
-    if (m_store) {
-        return true;
-    }
-    QString error;
-    m_store = openSqliteStore(m_storePath, &error);
-    if (!m_store) {
-        showMessage(u"Crawl Site"_s, error);
-        return false;
-    }
-    return true;
-}
-
 void TSiteForm::showMessage(const QString &title, const QString &text)
 {
     QMessageBox::warning(this, title, text);
@@ -172,24 +174,50 @@ void TSiteForm::onStartClicked()
             m_stopping = true;
             m_crawler->requestStop();
             setCrawling(true);
-            statusBar()->showMessage(u"Stopping..."_s);
+            statusBar()->showMessage(tr("Stopping..."));
         }
         return;
     }
+    if (m_starting) {
+        // STOP before the store answered: nothing was crawled.
+        m_starting = false;
+        m_reader->forget();
+        setCrawling(false);
+        statusBar()->clearMessage();
+        return;
+    }
     if (trimControl(m_ui->StartEdit->text()).isEmpty()) {
-        showMessage(u"Warning"_s, u"Please enter URL!"_s);
+        showMessage(tr("Warning"), tr("Please enter URL!"));
         return;
     }
     const QString start = fixUpAddress(m_ui->StartEdit->text());
     if (!isCheckedAddress(start)) {
-        showMessage(u"Crawl Site"_s, u"A crawl takes an http or https address: \"%1\""_s.arg(start));
-        return;
-    }
-    if (!ensureStore()) {
+        showMessage(tr("Crawl Site"), tr("A crawl takes an http or https address: \"%1\"").arg(start));
         return;
     }
     m_ui->StartEdit->setText(start);
-    setWindowTitle(u"Crawl Site - "_s + start);
+    setWindowTitle(tr("Crawl Site - %1").arg(start));
+    // The store the crawl records into is opened first (off this thread): one that cannot be opened
+    // stops the start with its reason, before anything is crawled.
+    m_starting = true;
+    m_stopping = false;
+    setCrawling(true);
+    statusBar()->showMessage(tr("Opening %1").arg(QDir::toNativeSeparators(m_storePath)));
+    m_reader->forget(); // what was asked of the crawl shown before
+    m_reader->open(m_storePath, [this, start](const QString &error) {
+        m_starting = false;
+        if (!error.isEmpty()) {
+            setCrawling(false);
+            statusBar()->clearMessage();
+            showMessage(tr("Crawl Site"), error);
+            return;
+        }
+        beginCrawl(start);
+    });
+}
+
+void TSiteForm::beginCrawl(const QString &start)
+{
     // The main window's options as they are now; the crawl's own come from this window's panel.
     CrawlOptions options = m_setup.optionsNow ? m_setup.optionsNow() : m_setup.options;
     options.maxDepth = m_ui->DepthBox->value();
@@ -223,8 +251,8 @@ void TSiteForm::onStartClicked()
     setCrawling(true);
     m_ui->CrawlProgress->setRange(0, 1);
     m_ui->CrawlProgress->setValue(0);
-    m_ui->ProgressLine->setText(u"Starting..."_s);
-    statusBar()->showMessage(u"Crawling "_s + start);
+    m_ui->ProgressLine->setText(tr("Starting..."));
+    statusBar()->showMessage(tr("Crawling %1").arg(start));
     m_liveSummary = {};
     m_elapsed.start();
     m_summaryShown.start();
@@ -239,13 +267,13 @@ void TSiteForm::onProgress(const CrawlProgress &now)
     const qint64 ms = std::max<qint64>(m_elapsed.elapsed(), 1);
     m_ui->CrawlProgress->setRange(0, static_cast<int>(std::clamp<qint64>(now.pagesFound, 1, INT_MAX)));
     m_ui->CrawlProgress->setValue(static_cast<int>(std::min<qint64>(now.pagesDone, INT_MAX)));
-    m_ui->ProgressLine->setText(
-        u"Pages %1 / %2 found, links %3 checked / %4 distinct, %5 links/s, %6 elapsed"_s.arg(now.pagesDone)
-            .arg(now.pagesFound)
-            .arg(now.linksChecked)
-            .arg(now.distinct)
-            .arg(qRound64(double(now.linksChecked) * 1000.0 / double(ms)))
-            .arg(elapsedText(ms)));
+    m_ui->ProgressLine->setText(tr("Pages %1 / %2 found, links %3 checked / %4 distinct, %5 links/s, %6 elapsed")
+                                    .arg(now.pagesDone)
+                                    .arg(now.pagesFound)
+                                    .arg(now.linksChecked)
+                                    .arg(now.distinct)
+                                    .arg(qRound64(double(now.linksChecked) * 1000.0 / double(ms)))
+                                    .arg(elapsedText(ms)));
     loadRowsOfSelectedPage();
     // The chart and tables are redrawn about once a second, not with every batch.
     m_liveSummary.distinct = now.distinct;
@@ -301,22 +329,37 @@ void TSiteForm::onCrawlFinished(const CrawlEnd &end)
     if (!selectedUrl.isEmpty()) {
         selectPage(selectedUrl);
     }
-    if (m_crawlId != 0 && recordError.isEmpty()) {
-        showSummary(m_store->summary(m_crawlId));
-        showChanges(m_store->changesOf(m_crawlId));
-    } else {
-        showSummary(end.summary);
-        showChanges(std::nullopt);
-    }
+    showSummary(end.summary);
+    showChanges(std::nullopt);
     showFigures();
     m_ui->CrawlProgress->setValue(m_ui->CrawlProgress->maximum());
     statusBar()->showMessage(end.stopped
-                                 ? u"Stopped: the %1 pages finished are kept"_s.arg(end.summary.pages)
-                                 : u"Crawled %1 pages; %2 orphans"_s.arg(end.summary.pages).arg(end.orphans.size()));
+                                 ? tr("Stopped: the %1 pages finished are kept").arg(end.summary.pages)
+                                 : tr("Crawled %1 pages; %2 orphans").arg(end.summary.pages).arg(end.orphans.size()));
     if (!recordError.isEmpty()) {
-        showMessage(u"Crawl Site"_s, u"The crawl was not recorded whole: "_s + recordError);
+        showMessage(tr("Crawl Site"), tr("The crawl was not recorded whole: %1").arg(recordError));
     }
-    Q_EMIT crawlFinished();
+    refreshRecent();
+    if (m_crawlId == 0 || !recordError.isEmpty()) {
+        Q_EMIT crawlFinished();
+        return;
+    }
+    // The recorded crawl's own summary, and what changed since the last crawl of the start.
+    using Recorded = std::pair<std::optional<CrawlSummary>, std::optional<CrawlChanges>>;
+    m_reader->read<Recorded>(
+        [crawl = m_crawlId](CrawlStore *store, const QString &) -> Recorded {
+            if (store == nullptr) {
+                return {};
+            }
+            return {store->summary(crawl), store->changesOf(crawl)};
+        },
+        [this](const Recorded &recorded) {
+            if (recorded.first) {
+                showSummary(*recorded.first);
+            }
+            showChanges(recorded.second);
+            Q_EMIT crawlFinished();
+        });
 }
 
 qint64 TSiteForm::shownCrawl() const
@@ -332,6 +375,8 @@ void TSiteForm::closeEvent(QCloseEvent *event)
     // Closing stops the crawl and waits for its thread; the store keeps every finished page.
     m_crawler.reset();
     m_save.reset();
+    m_reader->forget();
+    m_starting = false;
     m_analyses->stopAll();
     if (m_findDialog) {
         m_findDialog->close();

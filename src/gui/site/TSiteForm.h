@@ -24,6 +24,7 @@ namespace quorvel {
 
 class AnalysisLauncher;
 class CrawlPagesModel;
+class CrawlStoreReader;
 class ProblemsModel;
 class ResultsModel;
 class TFindDialog;
@@ -45,7 +46,8 @@ public:
 
     // What the window was opened with (the main window's options then).
     const SiteSetup &setup() const { return m_setup; }
-    bool crawling() const { return static_cast<bool>(m_crawler); }
+    // A crawl runs, or is about to (its store being opened).
+    bool crawling() const { return m_starting || static_cast<bool>(m_crawler); }
     // The crawl shown (being written, finished or read back); 0 for none.
     qint64 crawlId() const { return m_crawlId; }
     const QString &storePath() const { return m_storePath; }
@@ -56,15 +58,20 @@ public:
     // Start (or STOP while a crawl runs).
     void onStartClicked();
     // Open Crawl... with the file chosen: the store's last crawl is shown. A file that is not a
-    // crawl store of this version is refused with the store's message; false then.
-    bool openCrawlFile(const QString &path);
-    // Shows the crawl id of the open store.
+    // crawl store of this version is refused with the store's message. crawlOpened tells the end.
+    void openCrawlFile(const QString &path);
+    // Shows the crawl id of the open store; crawlShown tells when all of it is there.
     void showCrawl(qint64 crawlId);
     // Save Report... with the file chosen: written off the UI thread; reportSaved tells the end.
     void saveReport(const QString &fileName);
 
 Q_SIGNALS:
+    // A crawl ended and the window shows all of it (the store's summary when it was recorded).
     void crawlFinished();
+    // A store file was opened (error empty) or refused (error says why).
+    void crawlOpened(const QString &path, const QString &error);
+    // A recorded crawl is shown whole: its pages, problems, summary and changes.
+    void crawlShown(qint64 crawlId);
     // error is empty when the report was written.
     void reportSaved(const QString &fileName, const QString &error);
 
@@ -75,7 +82,8 @@ private:
     // TSiteForm.cpp
     void buildWindow();
     void setCrawling(bool on);
-    bool ensureStore();
+    // Starts the crawl once its store is open.
+    void beginCrawl(const QString &start);
     void onProgress(const CrawlProgress &now);
     void onPagesFinished(const QList<CrawlPage> &pages, const QList<CrawlRow> &rows);
     void onCrawlFinished(const CrawlEnd &end);
@@ -87,13 +95,15 @@ private:
     void buildViews();
     void clearViews();
     void onPageSelected();
-    // Reads the selected page's rows; keeps asking while the crawl has not committed them all yet.
+    // Asks for the selected page's rows; keeps asking while the crawl has not committed them all yet.
     void loadRowsOfSelectedPage();
+    void showRowsOfPage(const QString &url, const QList<CrawlRow> &stored);
     void selectPage(const QString &url);
     void onProblemActivated(const QModelIndex &index);
     void applyProblemFilter();
     void showProblemCount();
-    void loadProblems(qint64 crawlId);
+    // Reads the crawl's problems a chunk at a time from offset on; crawlShown follows the last.
+    void loadProblems(qint64 crawlId, qint64 offset);
     void showSummary(const CrawlSummary &summary);
     void showChanges(const std::optional<CrawlChanges> &changes);
     void showFigures();
@@ -101,6 +111,8 @@ private:
     // TSiteFormMenus.cpp
     void buildMenus();
     void fillRecentMenu();
+    // Reads the store's crawls for the recent crawls menu.
+    void refreshRecent();
     void onOpenCrawl();
     void onSaveReport();
     std::optional<QString> selectedLink() const;
@@ -110,10 +122,12 @@ private:
 
     SiteSetup m_setup;
     QString m_storePath;
-    std::unique_ptr<CrawlStore> m_store; // this window's reading connection, UI thread
+    std::unique_ptr<CrawlStoreReader> m_reader; // this window's reads of the store
+    QList<StoredCrawl> m_recentCrawls;          // the store's crawls as last read
     qint64 m_crawlId = 0;
     OwnedWorker<TCrawler> m_crawler;
     std::shared_ptr<CrawlRecording> m_recording;
+    bool m_starting = false; // Start clicked, the store being opened
     bool m_stopping = false;
     QElapsedTimer m_elapsed;
     // The counts of the crawl under way, from the pages as they finish; the summary shows them
@@ -122,7 +136,10 @@ private:
     // The problems list's rows counted by host, kept as they come for the summary's ranking.
     ProblemHosts m_problemHosts;
     QElapsedTimer m_summaryShown;
-    QString m_pendingRowsPage; // a selected page whose rows the store does not hold whole yet
+    QString m_pendingRowsPage; // a selected page whose rows are not shown yet
+    bool m_rowsAsked = false;  // a read of a page's rows is under way
+    // The row to select once the page's rows are there (a problem double-clicked): link, anchor text.
+    std::optional<std::pair<QString, QString>> m_rowToSelect;
     OwnedThreadPtr m_save;
     qsizetype m_findPosition = -1;
 

@@ -14,6 +14,7 @@
 #include "gui/results/TFindDialog.h"
 #include "gui/results/WebToolItems.h"
 #include "gui/site/CrawlPagesModel.h"
+#include "gui/site/CrawlStoreReader.h"
 #include "gui/site/TSiteForm.h"
 
 #include <QApplication>
@@ -34,25 +35,28 @@ namespace {
 // Recent crawls the File menu lists.
 constexpr int kRecentCrawls = 10;
 
-const QString kReportFilters = u"HTML (*.html);;JUnit XML (*.xml);;SARIF (*.sarif);;Markdown (*.md);;CSV (*.csv)"_s;
+QString reportFilters()
+{
+    return TSiteForm::tr("HTML (*.html);;JUnit XML (*.xml);;SARIF (*.sarif);;Markdown (*.md);;CSV (*.csv)");
+}
 
 } // namespace
 
 void TSiteForm::buildMenus()
 {
     QMenuBar *bar = menuBar();
-    QMenu *file = bar->addMenu(u"File"_s);
+    QMenu *file = bar->addMenu(tr("File"));
     m_openItem = file->addAction(namedIcon(u"document-open"_s), u"Open Crawl..."_s, this, &TSiteForm::onOpenCrawl);
     m_openItem->setObjectName(u"OpenCrawl1"_s);
     m_saveItem = file->addAction(namedIcon(u"document-save"_s), u"Save Report..."_s, this, &TSiteForm::onSaveReport);
     m_saveItem->setObjectName(u"SaveReport1"_s);
-    m_recentMenu = file->addMenu(u"Recent Crawls"_s);
+    m_recentMenu = file->addMenu(tr("Recent Crawls"));
     m_recentMenu->setObjectName(u"RecentCrawls1"_s);
     connect(m_recentMenu, &QMenu::aboutToShow, this, &TSiteForm::fillRecentMenu);
     file->addSeparator();
     file->addAction(u"Close"_s, this, &TSiteForm::close)->setObjectName(u"Close1"_s);
 
-    QMenu *results = bar->addMenu(u"Results"_s);
+    QMenu *results = bar->addMenu(tr("Results"));
     QAction *find = results->addAction(namedIcon(u"search"_s), u"Find..."_s, this, &TSiteForm::onFind);
     find->setObjectName(u"Search1"_s);
     find->setShortcut(QKeySequence(u"Ctrl+F"_s));
@@ -61,7 +65,7 @@ void TSiteForm::buildMenus()
     m_rowsMenu = new QMenu(this);
     m_rowsMenu->setObjectName(u"RowsMenu"_s);
     m_rowsMenu
-        ->addAction(u"Go to URL..."_s, this,
+        ->addAction(tr("Go to URL..."), this,
                     [this] {
                         if (const auto link = selectedLink()) {
                             openAddress(*link);
@@ -69,7 +73,7 @@ void TSiteForm::buildMenus()
                     })
         ->setObjectName(u"GotoURL1"_s);
     m_rowsMenu
-        ->addAction(u"Copy URL"_s, this,
+        ->addAction(tr("Copy URL"), this,
                     [this] {
                         if (const auto link = selectedLink()) {
                             QGuiApplication::clipboard()->setText(*link);
@@ -77,7 +81,7 @@ void TSiteForm::buildMenus()
                     })
         ->setObjectName(u"CopyURL1"_s);
     m_rowsMenu
-        ->addAction(u"Copy Anchor Text"_s, this,
+        ->addAction(tr("Copy Anchor Text"), this,
                     [this] {
                         const QModelIndexList rows = m_ui->RowsList->selectionModel()->selectedRows();
                         if (!rows.isEmpty()) {
@@ -86,7 +90,7 @@ void TSiteForm::buildMenus()
                     })
         ->setObjectName(u"CopyAnchorText1"_s);
     m_rowsMenu
-        ->addAction(u"Analyze URL..."_s, this,
+        ->addAction(tr("Analyze URL..."), this,
                     [this] {
                         if (const auto link = selectedLink(); link && !link->isEmpty()) {
                             AnalysisOptions options;
@@ -130,90 +134,134 @@ void TSiteForm::openAddress(const QString &address) const
 void TSiteForm::fillRecentMenu()
 {
     m_recentMenu->clear();
-    if (!ensureStore()) {
-        return;
-    }
-    const QList<StoredCrawl> crawls = m_store->crawls();
+    const QList<StoredCrawl> &crawls = m_recentCrawls;
     for (qsizetype i = crawls.size() - 1; i >= 0 && i >= crawls.size() - kRecentCrawls; --i) {
         const StoredCrawl &crawl = crawls.at(i);
         const QString when = QLocale().toString(crawl.startedAt.toLocalTime(), QLocale::ShortFormat);
-        QString text = u"%1  %2  (%3 pages)"_s.arg(crawl.start, when).arg(crawl.summary.pages);
+        QString text = tr("%1  %2  (%3 pages)").arg(crawl.start, when).arg(crawl.summary.pages);
         if (crawl.stopped) {
-            text += u", stopped"_s;
+            text += tr(", stopped");
         } else if (!crawl.finished()) {
-            text += u", not ended"_s;
+            text += tr(", not ended");
         }
         m_recentMenu->addAction(text, this, [this, id = crawl.id] { showCrawl(id); })
             ->setObjectName(u"RecentCrawl"_s + QString::number(crawl.id));
     }
     if (crawls.isEmpty()) {
-        m_recentMenu->addAction(u"No crawls yet"_s)->setEnabled(false);
+        m_recentMenu->addAction(tr("No crawls yet"))->setEnabled(false);
     }
+}
+
+void TSiteForm::refreshRecent()
+{
+    m_reader->read<QList<StoredCrawl>>(
+        [](CrawlStore *store, const QString &) { return store ? store->crawls() : QList<StoredCrawl>(); },
+        [this](const QList<StoredCrawl> &crawls) {
+            m_recentCrawls = crawls;
+            fillRecentMenu();
+        });
 }
 
 void TSiteForm::showCrawl(qint64 crawlId)
 {
-    if (crawling() || !ensureStore()) {
-        return;
-    }
-    const QList<StoredCrawl> crawls = m_store->crawls();
-    const auto found = std::find_if(crawls.cbegin(), crawls.cend(),
-                                    [crawlId](const StoredCrawl &crawl) { return crawl.id == crawlId; });
-    if (found == crawls.cend()) {
-        showMessage(u"Crawl Site"_s,
-                    m_store->lastError().isEmpty() ? u"The store holds no such crawl"_s : m_store->lastError());
+    if (crawling()) {
         return;
     }
     clearViews();
-    m_crawlId = crawlId;
-    m_pages->setPages(m_store->pages(crawlId));
-    loadProblems(crawlId);
-    showSummary(found->summary);
-    showChanges(m_store->changesOf(crawlId));
-    showFigures();
-    m_ui->StartEdit->setText(found->start);
-    setWindowTitle(u"Crawl Site - "_s + found->start);
-    QString state = crawlPeriod(found->startedAt, found->endedAt);
-    if (found->stopped) {
-        state += u" (stopped)"_s;
-    } else if (!found->finished()) {
-        state += u" (never ended)"_s;
-    }
-    statusBar()->showMessage(u"%1 pages recorded. %2"_s.arg(m_pages->rowCount()).arg(state));
+    m_reader->forget(); // what was asked of the crawl shown before
+    m_crawlId = 0;
+    // The crawl's record, its pages and changes in one read; its problems follow a chunk at a time.
+    struct Shown
+    {
+        std::optional<StoredCrawl> crawl;
+        QList<CrawlPage> pages;
+        std::optional<CrawlChanges> changes;
+        QString error;
+    };
+    m_reader->read<Shown>(
+        [crawlId](CrawlStore *store, const QString &error) {
+            Shown shown;
+            if (store == nullptr) {
+                shown.error = error;
+                return shown;
+            }
+            const QList<StoredCrawl> crawls = store->crawls();
+            const auto found = std::find_if(crawls.cbegin(), crawls.cend(),
+                                            [crawlId](const StoredCrawl &crawl) { return crawl.id == crawlId; });
+            if (found == crawls.cend()) {
+                shown.error = store->lastError().isEmpty() ? tr("The store holds no such crawl") : store->lastError();
+                return shown;
+            }
+            shown.crawl = *found;
+            shown.pages = store->pages(crawlId);
+            shown.changes = store->changesOf(crawlId);
+            return shown;
+        },
+        [this, crawlId](const Shown &shown) {
+            if (!shown.crawl) {
+                showMessage(tr("Crawl Site"), shown.error);
+                return;
+            }
+            const StoredCrawl &found = *shown.crawl;
+            m_crawlId = crawlId;
+            m_pages->setPages(shown.pages);
+            showSummary(found.summary);
+            showChanges(shown.changes);
+            showFigures();
+            m_ui->StartEdit->setText(found.start);
+            setWindowTitle(tr("Crawl Site - %1").arg(found.start));
+            QString state = crawlPeriod(found.startedAt, found.endedAt);
+            if (found.stopped) {
+                state += tr(" (stopped)");
+            } else if (!found.finished()) {
+                state += tr(" (never ended)");
+            }
+            statusBar()->showMessage(tr("%1 pages recorded. %2").arg(m_pages->rowCount()).arg(state));
+            loadProblems(crawlId, 0);
+        });
 }
 
-bool TSiteForm::openCrawlFile(const QString &path)
+void TSiteForm::openCrawlFile(const QString &path)
 {
     if (crawling()) {
-        return false;
+        Q_EMIT crawlOpened(path, tr("A crawl is under way"));
+        return;
     }
     if (!QFileInfo(path).isFile()) {
-        showMessage(u"Open Crawl"_s, u"\"%1\" is not a file"_s.arg(path));
-        return false;
+        const QString error = tr("\"%1\" is not a file").arg(path);
+        showMessage(tr("Open Crawl"), error);
+        Q_EMIT crawlOpened(path, error);
+        return;
     }
-    QString error;
-    std::unique_ptr<CrawlStore> store = openSqliteStore(path, &error);
-    if (!store) {
-        showMessage(u"Open Crawl"_s, error);
-        return false;
-    }
-    const QList<StoredCrawl> crawls = store->crawls();
-    m_store = std::move(store);
-    m_storePath = path;
-    if (crawls.isEmpty()) {
-        clearViews();
-        m_crawlId = 0;
-        statusBar()->showMessage(u"\"%1\" holds no crawl yet; a crawl started now is recorded there"_s.arg(path));
-        return true;
-    }
-    showCrawl(crawls.constLast().id);
-    return true;
+    m_reader->open(path, [this, path](const QString &error) {
+        if (!error.isEmpty()) {
+            showMessage(tr("Open Crawl"), error);
+            Q_EMIT crawlOpened(path, error);
+            return;
+        }
+        m_storePath = path;
+        m_reader->read<QList<StoredCrawl>>(
+            [](CrawlStore *store, const QString &) { return store ? store->crawls() : QList<StoredCrawl>(); },
+            [this, path](const QList<StoredCrawl> &crawls) {
+                m_recentCrawls = crawls;
+                fillRecentMenu();
+                Q_EMIT crawlOpened(path, QString());
+                if (crawls.isEmpty()) {
+                    clearViews();
+                    m_crawlId = 0;
+                    statusBar()->showMessage(
+                        tr("\"%1\" holds no crawl yet; a crawl started now is recorded there").arg(path));
+                    return;
+                }
+                showCrawl(crawls.constLast().id);
+            });
+    });
 }
 
 void TSiteForm::onOpenCrawl()
 {
-    const QString path = QFileDialog::getOpenFileName(this, u"Open Crawl"_s, QFileInfo(m_storePath).absolutePath(),
-                                                      u"Crawl store (*.sqlite *.db);;Any File (*)"_s);
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open Crawl"), QFileInfo(m_storePath).absolutePath(),
+                                                      tr("Crawl store (*.sqlite *.db);;Any File (*)"));
     if (!path.isEmpty()) {
         openCrawlFile(path);
     }
@@ -222,11 +270,11 @@ void TSiteForm::onOpenCrawl()
 void TSiteForm::onSaveReport()
 {
     if (m_crawlId == 0) {
-        showMessage(u"Save Report"_s, u"There is no recorded crawl to report yet"_s);
+        showMessage(tr("Save Report"), tr("There is no recorded crawl to report yet"));
         return;
     }
     QString filter;
-    QString fileName = QFileDialog::getSaveFileName(this, u"Save Report"_s, QString(), kReportFilters, &filter);
+    QString fileName = QFileDialog::getSaveFileName(this, tr("Save Report"), QString(), reportFilters(), &filter);
     if (fileName.isEmpty()) {
         return;
     }
@@ -243,18 +291,18 @@ void TSiteForm::onSaveReport()
 void TSiteForm::saveReport(const QString &fileName)
 {
     if (m_crawlId == 0 || m_save) {
-        Q_EMIT reportSaved(fileName, m_save ? u"A report is being saved already"_s
-                                            : u"There is no recorded crawl to report yet"_s);
+        Q_EMIT reportSaved(fileName, m_save ? tr("A report is being saved already")
+                                            : tr("There is no recorded crawl to report yet"));
         return;
     }
     if (!isCrawlReportFile(fileName)) {
         const QString error =
-            u"\"%1\" names no report format: end it in .html, .xml, .sarif, .md or .csv"_s.arg(fileName);
-        showMessage(u"Save Report"_s, error);
+            tr("\"%1\" names no report format: end it in .html, .xml, .sarif, .md or .csv").arg(fileName);
+        showMessage(tr("Save Report"), error);
         Q_EMIT reportSaved(fileName, error);
         return;
     }
-    statusBar()->showMessage(u"Saving "_s + fileName);
+    statusBar()->showMessage(tr("Saving %1").arg(fileName));
     // The whole crawl is read and written on a thread of its own, with a store connection of its own.
     m_save = runOwned<QString>(
         u"SaveReport"_s, this,
@@ -263,10 +311,10 @@ void TSiteForm::saveReport(const QString &fileName)
         [this, fileName](const QString &error) {
             m_save.reset();
             if (error.isEmpty()) {
-                statusBar()->showMessage(u"Saved "_s + fileName);
+                statusBar()->showMessage(tr("Saved %1").arg(fileName));
             } else {
                 statusBar()->clearMessage();
-                showMessage(u"Save Report"_s, error);
+                showMessage(tr("Save Report"), error);
             }
             Q_EMIT reportSaved(fileName, error);
         });
@@ -289,7 +337,7 @@ void TSiteForm::onFindNext(const QString &text)
     m_findPosition = findNextRow(m_rows->rows(), text, m_findPosition);
     if (m_findPosition < 0) {
         m_ui->RowsList->clearSelection();
-        statusBar()->showMessage(u"Not found"_s);
+        statusBar()->showMessage(tr("Not found"));
         QApplication::beep();
         return;
     }

@@ -7,6 +7,7 @@
 #include "gui/common/CoreTexts.h"
 #include "gui/results/ResultsModel.h"
 #include "gui/site/CrawlPagesModel.h"
+#include "gui/site/CrawlStoreReader.h"
 #include "gui/site/ProblemsModel.h"
 #include "gui/site/TSiteForm.h"
 
@@ -37,19 +38,27 @@ QList<Verdict> countedVerdicts()
     return verdicts;
 }
 
+// Shows rows under captions; a cell already there only changes its text, and only when it differs
+// (the summary follows a crawl every second).
 void fillTable(QTableWidget *table, const QStringList &captions, const QList<QStringList> &rows)
 {
-    table->clear();
-    table->setColumnCount(static_cast<int>(captions.size()));
-    table->setHorizontalHeaderLabels(captions);
+    if (table->columnCount() != captions.size()) {
+        table->setColumnCount(static_cast<int>(captions.size()));
+        table->setHorizontalHeaderLabels(captions);
+        table->horizontalHeader()->setStretchLastSection(true);
+        table->verticalHeader()->setVisible(false);
+    }
     table->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < rows.at(r).size(); ++c) {
-            table->setItem(r, c, new QTableWidgetItem(rows.at(r).at(c)));
+            QTableWidgetItem *item = table->item(r, c);
+            if (item == nullptr) {
+                table->setItem(r, c, new QTableWidgetItem(rows.at(r).at(c)));
+            } else if (item->text() != rows.at(r).at(c)) {
+                item->setText(rows.at(r).at(c));
+            }
         }
     }
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->verticalHeader()->setVisible(false);
 }
 
 } // namespace
@@ -60,6 +69,10 @@ void TSiteForm::buildViews()
     m_ui->PagesList->setModel(m_pages);
     m_ui->PagesList->horizontalHeader()->setSectionResizeMode(CrawlPagesModel::UrlColumn, QHeaderView::Stretch);
     m_ui->PagesList->verticalHeader()->setVisible(false);
+    // Sorted by a click on a column (a third click goes back to the fetch order); fetch order first.
+    m_ui->PagesList->horizontalHeader()->setSortIndicatorClearable(true);
+    m_ui->PagesList->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_ui->PagesList->setSortingEnabled(true);
     connect(m_ui->PagesList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TSiteForm::onPageSelected);
 
@@ -86,7 +99,7 @@ void TSiteForm::buildViews()
     m_ui->ProblemsList->setModel(m_problems);
     m_ui->ProblemsList->verticalHeader()->setVisible(false);
     m_ui->ProblemsList->horizontalHeader()->setSectionResizeMode(ProblemsModel::LinkColumn, QHeaderView::Stretch);
-    m_ui->VerdictFilter->addItem(u"All problems"_s);
+    m_ui->VerdictFilter->addItem(tr("All problems"));
     for (const Verdict verdict : countedVerdicts()) {
         if (isProblemVerdict(verdict)) {
             m_ui->VerdictFilter->addItem(shownVerdict(verdict), static_cast<int>(verdict));
@@ -114,6 +127,8 @@ void TSiteForm::buildViews()
 void TSiteForm::clearViews()
 {
     m_pendingRowsPage.clear();
+    m_rowToSelect.reset();
+    m_rowsAsked = false; // an answer still under way is dropped with it (CrawlStoreReader::forget)
     m_findPosition = -1;
     m_pages->setPages({});
     m_rows->clear();
@@ -130,24 +145,47 @@ void TSiteForm::onPageSelected()
     const QModelIndexList selected = m_ui->PagesList->selectionModel()->selectedRows();
     m_rows->clear();
     m_findPosition = -1;
+    m_rowToSelect.reset();
     m_pendingRowsPage = selected.isEmpty() ? QString() : m_pages->page(selected.first().row()).url;
     loadRowsOfSelectedPage();
 }
 
 void TSiteForm::loadRowsOfSelectedPage()
 {
-    if (m_pendingRowsPage.isEmpty()) {
+    // One read at a time: its answer asks again when the selection moved on meanwhile.
+    if (m_pendingRowsPage.isEmpty() || m_rowsAsked) {
         return;
     }
-    const int pageRow = m_pages->rowOf(m_pendingRowsPage);
     const qint64 crawl = shownCrawl();
-    if (pageRow < 0 || crawl == 0 || !m_store) {
+    if (m_pages->rowOf(m_pendingRowsPage) < 0 || crawl == 0) {
+        m_pendingRowsPage.clear();
+        m_rowToSelect.reset();
+        return;
+    }
+    m_rowsAsked = true;
+    m_reader->read<QList<CrawlRow>>(
+        [crawl, url = m_pendingRowsPage](CrawlStore *store, const QString &) {
+            return store ? store->rowsOfPage(crawl, url) : QList<CrawlRow>();
+        },
+        [this, url = m_pendingRowsPage](const QList<CrawlRow> &stored) {
+            m_rowsAsked = false;
+            showRowsOfPage(url, stored);
+        });
+}
+
+void TSiteForm::showRowsOfPage(const QString &url, const QList<CrawlRow> &stored)
+{
+    if (url != m_pendingRowsPage) {
+        loadRowsOfSelectedPage(); // another page was selected meanwhile
+        return;
+    }
+    const int pageRow = m_pages->rowOf(url);
+    if (pageRow < 0) {
         m_pendingRowsPage.clear();
         return;
     }
     // A page's rows are committed before the window hears of it; should the file lag behind all the
     // same, they are asked for again with the next progress until whole.
-    const QList<CrawlRow> stored = m_store->rowsOfPage(crawl, m_pendingRowsPage);
     if (stored.size() < m_pages->page(pageRow).links && crawling()) {
         return;
     }
@@ -159,6 +197,20 @@ void TSiteForm::loadRowsOfSelectedPage()
     m_rows->clear();
     m_rows->appendRows(rows);
     m_pendingRowsPage.clear();
+    if (!m_rowToSelect) {
+        return;
+    }
+    const auto [link, anchorText] = *m_rowToSelect;
+    m_rowToSelect.reset();
+    const LinkRows &shown = m_rows->rows();
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown.at(i).link == link && shown.at(i).anchorText == anchorText) {
+            m_ui->RowsList->selectRow(static_cast<int>(i));
+            m_ui->RowsList->scrollTo(m_rows->index(static_cast<int>(i), 0));
+            m_ui->RowsList->setFocus();
+            break;
+        }
+    }
 }
 
 void TSiteForm::selectPage(const QString &url)
@@ -179,17 +231,9 @@ void TSiteForm::onProblemActivated(const QModelIndex &index)
     }
     const CrawlRow problem = m_problems->shownRow(index.row());
     m_ui->PagesList->clearSelection();
+    // The row is selected once the page's rows are read.
     selectPage(problem.page);
-    // The page's rows are there now (or arrive with the next commit while a crawl runs).
-    const LinkRows &rows = m_rows->rows();
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        if (rows.at(i).link == problem.row.link && rows.at(i).anchorText == problem.row.anchorText) {
-            m_ui->RowsList->selectRow(static_cast<int>(i));
-            m_ui->RowsList->scrollTo(m_rows->index(static_cast<int>(i), 0));
-            m_ui->RowsList->setFocus();
-            break;
-        }
-    }
+    m_rowToSelect = std::make_pair(problem.row.link, problem.row.anchorText);
 }
 
 void TSiteForm::applyProblemFilter()
@@ -204,59 +248,76 @@ void TSiteForm::applyProblemFilter()
 void TSiteForm::showProblemCount()
 {
     m_ui->ProblemsCount->setText(
-        u"%1 of %2 problems shown"_s.arg(m_problems->rowCount()).arg(m_problems->allRows().size()));
+        tr("%1 of %2 problems shown").arg(m_problems->rowCount()).arg(m_problems->allRows().size()));
 }
 
-void TSiteForm::loadProblems(qint64 crawlId)
+void TSiteForm::loadProblems(qint64 crawlId, qint64 offset)
 {
-    QList<CrawlRow> all;
-    for (qint64 offset = 0;; offset += kProblemChunk) {
-        const QList<CrawlRow> chunk = m_store->problemRows(crawlId, offset, kProblemChunk);
-        all.append(chunk);
-        if (chunk.size() < kProblemChunk) {
-            break;
-        }
-    }
-    m_problemHosts.clear();
-    m_problemHosts.add(all);
-    m_problems->setRows(all);
-    applyProblemFilter();
+    m_reader->read<QList<CrawlRow>>(
+        [crawlId, offset](CrawlStore *store, const QString &) {
+            return store ? store->problemRows(crawlId, offset, kProblemChunk) : QList<CrawlRow>();
+        },
+        [this, crawlId, offset](const QList<CrawlRow> &chunk) {
+            // New rows go through the filter as they come, like a crawl's.
+            m_problems->appendRows(chunk);
+            m_problemHosts.add(chunk);
+            showProblemCount();
+            if (chunk.size() == kProblemChunk) {
+                loadProblems(crawlId, offset + kProblemChunk);
+                return;
+            }
+            showFigures();
+            Q_EMIT crawlShown(crawlId);
+        });
 }
 
 void TSiteForm::showSummary(const CrawlSummary &summary)
 {
-    m_chart->removeAllSeries();
-    for (QAbstractAxis *axis : m_chart->axes()) {
-        m_chart->removeAxis(axis);
-        delete axis;
-    }
-    auto *set = new QBarSet(u"Links"_s);
-    QStringList categories;
-    QList<QStringList> rows = {{u"Pages"_s, QString::number(summary.pages)},
-                               {u"Rows"_s, QString::number(summary.rows)},
-                               {u"Distinct links"_s, QString::number(summary.distinct)}};
+    QList<QStringList> rows = {{tr("Pages"), QString::number(summary.pages)},
+                               {tr("Rows"), QString::number(summary.rows)},
+                               {tr("Distinct links"), QString::number(summary.distinct)}};
+    const QList<Verdict> verdicts = countedVerdicts();
     qint64 most = 0;
-    for (const Verdict verdict : countedVerdicts()) {
+    for (const Verdict verdict : verdicts) {
         const qint64 count = summary.count(verdict);
-        set->append(static_cast<qreal>(count));
-        categories.append(shownVerdict(verdict));
         rows.append({shownVerdict(verdict), QString::number(count)});
         most = std::max(most, count);
     }
-    auto *series = new QBarSeries();
-    series->append(set);
-    m_chart->addSeries(series);
-    auto *axisX = new QBarCategoryAxis();
-    axisX->append(categories);
-    axisX->setLabelsAngle(-40);
-    m_chart->addAxis(axisX, Qt::AlignBottom);
-    series->attachAxis(axisX);
-    auto *axisY = new QValueAxis();
-    axisY->setLabelFormat(u"%d"_s);
-    axisY->setRange(0, static_cast<qreal>(std::max<qint64>(most, 1)));
-    m_chart->addAxis(axisY, Qt::AlignLeft);
-    series->attachAxis(axisY);
-    fillTable(m_ui->VerdictCounts, {u"Of"_s, u"Count"_s}, rows);
+    // The chart is made once; a crawl under way only changes its bars and scale, which costs the
+    // window far less than laying out new axes every second.
+    if (m_chart->series().isEmpty()) {
+        auto *set = new QBarSet(tr("Links"));
+        QStringList categories;
+        for (const Verdict verdict : verdicts) {
+            set->append(0.0);
+            categories.append(shownVerdict(verdict));
+        }
+        auto *series = new QBarSeries();
+        series->append(set);
+        m_chart->addSeries(series);
+        auto *axisX = new QBarCategoryAxis();
+        axisX->append(categories);
+        axisX->setLabelsAngle(-40);
+        m_chart->addAxis(axisX, Qt::AlignBottom);
+        series->attachAxis(axisX);
+        auto *axisY = new QValueAxis();
+        axisY->setLabelFormat(u"%d"_s);
+        m_chart->addAxis(axisY, Qt::AlignLeft);
+        series->attachAxis(axisY);
+    }
+    auto *series = qobject_cast<QBarSeries *>(m_chart->series().constFirst());
+    QBarSet *set = series->barSets().constFirst();
+    for (int i = 0; i < verdicts.size(); ++i) {
+        const auto count = static_cast<qreal>(summary.count(verdicts.at(i)));
+        if (set->at(i) != count) {
+            set->replace(i, count);
+        }
+    }
+    const QList<QAbstractAxis *> vertical = m_chart->axes(Qt::Vertical);
+    if (auto *axisY = qobject_cast<QValueAxis *>(vertical.value(0))) {
+        axisY->setRange(0, static_cast<qreal>(std::max<qint64>(most, 1)));
+    }
+    fillTable(m_ui->VerdictCounts, {tr("Of"), tr("Count")}, rows);
 }
 
 void TSiteForm::showChanges(const std::optional<CrawlChanges> &changes)
@@ -264,21 +325,21 @@ void TSiteForm::showChanges(const std::optional<CrawlChanges> &changes)
     QList<QStringList> rows;
     if (!changes) {
         m_ui->ChangesLabel->setText(m_crawlId == 0 ? QString()
-                                                   : u"No earlier crawl of this start address to compare with"_s);
+                                                   : tr("No earlier crawl of this start address to compare with"));
     } else {
         m_ui->ChangesLabel->setText(
-            u"Since the crawl of %1: %2 newly broken, %3 fixed"_s
+            tr("Since the crawl of %1: %2 newly broken, %3 fixed")
                 .arg(QLocale().toString(changes->previousStartedAt.toLocalTime(), QLocale::ShortFormat))
                 .arg(changes->newlyBroken.size())
                 .arg(changes->fixed.size()));
         for (const QString &link : changes->newlyBroken) {
-            rows.append({u"new broken"_s, link});
+            rows.append({tr("new broken"), link});
         }
         for (const QString &link : changes->fixed) {
-            rows.append({u"fixed"_s, link});
+            rows.append({tr("fixed"), link});
         }
     }
-    fillTable(m_ui->ChangesList, {u"Change"_s, u"Link"_s}, rows);
+    fillTable(m_ui->ChangesList, {tr("Change"), tr("Link")}, rows);
 }
 
 void TSiteForm::showFigures()
@@ -287,12 +348,12 @@ void TSiteForm::showFigures()
     for (const auto &[depth, count] : pagesByDepth(m_pages->pages())) {
         depths.append({QString::number(depth), QString::number(count)});
     }
-    fillTable(m_ui->DepthCounts, {u"Depth"_s, u"Pages"_s}, depths);
+    fillTable(m_ui->DepthCounts, {tr("Depth"), tr("Pages")}, depths);
     QList<QStringList> hosts;
     for (const auto &[host, count] : m_problemHosts.top(10)) {
         hosts.append({host, QString::number(count)});
     }
-    fillTable(m_ui->ProblemHosts, {u"Host"_s, u"Problems"_s}, hosts);
+    fillTable(m_ui->ProblemHosts, {tr("Host"), tr("Problems")}, hosts);
 }
 
 } // namespace quorvel

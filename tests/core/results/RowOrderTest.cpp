@@ -43,8 +43,11 @@ LinkRows scrambledRows(int count)
         static const QString kTails[] = {u"a"_s,      u"A"_s,      u"_"_s,          u"["_s,   u"\u00E9"_s,
                                          u"\u00C9"_s, u"\uFF5E"_s, u"\U0001F600"_s, QString()};
         const QString tail = kTails[(state >> 4) % std::size(kTails)];
-        rows.append(row(u"L%1"_s.arg(i), key, (state & 0x100) ? u"internal"_s : u"INTERNAL"_s, key + tail, QString(),
-                        QString::number((state >> 8) % 1200)));
+        // Times: mostly numbers, some rows not checked, a few with a text that is not a number.
+        const quint32 pick = (state >> 8) % 1200;
+        const QString time = pick % 11 == 0 ? QString() : pick % 17 == 0 ? u"n/a"_s : QString::number(pick);
+        rows.append(
+            row(u"L%1"_s.arg(i), key, (state & 0x100) ? u"internal"_s : u"INTERNAL"_s, key + tail, QString(), time));
     }
     return rows;
 }
@@ -132,10 +135,14 @@ TEST(RowOrder, SortsByOneColumnAsText)
          4,
          false,
          {u"http://c.com/"_s, u"http://a.com/x"_s, u"http://A.com/"_s, u"http://b.com/"_s}},
-        {"response time as text: empty, 1000, 200, 95",
+        {"response time by number: 95, 200, 1000, then no time",
          5,
          false,
-         {u"http://a.com/x"_s, u"http://A.com/"_s, u"http://c.com/"_s, u"http://b.com/"_s}},
+         {u"http://b.com/"_s, u"http://c.com/"_s, u"http://A.com/"_s, u"http://a.com/x"_s}},
+        {"response time descending: 1000, 200, 95, no time still last",
+         5,
+         true,
+         {u"http://A.com/"_s, u"http://c.com/"_s, u"http://b.com/"_s, u"http://a.com/x"_s}},
         {"a column out of range sorts by link",
          9,
          false,
@@ -359,6 +366,34 @@ TEST(RowOrder, FindNextPressesInARow)
             found.push_back(FindPosition);
         }
         EXPECT_EQ(found, c.presses);
+    }
+}
+
+TEST(RowOrder, FilterMatchesLinkOrAnchorTextIgnoringCase)
+{
+    const LinkRow sample = row(u"http://Example.com/Stra\u00DFe"_s, u"dofollow"_s, u"Internal"_s,
+                               u"\u00C4pfel kaufen"_s, u"HTTP/1.1 200 OK"_s);
+
+    struct Case
+    {
+        const char *name;
+        QString filter;
+        bool matches;
+    };
+
+    const std::vector<Case> cases = {
+        {"an empty filter keeps every row", QString(), true},
+        {"a part of the link in other capitals", u"EXAMPLE.COM"_s, true},
+        {"a part of the anchor text", u"kaufen"_s, true},
+        {"letters beyond A-Z fold too", u"\u00E4pfel"_s, true},
+        {"the follow cell is not searched", u"dofollow"_s, false},
+        {"the type cell is not searched", u"Internal"_s, false},
+        {"the response cell is not searched", u"200"_s, false},
+        {"text in neither", u"missing"_s, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(rowMatchesFilter(sample, c.filter), c.matches);
     }
 }
 

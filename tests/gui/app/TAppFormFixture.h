@@ -146,7 +146,12 @@ protected:
         if (window) {
             window->close();
         }
+        const QString layout = window ? window->layoutFile() : QString();
         window.reset();
+        // Each case starts from the built-in layout unless it tests the remembered one.
+        if (!keepLayout && !layout.isEmpty()) {
+            QFile::remove(layout);
+        }
         beeps = 0;
         opened.clear();
         AppEnvironment environment;
@@ -270,6 +275,7 @@ protected:
     QTemporaryDir pagesDir;
     QStringList opened;
     int beeps = 0;
+    bool keepLayout = false;          // the next openWindow finds the layout the last window left
     std::unique_ptr<TAppForm> window; // last, so it goes before the site it may still be fetching from
 };
 

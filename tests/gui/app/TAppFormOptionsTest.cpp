@@ -358,7 +358,8 @@ TEST(TAppFormOptions, ResetToDefaults)
         ASSERT_EQ(sandbox.dialogs.seen().size(), 1u);
         const SeenDialog &seen = sandbox.dialogs.seen().front();
         EXPECT_EQ(seen.title, u"Confirmation"_s);
-        EXPECT_EQ(seen.text, u"Restart Application?"_s);
+        EXPECT_TRUE(seen.text.startsWith(u"Restart Application?"_s)) << seen.text.toStdString();
+        EXPECT_TRUE(seen.text.contains(u"remembered window layout"_s)) << seen.text.toStdString();
         EXPECT_EQ(seen.buttons, (QStringList{u"No"_s, u"Yes"_s}));
         EXPECT_EQ(QFile::exists(sandbox.settingsPath()), !c.removed);
         EXPECT_EQ(QFile::exists(sandbox.historyPath()), !c.removed);

@@ -266,10 +266,11 @@ TEST(TAppFormWindow, TabLeavesTheListAndReachesEveryButton)
         visited.append(now);
     }
     // The radio buttons are one stop: Tab goes to the checked one, the arrow keys move between them.
-    EXPECT_EQ(visited, (QStringList{u"BitBtn1"_s, u"CheckBox1"_s, u"RadioButton1"_s, u"Edit3"_s, u"Edit4"_s,
-                                    u"ParallelChecks"_s, u"PerHost"_s, u"ComboBox1"_s, u"Edit2"_s, u"CheckBox2"_s,
-                                    u"CheckBox3"_s, u"Memo1"_s, u"ProblemsOnly"_s, u"ListBox1"_s, u"Button1"_s,
-                                    u"Button3"_s, u"Button2"_s, u"Button4"_s, u"Button5"_s}));
+    EXPECT_EQ(visited,
+              (QStringList{u"BitBtn1"_s,        u"CheckBox1"_s, u"RadioButton1"_s, u"Edit3"_s,      u"Edit4"_s,
+                           u"ParallelChecks"_s, u"PerHost"_s,   u"ComboBox1"_s,    u"Edit2"_s,      u"CheckBox2"_s,
+                           u"CheckBox3"_s,      u"Memo1"_s,     u"ProblemsOnly"_s, u"FilterEdit"_s, u"ListBox1"_s,
+                           u"Button1"_s,        u"Button3"_s,   u"Button2"_s,      u"Button4"_s,    u"Button5"_s}));
 
     // From inside the list, with a cell current, one Tab leaves it.
     auto &list = child<QTableView>(*form, u"ListBox1"_s);

@@ -199,7 +199,8 @@ TEST(ResultsModel, HeaderClicksSortTheTable)
         {"Anchor Text: Alpha and alpha equal", {3}, {u"http://a.com/"_s, u"http://c.com/"_s, u"http://b.com/"_s}},
         {"Anchor Text twice", {3, 3}, {u"http://b.com/"_s, u"http://a.com/"_s, u"http://c.com/"_s}},
         {"Anchor Text twice, then Link", {3, 3, 0}, {u"http://a.com/"_s, u"http://b.com/"_s, u"http://c.com/"_s}},
-        {"times as text", {5}, {u"http://a.com/"_s, u"http://c.com/"_s, u"http://b.com/"_s}},
+        {"times by number", {5}, {u"http://b.com/"_s, u"http://c.com/"_s, u"http://a.com/"_s}},
+        {"times by number, descending", {5, 5}, {u"http://a.com/"_s, u"http://c.com/"_s, u"http://b.com/"_s}},
         {"out of range: no change", {7}, {u"http://b.com/"_s, u"http://a.com/"_s, u"http://c.com/"_s}},
     };
     for (const Case &c : cases) {

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTableView>
@@ -94,14 +95,38 @@ protected:
         return QTest::qWaitFor(condition, ms);
     }
 
-    // Starts a crawl with the window's options and waits for its end.
+    // Starts a crawl with the window's options and waits for its end, shown whole.
     bool crawl()
     {
+        QSignalSpy finished(window.get(), &TSiteForm::crawlFinished);
         startButton()->click();
         if (!window->crawling()) {
             return false;
         }
-        return waitFor([this] { return !window->crawling(); });
+        return waitFor([&finished] { return !finished.isEmpty(); });
+    }
+
+    // Open Crawl... with path; the store's error, empty when it was opened and its last crawl
+    // (if any) is shown whole.
+    QString openCrawl(const QString &path)
+    {
+        QSignalSpy answered(window.get(), &TSiteForm::crawlOpened);
+        QSignalSpy shown(window.get(), &TSiteForm::crawlShown);
+        window->openCrawlFile(path);
+        if (!waitFor([&answered] { return !answered.isEmpty(); })) {
+            return u"no answer"_s;
+        }
+        const QString error = answered.first().at(1).toString();
+        if (error.isEmpty() && !waitFor([&shown] { return !shown.isEmpty(); })) {
+            return u"not shown"_s;
+        }
+        return error;
+    }
+
+    // The rows list once it holds the rows of the page selected.
+    bool waitForRows(int count)
+    {
+        return waitFor([this, count] { return rowsList()->model()->rowCount() == count; });
     }
 
     // The store as another program would read it.

@@ -132,10 +132,59 @@ TEST_F(SiteFormTest, CrawlFillsThePagesAndShowsTheSelectedPagesRows)
     pagesList()->selectRow(startRow);
     auto *rows = qobject_cast<ResultsModel *>(rowsList()->model());
     ASSERT_NE(rows, nullptr);
-    EXPECT_EQ(rows->rowCount(), pages->page(startRow).links);
+    EXPECT_TRUE(waitForRows(pages->page(startRow).links));
     EXPECT_GT(rows->rowCount(), 0);
     EXPECT_EQ(linksOf(rows->rows()), linksOf(store->rowsOfPage(window->crawlId(), site.startUrl())));
     EXPECT_EQ(rows->columnCount(), LinkRow::kListColumnCount);
+}
+
+// The pages table sorts by a column while pages still come in; the selected page stays selected and
+// a third click on the column goes back to the fetch order.
+TEST_F(SiteFormTest, PagesTableSortsByAColumnAsPagesComeIn)
+{
+    CrawlSite site(CrawlSite::Options{.pages = 80});
+    ASSERT_TRUE(site.start());
+    openWindow(site.startUrl());
+    child<QSpinBox>(u"DepthBox"_s)->setValue(50);
+    auto *pages = qobject_cast<CrawlPagesModel *>(pagesList()->model());
+    ASSERT_NE(pages, nullptr);
+    pagesList()->sortByColumn(CrawlPagesModel::DepthColumn, Qt::DescendingOrder);
+    ASSERT_TRUE(crawl());
+    ASSERT_GT(pages->rowCount(), 10);
+
+    const auto shownInOrder = [pages](int column, Qt::SortOrder order) {
+        for (int row = 1; row < pages->rowCount(); ++row) {
+            const QVariant a = pages->index(row - 1, column).data();
+            const QVariant b = pages->index(row, column).data();
+            const int cmp =
+                column == CrawlPagesModel::UrlColumn ? a.toString().compare(b.toString()) : a.toInt() - b.toInt();
+            if (order == Qt::AscendingOrder ? cmp > 0 : cmp < 0) {
+                return false;
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(shownInOrder(CrawlPagesModel::DepthColumn, Qt::DescendingOrder));
+    for (int row = 0; row < pages->rowCount(); ++row) {
+        ASSERT_EQ(pages->rowOf(pages->page(row).url), row);
+    }
+
+    // The start page stays selected through a sort by another column.
+    pagesList()->selectRow(pages->rowOf(site.startUrl()));
+    ASSERT_TRUE(waitForRows(pages->page(pages->rowOf(site.startUrl())).links));
+    pagesList()->sortByColumn(CrawlPagesModel::InlinksColumn, Qt::AscendingOrder);
+    EXPECT_TRUE(shownInOrder(CrawlPagesModel::InlinksColumn, Qt::AscendingOrder));
+    const QModelIndexList selected = pagesList()->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(pages->page(selected.first().row()).url, site.startUrl());
+    pagesList()->sortByColumn(CrawlPagesModel::UrlColumn, Qt::AscendingOrder);
+    EXPECT_TRUE(shownInOrder(CrawlPagesModel::UrlColumn, Qt::AscendingOrder));
+
+    // Back to the order the pages were fetched in.
+    pages->sort(-1);
+    for (int row = 0; row < pages->rowCount(); ++row) {
+        ASSERT_EQ(pages->page(row), pages->pages().at(row));
+    }
 }
 
 TEST_F(SiteFormTest, ProblemsTabFiltersAndLeadsToTheRow)
@@ -189,8 +238,8 @@ TEST_F(SiteFormTest, ProblemsTabFiltersAndLeadsToTheRow)
     ASSERT_EQ(pageRows.size(), 1);
     auto *pages = qobject_cast<CrawlPagesModel *>(pagesList()->model());
     EXPECT_EQ(pages->page(pageRows.first().row()).url, problem.page);
+    ASSERT_TRUE(waitFor([&] { return rowsList()->selectionModel()->selectedRows().size() == 1; }));
     const QModelIndexList linkRows = rowsList()->selectionModel()->selectedRows();
-    ASSERT_EQ(linkRows.size(), 1);
     auto *rows = qobject_cast<ResultsModel *>(rowsList()->model());
     EXPECT_EQ(rows->rows().at(linkRows.first().row()).link, problem.row.link);
 }
@@ -272,7 +321,7 @@ TEST_F(SiteFormTest, StopEndsTheCrawlAndKeepsTheFinishedPages)
     // A finished page's rows show while the crawl still runs.
     auto *pages = qobject_cast<CrawlPagesModel *>(pagesList()->model());
     pagesList()->selectRow(0);
-    EXPECT_EQ(rowsList()->model()->rowCount(), pages->page(0).links);
+    EXPECT_TRUE(waitForRows(pages->page(0).links));
     EXPECT_TRUE(window->crawling());
 
     startButton()->click();
@@ -327,22 +376,28 @@ TEST_F(SiteFormTest, RecordedCrawlsReopenWithoutTheServers)
 
     // From the recent crawls of the data folder's store.
     openWindow(u"http://127.0.0.1:1/"_s);
-    Q_EMIT window->recentMenu()->aboutToShow();
+    // The menu holds the store's crawls once the window has read them.
     QAction *recent = nullptr;
-    for (QAction *action : window->recentMenu()->actions()) {
-        if (action->objectName().startsWith(u"RecentCrawl"_s)) {
-            recent = action;
-            break;
+    ASSERT_TRUE(waitFor([&] {
+        Q_EMIT window->recentMenu()->aboutToShow();
+        for (QAction *action : window->recentMenu()->actions()) {
+            if (action->objectName().startsWith(u"RecentCrawl"_s)) {
+                recent = action;
+                return true;
+            }
         }
-    }
-    ASSERT_NE(recent, nullptr);
+        return false;
+    }));
     EXPECT_TRUE(recent->text().startsWith(start));
+    QSignalSpy shown(window.get(), &TSiteForm::crawlShown);
     recent->trigger();
+    ASSERT_TRUE(waitFor([&] { return !shown.isEmpty(); }));
     pages = qobject_cast<CrawlPagesModel *>(pagesList()->model());
     EXPECT_EQ(pages->pages(), crawled);
     EXPECT_EQ(window->findChild<ProblemsModel *>()->allRows().size(), problems);
     EXPECT_EQ(child<QLineEdit>(u"StartEdit"_s)->text(), start);
     pagesList()->selectRow(pages->rowOf(start));
+    EXPECT_TRUE(waitForRows(pages->page(pages->rowOf(start)).links));
     EXPECT_GT(rowsList()->model()->rowCount(), 0);
 
     // From a store file chosen: a copy elsewhere reads the same.
@@ -354,7 +409,7 @@ TEST_F(SiteFormTest, RecordedCrawlsReopenWithoutTheServers)
         ASSERT_TRUE(QFile::copy(storePath(), copy));
     }
     openWindow(u"http://127.0.0.1:1/"_s, dataDir.filePath(u"other.sqlite"_s));
-    ASSERT_TRUE(window->openCrawlFile(copy));
+    ASSERT_EQ(openCrawl(copy), QString());
     EXPECT_EQ(qobject_cast<CrawlPagesModel *>(pagesList()->model())->pages(), crawled);
     EXPECT_EQ(window->storePath(), copy);
 }
@@ -368,7 +423,7 @@ TEST_F(SiteFormTest, OpenCrawlRefusesFilesThatAreNoCrawlStore)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("This is a text file, not a database.\n");
     }
-    EXPECT_FALSE(window->openCrawlFile(foreign));
+    EXPECT_FALSE(openCrawl(foreign).isEmpty());
     ASSERT_EQ(modals.seen().size(), 1U);
     EXPECT_EQ(modals.seen().front().title, u"Open Crawl"_s);
     EXPECT_FALSE(modals.seen().front().text.isEmpty());
@@ -426,7 +481,7 @@ TEST_F(SiteFormTest, StartRefusesAStoreItCannotOpen)
     }
     openWindow(site.url(u"/"_s), foreign);
     startButton()->click();
-    EXPECT_FALSE(window->crawling());
+    ASSERT_TRUE(waitFor([&] { return !window->crawling(); }));
     ASSERT_EQ(modals.seen().size(), 1U);
     EXPECT_FALSE(modals.seen().front().text.isEmpty());
     EXPECT_EQ(startButton()->text(), u"Start"_s);
@@ -498,7 +553,7 @@ TEST_F(SiteFormTest, RowCommandsActOnTheSelectedRow)
     ASSERT_TRUE(crawl());
     pagesList()->selectRow(0);
     auto *rows = qobject_cast<ResultsModel *>(rowsList()->model());
-    ASSERT_EQ(rows->rowCount(), 2);
+    ASSERT_TRUE(waitForRows(2));
     rowsList()->selectRow(1);
     const LinkRow row = rows->rows().at(1);
     const auto item = [this](const QString &name) {
