@@ -284,7 +284,7 @@ void TAppForm::finishControls()
     m_feedbackButton->setIcon(namedIcon(u"feedback"_s));
     m_aboutButton->setIcon(namedIcon(u"about"_s));
     // "STOP" takes the place of "Check Broken Links" without moving its neighbours.
-    fitWidthToCaptions(*m_brokenButton, {kCheckBrokenLinksCaption, kStopCaption});
+    fitWidthToCaptions(*m_brokenButton, {checkBrokenLinksCaption(), stopCaption()});
 }
 
 void TAppForm::connectControls()

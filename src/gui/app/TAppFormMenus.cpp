@@ -42,12 +42,6 @@ using namespace Qt::StringLiterals;
 
 namespace quorvel {
 
-namespace {
-
-const QString kNotFound = u"Not found"_s;
-
-} // namespace
-
 void TAppForm::buildPopupMenus()
 {
     // The Check button's menu and the list's context menu share their handlers.
@@ -57,21 +51,21 @@ void TAppForm::buildPopupMenus()
     m_listMenu->setObjectName(u"PopupMenu2"_s);
     for (QMenu *menu : {m_checkMenu, m_listMenu}) {
         const bool list = menu == m_listMenu;
-        QAction *check = menu->addAction(kCheckCaption, this, &TAppForm::onCheckMenuItem);
+        QAction *check = menu->addAction(checkCaption(), this, &TAppForm::onCheckMenuItem);
         check->setObjectName(list ? u"MenuItem1"_s : u"Check1"_s);
         QFont bold = check->font();
         bold.setBold(true);
         check->setFont(bold);
         menu->setDefaultAction(check);
-        menu->addAction(u"Go to URL..."_s, this, &TAppForm::onGotoUrl)->setObjectName(u"GotoURL1"_s);
-        menu->addAction(u"Copy URL"_s, this, &TAppForm::onCopyUrl)->setObjectName(u"CopyURL1"_s);
+        menu->addAction(tr("Go to URL..."), this, &TAppForm::onGotoUrl)->setObjectName(u"GotoURL1"_s);
+        menu->addAction(tr("Copy URL"), this, &TAppForm::onCopyUrl)->setObjectName(u"CopyURL1"_s);
         if (list) {
-            menu->addAction(u"Copy Anchor Text"_s, this, &TAppForm::onCopyAnchorText)
+            menu->addAction(tr("Copy Anchor Text"), this, &TAppForm::onCopyAnchorText)
                 ->setObjectName(u"CopyAnchorText1"_s);
         }
-        menu->addAction(u"Analyze URL..."_s, this, &TAppForm::onAnalyzeUrl)
+        menu->addAction(tr("Analyze URL..."), this, &TAppForm::onAnalyzeUrl)
             ->setObjectName(list ? u"MenuItem5"_s : u"AnalyzeURL1"_s);
-        menu->addAction(u"Crawl Site..."_s, this, &TAppForm::onCrawlSite)
+        menu->addAction(tr("Crawl Site..."), this, &TAppForm::onCrawlSite)
             ->setObjectName(list ? u"CrawlSite2"_s : u"CrawlSite1"_s);
     }
     for (QMenu *menu : {m_checkMenu, m_listMenu}) {
@@ -87,29 +81,29 @@ void TAppForm::buildMenuBar()
 {
     QMenuBar *bar = menuBar();
     bar->setObjectName(u"MainMenu1"_s);
-    QMenu *file = bar->addMenu(u"File"_s);
-    file->addAction(u"Load File..."_s, this, &TAppForm::onLoadFile)->setObjectName(u"LoadFile1"_s);
+    QMenu *file = bar->addMenu(tr("File"));
+    file->addAction(tr("Load File..."), this, &TAppForm::onLoadFile)->setObjectName(u"LoadFile1"_s);
     file->addSeparator();
-    file->addAction(u"Exit"_s, this, [] { QCoreApplication::quit(); })->setObjectName(u"Exit1"_s);
+    file->addAction(tr("Exit"), this, [] { QCoreApplication::quit(); })->setObjectName(u"Exit1"_s);
 
-    QMenu *results = bar->addMenu(u"Results"_s);
-    QAction *find = results->addAction(namedIcon(u"search"_s), u"Find..."_s, m_findButton, &QPushButton::click);
+    QMenu *results = bar->addMenu(tr("Results"));
+    QAction *find = results->addAction(namedIcon(u"search"_s), tr("Find..."), m_findButton, &QPushButton::click);
     find->setObjectName(u"Search1"_s);
     find->setShortcut(QKeySequence(u"Ctrl+F"_s));
-    results->addAction(namedIcon(u"document-save"_s), u"Export to File..."_s, m_exportButton, &QPushButton::click)
+    results->addAction(namedIcon(u"document-save"_s), tr("Export to File..."), m_exportButton, &QPushButton::click)
         ->setObjectName(u"ExporttoFile1"_s);
-    results->addAction(namedIcon(u"link_break"_s), kCheckBrokenLinksCaption, m_brokenButton, &QPushButton::click)
+    results->addAction(namedIcon(u"link_break"_s), checkBrokenLinksCaption(), m_brokenButton, &QPushButton::click)
         ->setObjectName(u"FindBrokenLinks1"_s);
     results->addSeparator();
-    m_problemsOnlyItem = results->addAction(u"Problems only"_s);
+    m_problemsOnlyItem = results->addAction(tr("Problems only"));
     m_problemsOnlyItem->setObjectName(u"ProblemsOnly1"_s);
     m_problemsOnlyItem->setCheckable(true);
     m_problemsOnlyItem->setChecked(m_problemsOnly->isChecked());
     connect(m_problemsOnlyItem, &QAction::toggled, m_problemsOnly, &QCheckBox::setChecked);
 
-    QMenu *tools = bar->addMenu(u"Tools"_s);
+    QMenu *tools = bar->addMenu(tr("Tools"));
     // From the menu bar the start is the URL box's address.
-    tools->addAction(u"Crawl Site..."_s, this, [this] { openSiteWindow(m_urlBox->currentText()); })
+    tools->addAction(tr("Crawl Site..."), this, [this] { openSiteWindow(m_urlBox->currentText()); })
         ->setObjectName(u"CrawlSite3"_s);
     tools->addSeparator();
     for (const FixedTool tool : fixedToolsInMenuOrder()) {
@@ -118,24 +112,24 @@ void TAppForm::buildMenuBar()
         item->setObjectName(fixedToolObjectName(tool));
     }
 
-    QMenu *settings = bar->addMenu(u"Settings"_s);
-    settings->addAction(u"Reset to Defaults..."_s, this, &TAppForm::onResetToDefaults)
+    QMenu *settings = bar->addMenu(tr("Settings"));
+    settings->addAction(tr("Reset to Defaults..."), this, &TAppForm::onResetToDefaults)
         ->setObjectName(u"ResettoDefaults1"_s);
 
-    QMenu *help = bar->addMenu(u"Help"_s);
-    QAction *onlineHelp = help->addAction(u"Online Help"_s, this, &TAppForm::onOnlineHelp);
+    QMenu *help = bar->addMenu(tr("Help"));
+    QAction *onlineHelp = help->addAction(tr("Online Help"), this, &TAppForm::onOnlineHelp);
     onlineHelp->setObjectName(u"Help2"_s);
     onlineHelp->setShortcut(QKeySequence(Qt::Key_F1));
     help->addSeparator();
-    QAction *updates = help->addAction(u"Update Notifications"_s);
+    QAction *updates = help->addAction(tr("Update Notifications"));
     updates->setObjectName(u"UpdateNotifications1"_s);
     m_updateNotifier = new UpdateNotifier(
         windowContext(),
         m_environment.showUpdateIni.isEmpty() ? ShowUpdateSetting() : ShowUpdateSetting(m_environment.showUpdateIni),
         updates, this);
-    help->addAction(namedIcon(u"feedback"_s), u"Send Feedback..."_s, this, &TAppForm::onSendFeedback)
+    help->addAction(namedIcon(u"feedback"_s), tr("Send Feedback..."), this, &TAppForm::onSendFeedback)
         ->setObjectName(u"SendFeedback1"_s);
-    help->addAction(namedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
+    help->addAction(namedIcon(u"about"_s), tr("About..."), this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
     connect(m_feedbackButton, &QPushButton::clicked, this, &TAppForm::onSendFeedback);
     connect(m_aboutButton, &QPushButton::clicked, this, &TAppForm::onAbout);
 }
@@ -261,11 +255,11 @@ void TAppForm::onFindNext(const QString &text)
     if (m_findPosition < 0) {
         // The old match must not look like the answer.
         m_list->clearSelection();
-        m_statusActivity->setText(kNotFound);
+        m_statusActivity->setText(tr("Not found"));
         beep();
         return;
     }
-    if (m_statusActivity->text() == kNotFound) {
+    if (m_statusActivity->text() == tr("Not found")) {
         m_statusActivity->clear();
     }
     selectRow(static_cast<int>(m_findPosition));
@@ -274,7 +268,7 @@ void TAppForm::onFindNext(const QString &text)
 void TAppForm::onLoadFile()
 {
     const QString path =
-        QFileDialog::getOpenFileName(this, QString(), QString(), u"HTML File (*.htm*);;Any File (*)"_s);
+        QFileDialog::getOpenFileName(this, QString(), QString(), tr("HTML File (*.htm*);;Any File (*)"));
     if (!path.isEmpty()) {
         setLocalFile(QFileInfo(path).absoluteFilePath());
     }
@@ -306,7 +300,7 @@ void TAppForm::onCrawlSite()
 void TAppForm::openSiteWindow(const QString &start)
 {
     if (trimControl(start).isEmpty()) {
-        QMessageBox::warning(this, u"Warning"_s, u"Please enter URL!"_s);
+        QMessageBox::warning(this, tr("Warning"), tr("Please enter URL!"));
         return;
     }
     SiteSetup setup;
