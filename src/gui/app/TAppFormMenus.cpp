@@ -30,17 +30,59 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTableView>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
 namespace quorvel {
+
+namespace {
+
+// Gives each item of the menu that has no access key yet one of its own: the first letter that
+// starts a word of its caption and no other item of the menu uses, else its first such letter.
+void giveAccessKeys(QMenu &menu)
+{
+    QSet<QChar> taken;
+    const QList<QAction *> items = menu.actions();
+    for (const QAction *item : items) {
+        const QString text = item->text();
+        const qsizetype mark = text.indexOf(u'&');
+        if (mark >= 0 && mark + 1 < text.size()) {
+            taken.insert(text.at(mark + 1).toLower());
+        }
+    }
+    for (QAction *item : items) {
+        QString text = item->text();
+        if (item->isSeparator() || text.isEmpty() || text.contains(u'&')) {
+            continue;
+        }
+        qsizetype pick = -1;
+        for (const bool wordStartsOnly : {true, false}) {
+            for (qsizetype i = 0; i < text.size() && pick < 0; ++i) {
+                const bool wordStart = i == 0 || !text.at(i - 1).isLetterOrNumber();
+                if (text.at(i).isLetterOrNumber() && (wordStart || !wordStartsOnly) &&
+                    !taken.contains(text.at(i).toLower())) {
+                    pick = i;
+                }
+            }
+        }
+        if (pick >= 0) {
+            taken.insert(text.at(pick).toLower());
+            text.insert(pick, u'&');
+            item->setText(text);
+        }
+    }
+}
+
+} // namespace
 
 void TAppForm::buildPopupMenus()
 {
@@ -71,6 +113,7 @@ void TAppForm::buildPopupMenus()
     for (QMenu *menu : {m_checkMenu, m_listMenu}) {
         menu->addSeparator();
         addWebToolItems(menu, menu == m_listMenu ? u"_2"_s : QString(), [this](WebTool tool) { openWebTool(tool); });
+        giveAccessKeys(*menu);
     }
     m_checkButton->setMenu(m_checkMenu);
     // BitBtn1DropDownClick: the arrow part opened the menu.
@@ -79,31 +122,62 @@ void TAppForm::buildPopupMenus()
 
 void TAppForm::buildMenuBar()
 {
+    // Each menu and item has an access key, unique within its menu; the common commands have
+    // shortcuts, which the menus show. Ctrl+C on the list belongs to the list itself.
     QMenuBar *bar = menuBar();
     bar->setObjectName(u"MainMenu1"_s);
-    QMenu *file = bar->addMenu(tr("File"));
-    file->addAction(tr("Load File..."), this, &TAppForm::onLoadFile)->setObjectName(u"LoadFile1"_s);
+    QMenu *file = bar->addMenu(tr("&File"));
+    file->setObjectName(u"File1"_s);
+    QAction *loadFile = file->addAction(tr("&Load File..."), this, &TAppForm::onLoadFile);
+    loadFile->setObjectName(u"LoadFile1"_s);
+    loadFile->setShortcut(QKeySequence::Open);
+    QAction *enterUrl = file->addAction(tr("Enter &URL"), this, &TAppForm::onEnterUrl);
+    enterUrl->setObjectName(u"EnterURL1"_s);
+    enterUrl->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     file->addSeparator();
-    file->addAction(tr("Exit"), this, [] { QCoreApplication::quit(); })->setObjectName(u"Exit1"_s);
+    QAction *exit = file->addAction(tr("E&xit"), this, [this] {
+        if (m_environment.quit) {
+            m_environment.quit();
+        } else {
+            QCoreApplication::quit();
+        }
+    });
+    exit->setObjectName(u"Exit1"_s);
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    QMenu *results = bar->addMenu(tr("Results"));
-    QAction *find = results->addAction(namedIcon(u"search"_s), tr("Find..."), m_findButton, &QPushButton::click);
-    find->setObjectName(u"Search1"_s);
-    find->setShortcut(QKeySequence(u"Ctrl+F"_s));
-    results->addAction(namedIcon(u"document-save"_s), tr("Export to File..."), m_exportButton, &QPushButton::click)
-        ->setObjectName(u"ExporttoFile1"_s);
-    results->addAction(namedIcon(u"link_break"_s), checkBrokenLinksCaption(), m_brokenButton, &QPushButton::click)
-        ->setObjectName(u"FindBrokenLinks1"_s);
+    QMenu *results = bar->addMenu(tr("&Results"));
+    results->setObjectName(u"Results1"_s);
+    // Check does what the button does: start a run, or stop the one that goes.
+    QAction *check = results->addAction(tr("&Check"), this, &TAppForm::onCheckClicked);
+    check->setObjectName(u"CheckUrl1"_s);
+    check->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_Return),
+                         QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Enter)});
     results->addSeparator();
-    m_problemsOnlyItem = results->addAction(tr("Problems only"));
+    QAction *find = results->addAction(namedIcon(u"search"_s), tr("&Find..."), m_findButton, &QPushButton::click);
+    find->setObjectName(u"Search1"_s);
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    QAction *findNext = results->addAction(tr("Find &Next"), this, &TAppForm::onFindAgain);
+    findNext->setObjectName(u"FindNext1"_s);
+    findNext->setShortcut(QKeySequence(Qt::Key_F3));
+    QAction *exportItem = results->addAction(namedIcon(u"document-save"_s), tr("&Export to File..."), m_exportButton,
+                                             &QPushButton::click);
+    exportItem->setObjectName(u"ExporttoFile1"_s);
+    exportItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QAction *broken =
+        results->addAction(namedIcon(u"link_break"_s), tr("Check &Broken Links"), m_brokenButton, &QPushButton::click);
+    broken->setObjectName(u"FindBrokenLinks1"_s);
+    broken->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    results->addSeparator();
+    m_problemsOnlyItem = results->addAction(tr("&Problems only"));
     m_problemsOnlyItem->setObjectName(u"ProblemsOnly1"_s);
     m_problemsOnlyItem->setCheckable(true);
     m_problemsOnlyItem->setChecked(m_problemsOnly->isChecked());
     connect(m_problemsOnlyItem, &QAction::toggled, m_problemsOnly, &QCheckBox::setChecked);
 
-    QMenu *tools = bar->addMenu(tr("Tools"));
+    QMenu *tools = bar->addMenu(tr("&Tools"));
+    tools->setObjectName(u"Tools1"_s);
     // From the menu bar the start is the URL box's address.
-    tools->addAction(tr("Crawl Site..."), this, [this] { openSiteWindow(m_urlBox->currentText()); })
+    tools->addAction(tr("&Crawl Site..."), this, [this] { openSiteWindow(m_urlBox->currentText()); })
         ->setObjectName(u"CrawlSite3"_s);
     tools->addSeparator();
     for (const FixedTool tool : fixedToolsInMenuOrder()) {
@@ -111,27 +185,46 @@ void TAppForm::buildMenuBar()
                                          [this, tool] { openAddress(fixedToolAddress(tool)); });
         item->setObjectName(fixedToolObjectName(tool));
     }
+    giveAccessKeys(*tools);
 
-    QMenu *settings = bar->addMenu(tr("Settings"));
-    settings->addAction(tr("Reset to Defaults..."), this, &TAppForm::onResetToDefaults)
+    QMenu *settings = bar->addMenu(tr("&Settings"));
+    settings->setObjectName(u"Settings1"_s);
+    settings->addAction(tr("&Reset to Defaults..."), this, &TAppForm::onResetToDefaults)
         ->setObjectName(u"ResettoDefaults1"_s);
 
-    QMenu *help = bar->addMenu(tr("Help"));
-    QAction *onlineHelp = help->addAction(tr("Online Help"), this, &TAppForm::onOnlineHelp);
+    QMenu *help = bar->addMenu(tr("&Help"));
+    help->setObjectName(u"Help1"_s);
+    QAction *onlineHelp = help->addAction(tr("Online &Help"), this, &TAppForm::onOnlineHelp);
     onlineHelp->setObjectName(u"Help2"_s);
     onlineHelp->setShortcut(QKeySequence(Qt::Key_F1));
     help->addSeparator();
-    QAction *updates = help->addAction(tr("Update Notifications"));
+    QAction *updates = help->addAction(tr("&Update Notifications"));
     updates->setObjectName(u"UpdateNotifications1"_s);
     m_updateNotifier = new UpdateNotifier(
         windowContext(),
         m_environment.showUpdateIni.isEmpty() ? ShowUpdateSetting() : ShowUpdateSetting(m_environment.showUpdateIni),
         updates, this);
-    help->addAction(namedIcon(u"feedback"_s), tr("Send Feedback..."), this, &TAppForm::onSendFeedback)
+    help->addAction(namedIcon(u"feedback"_s), tr("Send &Feedback..."), this, &TAppForm::onSendFeedback)
         ->setObjectName(u"SendFeedback1"_s);
-    help->addAction(namedIcon(u"about"_s), tr("About..."), this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
+    help->addAction(namedIcon(u"about"_s), tr("&About..."), this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
     connect(m_feedbackButton, &QPushButton::clicked, this, &TAppForm::onSendFeedback);
     connect(m_aboutButton, &QPushButton::clicked, this, &TAppForm::onAbout);
+}
+
+void TAppForm::onEnterUrl()
+{
+    m_urlBox->setFocus(Qt::ShortcutFocusReason);
+    m_urlBox->lineEdit()->selectAll();
+}
+
+void TAppForm::onFindAgain()
+{
+    // F3 looks for the Find box's text once more; with nothing to look for yet it opens Find.
+    if (!m_findDialog || m_findDialog->textBox()->text().isEmpty()) {
+        onFind();
+        return;
+    }
+    onFindNext(m_findDialog->textBox()->text());
 }
 
 void TAppForm::openWebTool(WebTool tool)
