@@ -24,6 +24,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -290,6 +291,40 @@ TEST(TAppFormKeys, BrokenLinksButtonFitsBothCaptionsInAnyFont)
         button.setText(u"Check Broken Links"_s);
         check.setText(u"Check"_s);
     }
+}
+
+// A translation whose "STOP" is longer than "Check Broken Links" widens the button as soon as it
+// is loaded, so the translated caption fits too.
+TEST(TAppFormKeys, BrokenLinksButtonFitsATranslatedStop)
+{
+    // Stands in for a loaded .qm file: only the two run captions are translated.
+    class LongStop final : public QTranslator
+    {
+    public:
+        QString translate(const char *context, const char *source, const char *, int) const override
+        {
+            if (QByteArrayView(context) == "TAppForm" && QByteArrayView(source) == "STOP") {
+                return u"Stop the check of every link now"_s;
+            }
+            return {};
+        }
+        bool isEmpty() const override { return false; }
+    };
+
+    Sandbox sandbox;
+    const auto form = sandbox.open();
+    auto &button = child<QPushButton>(*form, u"Button2"_s);
+    const int before = button.minimumWidth();
+    LongStop translation;
+    ASSERT_TRUE(QCoreApplication::installTranslator(&translation));
+    // The language change reaches the windows through the event queue.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return button.minimumWidth() > before; }, kRunWaitMs));
+    button.setText(u"Stop the check of every link now"_s);
+    EXPECT_GE(button.minimumWidth(), button.sizeHint().width());
+    button.setText(u"Check Broken Links"_s);
+    QCoreApplication::removeTranslator(&translation);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return button.minimumWidth() == before; }, kRunWaitMs))
+        << "the width follows the language back: " << button.minimumWidth() << " for " << before;
 }
 
 } // namespace quorvel::test
