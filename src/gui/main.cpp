@@ -1,4 +1,5 @@
 #include "core/common/Http.h"
+#include "gui/app/ColorScheme.h"
 #include "gui/app/TAppForm.h"
 #include "gui/common/Icons.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationDisplayName(u"Quorvel"_s);
     QApplication::setOrganizationName(u"BRELLAN"_s);
     QApplication::setWindowIcon(quorvel::namedIcon(u"html"_s));
+    quorvel::applyColorScheme(quorvel::colorSchemeFromEnvironment());
 
     quorvel::AppEnvironment environment;
     environment.programFile = QCoreApplication::applicationFilePath();
