@@ -162,6 +162,14 @@
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
+    <message>
+        <source>STOP</source>
+        <translation>STOPP</translation>
+    </message>
+    <message>
+        <source>Stopping...</source>
+        <translation>Wird angehalten...</translation>
+    </message>
 </context>
 <context>
     <name>TSiteForm</name>
@@ -475,6 +483,146 @@
     <message>
         <source>This deletes the saved options, the URL history and the remembered window layout (size and position, column widths, sort order and splitter positions).</source>
         <translation>Dies löscht die gespeicherten Optionen, den URL-Verlauf und das gemerkte Fensterlayout (Größe und Position, Spaltenbreiten, Sortierung und Teilerpositionen).</translation>
+    </message>
+    <message>
+        <source>Go to URL...</source>
+        <translation>URL öffnen...</translation>
+    </message>
+    <message>
+        <source>Copy URL</source>
+        <translation>URL kopieren</translation>
+    </message>
+    <message>
+        <source>Copy Anchor Text</source>
+        <translation>Ankertext kopieren</translation>
+    </message>
+    <message>
+        <source>Analyze URL...</source>
+        <translation>URL analysieren...</translation>
+    </message>
+    <message>
+        <source>Crawl Site...</source>
+        <translation>Website crawlen...</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Load File...</source>
+        <translation>Datei &amp;laden...</translation>
+    </message>
+    <message>
+        <source>Enter &amp;URL</source>
+        <translation>&amp;URL eingeben</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Results</source>
+        <translation>&amp;Ergebnisse</translation>
+    </message>
+    <message>
+        <source>&amp;Check</source>
+        <translation>&amp;Prüfen</translation>
+    </message>
+    <message>
+        <source>&amp;Find...</source>
+        <translation>&amp;Suchen...</translation>
+    </message>
+    <message>
+        <source>Find &amp;Next</source>
+        <translation>&amp;Weitersuchen</translation>
+    </message>
+    <message>
+        <source>&amp;Export to File...</source>
+        <translation>In Datei &amp;exportieren...</translation>
+    </message>
+    <message>
+        <source>Check &amp;Broken Links</source>
+        <translation>&amp;Defekte Links prüfen</translation>
+    </message>
+    <message>
+        <source>&amp;Problems only</source>
+        <translation>Nur Pro&amp;bleme</translation>
+    </message>
+    <message>
+        <source>&amp;Tools</source>
+        <translation>E&amp;xtras</translation>
+    </message>
+    <message>
+        <source>&amp;Crawl Site...</source>
+        <translation>Website &amp;crawlen...</translation>
+    </message>
+    <message>
+        <source>&amp;Settings</source>
+        <translation>Ein&amp;stellungen</translation>
+    </message>
+    <message>
+        <source>&amp;Reset to Defaults...</source>
+        <translation>Auf &amp;Standardwerte zurücksetzen...</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>Online &amp;Help</source>
+        <translation>Online-&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;Update Notifications</source>
+        <translation>&amp;Update-Benachrichtigungen</translation>
+    </message>
+    <message>
+        <source>Send &amp;Feedback...</source>
+        <translation>&amp;Feedback senden...</translation>
+    </message>
+    <message>
+        <source>&amp;About...</source>
+        <translation>Ü&amp;ber...</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>Nicht gefunden</translation>
+    </message>
+    <message>
+        <source>HTML File (*.htm*);;Any File (*)</source>
+        <translation>HTML-Datei (*.htm*);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Please enter URL!</source>
+        <translation>Bitte eine URL eingeben!</translation>
+    </message>
+    <message>
+        <source>Total Links: %1</source>
+        <translation>Links gesamt: %1</translation>
+    </message>
+    <message>
+        <source>Loading: %1</source>
+        <translation>Lade: %1</translation>
+    </message>
+    <message>
+        <source>Could not load: %1</source>
+        <translation>Laden fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>Checking Broken Links...</source>
+        <translation>Prüfe auf defekte Links...</translation>
+    </message>
+    <message>
+        <source> (showing %1)</source>
+        <translation> (%1 angezeigt)</translation>
+    </message>
+    <message>
+        <source>%1/%2 checked</source>
+        <translation>%1/%2 geprüft</translation>
     </message>
 </context>
 <context>

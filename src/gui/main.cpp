@@ -1,4 +1,5 @@
 #include "core/common/Http.h"
+#include "gui/app/ColorScheme.h"
 #include "gui/app/TAppForm.h"
 #include "gui/common/Icons.h"
 #include "gui/common/Translations.h"
@@ -18,6 +19,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationDisplayName(u"Quorvel"_s);
     QApplication::setOrganizationName(u"BRELLAN"_s);
     QApplication::setWindowIcon(quorvel::namedIcon(u"html"_s));
+    quorvel::applyColorScheme(quorvel::colorSchemeFromEnvironment());
     // The window speaks the desktop's language; the command-line program never loads a translation.
     const quorvel::Translations translations(QLocale::system());
 

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -83,6 +84,7 @@ TAnalyzeForm::TAnalyzeForm(const AnalysisResult &result, QWidget *parent)
     setObjectName(u"AnalyzeForm"_s);
     setWindowTitle(tr("Analyze URL"));
     setAttribute(Qt::WA_DeleteOnClose);
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close); // Esc closes, as a dialog's does
     auto *pages = new QTabWidget(this);
     pages->setObjectName(u"PageControl1"_s);
     pages->addTab(buildAnalyzeTab(result), tr("Analyze"));

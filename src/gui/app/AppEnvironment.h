@@ -20,6 +20,7 @@ struct AppEnvironment
     std::function<void(const QString &address)> openAddress; // empty: the desktop's default handler
     std::function<void()> beep;                              // empty: QApplication::beep()
     std::function<void()> restart;                           // empty: start a new copy of the program and end this one
+    std::function<void()> quit;                              // Exit; empty: end the program
 };
 
 } // namespace quorvel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 namespace quorvel {
@@ -13,11 +14,24 @@ enum class RunState
     CheckingLinks, // a broken-link pass goes; "Check Broken Links" reads "STOP"
 };
 
-// The captions the run state gives the two buttons; the Check menu items read "Check" too.
-inline const QString kCheckCaption = QStringLiteral("Check");
-inline const QString kStopCaption = QStringLiteral("STOP");
-inline const QString kStoppingCaption = QStringLiteral("Stopping...");
-inline const QString kCheckBrokenLinksCaption = QStringLiteral("Check Broken Links");
+// The captions the run state gives the two buttons, in the user's language; the Check menu items
+// read "Check" too.
+inline QString checkCaption()
+{
+    return QCoreApplication::translate("TAppForm", "Check");
+}
+inline QString stopCaption()
+{
+    return QCoreApplication::translate("TAppForm", "STOP");
+}
+inline QString stoppingCaption()
+{
+    return QCoreApplication::translate("TAppForm", "Stopping...");
+}
+inline QString checkBrokenLinksCaption()
+{
+    return QCoreApplication::translate("TAppForm", "Check Broken Links");
+}
 
 // PopupSource: which control opened the shared menu commands, so they know their row target.
 enum class PopupSource

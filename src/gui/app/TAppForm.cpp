@@ -59,16 +59,8 @@ namespace quorvel {
 
 namespace {
 
-// Tahoma where the system has it, else the closest sans-serif.
-QFont tahoma(int pixelSize, bool bold = false)
-{
-    QFont font;
-    font.setFamilies({u"Tahoma"_s, u"DejaVu Sans"_s, u"Liberation Sans"_s, u"Sans Serif"_s});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    return font;
-}
+// The Check button's described width; a wider caption (a translation, a large font) widens it.
+constexpr int kCheckButtonMinimumWidth = 130;
 
 } // namespace
 
@@ -78,7 +70,6 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget *parent)
     , m_ui(std::make_unique<Ui::TAppForm>())
 {
     setObjectName(u"AppForm"_s);
-    setFont(tahoma(11));
     // Start-up, in order: identity, file drops, data folder, list separator. The identity comes
     // first: the menus' update notifier and the windows they open are given it when built.
     readIdentity();
@@ -255,7 +246,9 @@ void TAppForm::buildWindow()
     setFontsAndColours();
     finishControls();
     buildStatusBar();
-    centreOnScreen(*this, QSize(729, 455));
+    // The described restored size, but never below the window's minimum (800 x 600), where every
+    // caption still fits.
+    centreOnScreen(*this, QSize(729, 455).expandedTo(minimumSize()));
 
     // A file dropped anywhere on the window goes to the URL box by the window's own rule, never as
     // its path typed into whichever text box lies under the mouse (the URL box's own line edit too:
@@ -288,8 +281,9 @@ void TAppForm::bindControls()
     m_removeAnchors = ui.CheckBox2;
     m_useHead = ui.CheckBox3;
     m_ignoreUrlsRow = ui.Panel7;
+    m_optionsPanel = ui.OptionsPanel;
     m_ignoreUrls = ui.Memo1;
-    m_splitter = ui.Splitter1;
+    m_splitter = ui.OptionsSplitter;
     m_list = ui.ListBox1;
     m_problemsOnly = ui.ProblemsOnly;
     m_filterEdit = ui.FilterEdit;
@@ -302,13 +296,33 @@ void TAppForm::bindControls()
 
 void TAppForm::setFontsAndColours()
 {
-    // A form names one font family; Tahoma needs its fall-backs, and the sizes are in pixels.
-    m_ui->UrlLabel->setFont(tahoma(16));
-    m_urlBox->setFont(tahoma(19));
-    m_checkButton->setFont(tahoma(16, true));
-    m_showOptions->setFont(tahoma(13));
-    // After the font: a style sheet set first would leave the box's line edit in the default font.
+    // Every control keeps the desktop's font and size, as menus and dialogs do; only the Check
+    // button stands out, in bold. The URL box sets both of its colours, so it reads the same on a
+    // light and on a dark desktop.
+    QFont bold = m_checkButton->font();
+    bold.setBold(true);
+    m_checkButton->setFont(bold);
     m_urlBox->setStyleSheet(u"QComboBox { color: white; background-color: rgb(63, 81, 181); }"_s);
+}
+
+void TAppForm::fitButtonWidths()
+{
+    // The captions a run gives the two buttons, in the user's language and the font of the moment:
+    // "STOP" takes the place of "Check" or "Check Broken Links" without moving anything, so a second
+    // click at the same place stops the run.
+    fitWidthToCaptions(*m_brokenButton, {checkBrokenLinksCaption(), stopCaption()});
+    fitWidthToCaptions(*m_checkButton, {checkCaption(), stopCaption(), stoppingCaption()});
+    m_checkButton->setFixedWidth(std::max(m_checkButton->minimumWidth(), kCheckButtonMinimumWidth));
+}
+
+void TAppForm::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    const bool built = m_brokenButton != nullptr && m_checkButton != nullptr;
+    if (built && (event->type() == QEvent::FontChange || event->type() == QEvent::LanguageChange ||
+                  event->type() == QEvent::StyleChange)) {
+        fitButtonWidths();
+    }
 }
 
 void TAppForm::finishControls()
@@ -344,10 +358,10 @@ void TAppForm::finishControls()
         header->setSectionResizeMode(section, QHeaderView::Interactive);
         header->resizeSection(section, width);
     }
-    // The Ignore URLs row and the results share the splitter, whose bar sets the row's height.
+    // The options and the results share the splitter; its bar sets the options' height, which
+    // the Ignore URLs box takes up or gives back.
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({40, 400});
 
     const QSize iconSize(32, 32);
     m_findButton->setIcon(namedIcon(u"search"_s));
@@ -355,8 +369,7 @@ void TAppForm::finishControls()
     m_brokenButton->setIcon(namedIcon(u"link_break"_s));
     m_feedbackButton->setIcon(namedIcon(u"feedback"_s));
     m_aboutButton->setIcon(namedIcon(u"about"_s));
-    // "STOP" takes the place of "Check Broken Links" without moving its neighbours.
-    fitWidthToCaptions(*m_brokenButton, {kCheckBrokenLinksCaption, kStopCaption});
+    fitButtonWidths();
 }
 
 void TAppForm::connectControls()
@@ -383,7 +396,8 @@ void TAppForm::connectControls()
 
 QList<QWidget *> TAppForm::optionRows() const
 {
-    return {m_urlBaseRow, m_requestRow, m_ignoreExtensionsRow, m_checkOptionsRow, m_ignoreUrlsRow};
+    // The panel around them first: shown before its rows, hidden after them.
+    return {m_optionsPanel, m_urlBaseRow, m_requestRow, m_ignoreExtensionsRow, m_checkOptionsRow, m_ignoreUrlsRow};
 }
 
 void TAppForm::onShowOptionsToggled(bool on)

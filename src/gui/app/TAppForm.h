@@ -103,6 +103,7 @@ public Q_SLOTS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -115,6 +116,8 @@ private:
     void buildWindow();
     void bindControls();
     void setFontsAndColours();
+    // Gives Check and Check Broken Links the width of their widest caption.
+    void fitButtonWidths();
     void finishControls();
     void buildStatusBar();
     void connectControls();
@@ -179,6 +182,8 @@ private:
     void onCopyAll();
     void onFind();                        // Button1 / Search1Click
     void onFindNext(const QString &text); // FindDialog1Find
+    void onFindAgain();                   // F3: Find Next with the Find box's text
+    void onEnterUrl();                    // Ctrl+L: to the URL box, its text selected
     void onLoadFile();                    // LoadFile1Click
     void onResetToDefaults();             // ResettoDefaults1Click
     void onOnlineHelp();                  // Help2Click
@@ -236,7 +241,8 @@ private:
     QCheckBox *m_useHead = nullptr;           // CheckBox3
     QWidget *m_ignoreUrlsRow = nullptr;       // Panel7
     QPlainTextEdit *m_ignoreUrls = nullptr;   // Memo1
-    QSplitter *m_splitter = nullptr;          // Splitter1
+    QWidget *m_optionsPanel = nullptr;        // the option rows' form, above the splitter's bar
+    QSplitter *m_splitter = nullptr;          // OptionsSplitter: the options above, the results below
     QCheckBox *m_problemsOnly = nullptr;      // "Problems only" above the list
     QAction *m_problemsOnlyItem = nullptr;    // the same in the Results menu
     QTableView *m_list = nullptr;             // ListBox1

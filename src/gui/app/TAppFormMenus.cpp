@@ -33,11 +33,13 @@
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTableView>
 #include <QToolButton>
 
@@ -47,7 +49,41 @@ namespace quorvel {
 
 namespace {
 
-const QString kNotFound = u"Not found"_s;
+// Gives each item of the menu that has no access key yet one of its own: the first letter that
+// starts a word of its caption and no other item of the menu uses, else its first such letter.
+void giveAccessKeys(QMenu &menu)
+{
+    QSet<QChar> taken;
+    const QList<QAction *> items = menu.actions();
+    for (const QAction *item : items) {
+        const QString text = item->text();
+        const qsizetype mark = text.indexOf(u'&');
+        if (mark >= 0 && mark + 1 < text.size()) {
+            taken.insert(text.at(mark + 1).toLower());
+        }
+    }
+    for (QAction *item : items) {
+        QString text = item->text();
+        if (item->isSeparator() || text.isEmpty() || text.contains(u'&')) {
+            continue;
+        }
+        qsizetype pick = -1;
+        for (const bool wordStartsOnly : {true, false}) {
+            for (qsizetype i = 0; i < text.size() && pick < 0; ++i) {
+                const bool wordStart = i == 0 || !text.at(i - 1).isLetterOrNumber();
+                if (text.at(i).isLetterOrNumber() && (wordStart || !wordStartsOnly) &&
+                    !taken.contains(text.at(i).toLower())) {
+                    pick = i;
+                }
+            }
+        }
+        if (pick >= 0) {
+            taken.insert(text.at(pick).toLower());
+            text.insert(pick, u'&');
+            item->setText(text);
+        }
+    }
+}
 
 } // namespace
 
@@ -60,27 +96,28 @@ void TAppForm::buildPopupMenus()
     m_listMenu->setObjectName(u"PopupMenu2"_s);
     for (QMenu *menu : {m_checkMenu, m_listMenu}) {
         const bool list = menu == m_listMenu;
-        QAction *check = menu->addAction(kCheckCaption, this, &TAppForm::onCheckMenuItem);
+        QAction *check = menu->addAction(checkCaption(), this, &TAppForm::onCheckMenuItem);
         check->setObjectName(list ? u"MenuItem1"_s : u"Check1"_s);
         QFont bold = check->font();
         bold.setBold(true);
         check->setFont(bold);
         menu->setDefaultAction(check);
-        menu->addAction(u"Go to URL..."_s, this, &TAppForm::onGotoUrl)->setObjectName(u"GotoURL1"_s);
-        menu->addAction(u"Copy URL"_s, this, &TAppForm::onCopyUrl)->setObjectName(u"CopyURL1"_s);
+        menu->addAction(tr("Go to URL..."), this, &TAppForm::onGotoUrl)->setObjectName(u"GotoURL1"_s);
+        menu->addAction(tr("Copy URL"), this, &TAppForm::onCopyUrl)->setObjectName(u"CopyURL1"_s);
         if (list) {
-            menu->addAction(u"Copy Anchor Text"_s, this, &TAppForm::onCopyAnchorText)
+            menu->addAction(tr("Copy Anchor Text"), this, &TAppForm::onCopyAnchorText)
                 ->setObjectName(u"CopyAnchorText1"_s);
             menu->addAction(tr("Copy All"), this, &TAppForm::onCopyAll)->setObjectName(u"CopyAll1"_s);
         }
-        menu->addAction(u"Analyze URL..."_s, this, &TAppForm::onAnalyzeUrl)
+        menu->addAction(tr("Analyze URL..."), this, &TAppForm::onAnalyzeUrl)
             ->setObjectName(list ? u"MenuItem5"_s : u"AnalyzeURL1"_s);
-        menu->addAction(u"Crawl Site..."_s, this, &TAppForm::onCrawlSite)
+        menu->addAction(tr("Crawl Site..."), this, &TAppForm::onCrawlSite)
             ->setObjectName(list ? u"CrawlSite2"_s : u"CrawlSite1"_s);
     }
     for (QMenu *menu : {m_checkMenu, m_listMenu}) {
         menu->addSeparator();
         addWebToolItems(menu, menu == m_listMenu ? u"_2"_s : QString(), [this](WebTool tool) { openWebTool(tool); });
+        giveAccessKeys(*menu);
     }
     m_checkButton->setMenu(m_checkMenu);
     // BitBtn1DropDownClick: the arrow part opened the menu.
@@ -89,31 +126,62 @@ void TAppForm::buildPopupMenus()
 
 void TAppForm::buildMenuBar()
 {
+    // Each menu and item has an access key, unique within its menu; the common commands have
+    // shortcuts, which the menus show. Ctrl+C on the list belongs to the list itself.
     QMenuBar *bar = menuBar();
     bar->setObjectName(u"MainMenu1"_s);
-    QMenu *file = bar->addMenu(u"File"_s);
-    file->addAction(u"Load File..."_s, this, &TAppForm::onLoadFile)->setObjectName(u"LoadFile1"_s);
+    QMenu *file = bar->addMenu(tr("&File"));
+    file->setObjectName(u"File1"_s);
+    QAction *loadFile = file->addAction(tr("&Load File..."), this, &TAppForm::onLoadFile);
+    loadFile->setObjectName(u"LoadFile1"_s);
+    loadFile->setShortcut(QKeySequence::Open);
+    QAction *enterUrl = file->addAction(tr("Enter &URL"), this, &TAppForm::onEnterUrl);
+    enterUrl->setObjectName(u"EnterURL1"_s);
+    enterUrl->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     file->addSeparator();
-    file->addAction(u"Exit"_s, this, [] { QCoreApplication::quit(); })->setObjectName(u"Exit1"_s);
+    QAction *exit = file->addAction(tr("E&xit"), this, [this] {
+        if (m_environment.quit) {
+            m_environment.quit();
+        } else {
+            QCoreApplication::quit();
+        }
+    });
+    exit->setObjectName(u"Exit1"_s);
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    QMenu *results = bar->addMenu(u"Results"_s);
-    QAction *find = results->addAction(namedIcon(u"search"_s), u"Find..."_s, m_findButton, &QPushButton::click);
-    find->setObjectName(u"Search1"_s);
-    find->setShortcut(QKeySequence(u"Ctrl+F"_s));
-    results->addAction(namedIcon(u"document-save"_s), u"Export to File..."_s, m_exportButton, &QPushButton::click)
-        ->setObjectName(u"ExporttoFile1"_s);
-    results->addAction(namedIcon(u"link_break"_s), kCheckBrokenLinksCaption, m_brokenButton, &QPushButton::click)
-        ->setObjectName(u"FindBrokenLinks1"_s);
+    QMenu *results = bar->addMenu(tr("&Results"));
+    results->setObjectName(u"Results1"_s);
+    // Check does what the button does: start a run, or stop the one that goes.
+    QAction *check = results->addAction(tr("&Check"), this, &TAppForm::onCheckClicked);
+    check->setObjectName(u"CheckUrl1"_s);
+    check->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_Return),
+                         QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Enter)});
     results->addSeparator();
-    m_problemsOnlyItem = results->addAction(u"Problems only"_s);
+    QAction *find = results->addAction(namedIcon(u"search"_s), tr("&Find..."), m_findButton, &QPushButton::click);
+    find->setObjectName(u"Search1"_s);
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    QAction *findNext = results->addAction(tr("Find &Next"), this, &TAppForm::onFindAgain);
+    findNext->setObjectName(u"FindNext1"_s);
+    findNext->setShortcut(QKeySequence(Qt::Key_F3));
+    QAction *exportItem = results->addAction(namedIcon(u"document-save"_s), tr("&Export to File..."), m_exportButton,
+                                             &QPushButton::click);
+    exportItem->setObjectName(u"ExporttoFile1"_s);
+    exportItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QAction *broken =
+        results->addAction(namedIcon(u"link_break"_s), tr("Check &Broken Links"), m_brokenButton, &QPushButton::click);
+    broken->setObjectName(u"FindBrokenLinks1"_s);
+    broken->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    results->addSeparator();
+    m_problemsOnlyItem = results->addAction(tr("&Problems only"));
     m_problemsOnlyItem->setObjectName(u"ProblemsOnly1"_s);
     m_problemsOnlyItem->setCheckable(true);
     m_problemsOnlyItem->setChecked(m_problemsOnly->isChecked());
     connect(m_problemsOnlyItem, &QAction::toggled, m_problemsOnly, &QCheckBox::setChecked);
 
-    QMenu *tools = bar->addMenu(u"Tools"_s);
+    QMenu *tools = bar->addMenu(tr("&Tools"));
+    tools->setObjectName(u"Tools1"_s);
     // From the menu bar the start is the URL box's address.
-    tools->addAction(u"Crawl Site..."_s, this, [this] { openSiteWindow(m_urlBox->currentText()); })
+    tools->addAction(tr("&Crawl Site..."), this, [this] { openSiteWindow(m_urlBox->currentText()); })
         ->setObjectName(u"CrawlSite3"_s);
     tools->addSeparator();
     for (const FixedTool tool : fixedToolsInMenuOrder()) {
@@ -121,27 +189,46 @@ void TAppForm::buildMenuBar()
                                          [this, tool] { openAddress(fixedToolAddress(tool)); });
         item->setObjectName(fixedToolObjectName(tool));
     }
+    giveAccessKeys(*tools);
 
-    QMenu *settings = bar->addMenu(u"Settings"_s);
-    settings->addAction(u"Reset to Defaults..."_s, this, &TAppForm::onResetToDefaults)
+    QMenu *settings = bar->addMenu(tr("&Settings"));
+    settings->setObjectName(u"Settings1"_s);
+    settings->addAction(tr("&Reset to Defaults..."), this, &TAppForm::onResetToDefaults)
         ->setObjectName(u"ResettoDefaults1"_s);
 
-    QMenu *help = bar->addMenu(u"Help"_s);
-    QAction *onlineHelp = help->addAction(u"Online Help"_s, this, &TAppForm::onOnlineHelp);
+    QMenu *help = bar->addMenu(tr("&Help"));
+    help->setObjectName(u"Help1"_s);
+    QAction *onlineHelp = help->addAction(tr("Online &Help"), this, &TAppForm::onOnlineHelp);
     onlineHelp->setObjectName(u"Help2"_s);
     onlineHelp->setShortcut(QKeySequence(Qt::Key_F1));
     help->addSeparator();
-    QAction *updates = help->addAction(u"Update Notifications"_s);
+    QAction *updates = help->addAction(tr("&Update Notifications"));
     updates->setObjectName(u"UpdateNotifications1"_s);
     m_updateNotifier = new UpdateNotifier(
         windowContext(),
         m_environment.showUpdateIni.isEmpty() ? ShowUpdateSetting() : ShowUpdateSetting(m_environment.showUpdateIni),
         updates, this);
-    help->addAction(namedIcon(u"feedback"_s), u"Send Feedback..."_s, this, &TAppForm::onSendFeedback)
+    help->addAction(namedIcon(u"feedback"_s), tr("Send &Feedback..."), this, &TAppForm::onSendFeedback)
         ->setObjectName(u"SendFeedback1"_s);
-    help->addAction(namedIcon(u"about"_s), u"About..."_s, this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
+    help->addAction(namedIcon(u"about"_s), tr("&About..."), this, &TAppForm::onAbout)->setObjectName(u"About1"_s);
     connect(m_feedbackButton, &QPushButton::clicked, this, &TAppForm::onSendFeedback);
     connect(m_aboutButton, &QPushButton::clicked, this, &TAppForm::onAbout);
+}
+
+void TAppForm::onEnterUrl()
+{
+    m_urlBox->setFocus(Qt::ShortcutFocusReason);
+    m_urlBox->lineEdit()->selectAll();
+}
+
+void TAppForm::onFindAgain()
+{
+    // F3 looks for the Find box's text once more; with nothing to look for yet it opens Find.
+    if (!m_findDialog || m_findDialog->textBox()->text().isEmpty()) {
+        onFind();
+        return;
+    }
+    onFindNext(m_findDialog->textBox()->text());
 }
 
 void TAppForm::openWebTool(WebTool tool)
@@ -273,11 +360,11 @@ void TAppForm::onFindNext(const QString &text)
     if (m_findPosition < 0) {
         // The old match must not look like the answer.
         m_list->clearSelection();
-        m_statusActivity->setText(kNotFound);
+        m_statusActivity->setText(tr("Not found"));
         beep();
         return;
     }
-    if (m_statusActivity->text() == kNotFound) {
+    if (m_statusActivity->text() == tr("Not found")) {
         m_statusActivity->clear();
     }
     selectRow(static_cast<int>(m_findPosition));
@@ -286,7 +373,7 @@ void TAppForm::onFindNext(const QString &text)
 void TAppForm::onLoadFile()
 {
     const QString path =
-        QFileDialog::getOpenFileName(this, QString(), QString(), u"HTML File (*.htm*);;Any File (*)"_s);
+        QFileDialog::getOpenFileName(this, QString(), QString(), tr("HTML File (*.htm*);;Any File (*)"));
     if (!path.isEmpty()) {
         setLocalFile(QFileInfo(path).absoluteFilePath());
     }
@@ -318,7 +405,7 @@ void TAppForm::onCrawlSite()
 void TAppForm::openSiteWindow(const QString &start)
 {
     if (trimControl(start).isEmpty()) {
-        QMessageBox::warning(this, u"Warning"_s, u"Please enter URL!"_s);
+        QMessageBox::warning(this, tr("Warning"), tr("Please enter URL!"));
         return;
     }
     SiteSetup setup;

@@ -31,14 +31,14 @@ void TAppForm::setRunState(RunState state)
     // before.
     m_runState = state;
     const bool collecting = state == RunState::Collecting || state == RunState::Stopping;
-    m_checkButton->setText(state == RunState::Collecting ? kStopCaption
-                           : state == RunState::Stopping ? kStoppingCaption
-                                                         : kCheckCaption);
+    m_checkButton->setText(state == RunState::Collecting ? stopCaption()
+                           : state == RunState::Stopping ? stoppingCaption()
+                                                         : checkCaption());
     m_checkButton->setEnabled(state == RunState::Idle || state == RunState::Collecting);
     for (QWidget *row : optionRows()) {
         row->setEnabled(!collecting);
     }
-    m_brokenButton->setText(state == RunState::CheckingLinks ? kStopCaption : kCheckBrokenLinksCaption);
+    m_brokenButton->setText(state == RunState::CheckingLinks ? stopCaption() : checkBrokenLinksCaption());
     m_brokenButton->setEnabled(!collecting);
     // A pass takes the HEAD and Per host options as they are when it starts; changing them then
     // would have no effect.
@@ -66,7 +66,7 @@ void TAppForm::onCheckClicked()
         return;
     }
     if (trimControl(m_urlBox->currentText()).isEmpty()) {
-        QMessageBox::warning(this, u"Warning"_s, u"Please enter URL!"_s);
+        QMessageBox::warning(this, tr("Warning"), tr("Please enter URL!"));
         m_urlBox->setFocus();
         return;
     }
@@ -108,7 +108,7 @@ void TAppForm::startRun()
     connect(run, &TCollector::urlBoxChanged, this, &TAppForm::onUrlBoxChanged);
     connect(run, &TCollector::rowsCollected, this, &TAppForm::onRowsCollected);
     connect(run, &TCollector::finished, this, &TAppForm::onRunFinished);
-    m_statusTotal->setText(u"Total Links: 0"_s);
+    m_statusTotal->setText(tr("Total Links: %1").arg(0));
     m_collector.start();
 }
 
@@ -118,7 +118,7 @@ void TAppForm::onLoading(quint64 generation, const QString &address)
         return;
     }
     showTotal();
-    m_statusActivity->setText(u"Loading: "_s + address);
+    m_statusActivity->setText(tr("Loading: %1").arg(address));
 }
 
 void TAppForm::onRedirectRow(quint64 generation, const LinkRow &row)
@@ -154,7 +154,7 @@ void TAppForm::onRunFinished(quint64 generation, qsizetype, const QString &error
     // A page that could not be loaded must not pass for one without links: the reason stays in the
     // activity panel until the next run.
     if (!error.isEmpty() && !stoppedByUser) {
-        m_statusActivity->setText(u"Could not load: "_s + error);
+        m_statusActivity->setText(tr("Could not load: %1").arg(error));
     }
     beep();
 }
@@ -185,7 +185,7 @@ void TAppForm::onCheckBrokenLinksClicked()
     if (m_runState != RunState::Idle) {
         return; // the button is disabled during a collection run
     }
-    m_statusActivity->setText(u"Checking Broken Links..."_s);
+    m_statusActivity->setText(tr("Checking Broken Links..."));
     setRunState(RunState::CheckingLinks);
     if (m_model->rowCount() > 0) {
         selectRow(0);

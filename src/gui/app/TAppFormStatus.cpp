@@ -119,10 +119,10 @@ void TAppForm::applyProblemsFilter(int first, int last)
 void TAppForm::showTotal()
 {
     const int total = m_model->rowCount();
-    QString text = u"Total Links: "_s + QString::number(total);
+    QString text = tr("Total Links: %1").arg(total);
     // Either filter (Problems only, the filter box) may hide rows.
     if (m_hiddenRows > 0) {
-        text += u" (showing %1)"_s.arg(total - m_hiddenRows);
+        text += tr(" (showing %1)").arg(total - m_hiddenRows);
     }
     // The panel keeps its width unless the filtered count needs more.
     const int needed = m_statusTotal->fontMetrics().horizontalAdvance(text) + 8;
@@ -134,7 +134,7 @@ void TAppForm::showCheckProgress(int done, int total)
 {
     m_checkProgress->setRange(0, total);
     m_checkProgress->setValue(done);
-    m_checkCounts->setText(u"%1/%2 checked"_s.arg(done).arg(total));
+    m_checkCounts->setText(tr("%1/%2 checked").arg(done).arg(total));
 }
 
 void TAppForm::showCheckSummary()

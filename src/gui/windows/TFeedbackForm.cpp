@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,8 +18,8 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTextCursor>
+#include <QVBoxLayout>
 
-#include <algorithm>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -27,31 +28,12 @@ namespace quorvel {
 
 namespace {
 
-// Where the controls sit in the 525 x 326 client area.
-constexpr QRect kLikePanel(8, 8, 250, 48);
-constexpr QRect kDislikePanel(267, 8, 250, 48);
-constexpr QRect kLabel1(10, 66, 505, 18);
-constexpr QRect kLabel2(10, 88, 505, 18);
-constexpr QRect kMemo(8, 110, 509, 164);
-constexpr QRect kLabel3(10, 288, 112, 22);
-constexpr QRect kEdit(124, 287, 262, 24);
-constexpr QRect kSendButton(409, 283, 108, 33);
-
 const char *const kPanelOfProperty = "choicePanel";
-
-// The label's place: the slot, widened and heightened (about its middle) to what its text needs in
-// the font and scale it is shown with. Fonts differ from machine to machine.
-QRect roomFor(const QLabel *label, QRect slot)
-{
-    const QSize needed = label->sizeHint();
-    slot.setWidth(std::max(slot.width(), needed.width()));
-    if (needed.height() > slot.height()) {
-        const int middle = slot.center().y();
-        slot.setTop(middle - needed.height() / 2);
-        slot.setHeight(needed.height());
-    }
-    return slot;
-}
+// Room inside a choice panel, around and between its picture and its caption.
+constexpr int kPanelMargin = 8;
+// The e-mail box stays wide enough to read an address; Send keeps a little distance from it.
+constexpr int kEmailMinimumWidth = 160;
+constexpr int kSendGap = 16;
 
 } // namespace
 
@@ -72,47 +54,39 @@ TFeedbackForm::~TFeedbackForm()
 
 void TFeedbackForm::buildWindow()
 {
-    // FormCreate
+    // FormCreate. Layouts place everything: each caption gets the room its text needs in the font
+    // and scale it is shown with, and the window is the described 525 x 326 unless its captions
+    // need more.
     setObjectName(u"FeedbackForm"_s);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
     setWindowTitle(m_context.appProductName + u' ' + LookupText(u"feedback"_s));
     setWindowIcon(namedIcon(u"feedback"_s));
 
     m_likePanel = buildChoicePanel(u"Panel4"_s, u"like"_s, u"Image1"_s, LookupText(kLikeLine.toString()));
-    m_likePanel->setGeometry(kLikePanel);
     m_dislikePanel = buildChoicePanel(u"Panel5"_s, u"dislike"_s, u"Image2"_s, LookupText(kDislikeLine.toString()));
-    m_dislikePanel->setGeometry(kDislikePanel);
 
     m_invitation = new QLabel(LookupText(u"We would really appreciate your feedback."_s), this);
     m_invitation->setObjectName(u"Label1"_s);
-    m_invitation->setGeometry(roomFor(m_invitation, kLabel1));
 
     m_question = new QLabel(LookupText(u"What did you like or dislike?"_s), this);
     m_question->setObjectName(u"Label2"_s);
     QFont bold = m_question->font();
     bold.setBold(true);
     m_question->setFont(bold);
-    m_question->setGeometry(roomFor(m_question, kLabel2));
 
     m_message = new QPlainTextEdit(this);
     m_message->setObjectName(u"Memo1"_s);
     m_message->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_message->setTabChangesFocus(true);
-    m_message->setGeometry(kMemo);
     connect(m_message, &QPlainTextEdit::textChanged, this, &TFeedbackForm::limitMessage);
 
     m_emailCaption = new QLabel(LookupText(u"Include my e-mail:"_s), this);
     m_emailCaption->setObjectName(u"Label3"_s);
-    m_emailCaption->setGeometry(roomFor(m_emailCaption, kLabel3));
     m_email = new QLineEdit(this);
     m_email->setObjectName(u"Edit1"_s);
     m_email->setMaxLength(kEmailLimit);
-    // A caption that needs more room than its slot narrows the box, which keeps its right edge.
-    QRect edit = kEdit;
-    edit.setLeft(std::max(kEdit.left(), m_emailCaption->geometry().right() + 3));
-    m_email->setGeometry(edit);
+    m_email->setMinimumWidth(kEmailMinimumWidth);
     m_emailCaption->setBuddy(m_email);
 
     m_sendButton = new QPushButton(namedIcon(u"feedback"_s), LookupText(u"Send"_s), this);
@@ -121,13 +95,30 @@ void TFeedbackForm::buildWindow()
     // Enter in the e-mail box does not send; the button sends on a click, Space or Enter on itself.
     m_sendButton->setAutoDefault(false);
     m_sendButton->installEventFilter(this);
-    m_sendButton->setGeometry(kSendButton);
     connect(m_sendButton, &QPushButton::clicked, this, &TFeedbackForm::onSendClicked);
+
+    auto *choices = new QHBoxLayout;
+    choices->addWidget(m_likePanel);
+    choices->addWidget(m_dislikePanel);
+    auto *emailRow = new QHBoxLayout;
+    emailRow->addWidget(m_emailCaption);
+    emailRow->addWidget(m_email, 1);
+    emailRow->addSpacing(kSendGap);
+    emailRow->addWidget(m_sendButton);
+    auto *column = new QVBoxLayout(this);
+    column->addLayout(choices);
+    column->addWidget(m_invitation);
+    column->addWidget(m_question);
+    column->addWidget(m_message, 1);
+    column->addLayout(emailRow);
 
     setTabOrder(m_message, m_email);
     setTabOrder(m_email, m_sendButton);
     m_message->setFocus();
 
+    // A fixed-size dialog, as described, of the size its contents need at the least.
+    setFixedSize(QSize(kClientWidth, kClientHeight).expandedTo(column->totalMinimumSize()));
+    column->activate();
     centreOnScreen();
 }
 
@@ -150,7 +141,7 @@ void TFeedbackForm::centreOnScreen()
     const QScreen *screen = parent() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
     if (screen) {
         const QRect area = screen->availableGeometry();
-        move(area.left() + (area.width() - kClientWidth) / 2, area.top() + (area.height() - kClientHeight) / 2);
+        move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
     }
 }
 
@@ -166,15 +157,20 @@ QFrame *TFeedbackForm::buildChoicePanel(const QString &name, const QString &pict
 
     auto *picture = new QLabel(panel);
     picture->setObjectName(pictureObject);
-    picture->setGeometry(10, 8, 32, 32);
     picture->setPixmap(windowPixmap(pictureName, QSize(32, 32), devicePixelRatioF()));
+    picture->setFixedSize(32, 32);
 
     auto *caption = new QLabel(text, panel);
     caption->setObjectName(name + u"Caption"_s);
     QFont font = caption->font();
     font.setBold(true);
     caption->setFont(font);
-    caption->setGeometry(roomFor(caption, QRect(52, 8, kLikePanel.width() - 60, 32)));
+
+    auto *row = new QHBoxLayout(panel);
+    row->setContentsMargins(kPanelMargin, kPanelMargin, kPanelMargin, kPanelMargin);
+    row->setSpacing(kPanelMargin);
+    row->addWidget(picture);
+    row->addWidget(caption, 1);
 
     for (QWidget *w : std::initializer_list<QWidget *>{panel, picture, caption}) {
         w->setProperty(kPanelOfProperty, QVariant::fromValue<QObject *>(panel));

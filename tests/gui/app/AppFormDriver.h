@@ -97,6 +97,9 @@ public:
         environment.restart = [this] {
             ++restarts;
         };
+        environment.quit = [this] {
+            ++quits;
+        };
         return std::make_unique<TAppForm>(std::move(environment));
     }
 
@@ -130,6 +133,7 @@ public:
     QStringList opened;
     int beeps = 0;
     int restarts = 0;
+    int quits = 0;
     ModalAnswerer dialogs;
 
 private:

@@ -1,9 +1,14 @@
 // Draws the main window after a check of a small loopback site with one link of every kind of
 // answer, and keeps the picture: in the test's temporary folder, or, with QUORVEL_SCREENSHOT_DIR set,
-// as main-window.png there (how docs/main-window.png is made:
-// QUORVEL_SCREENSHOT_DIR=docs build/dev/tests/quorvel_gui_tests --gtest_filter='Screenshot.*').
+// there, named for the colour scheme and the scale it was drawn at: main-window.png (light, 1x),
+// main-window-dark.png, main-window@2x.png, main-window-dark@2x.png. How docs/ gets all four, under
+// Xvfb so that the desktop's fonts draw them (one line for each scheme and scale):
+//   xvfb-run -a -s "-screen 0 2400x1400x24" env QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=2
+//   QUORVEL_COLOR_SCHEME=dark QUORVEL_SCREENSHOT_DIR=docs build/dev/tests/quorvel_gui_tests
+//   --gtest_filter='Screenshot.MainWindowAfterACheck'
 
 #include "gui/app/AppFormDriver.h"
+#include "gui/app/ColorScheme.h"
 #include "support/LoopbackServer.h"
 
 #include <QCheckBox>
@@ -58,6 +63,11 @@ TEST(Screenshot, MainWindowAfterACheck)
     home.replace(home.find("PORT"), 4, std::to_string(site.port()));
     ASSERT_TRUE(site.start());
 
+    // The scheme the picture is asked for, as the program itself takes it at start-up.
+    const ColorScheme scheme = colorSchemeFromEnvironment();
+    if (scheme != ColorScheme::Desktop) {
+        applyColorScheme(scheme);
+    }
     Sandbox sandbox;
     std::unique_ptr<TAppForm> form = sandbox.open();
     form->resize(1100, 600);
@@ -78,7 +88,14 @@ TEST(Screenshot, MainWindowAfterACheck)
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.size(), form->size() * picture.devicePixelRatio());
     const QString folder = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR", sandbox.pagesFolder());
-    EXPECT_TRUE(picture.save(QDir(folder).filePath(u"main-window.png"_s)));
+    QString name = u"main-window"_s;
+    if (scheme == ColorScheme::Dark) {
+        name += u"-dark"_s;
+    }
+    if (picture.devicePixelRatio() > 1.5) {
+        name += u"@2x"_s;
+    }
+    EXPECT_TRUE(picture.save(QDir(folder).filePath(name + u".png"_s)));
 }
 
 } // namespace quorvel::test

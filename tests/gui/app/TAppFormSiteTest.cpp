@@ -11,7 +11,7 @@ namespace {
 QAction *toolsItem(TAppForm &window)
 {
     for (QAction *menu : window.menuBar()->actions()) {
-        if (menu->text() == u"Tools"_s) {
+        if (menu->menu() && menu->menu()->objectName() == u"Tools1"_s) {
             return menu->menu()->findChild<QAction *>(u"CrawlSite3"_s);
         }
     }

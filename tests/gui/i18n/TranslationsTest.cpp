@@ -7,10 +7,12 @@
 #include "gui/common/DialogButtons.h"
 #include "gui/results/ExportFileDialog.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QLocale>
+#include <QMenuBar>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
@@ -41,17 +43,22 @@ TEST(Translations, TheLocaleChoosesTheWindowsLanguage)
         QString cancel;       // Qt's own standard button
         QString yes;          // the caption dialog's standard caption
         QString broken;       // a verdict word from the core
+        QStringList menus;    // the main window's menu bar
     };
     const QString de[] = {u"Optionen anzeigen"_s, u"Prüfen"_s, u"URL analysieren"_s,
                           u"Abbrechen"_s,         u"Ja"_s,     u"defekt"_s};
     const QString en[] = {u"Show Options"_s, u"Check"_s, u"Analyze URL"_s, u"Cancel"_s, u"Yes"_s, u"broken"_s};
+    const QStringList deMenus = {u"&Datei"_s, u"&Ergebnisse"_s, u"E&xtras"_s, u"Ein&stellungen"_s, u"&Hilfe"_s};
+    const QStringList enMenus = {u"&File"_s, u"&Results"_s, u"&Tools"_s, u"&Settings"_s, u"&Help"_s};
     const std::vector<Case> cases = {
-        {"German", u"de_DE"_s, true, de[0], de[1], de[2], de[3], de[4], de[5]},
-        {"German of another country falls back to German", u"de_AT"_s, true, de[0], de[1], de[2], de[3], de[4], de[5]},
-        {"the C locale stays English", u"C"_s, false, en[0], en[1], en[2], en[3], en[4], en[5]},
-        {"English", u"en_US"_s, false, en[0], en[1], en[2], en[3], en[4], en[5]},
+        {"German", u"de_DE"_s, true, de[0], de[1], de[2], de[3], de[4], de[5], deMenus},
+        {"German of another country falls back to German", u"de_AT"_s, true, de[0], de[1], de[2], de[3], de[4], de[5],
+         deMenus},
+        {"the C locale stays English", u"C"_s, false, en[0], en[1], en[2], en[3], en[4], en[5], enMenus},
+        {"English", u"en_US"_s, false, en[0], en[1], en[2], en[3], en[4], en[5], enMenus},
         // Qt has French texts, the program has none: the window stays English throughout.
-        {"a language without a translation stays English", u"fr_FR"_s, false, en[0], en[1], en[2], en[3], en[4], en[5]},
+        {"a language without a translation stays English", u"fr_FR"_s, false, en[0], en[1], en[2], en[3], en[4], en[5],
+         enMenus},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -65,6 +72,11 @@ TEST(Translations, TheLocaleChoosesTheWindowsLanguage)
             const std::unique_ptr<TAppForm> form = sandbox.open();
             EXPECT_EQ(form->findChild<QCheckBox *>(u"CheckBox1"_s)->text(), c.showOptions);
             EXPECT_EQ(form->findChild<QToolButton *>(u"BitBtn1"_s)->text(), c.check);
+            QStringList menus;
+            for (const QAction *menu : form->menuBar()->actions()) {
+                menus.append(menu->text());
+            }
+            EXPECT_EQ(menus, c.menus);
             const TAnalyzeForm analysis{AnalysisResult{}};
             EXPECT_EQ(analysis.windowTitle(), c.analyzeTitle);
             const QDialogButtonBox box(QDialogButtonBox::Cancel);

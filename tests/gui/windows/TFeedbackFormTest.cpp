@@ -6,7 +6,9 @@
 #include "support/LoopbackServer.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,6 +16,7 @@
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -387,6 +390,20 @@ TEST_F(FeedbackFormTest, EscClosesTheWindow)
         EXPECT_FALSE(form->isVisible());
         EXPECT_EQ(form->result(), QDialog::Rejected);
     }
+}
+
+// Draws the window and keeps the picture: in a temporary folder, or, with QUORVEL_SCREENSHOT_DIR
+// set, as feedback-window.png there. docs/feedback-window.png is drawn under Xvfb, as the main
+// window's pictures are (see tests/gui/app/ScreenshotTest.cpp), with this test's name as the filter.
+TEST_F(FeedbackFormTest, Picture)
+{
+    const auto form = makeForm(u"maker.test"_s);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    const QImage picture = form->grab().toImage();
+    ASSERT_FALSE(picture.isNull());
+    const QTemporaryDir scratch;
+    const QString folder = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR", scratch.path());
+    EXPECT_TRUE(picture.save(QDir(folder).filePath(u"feedback-window.png"_s)));
 }
 
 } // namespace quorvel::test
