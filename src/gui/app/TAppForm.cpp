@@ -356,7 +356,9 @@ void TAppForm::finishControls()
     for (const auto &[section, width] :
          {std::pair{1, 100}, {2, 100}, {4, 120}, {5, 120}, {LinkRow::kVerdictColumn, 110}}) {
         header->setSectionResizeMode(section, QHeaderView::Interactive);
-        header->resizeSection(section, width);
+        // Wide enough for its caption (in any language) beside the sort arrow.
+        const QString caption = m_model->headerData(section, Qt::Horizontal).toString();
+        header->resizeSection(section, std::max(width, header->fontMetrics().horizontalAdvance(caption) + 24));
     }
     // The options and the results share the splitter; its bar sets the options' height, which
     // the Ignore URLs box takes up or gives back.

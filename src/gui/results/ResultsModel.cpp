@@ -5,6 +5,8 @@
 #include "gui/common/Icons.h"
 
 #include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
 
 using namespace Qt::StringLiterals;
 
@@ -45,24 +47,26 @@ QString verdictTooltip(const LinkRow &row)
 // not asked.
 QColor ResultsModel::verdictColour(Verdict verdict)
 {
+    // On a dark background the same hues, lighter, so they read as well as on a light one.
+    const bool dark = QGuiApplication::palette().color(QPalette::Base).lightness() < 128;
     switch (verdict) {
     case Verdict::Ok:
-        return {0x1b, 0x7f, 0x3b};
+        return dark ? QColor(0x57, 0xe3, 0x89) : QColor(0x1b, 0x7f, 0x3b);
     case Verdict::Redirected:
-        return {0x1d, 0x5f, 0xa8};
+        return dark ? QColor(0x78, 0xae, 0xed) : QColor(0x1d, 0x5f, 0xa8);
     case Verdict::Blocked:
     case Verdict::RateLimited:
-        return {0xa8, 0x5d, 0x00};
+        return dark ? QColor(0xff, 0xbe, 0x6f) : QColor(0xa8, 0x5d, 0x00);
     case Verdict::Broken:
     case Verdict::Timeout:
     case Verdict::Unreachable:
     case Verdict::FragmentMissing:
-        return {0xc0, 0x1c, 0x28};
+        return dark ? QColor(0xf6, 0x61, 0x51) : QColor(0xc0, 0x1c, 0x28);
     case Verdict::Skipped:
     case Verdict::None:
         break;
     }
-    return {0x6e, 0x6e, 0x6e};
+    return dark ? QColor(0xb0, 0xb0, 0xb0) : QColor(0x6e, 0x6e, 0x6e);
 }
 
 ResultsModel::ResultsModel(QObject *parent)

@@ -27,6 +27,7 @@ class CrawlPagesModel;
 class CrawlStoreReader;
 class ProblemsModel;
 class ResultsModel;
+class ResultsTable;
 class TFindDialog;
 struct CrawlRecording;
 
@@ -146,6 +147,7 @@ private:
     std::unique_ptr<Ui::TSiteForm> m_ui;
     CrawlPagesModel *m_pages = nullptr;
     ResultsModel *m_rows = nullptr;
+    ResultsTable *m_rowsTable = nullptr;
     ProblemsModel *m_problems = nullptr;
     QChart *m_chart = nullptr;
     QMenu *m_rowsMenu = nullptr;

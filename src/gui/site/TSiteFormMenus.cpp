@@ -11,6 +11,7 @@
 #include "gui/analyze/AnalysisLauncher.h"
 #include "gui/common/Icons.h"
 #include "gui/results/ResultsModel.h"
+#include "gui/results/ResultsTable.h"
 #include "gui/results/TFindDialog.h"
 #include "gui/results/WebToolItems.h"
 #include "gui/site/CrawlPagesModel.h"
@@ -83,9 +84,8 @@ void TSiteForm::buildMenus()
     m_rowsMenu
         ->addAction(tr("Copy Anchor Text"), this,
                     [this] {
-                        const QModelIndexList rows = m_ui->RowsList->selectionModel()->selectedRows();
-                        if (!rows.isEmpty()) {
-                            QGuiApplication::clipboard()->setText(m_rows->rows().at(rows.first().row()).anchorText);
+                        if (const std::optional<int> row = m_rowsTable->currentRow()) {
+                            QGuiApplication::clipboard()->setText(m_rows->rows().at(*row).anchorText);
                         }
                     })
         ->setObjectName(u"CopyAnchorText1"_s);
@@ -103,6 +103,7 @@ void TSiteForm::buildMenus()
                         }
                     })
         ->setObjectName(u"AnalyzeURL1"_s);
+    m_rowsMenu->addAction(tr("Copy All"), this, [this] { m_rowsTable->copyAllRows(); })->setObjectName(u"CopyAll1"_s);
     m_rowsMenu->addSeparator();
     addWebToolItems(m_rowsMenu, QString(), [this](WebTool tool) {
         if (const auto link = selectedLink()) {
@@ -115,11 +116,11 @@ void TSiteForm::buildMenus()
 
 std::optional<QString> TSiteForm::selectedLink() const
 {
-    const QModelIndexList rows = m_ui->RowsList->selectionModel()->selectedRows();
-    if (rows.isEmpty()) {
+    const std::optional<int> row = m_rowsTable->currentRow();
+    if (!row) {
         return std::nullopt;
     }
-    return m_rows->rows().at(rows.first().row()).link;
+    return m_rows->rows().at(*row).link;
 }
 
 void TSiteForm::openAddress(const QString &address) const

@@ -6,6 +6,7 @@
 #include "core/report/CrawlFigures.h"
 #include "gui/common/CoreTexts.h"
 #include "gui/results/ResultsModel.h"
+#include "gui/results/ResultsTable.h"
 #include "gui/site/CrawlPagesModel.h"
 #include "gui/site/CrawlStoreReader.h"
 #include "gui/site/ProblemsModel.h"
@@ -91,6 +92,8 @@ void TSiteForm::buildViews()
     }
     rows->horizontalHeader()->setSectionsClickable(true);
     connect(rows->horizontalHeader(), &QHeaderView::sectionClicked, m_rows, &ResultsModel::headerClicked);
+    // The main window's list behaviour: several rows, Ctrl+C, the sort arrow, cut cells' tooltips.
+    m_rowsTable = new ResultsTable(rows, m_rows);
     rows->setContextMenuPolicy(Qt::CustomContextMenu);
     m_ui->PagesSplitter->setStretchFactor(0, 3);
     m_ui->PagesSplitter->setStretchFactor(1, 2);

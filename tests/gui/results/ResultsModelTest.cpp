@@ -1,5 +1,6 @@
 #include "gui/results/ResultsModel.h"
 
+#include "core/crawl/CrawlTypes.h"
 #include "core/results/LinkChecker.h"
 #include "gui/common/Icons.h"
 #include "support/Fixtures.h"
@@ -8,9 +9,11 @@
 #include <QColor>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QItemSelectionModel>
+#include <QPalette>
 #include <QSignalSpy>
 #include <QStringList>
 #include <QTableView>
@@ -450,6 +453,28 @@ TEST(ResultsModel, TwoHundredThousandRows)
               << appendMs << " ms; sort by Anchor Text " << sortAnchorMs << " ms; sort by Link " << sortLinkMs
               << " ms; sorted-mode arrival in batches of 500 " << sortedAppendMs << " ms" << std::endl;
     RecordProperty("sort_ms", static_cast<int>(sortLinkMs));
+}
+
+} // namespace quorvel::test
+
+namespace quorvel::test {
+
+// Every verdict's colour stands out from the list's background, light or dark.
+TEST(ResultsModel, VerdictColoursReadOnLightAndDarkBackgrounds)
+{
+    const QPalette before = QGuiApplication::palette();
+    for (const QColor base : {QColor(Qt::white), QColor(0x2a, 0x2a, 0x2a)}) {
+        SCOPED_TRACE(base.name().toStdString());
+        QPalette palette = before;
+        palette.setColor(QPalette::Base, base);
+        QGuiApplication::setPalette(palette);
+        for (int v = 0; v < kVerdictCount; ++v) {
+            const QColor colour = ResultsModel::verdictColour(static_cast<Verdict>(v));
+            EXPECT_GE(std::abs(colour.lightness() - base.lightness()), 80)
+                << verdictName(static_cast<Verdict>(v)).toStdString();
+        }
+    }
+    QGuiApplication::setPalette(before);
 }
 
 } // namespace quorvel::test

@@ -566,6 +566,12 @@ TEST_F(SiteFormTest, RowCommandsActOnTheSelectedRow)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), row.link);
     item(u"CopyAnchorText1"_s)->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), row.anchorText);
+    // Copy All: a header line and one tab-separated line per row, as in the main window.
+    item(u"CopyAll1"_s)->trigger();
+    const QStringList copied = QGuiApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(copied.size(), 3);
+    EXPECT_TRUE(copied.at(0).startsWith(u"Link\t"_s));
+    EXPECT_TRUE(copied.at(2).startsWith(row.link + u'\t'));
     item(u"GotoURL1"_s)->trigger();
     const WebTool tool = webToolsInMenuOrder().constFirst();
     item(webToolObjectName(tool))->trigger();
