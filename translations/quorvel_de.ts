@@ -878,5 +878,9 @@
         <source>Problems</source>
         <translation>Probleme</translation>
     </message>
+    <message>
+        <source>Copy All</source>
+        <translation>Alles kopieren</translation>
+    </message>
 </context>
 </TS>
