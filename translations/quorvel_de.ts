@@ -61,6 +61,17 @@
     </message>
 </context>
 <context>
+    <name>LayoutStore</name>
+    <message>
+        <source>Unable to write to %1</source>
+        <translation>%1 kann nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>Unreadable file %1</source>
+        <translation>Datei %1 ist nicht lesbar</translation>
+    </message>
+</context>
+<context>
     <name>TAppForm</name>
     <message>
         <source>URL:</source>
@@ -377,6 +388,37 @@
     </message>
 </context>
 <context>
+    <name>quorvel::ResultsModel</name>
+    <message>
+        <source>Link</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>Follow</source>
+        <translation>Follow</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Typ</translation>
+    </message>
+    <message>
+        <source>Anchor Text</source>
+        <translation>Ankertext</translation>
+    </message>
+    <message>
+        <source>HTTP Response</source>
+        <translation>HTTP-Antwort</translation>
+    </message>
+    <message>
+        <source>Response Time (ms)</source>
+        <translation>Antwortzeit (ms)</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>Befund</translation>
+    </message>
+</context>
+<context>
     <name>quorvel::TAboutBox</name>
     <message>
         <source>About %s</source>
@@ -623,6 +665,37 @@
     <message>
         <source>%1/%2 checked</source>
         <translation>%1/%2 geprüft</translation>
+    </message>
+    <message>
+        <source>Restart Application?</source>
+        <translation>Anwendung neu starten?</translation>
+    </message>
+    <message>
+        <source>Confirmation</source>
+        <translation>Bestätigung</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>Nein</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::TFindDialog</name>
+    <message>
+        <source>Find</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Find what:</source>
+        <translation>Suchen nach:</translation>
+    </message>
+    <message>
+        <source>Find Next</source>
+        <translation>Weitersuchen</translation>
     </message>
 </context>
 <context>

@@ -240,11 +240,11 @@ void TAppForm::openWebTool(WebTool tool)
 
 void TAppForm::onResetToDefaults()
 {
-    const QString message = LookupText(u"Restart Application?"_s) + u"\n\n"_s +
+    const QString message = LookupText(tr("Restart Application?")) + u"\n\n"_s +
                             tr("This deletes the saved options, the URL history and the remembered window layout "
                                "(size and position, column widths, sort order and splitter positions).");
     const int answer = ShowCaptionDialog(this, message, DialogKind::Confirmation, {DialogButton::Yes, DialogButton::No},
-                                         LookupText(u"Confirmation"_s), {LookupText(u"Yes"_s), LookupText(u"No"_s)});
+                                         LookupText(tr("Confirmation")), {LookupText(tr("Yes")), LookupText(tr("No"))});
     if (answer != dialogResultCode(DialogButton::Yes)) {
         return;
     }

@@ -1,5 +1,6 @@
 #include "gui/common/LayoutStore.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QSettings>
@@ -104,8 +105,9 @@ bool LayoutStore::sync(QString *error)
         return true;
     }
     if (error != nullptr) {
-        *error = m_settings->status() == QSettings::AccessError ? u"Unable to write to %1"_s.arg(m_path)
-                                                                : u"Unreadable file %1"_s.arg(m_path);
+        *error = m_settings->status() == QSettings::AccessError
+                     ? QCoreApplication::translate("LayoutStore", "Unable to write to %1").arg(m_path)
+                     : QCoreApplication::translate("LayoutStore", "Unreadable file %1").arg(m_path);
     }
     return false;
 }

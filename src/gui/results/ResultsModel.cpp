@@ -82,19 +82,19 @@ QString ResultsModel::columnCaption(int column)
 {
     switch (column) {
     case 0:
-        return u"Link"_s;
+        return tr("Link");
     case 1:
-        return u"Follow"_s;
+        return tr("Follow");
     case 2:
-        return u"Type"_s;
+        return tr("Type");
     case 3:
-        return u"Anchor Text"_s;
+        return tr("Anchor Text");
     case 4:
-        return u"HTTP Response"_s;
+        return tr("HTTP Response");
     case 5:
-        return u"Response Time (ms)"_s;
+        return tr("Response Time (ms)");
     case LinkRow::kVerdictColumn:
-        return u"Verdict"_s;
+        return tr("Verdict");
     default:
         return {};
     }

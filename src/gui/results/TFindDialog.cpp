@@ -13,14 +13,14 @@ TFindDialog::TFindDialog(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"FindDialog1"_s);
-    setWindowTitle(u"Find"_s);
+    setWindowTitle(tr("Find"));
     setModal(false);
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(new QLabel(u"Find what:"_s, this));
+    layout->addWidget(new QLabel(tr("Find what:"), this));
     m_text = new QLineEdit(this);
     m_text->setObjectName(u"FindText"_s);
     layout->addWidget(m_text, 1);
-    m_findNext = new QPushButton(u"Find Next"_s, this);
+    m_findNext = new QPushButton(tr("Find Next"), this);
     m_findNext->setObjectName(u"FindNext"_s);
     m_findNext->setDefault(true);
     layout->addWidget(m_findNext);
