@@ -955,5 +955,9 @@
         <source>Copy All</source>
         <translation>Alles kopieren</translation>
     </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
 </context>
 </TS>

@@ -55,7 +55,7 @@ void TSiteForm::buildMenus()
     m_recentMenu->setObjectName(u"RecentCrawls1"_s);
     connect(m_recentMenu, &QMenu::aboutToShow, this, &TSiteForm::fillRecentMenu);
     file->addSeparator();
-    file->addAction(u"Close"_s, this, &TSiteForm::close)->setObjectName(u"Close1"_s);
+    file->addAction(tr("Close"), this, &TSiteForm::close)->setObjectName(u"Close1"_s);
 
     QMenu *results = bar->addMenu(tr("Results"));
     QAction *find = results->addAction(namedIcon(u"search"_s), u"Find..."_s, this, &TSiteForm::onFind);
