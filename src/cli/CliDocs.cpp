@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+#include <array>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -120,15 +121,16 @@ QString cliManPage(const QString &version)
         }
     }
     page += u".SH EXIT STATUS\n"_s;
-    const std::pair<int, QString> statuses[] = {
+    const auto statuses = std::to_array<std::pair<int, QString>>({
         {kExitOk, u"Done."_s},
-        {kExitBroken, u"check: at least one link is broken."_s},
+        {kExitBroken,
+         u"check, crawl: at least one link is broken (with --strict, blocked and rate-limited links count too)."_s},
         {kExitUsage, u"Bad usage: the reason and the synopsis go to standard error."_s},
         {kExitPageFailed, u"The page could not be loaded."_s},
-        {kExitOutputFailed, u"Standard output or the output file could not be written."_s},
-    };
+        {kExitOutputFailed, u"Standard output, the output file or the crawl store could not be written."_s},
+    });
     for (const auto &[status, meaning] : statuses) {
-        page += u".TP\n\\fB"_s + QString::number(status) + u"\\fR\n"_s + meaning + u'\n';
+        page += u".TP\n\\fB"_s + QString::number(status) + u"\\fR\n"_s + roffText(meaning) + u'\n';
     }
     page += u".TP\n\\fB128\\fR + \\fIsignal\\fR\nStopped by SIGINT or SIGTERM.\n"_s;
     page += u".SH SEE ALSO\n\\fBquorvel\\fR(1)\n"_s;

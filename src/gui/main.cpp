@@ -16,6 +16,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationDisplayName(u"Quorvel"_s);
     QApplication::setOrganizationName(u"BRELLAN"_s);
     QApplication::setWindowIcon(quorvel::namedIcon(u"html"_s));
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUORVEL_APP_ID));
 
     quorvel::AppEnvironment environment;
     environment.programFile = QCoreApplication::applicationFilePath();
