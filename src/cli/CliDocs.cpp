@@ -153,8 +153,8 @@ QString guiManPage(const QString &version)
             u".SH FILES\n"_s
             u".TP\n\\fI$XDG_CONFIG_HOME/BRELLAN/Quorvel/\\fR\n"_s
             u"The data folder (\\fI~/.config/BRELLAN/Quorvel/\\fR when \\fBXDG_CONFIG_HOME\\fR is not set): the "_s
-            u"settings in \\fIsettings.ini\\fR and the history of addresses. A copy of the program in a folder "_s
-            u"the user may write keeps its data beside itself instead.\n"_s
+            u"settings in \\fIsettings.ini\\fR and the history of addresses. A copy that is not installed (one "_s
+            u"run from its build folder, say) keeps its data beside itself when it may write there.\n"_s
             u".SH SEE ALSO\n\\fBquorvel\\-cli\\fR(1)\n"_s;
     return page;
 }
