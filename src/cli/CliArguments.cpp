@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -33,9 +34,10 @@ std::optional<int> boundedNumber(const QString &text, int low, int high)
     return n;
 }
 
-CliOption option(const QString &name, unsigned scope, const QString &description, const QString &valueName = {})
+CliOption option(const QString &name, unsigned scope, const QString &description, const QString &valueName = {},
+                 std::vector<CliChoice> choices = {})
 {
-    return {QCommandLineOption(name, description, valueName), scope};
+    return {QCommandLineOption(name, description, valueName), scope, std::move(choices)};
 }
 
 std::vector<CliOption> makeOptionTable()
@@ -43,9 +45,17 @@ std::vector<CliOption> makeOptionTable()
     return {
         option(u"format"_s, kEveryCommand,
                u"output format (default json; analyze: json only; crawl also html, junit, sarif, markdown)"_s,
-               u"json|csv|txt|..."_s),
+               u"json|csv|txt|..."_s,
+               {{u"json"_s, kEveryCommand},
+                {u"csv"_s, kRowCommands},
+                {u"txt"_s, kRowCommands},
+                {u"html"_s, kCrawlScope},
+                {u"junit"_s, kCrawlScope},
+                {u"sarif"_s, kCrawlScope},
+                {u"markdown"_s, kCrawlScope}}),
         option(u"mode"_s, kRowCommands, u"how links are typed Internal/External (default domain)"_s,
-               u"domain|subdomain|none"_s),
+               u"domain|subdomain|none"_s,
+               {{u"domain"_s, kRowCommands}, {u"subdomain"_s, kRowCommands}, {u"none"_s, kRowCommands}}),
         option(u"remove-anchors"_s, kRowCommands, u"cut links at \"#\" (the default)"_s),
         option(u"keep-anchors"_s, kRowCommands, u"keep links whole at \"#\""_s),
         option(u"ignore-ext"_s, kRowCommands, u"extensions to drop, separated by blanks (\"\" for none)"_s,
@@ -91,13 +101,20 @@ std::vector<CliOption> makeOptionTable()
     };
 }
 
-QString synopsisOf(const QCommandLineOption &option)
+// "a", "a or b", "a, b or c".
+QString wordList(const QStringList &words)
 {
-    QString text = u"--"_s + option.names().constFirst();
-    if (!option.valueName().isEmpty()) {
-        text += u' ' + option.valueName();
+    if (words.size() < 2) {
+        return words.join(QString());
     }
-    return text;
+    return words.mid(0, words.size() - 1).join(u", "_s) + u" or "_s + words.constLast();
+}
+
+const CliOption &optionNamed(QStringView name)
+{
+    const std::vector<CliOption> &table = cliOptionTable();
+    return *std::find_if(table.cbegin(), table.cend(),
+                         [name](const CliOption &entry) { return entry.option.names().constFirst() == name; });
 }
 
 bool isWholeNumber(const QString &text)
@@ -110,17 +127,16 @@ bool isWholeNumber(const QString &text)
 
 std::optional<CliCommand> commandNamed(const QString &word)
 {
-    if (word == u"collect") {
-        return CliCommand::Collect;
-    }
-    if (word == u"check") {
-        return CliCommand::Check;
-    }
-    if (word == u"analyze") {
-        return CliCommand::Analyze;
-    }
-    if (word == u"crawl") {
-        return CliCommand::Crawl;
+    const auto commands = std::to_array<std::pair<QStringView, CliCommand>>({
+        {u"collect", CliCommand::Collect},
+        {u"check", CliCommand::Check},
+        {u"crawl", CliCommand::Crawl},
+        {u"analyze", CliCommand::Analyze},
+    });
+    for (const auto &[name, command] : commands) {
+        if (name == word) {
+            return command;
+        }
     }
     return std::nullopt;
 }
@@ -185,35 +201,30 @@ QString parseError(const QCommandLineParser &parser, const QStringList &args, co
 QString applyFormat(CliArguments &parsed, const QString &v)
 {
     parsed.formatGiven = true;
-    if (parsed.command == CliCommand::Crawl) {
-        if (const std::optional<CliFormat> format = crawlFormatNamed(v)) {
-            parsed.format = *format;
-            return {};
+    const QStringList accepted = cliChoicesFor(optionNamed(u"format"), scopeOf(parsed.command));
+    const std::optional<CliFormat> format = crawlFormatNamed(v);
+    if (!format || !accepted.contains(v)) {
+        if (parsed.command == CliCommand::Crawl) {
+            return u"unknown format \"%1\" (%2)"_s.arg(v, wordList(accepted));
         }
-        return u"unknown format \"%1\" (json, csv, txt, html, junit, sarif or markdown)"_s.arg(v);
-    }
-    if (v == u"json") {
-        parsed.format = CliFormat::Json;
-    } else if (v == u"csv" && parsed.command != CliCommand::Analyze) {
-        parsed.format = CliFormat::Csv;
-    } else if (v == u"txt" && parsed.command != CliCommand::Analyze) {
-        parsed.format = CliFormat::Txt;
-    } else {
         return u"unknown format \"%1\""_s.arg(v);
     }
+    parsed.format = *format;
     return {};
 }
 
 QString applyMode(CliArguments &parsed, const QString &v)
 {
+    const QStringList accepted = cliChoicesFor(optionNamed(u"mode"), scopeOf(parsed.command));
+    if (!accepted.contains(v)) {
+        return u"unknown mode \"%1\" (%2)"_s.arg(v, wordList(accepted));
+    }
     if (v == u"domain") {
         parsed.mode = UrlBaseMode::Domain;
     } else if (v == u"subdomain") {
         parsed.mode = UrlBaseMode::Subdomain;
-    } else if (v == u"none") {
-        parsed.mode = UrlBaseMode::None;
     } else {
-        return u"unknown mode \"%1\" (domain, subdomain or none)"_s.arg(v);
+        parsed.mode = UrlBaseMode::None;
     }
     return {};
 }
@@ -340,44 +351,82 @@ const std::vector<CliOption> &cliOptionTable()
     return table;
 }
 
-QString cliUsage()
+const std::vector<CliOptionGroup> &cliOptionGroups()
 {
-    QString text = uR"(usage: quorvel-cli collect ADDRESS [options]
-       quorvel-cli check   ADDRESS [options]
-       quorvel-cli crawl   ADDRESS [options]
-       quorvel-cli analyze ADDRESS [--format json] [--contents-host HOST]
-       quorvel-cli --version | --help
-
-ADDRESS is an http(s) address, a "file:///" address, or the path of an existing local file
-(crawl: an http(s) address).
-)"_s;
-    const std::vector<CliOption> &table = cliOptionTable();
-    qsizetype width = 0;
-    for (const CliOption &entry : table) {
-        width = std::max(width, synopsisOf(entry.option).size());
-    }
-
-    struct Group
-    {
-        unsigned scope;
-        QString heading;
-    };
-
-    const auto groups = std::to_array<Group>({
+    static const std::vector<CliOptionGroup> groups = {
         {kEveryCommand, u"options (every command):"_s},
         {kRowCommands, u"options (collect, check and crawl):"_s},
         {kCollectOrCheck, u"options (collect and check):"_s},
         {kCheckOrCrawl, u"options (check and crawl):"_s},
         {kCrawlScope, u"options (crawl):"_s},
         {kAnalyzeScope, u"options (analyze):"_s},
-    });
+    };
+    return groups;
+}
 
-    for (const Group &group : groups) {
+const std::vector<CliCommandName> &cliCommandNames()
+{
+    static const std::vector<CliCommandName> names = {
+        {u"collect"_s, kCollectScope},
+        {u"check"_s, kCheckScope},
+        {u"crawl"_s, kCrawlScope},
+        {u"analyze"_s, kAnalyzeScope},
+    };
+    return names;
+}
+
+QStringList cliChoicesFor(const CliOption &entry, unsigned scope)
+{
+    QStringList words;
+    for (const CliChoice &choice : entry.choices) {
+        if ((choice.scope & scope) != 0) {
+            words.append(choice.value);
+        }
+    }
+    return words;
+}
+
+QString cliOptionSynopsis(const CliOption &entry)
+{
+    QString text = u"--"_s + entry.option.names().constFirst();
+    if (!entry.option.valueName().isEmpty()) {
+        text += u' ' + entry.option.valueName();
+    }
+    return text;
+}
+
+QStringList cliSynopsisLines()
+{
+    return {
+        u"quorvel-cli collect ADDRESS [options]"_s,
+        u"quorvel-cli check   ADDRESS [options]"_s,
+        u"quorvel-cli crawl   ADDRESS [options]"_s,
+        u"quorvel-cli analyze ADDRESS [--format json] [--contents-host HOST]"_s,
+        u"quorvel-cli --version | --help"_s,
+    };
+}
+
+QString cliAddressNote()
+{
+    return uR"(ADDRESS is an http(s) address, a "file:///" address, or the path of an existing local file
+(crawl: an http(s) address).
+)"_s;
+}
+
+QString cliUsage()
+{
+    QString text = u"usage: "_s + cliSynopsisLines().join(u"\n       "_s) + u"\n\n"_s + cliAddressNote();
+    const std::vector<CliOption> &table = cliOptionTable();
+    qsizetype width = 0;
+    for (const CliOption &entry : table) {
+        width = std::max(width, cliOptionSynopsis(entry).size());
+    }
+    for (const CliOptionGroup &group : cliOptionGroups()) {
         text += u'\n' + group.heading + u'\n';
         for (const CliOption &entry : table) {
             if (entry.scope == group.scope) {
                 text +=
-                    u"  "_s + synopsisOf(entry.option).leftJustified(width + 3) + entry.option.description() + u'\n';
+                    u"  "_s + cliOptionSynopsis(entry).leftJustified(width + 3) + entry.option.description() + u'\n';
             }
         }
     }

@@ -80,18 +80,56 @@ enum CliScope : unsigned
     kCrawlScope = 8,
 };
 
-// One option of the command line: what the parser accepts and what the usage text shows.
+// One of the words an option's value may be, and the commands that accept it.
+struct CliChoice
+{
+    QString value;
+    unsigned scope = 0; // CliScope flags
+};
+
+// One option of the command line: what the parser accepts, what the usage text, the manual page
+// and the shell completions show.
 struct CliOption
 {
     QCommandLineOption option;
-    unsigned scope = 0; // CliScope flags
+    unsigned scope = 0;             // CliScope flags
+    std::vector<CliChoice> choices; // empty: any value (or none, for a switch)
 };
+
+// A heading of the usage text and the commands its options belong to; every option's scope is one
+// group's.
+struct CliOptionGroup
+{
+    unsigned scope = 0;
+    QString heading; // "options (collect and check):"
+};
+
+// The words of the commands (collect, check, crawl, analyze) and their scopes, in the usage's order.
+struct CliCommandName
+{
+    QString name;
+    unsigned scope = 0;
+};
+const std::vector<CliCommandName> &cliCommandNames();
+
+// The value words `entry` accepts for the commands of `scope` (one CliScope flag).
+QStringList cliChoicesFor(const CliOption &entry, unsigned scope);
 
 // The crawl's format of that name ("json", ..., "markdown").
 std::optional<CliFormat> crawlFormatNamed(QStringView name);
 
 // Every option, in the order the usage text lists them within a group.
 const std::vector<CliOption> &cliOptionTable();
+
+// The groups of the usage text, in its order.
+const std::vector<CliOptionGroup> &cliOptionGroups();
+
+// "--name VALUE" as the usage text writes an option.
+QString cliOptionSynopsis(const CliOption &entry);
+
+// The synopsis lines of the usage text (without "usage: ") and the paragraph about ADDRESS.
+QStringList cliSynopsisLines();
+QString cliAddressNote();
 
 // Parses argv (without the program name). On bad usage returns nullopt and sets error.
 std::optional<CliArguments> parseCliArguments(const QStringList &args, QString *error);

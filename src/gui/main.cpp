@@ -20,12 +20,18 @@ int main(int argc, char **argv)
     QApplication::setOrganizationName(u"BRELLAN"_s);
     QApplication::setWindowIcon(quorvel::namedIcon(u"html"_s));
     quorvel::applyColorScheme(quorvel::colorSchemeFromEnvironment());
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUORVEL_APP_ID));
     // The window speaks the desktop's language; the command-line program never loads a translation.
     const quorvel::Translations translations(QLocale::system());
 
     quorvel::AppEnvironment environment;
     environment.programFile = QCoreApplication::applicationFilePath();
-    environment.programFolder = QCoreApplication::applicationDirPath();
+    // An installed copy (bin/ beside share/doc/quorvel/, as the package and `cmake --install` lay
+    // it out) keeps its data in the user's configuration folder even when root runs it, never
+    // among the system's programs; a copy anywhere else keeps it beside itself when it may.
+    const QString folder = QCoreApplication::applicationDirPath();
+    const bool installed = QFileInfo(folder + u"/../share/doc/quorvel/copyright"_s).isFile();
+    environment.programFolder = installed ? QString() : folder;
     quorvel::TAppForm window(environment);
     if (!window.startupError().isEmpty()) {
         QMessageBox::critical(nullptr, u"Quorvel"_s, window.startupError());

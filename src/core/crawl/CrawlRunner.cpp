@@ -77,7 +77,7 @@ void TCrawler::requestStop()
 
 void TCrawler::run()
 {
-    const std::unique_ptr<CrawlSink> own = m_makeSink ? m_makeSink() : nullptr;
+    std::unique_ptr<CrawlSink> own = m_makeSink ? m_makeSink() : nullptr;
     BatchingSink batch(own.get());
     const auto flush = [this, &batch] {
         if (!batch.pages.isEmpty()) {
@@ -98,6 +98,9 @@ void TCrawler::run()
     };
     const CrawlEnd end = runCrawl(m_start, m_options, batch, hooks);
     flush();
+    // The sink goes here, on its own thread, before the owner hears of the end: closing a store
+    // may take a while (its last commit, a checkpoint), and the owner drops this thread then.
+    own.reset();
     Q_EMIT finished(end);
 }
 

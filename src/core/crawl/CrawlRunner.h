@@ -24,7 +24,8 @@ class TCrawler final : public QObject
 
 public:
     // makeSink, when given, is called on the crawl's thread before it starts: a sink that lives
-    // there (a store's connection belongs to the thread that opened it) and gets every page too.
+    // there (a store's connection belongs to the thread that opened it) and gets every page too. It
+    // is destroyed there before finished is sent, so dropping the handle then waits for nothing.
     using SinkFactory = std::function<std::unique_ptr<CrawlSink>()>;
 
     static OwnedWorker<TCrawler> create(QString start, CrawlOptions options, SinkFactory makeSink = {},

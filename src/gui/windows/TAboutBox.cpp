@@ -266,7 +266,7 @@ QString TAboutBox::licenseFile() const
         return {};
     }
     const QDir folder(m_context.programFolder);
-    for (const QString &candidate : {u"license.txt"_s, u"../share/doc/Quorvel/license.txt"_s}) {
+    for (const QString &candidate : {u"license.txt"_s, u"../share/doc/quorvel/copyright"_s}) {
         const QFileInfo file(folder.filePath(candidate));
         if (file.isFile()) {
             return file.canonicalFilePath();

@@ -5,6 +5,7 @@
 #include "support/Fixtures.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
@@ -124,6 +125,25 @@ TEST(AboutBox, LicenseOpensBesideTheProgramOrIsNotFound)
     child<QAction>(box, u"LicensePrivacyPolicy1"_s)->trigger();
     EXPECT_EQ(captured->messages.size(), 1);
     EXPECT_EQ(captured->opened, QStringList{QUrl::fromLocalFile(QFileInfo(license).canonicalFilePath()).toString()});
+}
+
+// Installed from the package, the program is in bin/ and its licence in share/doc/quorvel/copyright.
+TEST(AboutBox, LicenseOfAnInstalledProgramIsItsCopyrightFile)
+{
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(u"bin"_s));
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(u"share/doc/quorvel"_s));
+    QFile copyright(prefix.filePath(u"share/doc/quorvel/copyright"_s));
+    ASSERT_TRUE(copyright.open(QIODevice::WriteOnly));
+    copyright.write("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n");
+    copyright.close();
+
+    auto captured = std::make_shared<Captured>();
+    TAboutBox box(capturedContext(captured, u"maker.test"_s, prefix.filePath(u"bin"_s)));
+    child<QAction>(box, u"LicensePrivacyPolicy1"_s)->trigger();
+    EXPECT_TRUE(captured->messages.empty());
+    EXPECT_EQ(captured->opened, QStringList{QUrl::fromLocalFile(QFileInfo(copyright).canonicalFilePath()).toString()});
 }
 
 TEST(AboutBox, HiddenPictureSlidesOutAndBack)
