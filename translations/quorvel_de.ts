@@ -684,6 +684,65 @@
     </message>
 </context>
 <context>
+    <name>quorvel::TFeedbackForm</name>
+    <message>
+        <source>feedback</source>
+        <translation>Feedback</translation>
+    </message>
+    <message>
+        <source>I like it!</source>
+        <translation>Gefällt mir!</translation>
+    </message>
+    <message>
+        <source>I dislike it!</source>
+        <translation>Gefällt mir nicht!</translation>
+    </message>
+    <message>
+        <source>We would really appreciate your feedback.</source>
+        <translation>Wir freuen uns sehr über Ihre Rückmeldung.</translation>
+    </message>
+    <message>
+        <source>What did you like or dislike?</source>
+        <translation>Was hat Ihnen gefallen oder nicht gefallen?</translation>
+    </message>
+    <message>
+        <source>Include my e-mail:</source>
+        <translation>Meine E-Mail-Adresse mitsenden:</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Failure</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Invalid e-mail address!</source>
+        <translation>Ungültige E-Mail-Adresse!</translation>
+    </message>
+    <message>
+        <source>Success</source>
+        <translation>Erfolg</translation>
+    </message>
+    <message>
+        <source>Your feedback is received.</source>
+        <translation>Ihre Rückmeldung ist angekommen.</translation>
+    </message>
+    <message>
+        <source>Thank you!</source>
+        <translation>Vielen Dank!</translation>
+    </message>
+    <message>
+        <source>Something went wrong. Your feedback could not be delivered.</source>
+        <translation>Etwas ist schiefgegangen. Ihre Rückmeldung konnte nicht übermittelt werden.</translation>
+    </message>
+    <message>
+        <source>Please try again later.</source>
+        <translation>Bitte versuchen Sie es später noch einmal.</translation>
+    </message>
+</context>
+<context>
     <name>quorvel::TFindDialog</name>
     <message>
         <source>Find</source>

@@ -60,16 +60,16 @@ void TFeedbackForm::buildWindow()
     setObjectName(u"FeedbackForm"_s);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setWindowTitle(m_context.appProductName + u' ' + LookupText(u"feedback"_s));
+    setWindowTitle(m_context.appProductName + u' ' + LookupText(tr("feedback")));
     setWindowIcon(namedIcon(u"feedback"_s));
 
-    m_likePanel = buildChoicePanel(u"Panel4"_s, u"like"_s, u"Image1"_s, LookupText(kLikeLine.toString()));
-    m_dislikePanel = buildChoicePanel(u"Panel5"_s, u"dislike"_s, u"Image2"_s, LookupText(kDislikeLine.toString()));
+    m_likePanel = buildChoicePanel(u"Panel4"_s, u"like"_s, u"Image1"_s, LookupText(tr("I like it!")));
+    m_dislikePanel = buildChoicePanel(u"Panel5"_s, u"dislike"_s, u"Image2"_s, LookupText(tr("I dislike it!")));
 
-    m_invitation = new QLabel(LookupText(u"We would really appreciate your feedback."_s), this);
+    m_invitation = new QLabel(LookupText(tr("We would really appreciate your feedback.")), this);
     m_invitation->setObjectName(u"Label1"_s);
 
-    m_question = new QLabel(LookupText(u"What did you like or dislike?"_s), this);
+    m_question = new QLabel(LookupText(tr("What did you like or dislike?")), this);
     m_question->setObjectName(u"Label2"_s);
     QFont bold = m_question->font();
     bold.setBold(true);
@@ -81,7 +81,7 @@ void TFeedbackForm::buildWindow()
     m_message->setTabChangesFocus(true);
     connect(m_message, &QPlainTextEdit::textChanged, this, &TFeedbackForm::limitMessage);
 
-    m_emailCaption = new QLabel(LookupText(u"Include my e-mail:"_s), this);
+    m_emailCaption = new QLabel(LookupText(tr("Include my e-mail:")), this);
     m_emailCaption->setObjectName(u"Label3"_s);
     m_email = new QLineEdit(this);
     m_email->setObjectName(u"Edit1"_s);
@@ -89,7 +89,7 @@ void TFeedbackForm::buildWindow()
     m_email->setMinimumWidth(kEmailMinimumWidth);
     m_emailCaption->setBuddy(m_email);
 
-    m_sendButton = new QPushButton(namedIcon(u"feedback"_s), LookupText(u"Send"_s), this);
+    m_sendButton = new QPushButton(namedIcon(u"feedback"_s), LookupText(tr("Send")), this);
     m_sendButton->setObjectName(u"BitBtn1"_s);
     m_sendButton->setIconSize(QSize(16, 16));
     // Enter in the e-mail box does not send; the button sends on a click, Space or Enter on itself.
@@ -240,7 +240,8 @@ void TFeedbackForm::onSendClicked()
     const QString email = trimControl(m_email->text());
     if (!email.isEmpty() && !isValidEmail(email)) {
         m_email->setFocus();
-        m_context.message(this, DialogKind::Error, LookupText(u"Failure"_s), LookupText(u"Invalid e-mail address!"_s));
+        m_context.message(this, DialogKind::Error, LookupText(tr("Failure")),
+                          LookupText(tr("Invalid e-mail address!")));
         return;
     }
 
@@ -269,15 +270,15 @@ void TFeedbackForm::onPostFinished(const FeedbackOutcome &outcome)
     endBusyCursor();
     m_sendButton->setEnabled(true);
     if (outcome.received) {
-        m_context.message(this, DialogKind::Information, LookupText(u"Success"_s),
-                          LookupText(u"Your feedback is received."_s) + u"\n\n"_s + LookupText(u"Thank you!"_s));
+        m_context.message(this, DialogKind::Information, LookupText(tr("Success")),
+                          LookupText(tr("Your feedback is received.")) + u"\n\n"_s + LookupText(tr("Thank you!")));
         Q_EMIT sendFinished(true);
         accept();
         return;
     }
-    m_context.message(this, DialogKind::Error, LookupText(u"Failure"_s),
-                      LookupText(u"Something went wrong. Your feedback could not be delivered."_s) + u"\n\n"_s +
-                          LookupText(u"Please try again later."_s));
+    m_context.message(this, DialogKind::Error, LookupText(tr("Failure")),
+                      LookupText(tr("Something went wrong. Your feedback could not be delivered.")) + u"\n\n"_s +
+                          LookupText(tr("Please try again later.")));
     Q_EMIT sendFinished(false);
 }
 
