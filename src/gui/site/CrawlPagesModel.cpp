@@ -93,26 +93,13 @@ void CrawlPagesModel::appendPages(const QList<CrawlPage> &pages)
     }
     if (m_sortColumn >= 0) {
         // The new pages take their places among the sorted ones.
-        Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-        const QModelIndexList before = persistentIndexList();
-        QList<int> pagesBefore;
-        pagesBefore.reserve(before.size());
-        for (const QModelIndex &index : before) {
-            pagesBefore.append(m_shown.at(index.row()));
-        }
-        for (const CrawlPage &page : pages) {
-            m_index.insert(page.url, static_cast<int>(m_pages.size()));
-            m_shown.append(static_cast<int>(m_pages.size()));
-            m_pages.append(page);
-        }
-        applySort();
-        QModelIndexList after;
-        after.reserve(before.size());
-        for (qsizetype i = 0; i < before.size(); ++i) {
-            after.append(index(m_rowOf.at(pagesBefore.at(i)), before.at(i).column()));
-        }
-        changePersistentIndexList(before, after);
-        Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+        resort([this, &pages] {
+            for (const CrawlPage &page : pages) {
+                m_index.insert(page.url, static_cast<int>(m_pages.size()));
+                m_shown.append(static_cast<int>(m_pages.size()));
+                m_pages.append(page);
+            }
+        });
         return;
     }
     const auto first = static_cast<int>(m_pages.size());
@@ -129,6 +116,20 @@ void CrawlPagesModel::appendPages(const QList<CrawlPage> &pages)
 
 void CrawlPagesModel::setPages(const QList<CrawlPage> &pages)
 {
+    const bool samePages = !m_pages.isEmpty() && pages.size() == m_pages.size() &&
+                           std::equal(pages.cbegin(), pages.cend(), m_pages.cbegin(),
+                                      [](const CrawlPage &a, const CrawlPage &b) { return a.url == b.url; });
+    if (samePages) {
+        // A crawl's end: the pages as shown, with their final inlinks. Resetting a view of tens of
+        // thousands of rows would hold the window up for a moment.
+        if (m_sortColumn >= 0) {
+            resort([this, &pages] { m_pages = pages; });
+        } else {
+            m_pages = pages;
+        }
+        Q_EMIT dataChanged(index(0, 0), index(static_cast<int>(m_pages.size()) - 1, ColumnCount - 1));
+        return;
+    }
     beginResetModel();
     m_pages = pages;
     m_index.clear();
@@ -143,6 +144,15 @@ void CrawlPagesModel::setPages(const QList<CrawlPage> &pages)
 
 void CrawlPagesModel::sort(int column, Qt::SortOrder order)
 {
+    resort([this, column, order] {
+        m_sortColumn = column < ColumnCount ? column : -1;
+        m_sortOrder = order;
+    });
+}
+
+void CrawlPagesModel::resort(const std::function<void()> &change)
+{
+    // The view's selection and current row stay with their pages.
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     QList<int> pagesBefore;
@@ -150,8 +160,7 @@ void CrawlPagesModel::sort(int column, Qt::SortOrder order)
     for (const QModelIndex &index : before) {
         pagesBefore.append(m_shown.at(index.row()));
     }
-    m_sortColumn = column < ColumnCount ? column : -1;
-    m_sortOrder = order;
+    change();
     applySort();
     QModelIndexList after;
     after.reserve(before.size());

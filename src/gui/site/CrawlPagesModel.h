@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QList>
 
+#include <functional>
+
 namespace quorvel {
 
 // The pages of one crawl as a table: URL, depth, status, verdict, links, inlinks, in the order they
@@ -46,12 +48,15 @@ public:
 
     // A batch of finished pages goes at the end.
     void appendPages(const QList<CrawlPage> &pages);
-    // Every page anew (a crawl read back, or its end with the final inlinks).
+    // Every page anew (a crawl read back, or its end with the final inlinks). The same pages in the
+    // same order only change their cells, keeping the view's place and selection.
     void setPages(const QList<CrawlPage> &pages);
 
 private:
     // Puts m_shown in the sort's order and m_rowOf with it.
     void applySort();
+    // Runs change, then sorts anew, with the view's persistent indexes following their pages.
+    void resort(const std::function<void()> &change);
     bool shownBefore(int a, int b) const;
 
     QList<CrawlPage> m_pages;    // fetch order
