@@ -31,6 +31,26 @@ constexpr auto kSummaryOrder =
 
 } // namespace
 
+std::span<const Verdict> checkSummaryOrder()
+{
+    return kSummaryOrder;
+}
+
+std::function<qint64(Verdict)> verdictCounter(const LinkRows &rows)
+{
+    std::array<qint64, kSummaryOrder.size()> counts{};
+    for (const LinkRow &row : rows) {
+        const auto *at = std::find(kSummaryOrder.cbegin(), kSummaryOrder.cend(), row.verdict);
+        if (at != kSummaryOrder.cend()) {
+            ++counts[size_t(at - kSummaryOrder.cbegin())];
+        }
+    }
+    return [counts](Verdict verdict) -> qint64 {
+        const auto *at = std::find(kSummaryOrder.cbegin(), kSummaryOrder.cend(), verdict);
+        return at == kSummaryOrder.cend() ? 0 : counts[size_t(at - kSummaryOrder.cbegin())];
+    };
+}
+
 QString checkSummaryOf(const std::function<qint64(Verdict)> &count, SummaryParts parts)
 {
     qint64 checked = 0;
@@ -47,19 +67,7 @@ QString checkSummaryOf(const std::function<qint64(Verdict)> &count, SummaryParts
 
 QString checkSummary(const LinkRows &rows, SummaryParts parts)
 {
-    std::array<qint64, kSummaryOrder.size()> counts{};
-    for (const LinkRow &row : rows) {
-        const auto *at = std::find(kSummaryOrder.cbegin(), kSummaryOrder.cend(), row.verdict);
-        if (at != kSummaryOrder.cend()) {
-            ++counts[size_t(at - kSummaryOrder.cbegin())];
-        }
-    }
-    return checkSummaryOf(
-        [&counts](Verdict verdict) {
-            const auto *at = std::find(kSummaryOrder.cbegin(), kSummaryOrder.cend(), verdict);
-            return counts[size_t(at - kSummaryOrder.cbegin())];
-        },
-        parts);
+    return checkSummaryOf(verdictCounter(rows), parts);
 }
 
 QStringList linksOfRows(const LinkRows &rows)

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <span>
 
 namespace quorvel {
 
@@ -29,6 +30,10 @@ enum class SummaryParts
 QString checkSummary(const LinkRows &rows, SummaryParts parts = SummaryParts::Every);
 // The same line from counts known elsewhere (a crawl's summary): count gives each verdict's rows.
 QString checkSummaryOf(const std::function<qint64(Verdict)> &count, SummaryParts parts = SummaryParts::Every);
+// The verdicts the summary names, in its order.
+std::span<const Verdict> checkSummaryOrder();
+// How many of rows have each verdict, for checkSummaryOf.
+std::function<qint64(Verdict)> verdictCounter(const LinkRows &rows);
 
 // The links of a table in row order: what a check pass requests, row i's result being result i.
 QStringList linksOfRows(const LinkRows &rows);

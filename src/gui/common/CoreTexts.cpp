@@ -28,11 +28,6 @@ constexpr auto kVerdictWords = std::to_array<std::pair<Verdict, const char *>>({
     {Verdict::Skipped, QT_TRANSLATE_NOOP("Verdict", "skipped")},
 });
 
-// The summary's verdicts in the core's fixed order (checkSummaryOf).
-constexpr auto kSummaryOrder =
-    std::to_array<Verdict>({Verdict::Ok, Verdict::Redirected, Verdict::Broken, Verdict::Blocked, Verdict::RateLimited,
-                            Verdict::Timeout, Verdict::Unreachable, Verdict::FragmentMissing, Verdict::Skipped});
-
 // The web tool captions that describe rather than name a service (webToolCaption and friends).
 constexpr auto kWebToolCaptions = std::to_array<const char *>({
     QT_TRANSLATE_NOOP("WebTools", "Check Index"),
@@ -57,7 +52,7 @@ QString shownCheckSummaryOf(const std::function<qint64(Verdict)> &count, Summary
 {
     qint64 checked = 0;
     QStringList named;
-    for (const Verdict verdict : kSummaryOrder) {
+    for (const Verdict verdict : checkSummaryOrder()) {
         const qint64 n = count(verdict);
         checked += n;
         if (parts == SummaryParts::Every || n > 0) {
@@ -70,19 +65,7 @@ QString shownCheckSummaryOf(const std::function<qint64(Verdict)> &count, Summary
 
 QString shownCheckSummary(const LinkRows &rows, SummaryParts parts)
 {
-    std::array<qint64, kSummaryOrder.size()> counts{};
-    for (const LinkRow &row : rows) {
-        const auto *at = std::find(kSummaryOrder.cbegin(), kSummaryOrder.cend(), row.verdict);
-        if (at != kSummaryOrder.cend()) {
-            ++counts[size_t(at - kSummaryOrder.cbegin())];
-        }
-    }
-    return shownCheckSummaryOf(
-        [&counts](Verdict verdict) {
-            const auto *at = std::find(kSummaryOrder.cbegin(), kSummaryOrder.cend(), verdict);
-            return at == kSummaryOrder.cend() ? 0 : counts[size_t(at - kSummaryOrder.cbegin())];
-        },
-        parts);
+    return shownCheckSummaryOf(verdictCounter(rows), parts);
 }
 
 QString shownWebToolCaption(const QString &caption)
