@@ -53,7 +53,12 @@ void TSiteForm::buildMenus()
     m_saveItem->setObjectName(u"SaveReport1"_s);
     m_recentMenu = file->addMenu(tr("Recent Crawls"));
     m_recentMenu->setObjectName(u"RecentCrawls1"_s);
-    connect(m_recentMenu, &QMenu::aboutToShow, this, &TSiteForm::fillRecentMenu);
+    // The crawls as last read at once, then as the store holds them now (another window may have
+    // recorded one since).
+    connect(m_recentMenu, &QMenu::aboutToShow, this, [this] {
+        fillRecentMenu();
+        refreshRecent();
+    });
     file->addSeparator();
     file->addAction(tr("Close"), this, &TSiteForm::close)->setObjectName(u"Close1"_s);
 
