@@ -179,9 +179,8 @@ void TSiteForm::onStartClicked()
         return;
     }
     if (m_starting) {
-        // STOP before the store answered: nothing was crawled.
+        // STOP before the store answered: nothing was crawled, and the crawl shown stays.
         m_starting = false;
-        m_reader->forget();
         setCrawling(false);
         statusBar()->clearMessage();
         return;
@@ -203,8 +202,11 @@ void TSiteForm::onStartClicked()
     m_stopping = false;
     setCrawling(true);
     statusBar()->showMessage(tr("Opening %1").arg(QDir::toNativeSeparators(m_storePath)));
-    m_reader->forget(); // what was asked of the crawl shown before
-    m_reader->open(m_storePath, [this, start](const QString &error) {
+    const quint64 attempt = ++m_startAttempt;
+    m_reader->open(m_storePath, [this, start, attempt](const QString &error) {
+        if (!m_starting || attempt != m_startAttempt) {
+            return; // stopped before the store answered
+        }
         m_starting = false;
         if (!error.isEmpty()) {
             setCrawling(false);
@@ -225,6 +227,7 @@ void TSiteForm::beginCrawl(const QString &start)
     options.ignoreRobots = !m_ui->RobotsBox->isChecked();
     options.useSitemap = m_ui->SitemapBox->isChecked();
 
+    m_reader->forget(); // what was asked of the crawl shown before
     clearViews();
     m_crawlId = 0;
     m_recording = std::make_shared<CrawlRecording>();

@@ -128,7 +128,8 @@ private:
     qint64 m_crawlId = 0;
     OwnedWorker<TCrawler> m_crawler;
     std::shared_ptr<CrawlRecording> m_recording;
-    bool m_starting = false; // Start clicked, the store being opened
+    bool m_starting = false;    // Start clicked, the store being opened
+    quint64 m_startAttempt = 0; // which Start the store's answer belongs to
     bool m_stopping = false;
     QElapsedTimer m_elapsed;
     // The counts of the crawl under way, from the pages as they finish; the summary shows them

@@ -340,6 +340,25 @@ TEST_F(SiteFormTest, StopEndsTheCrawlAndKeepsTheFinishedPages)
     site.release();
 }
 
+// STOP before the store has answered Start: nothing is crawled, and a later Start crawls once.
+TEST_F(SiteFormTest, StopBeforeTheStoreAnswersCrawlsNothing)
+{
+    ToggleSite site;
+    ASSERT_TRUE(site.start());
+    openWindow(site.url(u"/"_s));
+    startButton()->click();
+    ASSERT_TRUE(window->crawling());
+    startButton()->click();
+    EXPECT_FALSE(window->crawling());
+    EXPECT_EQ(startButton()->text(), u"Start"_s);
+    QTest::qWait(300); // the store's answer comes and is ignored
+    EXPECT_FALSE(window->crawling());
+
+    ASSERT_TRUE(crawl());
+    const std::unique_ptr<CrawlStore> store = readStore();
+    EXPECT_EQ(store->crawls().size(), 1);
+}
+
 TEST_F(SiteFormTest, ClosingDuringACrawlStopsItAndKeepsWhatFinished)
 {
     CrawlSite site(CrawlSite::Options{.pages = 60, .holdOnePath = true});
