@@ -63,7 +63,7 @@ QStringList optionWords(unsigned scope)
     return words;
 }
 
-// A help text inside a zsh "--name[...]" specification.
+// A help text inside a zsh "--name[...]" option line.
 QString zshDescription(const QString &text)
 {
     QString out;
@@ -249,23 +249,23 @@ QString zshCompletion()
             if ((entry.scope & command.scope) == 0) {
                 continue;
             }
-            QString spec = u"--"_s + optionName(entry);
+            QString line = u"--"_s + optionName(entry);
             if (!entry.option.valueName().isEmpty()) {
-                spec += u'=';
+                line += u'=';
             }
-            spec += u'[' + zshDescription(entry.option.description()) + u']';
+            line += u'[' + zshDescription(entry.option.description()) + u']';
             if (!entry.option.valueName().isEmpty()) {
-                spec += u':' + zshDescription(entry.option.valueName()).toLower() + u':';
+                line += u':' + zshDescription(entry.option.valueName()).toLower() + u':';
                 const QStringList words = cliChoicesFor(entry, command.scope);
                 if (!words.isEmpty()) {
-                    spec += u'(' + words.join(u' ') + u')';
+                    line += u'(' + words.join(u' ') + u')';
                 } else if (takesFile(entry)) {
-                    spec += u"_files"_s;
+                    line += u"_files"_s;
                 } else {
-                    spec += u' ';
+                    line += u' ';
                 }
             }
-            script += u"        '"_s + spec + u"'\n"_s;
+            script += u"        '"_s + line + u"'\n"_s;
         }
         script += u"      )\n      ;;\n"_s;
     }

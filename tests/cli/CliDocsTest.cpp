@@ -163,8 +163,8 @@ TEST(CliDocs, ZshCompletionListsWhatTheParserTakes)
         ASSERT_GE(start, 0);
         const QString block = script.mid(start, script.indexOf(u";;"_s, start) - start);
         QSet<QString> listed;
-        const QRegularExpression spec(u"'(--[a-z-]+)=?\\["_s);
-        for (auto match = spec.globalMatch(block); match.hasNext();) {
+        const QRegularExpression optionLine(u"'(--[a-z-]+)=?\\["_s);
+        for (auto match = optionLine.globalMatch(block); match.hasNext();) {
             listed.insert(match.next().captured(1));
         }
         QSet<QString> taken;
